@@ -1,0 +1,88 @@
+#pragma once
+// The device link: everything the engine sends to the unit, and every reply that comes back,
+// passes through one CDeviceLink. A link moves bytes only: it is handed complete frames and hands
+// back the bytes of the unit's reply.
+//
+// Calling pattern, on the one thread that runs the engine: Open(size), then Send / SendAndWait /
+// SendAndPoll with complete frames, then Close() on every path once Open succeeded. The only
+// nesting is the completion probe's SendAndWait inside a running SendAndPoll.
+//
+// A reply is a byte string (std::string used as a byte container; any byte value). The serial
+// link delivers every byte up to, but not including, the first 0xF7; the MIDI link keeps the
+// closing 0xF7.
+
+#include <cstdint>
+#include <string>
+
+class CManualResetEvent;
+
+// The engine's answer to "has the pending program load arrived?" (called from SendAndPoll on the
+// engine's thread whenever a poll wait passes in silence). Nonzero: the unit shows it as done.
+class ICompletionProbe {
+public:
+    virtual ~ICompletionProbe() = default;
+    virtual int ProbeCompletion(const std::string& name) = 0;
+};
+
+// The waits a link uses. The defaults are the program's; tests may shorten them.
+struct LinkTimings {
+    int pollWaitMs = 2000;     // one wait of SendAndPoll's loop
+    int sendWaitMs = 5000;     // serial Send waiting for the previous write
+    int closeWaitMs = 10000;   // serial Close waiting for the last write
+    int workerWaitMs = 2000;   // MIDI link waiting for its send worker after a transaction
+};
+
+class CDeviceLink {
+public:
+    virtual ~CDeviceLink() = default;
+
+    // 0: ready; -2: the transport cannot be opened (the link has told the user where it must).
+    virtual int Open(int bufferSize) = 0;
+    virtual void Close() = 0;
+    // Sends one frame; no reply is awaited.
+    virtual void Send(const std::uint8_t* data, int length) = 0;
+    // 0: a complete reply arrived and `reply` holds it; -1: none in time, `reply` unchanged.
+    virtual int SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
+                            std::string& reply) = 0;
+    // 0: finished, either with the unit's reply in `reply` or, `reply` unchanged, because the
+    // probe saw the operation done; -1: neither within the poll waits.
+    virtual int SendAndPoll(ICompletionProbe& engine, const std::string& name,
+                            const std::uint8_t* data, int length, std::string& reply) = 0;
+
+    // How long the serial link's SendAndWait waits for the first byte of a reply.
+    std::int32_t firstWaitMs = 0;
+
+    // For tests only: shortens the link's waits. The program never calls it.
+    void SetTimings(const LinkTimings& timings) { m_timings = timings; }
+    const LinkTimings& Timings() const { return m_timings; }
+
+protected:
+    // The wait loop of SendAndPoll, common to every transport: up to twelve waits of
+    // `pollWaitMs` on `pollEvent`; after a silent wait with nothing buffered, the probe is asked
+    // (at most 11 times). `pollBufferEmpty` tells whether the transport has buffered bytes of a
+    // reply; `takePollReply` gives the reply once the event is set.
+    template <typename BufferEmpty, typename TakeReply>
+    int RunPollLoop(CManualResetEvent& pollEvent, BufferEmpty pollBufferEmpty,
+                    TakeReply takePollReply, ICompletionProbe& engine, const std::string& name,
+                    std::string& reply);
+
+    LinkTimings m_timings;
+};
+
+#include "ManualResetEvent.h"
+
+template <typename BufferEmpty, typename TakeReply>
+int CDeviceLink::RunPollLoop(CManualResetEvent& pollEvent, BufferEmpty pollBufferEmpty,
+                             TakeReply takePollReply, ICompletionProbe& engine,
+                             const std::string& name, std::string& reply) {
+    for (int counter = 0;; ++counter) {
+        const bool signalled = pollEvent.Wait(m_timings.pollWaitMs);
+        // The outcome of the last wait is not looked at.
+        if (counter > 10) return -1;
+        if (signalled) {
+            reply = takePollReply();
+            return 0;
+        }
+        if (pollBufferEmpty() && engine.ProbeCompletion(name) != 0) return 0;
+    }
+}

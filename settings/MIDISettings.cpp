@@ -1,0 +1,17 @@
+#include "MIDISettings.h"
+
+#include "SettingsStore.h"
+
+CMIDISettings::~CMIDISettings() { Save(); }
+
+std::uint32_t CMIDISettings::Load() {
+    std::uint32_t missing = 0;
+    m_nInputDevice = ReadSettingDword(kSectionMIDI, "InputDevice", 0, missing);
+    m_nOutputDevice = ReadSettingDword(kSectionMIDI, "OutputDevice", 0, missing);
+    return missing;
+}
+
+void CMIDISettings::Save() const {
+    WriteSettingDword(kSectionMIDI, "InputDevice", m_nInputDevice);
+    WriteSettingDword(kSectionMIDI, "OutputDevice", m_nOutputDevice);
+}
