@@ -1,0 +1,16 @@
+#pragma once
+// The texts the engine shows the user, word for word.
+
+#include <string_view>
+
+namespace engine_messages {
+
+inline constexpr std::string_view kNoCommunication =
+    "Unable to communicate with the Eventide.  Check your communication settings.";
+inline constexpr std::string_view kNoInformation =
+    "There is no information available for the selected program";
+inline constexpr std::string_view kOnlySigFiles = "Only .sig files are currently supported";
+inline constexpr std::string_view kErrorLoadingPatch = "Error loading patch :\n\n";  // + unit text
+inline constexpr std::string_view kBankNotEmpty = "Cannot delete bank.  This bank is not empty!";
+
+}  // namespace engine_messages

@@ -1,0 +1,80 @@
+// CLibrarian: construction over injected links, link choice and the primitives.
+#include "Librarian.h"
+
+#include "EngineMessages.h"
+#include "Host.h"
+#include "LinkSettings.h"
+#include "MIDISettings.h"
+#include "Protocol.h"
+#include "SerialSettings.h"
+
+CLibrarian::CLibrarian(IHost& host, std::unique_ptr<CDeviceLink> serial,
+                       std::unique_ptr<CDeviceLink> midi)
+    : m_host(host),
+      m_pOwnSerialSettings(std::make_unique<CSerialSettings>()),
+      m_pOwnMIDISettings(std::make_unique<CMIDISettings>()),
+      m_pSerialLink(std::move(serial)),
+      m_pMIDILink(std::move(midi)) {
+    m_pLinkSettings =
+        std::make_unique<CLinkSettings>(m_pOwnSerialSettings.get(), m_pOwnMIDISettings.get());
+    // Loading the records as well means that saving them when the engine goes writes back what
+    // was stored.
+    m_pOwnSerialSettings->Load();
+    m_pOwnMIDISettings->Load();
+    m_pLinkSettings->Load();
+    ApplyLinkSettings();
+}
+
+CLibrarian::~CLibrarian() {
+    m_pSerialLink.reset();
+    m_pMIDILink.reset();
+    m_pLinkSettings.reset();  // saves "DeviceType"
+    m_bankList.clear();
+}
+
+void CLibrarian::ApplyLinkSettings() {
+    // Any value but 1 selects the serial link, so that there is always a current link.
+    m_pLink = m_pLinkSettings->deviceType == 1 ? m_pMIDILink.get() : m_pSerialLink.get();
+}
+
+CLinkSettings& CLibrarian::GetLinkSettings() {
+    return *m_pLinkSettings;
+}
+
+int CLibrarian::SendFrame(std::uint8_t type, const std::uint8_t* payload, int length, int timeoutMs,
+                          std::string& reply) {
+    const auto frame = protocol::BuildFrame(type, payload, length);
+    const int size = static_cast<int>(frame.size());
+    if (timeoutMs == 0) {
+        m_pLink->Send(frame.data(), size);
+        return 0;
+    }
+    return m_pLink->SendAndWait(frame.data(), size, timeoutMs, reply);
+}
+
+void CLibrarian::PressKey(KeyPattern key, int pauseMs) {
+    std::string unused;
+    SendFrame(protocol::MSG_KEY, kKeyPatterns[key].data(), 8, 0, unused);
+    m_host.Pause(pauseMs);
+}
+
+std::string CLibrarian::QueryObject(std::int32_t key, int flags, bool showError) {
+    const std::string text = protocol::ObjectQueryText(key, flags);
+    std::string reply;
+    const int r =
+        SendFrame(protocol::MSG_OBJECT_QUERY, reinterpret_cast<const std::uint8_t*>(text.data()),
+                  static_cast<int>(text.size()), protocol::kQueryTimeoutMs, reply);
+    if (r != 0) {
+        if (showError) ShowNoCommunication();
+        return {};
+    }
+    return protocol::ReplyText(reply);
+}
+
+void CLibrarian::ShowError(const std::string& text) {
+    m_host.ShowMessage(text, {}, IHost::Icon::Warning);
+}
+
+void CLibrarian::ShowNoCommunication() {
+    ShowError(std::string(engine_messages::kNoCommunication));
+}

@@ -1,0 +1,236 @@
+// CLibrarian: the key lookups and the catalogue of banks and programs.
+#include <algorithm>
+#include <cctype>
+
+#include "EngineMessages.h"
+#include "Host.h"
+#include "Librarian.h"
+#include "LinkBracket.h"
+#include "Protocol.h"
+
+namespace {
+
+// A key read from a listing is an object of the unit only when it is not negative; a negative
+// one is treated like "not found", so that it is looked up again and never sent.
+std::int32_t KeyOrNone(std::int32_t key) {
+    return key < 0 ? -1 : key;
+}
+
+std::string ToUpper(std::string text) {
+    for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+void CLibrarian::ResolveLoadKeys() {
+    const std::string root = QueryObject(0, 0, true);
+    if (root.empty()) return;
+    const std::int32_t pf = KeyOrNone(FindChildKey(root, "program functions"));
+    if (pf == -1) return;
+    const std::string listing = QueryObject(pf, 0, true);
+    if (listing.empty()) return;
+    const std::int32_t lnp = KeyOrNone(FindChildKey(listing, "load new preset"));
+    if (lnp == -1) return;
+    const std::string listing2 = QueryObject(lnp, 2, true);
+    if (listing2.empty()) return;
+    m_nBanksKey = KeyOrNone(FindChildKey(listing2, "bank:"));
+    m_nProgramsKey = KeyOrNone(FindChildKey(listing2, "programs:"));
+}
+
+std::int32_t CLibrarian::GetBanksKey() {
+    if (m_nBanksKey == -1) ResolveLoadKeys();
+    return m_nBanksKey;
+}
+
+std::int32_t CLibrarian::GetProgramsKey() {
+    if (m_nProgramsKey == -1) ResolveLoadKeys();
+    return m_nProgramsKey;
+}
+
+std::int32_t CLibrarian::GetDeleteKey() {
+    if (m_nDeleteKey != -1) return m_nDeleteKey;
+    const std::string root = QueryObject(0, 0, true);
+    if (root.empty()) return -1;
+    const std::int32_t pf = KeyOrNone(FindChildKey(root, "program functions"));
+    if (pf == -1) return -1;
+    const std::string listing = QueryObject(pf, 0, true);
+    if (listing.empty()) return -1;
+    const std::int32_t dp = KeyOrNone(FindChildKey(listing, "delete preset"));
+    if (dp == -1) return -1;
+    const std::string listing2 = QueryObject(dp, 0, true);
+    if (listing2.empty()) return -1;
+    m_nDeleteKey = KeyOrNone(FindChildKey(listing2, "delete: %s"));
+    return m_nDeleteKey;
+}
+
+std::int32_t CLibrarian::GetColumnKey(int selector) {
+    if (selector != 1 && selector != 2) return -1;
+    std::int32_t& member = selector == 1 ? m_nColumnKey1 : m_nColumnKey2;
+    if (member != -1) return member;
+    const std::string root = QueryObject(0, 0, true);
+    if (root.empty()) return -1;
+    member = CReplyParser::FindColumnKey(root, selector);
+    return member;
+}
+
+std::int32_t CLibrarian::GetInfoKey(int selector) {
+    const std::int32_t col = GetColumnKey(selector);
+    if (col == -1) return -2;
+    const std::string text = QueryObject(col, 0, true);
+    if (text.empty()) return -2;
+    return CReplyParser::FindInfoKey(text);
+}
+
+int CLibrarian::GetBankList(std::vector<std::string>& list) {
+    if (!m_bankList.empty()) {
+        list.insert(list.end(), m_bankList.begin(), m_bankList.end());
+        return 0;
+    }
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    if (bracket.Failed()) return -2;
+    const std::int32_t key = GetBanksKey();
+    if (key == -1) return -2;
+    const std::string text = QueryObject(key, 0, true);
+    bracket.Close();
+    if (text.empty()) return -2;
+    ParseListReply(text, m_bankList);
+    list.insert(list.end(), m_bankList.begin(), m_bankList.end());
+    return 0;
+}
+
+int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list, bool lock) {
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize, lock);
+    if (bracket.Failed()) return -2;
+    const std::int32_t programsKey = GetProgramsKey();
+    const std::string text1 = programsKey == -1 ? std::string() : QueryObject(programsKey, 0, true);
+    const std::int32_t deleteKey = GetDeleteKey();
+    const std::string text2 = deleteKey == -1 ? std::string() : QueryObject(deleteKey, 0, true);
+    bracket.Close();
+    if (text1.empty()) return -2;
+
+    std::vector<std::string> programs;
+    std::vector<std::string> deletable;
+    ParseListReply(text1, programs);
+    if (!text2.empty()) ParseListReply(text2, deletable);
+
+    std::vector<int> deletableNumbers;
+    for (const auto& entry : deletable) {
+        int number = 0;
+        if (CReplyParser::EntryNumber(entry, number)) deletableNumbers.push_back(number);
+    }
+    for (auto& entry : programs) {
+        int number = -1;
+        CReplyParser::EntryNumber(entry, number);
+        const bool user = std::find(deletableNumbers.begin(), deletableNumbers.end(), number) !=
+                          deletableNumbers.end();
+        list.push_back({std::move(entry), user ? 1 : 0});
+    }
+    return 0;
+}
+
+int CLibrarian::SelectBank(int bank, int processor, bool lock) {
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize, lock);
+    if (bracket.Failed()) return -2;
+    const auto payload = protocol::BankSelectPayload(bank, processor);
+    std::string unused;
+    SendFrame(protocol::MSG_BANK_SELECT, payload.data(), static_cast<int>(payload.size()), 0,
+              unused);
+    m_host.Pause(300);
+    return 0;
+}
+
+int CLibrarian::SelectProgram(int channel, int program) {
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    if (bracket.Failed()) return -2;
+    const auto change = protocol::ProgramChange(channel, program);
+    m_pLink->Send(change.data(), static_cast<int>(change.size()));
+    m_host.Pause(300);
+    return 0;
+}
+
+int CLibrarian::GetProgramInfo(int selector, std::string& text) {
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    if (bracket.Failed()) return -2;
+    const std::int32_t key = GetInfoKey(selector);
+    if (key == -1) {
+        text = engine_messages::kNoInformation;
+        return 0;
+    }
+    // -2 (no column, or an empty column listing), or a key no object can have.
+    if (key < 0) return -2;
+    text.clear();
+    const std::string reply = QueryObject(key, 0, true);
+    return CReplyParser::ParseInfoText(reply, text) ? 0 : -2;
+}
+
+int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& search,
+                            int& bankOut, int& programOut) {
+    const std::string wanted = ToUpper(search);
+    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    if (bracket.Failed()) return -2;
+    bankOut = startBank;
+    programOut = -1;
+    if (startBank < 0 || static_cast<std::size_t>(startBank) >= m_bankList.size()) return -2;
+
+    std::size_t index = static_cast<std::size_t>(startBank);
+    for (bool firstPass = true;; firstPass = false) {
+        int number = 0;
+        if (CReplyParser::EntryNumber(m_bankList[index], number))
+            SelectBank(number, protocol::kProcessorA, false);
+        std::vector<ProgramEntry> programs;
+        if (GetProgramList(programs, false) != 0) return -2;
+        for (std::size_t i = startProgram < 0 ? programs.size() : std::size_t(startProgram);
+             i < programs.size(); ++i) {
+            if (ToUpper(programs[i].text).find(wanted) != std::string::npos) {
+                programOut = static_cast<int>(i);
+                return 0;
+            }
+        }
+        if (!firstPass && bankOut == startBank) return 0;
+        ++index;
+        ++bankOut;
+        if (index >= m_bankList.size()) {
+            index = 0;
+            bankOut = 0;
+        }
+        startProgram = 0;
+    }
+}
+
+std::string CLibrarian::GetBankName(int n) const {
+    for (const auto& entry : m_bankList) {
+        int number = 0;
+        if (CReplyParser::EntryNumber(entry, number) && number == n)
+            return entry.substr(entry.find(' ') + 1);
+    }
+    return {};
+}
+
+void CLibrarian::StoreBankEntry(int n, const std::string& name) {
+    std::string text = std::to_string(n) + " " + name;
+    for (auto it = m_bankList.begin(); it != m_bankList.end(); ++it) {
+        int number = 0;
+        if (!CReplyParser::EntryNumber(*it, number)) continue;
+        if (number == n) {
+            *it = std::move(text);
+            return;
+        }
+        if (number > n) {
+            m_bankList.insert(it, std::move(text));
+            return;
+        }
+    }
+    m_bankList.push_back(std::move(text));
+}
+
+int CLibrarian::NextFreeBankNumber() const {
+    int i = 0;
+    for (const auto& entry : m_bankList) {
+        int number = 0;
+        if (!CReplyParser::EntryNumber(entry, number)) continue;
+        if (number > i) return i;
+        ++i;
+    }
+    return 99;
+}

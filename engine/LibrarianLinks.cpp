@@ -1,0 +1,18 @@
+// The program's engine over the real transports. Kept apart so that everything else in the
+// engine builds and runs without them.
+#include "Librarian.h"
+#include "LinkSettings.h"
+#include "MIDILink.h"
+#include "SerialLink.h"
+
+CLibrarian::CLibrarian(IHost& host) : m_host(host) {
+    auto serial = std::make_unique<CSerialLink>(host);
+    CSerialSettings* serialSettings = &serial->Settings();
+    m_pSerialLink = std::move(serial);
+    auto midi = std::make_unique<CMIDILink>(host);
+    CMIDISettings* midiSettings = &midi->Settings();
+    m_pMIDILink = std::move(midi);
+    m_pLinkSettings = std::make_unique<CLinkSettings>(serialSettings, midiSettings);
+    m_pLinkSettings->Load();
+    ApplyLinkSettings();
+}

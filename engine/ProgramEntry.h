@@ -1,0 +1,9 @@
+#pragma once
+// One program of a bank as the catalogue lists it.
+
+#include <string>
+
+struct ProgramEntry {
+    std::string text;  // "number blank name", as the unit lists it (leading white space removed)
+    int user = 0;      // 1: a user program (the unit also lists it as deletable); 0: factory
+};

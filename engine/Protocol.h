@@ -1,0 +1,48 @@
+#pragma once
+// The bytes of the unit's protocol: the system-exclusive frame that wraps every message except
+// the program change, the message types, and the builders of the fixed payloads. Pure functions,
+// callable from any thread.
+//
+// A frame is F0 1C 70 00, the type byte, the payload bytes as they are (no escaping, no checksum,
+// no terminating zero) and F7: payload length + 6 bytes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace protocol {
+
+inline constexpr std::uint8_t MSG_KEY = 0x01;
+inline constexpr std::uint8_t MSG_BANK_SELECT = 0x03;
+inline constexpr std::uint8_t MSG_PROGRAM_LOAD = 0x0A;
+inline constexpr std::uint8_t MSG_PROGRAM_REQUEST = 0x0B;
+inline constexpr std::uint8_t MSG_OBJECT_QUERY = 0x31;
+
+inline constexpr int kFrameOverhead = 6;        // header (4), type (1), end byte (1)
+inline constexpr int kDefaultBufferSize = 512;  // Open size of every operation but the load
+
+inline constexpr int kQueryTimeoutMs = 10000;
+inline constexpr int kProgramRequestTimeoutMs = 30000;
+
+// The processors that receive a bank select.
+inline constexpr int kProcessorA = 1;
+inline constexpr int kProcessorB = 2;
+
+// The whole frame for `type` and `length` payload bytes.
+std::vector<std::uint8_t> BuildFrame(std::uint8_t type, const std::uint8_t* payload, int length);
+
+// The object query text "%X %d": the key in upper-case hexadecimal without prefix or leading
+// zeros (a negative key as its 32-bit two's complement), a blank, the flags in decimal.
+std::string ObjectQueryText(std::int32_t key, int flags);
+
+// The six payload bytes of a bank select: 00 00, bank >> 4, bank & 0x0F, 00, processor.
+std::vector<std::uint8_t> BankSelectPayload(int bank, int processor);
+
+// The two bytes of a MIDI program change: 0xC0 | channel, program.
+std::vector<std::uint8_t> ProgramChange(int channel, int program);
+
+// The reply text of an object query reply: the reply without its first four bytes when it begins
+// with F0 1C 70 (the fourth byte is not examined); otherwise the empty text.
+std::string ReplyText(const std::string& reply);
+
+}  // namespace protocol

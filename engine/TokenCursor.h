@@ -1,0 +1,40 @@
+#pragma once
+// Tokenizing in the manner of the C library's strtok, without its hidden state and without
+// writing into the text: one cursor over a text that the caller keeps alive.
+//
+// Next(delimiters) skips delimiter characters at the cursor, returns the characters up to the
+// next delimiter or the end, and consumes that delimiter. With an empty delimiter set it returns
+// everything that remains. When nothing remains it returns no token. Every byte value, including
+// zero, is an ordinary character.
+
+#include <optional>
+#include <string_view>
+
+class CTokenCursor {
+public:
+    explicit CTokenCursor(std::string_view text) : m_text(text) {}
+
+    std::optional<std::string_view> Next(std::string_view delimiters);
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
+
+// Number conversions of the reply parsers.
+namespace tokens {
+
+// Like strtol with base 16: leading white space, a sign and a "0x" prefix allowed; stops at the
+// first character that is not a hexadecimal digit; 0 when there is none. Out of range: the
+// nearest of LONG_MIN / LONG_MAX, as strtol does.
+long HexValue(std::string_view token);
+
+// Like atoi: the decimal value at the start of `text` (leading white space and a sign allowed),
+// taken to 32 bits the way the C library does it, without atoi's undefined overflow.
+int DecimalValue(std::string_view text);
+
+// `text` without white space at either end / at its start (isspace in the C locale).
+std::string_view Trim(std::string_view text);
+std::string_view TrimLeft(std::string_view text);
+
+}  // namespace tokens
