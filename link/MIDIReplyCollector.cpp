@@ -1,0 +1,66 @@
+#include "MIDIReplyCollector.h"
+
+void CMIDIReplyCollector::BeginWait() {
+    std::lock_guard lock(m_mutex);
+    m_strWaitReply.clear();
+    m_bWaitComplete = false;
+    m_waitReplyEvent.Reset();
+    m_bWaitMode = true;
+}
+
+void CMIDIReplyCollector::EndWait() {
+    m_bWaitMode = false;
+}
+
+std::string CMIDIReplyCollector::TakeWaitReply() {
+    std::lock_guard lock(m_mutex);
+    return m_strWaitReply;
+}
+
+void CMIDIReplyCollector::BeginPoll() {
+    std::lock_guard lock(m_mutex);
+    m_strPollReply.clear();
+    m_bPollTaken = false;
+    m_pollReplyEvent.Reset();
+    m_bPollMode = true;
+}
+
+void CMIDIReplyCollector::EndPoll() {
+    m_bPollMode = false;
+}
+
+bool CMIDIReplyCollector::PollReplyEmpty() {
+    std::lock_guard lock(m_mutex);
+    return m_strPollReply.empty();
+}
+
+std::string CMIDIReplyCollector::TakePollReply() {
+    std::lock_guard lock(m_mutex);
+    return m_strPollReply;
+}
+
+void CMIDIReplyCollector::OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
+                                        std::uint32_t) {
+    if (count == 0) return;
+    const auto* text = reinterpret_cast<const char*>(bytes);
+    std::lock_guard lock(m_mutex);
+    if (m_bWaitMode) {
+        if (m_bWaitComplete) return;
+        if (bytes[0] == 0xF0) {
+            m_strWaitReply.clear();
+        } else if (m_strWaitReply.empty()) {
+            return;  // the tail of a message that began before this transaction
+        }
+        m_strWaitReply.append(text, count);
+        if (bytes[count - 1] == 0xF7) {
+            m_bWaitComplete = true;
+            m_waitReplyEvent.Set();
+        }
+        return;
+    }
+    if (m_bPollMode && !m_bPollTaken && count >= 4 && bytes[3] == 0x0D) {
+        m_strPollReply.assign(text, count);
+        m_bPollTaken = true;
+        m_pollReplyEvent.Set();
+    }
+}

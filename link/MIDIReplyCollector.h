@@ -1,0 +1,60 @@
+#pragma once
+// Gathers the unit's replies for the MIDI link from the input device's listener calls.
+//
+// Two independent reply sets, as the link's two kinds of transaction need them:
+// - wait mode (between BeginWait and EndWait, i.e. while a SendAndWait runs): the pieces of one
+//   system-exclusive message are appended in order, and the reply is complete with the piece
+//   whose last byte is 0xF7, which stays in the reply. The reply starts with a piece that begins
+//   with 0xF0: a piece that continues a message begun before the transaction (the tail of an
+//   earlier, abandoned reply) is ignored, and a new 0xF0 drops an unfinished message. Once
+//   complete, the reply no longer changes until the next BeginWait.
+// - poll mode (between BeginPoll and EndPoll, whenever no SendAndWait runs): the first piece of
+//   at least 4 bytes whose fourth byte is 0x0D (carriage return) is the reply; other pieces are
+//   ignored.
+// Short messages and errors are ignored.
+//
+// Threads: the Begin/End/Take functions on the link's thread; the listener operations on the
+// MIDI system's thread. The buffers are guarded by a mutex; the mode flag is atomic.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "ManualResetEvent.h"
+#include "midi/MIDIInListener.h"
+
+class CMIDIReplyCollector : public midi::CMIDIInListener {
+public:
+    // Empties the wait reply, resets its event and enters wait mode.
+    void BeginWait();
+    // Leaves wait mode; later input is again a candidate for the poll reply.
+    void EndWait();
+    // Set once the wait reply is complete.
+    CManualResetEvent& WaitReplyEvent() { return m_waitReplyEvent; }
+    std::string TakeWaitReply();
+
+    // Empties the poll reply, resets its event and starts accepting a poll reply.
+    void BeginPoll();
+    void EndPoll();
+    CManualResetEvent& PollReplyEvent() { return m_pollReplyEvent; }
+    bool PollReplyEmpty();
+    std::string TakePollReply();
+
+    void OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
+                       std::uint32_t timeStamp) override;
+    void OnShortMessage(std::uint32_t, std::uint32_t) override {}
+    void OnLongError(const std::uint8_t*, std::uint32_t, std::uint32_t) override {}
+    void OnShortError(std::uint32_t, std::uint32_t) override {}
+
+private:
+    std::mutex m_mutex;
+    std::string m_strWaitReply;
+    std::string m_strPollReply;
+    bool m_bWaitComplete = false;  // guarded by m_mutex
+    bool m_bPollTaken = false;     // guarded by m_mutex
+    std::atomic<bool> m_bWaitMode{false};
+    std::atomic<bool> m_bPollMode{false};
+    CManualResetEvent m_waitReplyEvent;
+    CManualResetEvent m_pollReplyEvent;
+};

@@ -1,0 +1,20 @@
+# The MIDI device classes over RtMidi, and the MIDI link on top of them.
+add_library(midi_devices STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIInDevice.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIOutDevice.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIPortNames.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiApi.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiBackend.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiErrorCatcher.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiInPort.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiOutPort.cpp
+)
+target_include_directories(midi_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR}/midi)
+target_link_libraries(midi_devices PUBLIC PkgConfig::RTMIDI Threads::Threads
+                                   PRIVATE quorlin_warnings)
+
+target_sources(link PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/MIDIReplyCollector.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MIDILink.cpp
+)
+target_link_libraries(link PUBLIC midi_devices)

@@ -1,0 +1,32 @@
+#pragma once
+// midi::IMIDIInPort over RtMidiIn: system-exclusive input switched on, timing and active-sensing
+// messages ignored. RtMidi gathers a system-exclusive message of any length and hands it over
+// whole, on its own thread (JACK's process thread, or its ALSA input thread).
+
+#include <RtMidi.h>
+
+#include <memory>
+
+#include "MIDIInPort.h"
+#include "RtMidiErrorCatcher.h"
+
+namespace midi {
+
+class CRtMidiInPort : public IMIDIInPort {
+public:
+    explicit CRtMidiInPort(RtMidi::Api api);
+    ~CRtMidiInPort() override;
+
+    void Open(unsigned int number, MessageHandler onMessage, ErrorHandler onError) override;
+    void Close() override;
+
+private:
+    static void OnRtMidiMessage(double stamp, std::vector<unsigned char>* message, void* self);
+
+    RtMidi::Api m_api;
+    MessageHandler m_onMessage;
+    CRtMidiErrorCatcher m_errors;  // declared before m_pIn: RtMidi reports to it until destroyed
+    std::unique_ptr<RtMidiIn> m_pIn;
+};
+
+}  // namespace midi
