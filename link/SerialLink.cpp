@@ -1,0 +1,259 @@
+#include "SerialLink.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "serial/ISerialPort.h"
+
+std::atomic<int> settingsMissing{0};
+
+namespace {
+
+constexpr const char* kFirstRunText =
+    "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
+    "change be changed later from the Options | Communication Settings menu.";
+constexpr const char* kOpenFailedText = "Error opening serial port - already in use?";
+constexpr const char* kWarningCaption = "Application Error";
+constexpr std::uint8_t kEndOfExclusive = 0xF7;
+constexpr int kReadChunk = 4096;
+
+}  // namespace
+
+CSerialLink::CSerialLink(IHost& host) : m_host(host), m_pPort(MakeSerialPort()) {
+    if (m_settings.Load() != 0) {
+        m_host.ShowMessage(kFirstRunText);
+        settingsMissing = 1;
+    }
+    firstWaitMs = 5000;
+}
+
+CSerialLink::~CSerialLink() {
+    Close();
+}
+
+std::string CSerialLink::LineDefinition(const CSerialSettings& line) {
+    return "baud=" + std::to_string(line.m_nBaudRate) +
+           " parity=" + std::string(1, line.m_cParity) +
+           " data=" + std::to_string(line.m_nDataBits) +
+           " stop=" + std::to_string(line.m_nStopBits);
+}
+
+std::string CSerialLink::WarningText(const std::string& call, const std::string& systemText,
+                                     int portNumber) {
+    return "WARNING:  " + call + " Failed with the following error: \n" + systemText +
+           "\nPort: " + std::to_string(portNumber) + "\n";
+}
+
+void CSerialLink::ReportFailure(const std::string& call, int errorNumber) {
+    m_host.ShowMessage(
+        WarningText(call, std::system_category().message(errorNumber), m_nPortNumber),
+        kWarningCaption, IHost::Icon::Error);
+}
+
+int CSerialLink::Open(int bufferSize) {
+    Close();
+    m_nPortNumber = m_settings.m_nPortNumber;
+    m_nBufferSize = std::max(bufferSize, 0);
+
+    if (!m_pPort->Open(m_settings.PortPath())) {
+        m_host.ShowMessage(kOpenFailedText);
+        return -2;
+    }
+    const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
+    m_pPort->Configure(m_settings, LineDefinition(m_settings), report);
+    m_pPort->PurgeInput();
+
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_writeQueue.clear();
+        m_writeDone.Set();
+    }
+    m_bShutdown = false;
+    m_bMonitorAlive = true;
+    try {
+        m_monitor = std::thread(&CSerialLink::Monitor, this);
+    } catch (const std::system_error&) {
+        // Without a monitor the port is of no use; give it back at once.
+        m_bMonitorAlive = false;
+        m_pPort->Close();
+        return -2;
+    }
+    return 0;
+}
+
+void CSerialLink::Close() {
+    if (!m_monitor.joinable()) {
+        m_pPort->Close();
+        return;
+    }
+    // A monitor that has already ended writes nothing more; there is nothing to wait for.
+    const bool writeFinished =
+        m_bMonitorAlive ? m_writeDone.Wait(m_timings.closeWaitMs) : m_writeDone.IsSet();
+    m_bShutdown = true;
+    m_pPort->Wake();
+    m_monitor.join();
+
+    m_pPort->PurgeInput();
+    // What was written is left to be transmitted, unless the write was stuck.
+    if (!writeFinished) m_pPort->AbandonOutput();
+    m_pPort->Close();
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_writeQueue.clear();
+        m_writeDone.Set();
+    }
+}
+
+bool CSerialLink::Enqueue(const std::uint8_t* data, int length, SetKind opens,
+                          std::uint64_t generation) {
+    if (!IsOpen() || length < 0 || length > m_nBufferSize || (data == nullptr && length > 0)) {
+        return false;
+    }
+    m_writeDone.Wait(m_timings.sendWaitMs);
+    {
+        std::lock_guard lock(m_writeMutex);
+        Frame frame;
+        frame.bytes.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+        frame.opens = opens;
+        frame.generation = generation;
+        m_writeQueue.push_back(std::move(frame));
+        m_writeDone.Reset();
+    }
+    m_pPort->Wake();
+    return true;
+}
+
+void CSerialLink::Send(const std::uint8_t* data, int length) {
+    Enqueue(data, length, SetKind::None, 0);
+}
+
+std::uint64_t CSerialLink::Arm(ReplySet& set) {
+    std::lock_guard lock(m_replyMutex);
+    set.buffer.clear();
+    set.bComplete = false;
+    set.event.Reset();
+    set.state = SetState::Armed;
+    return ++set.generation;
+}
+
+void CSerialLink::Disarm(ReplySet& set) {
+    std::lock_guard lock(m_replyMutex);
+    set.state = SetState::Idle;
+    ++set.generation;
+    set.event.Reset();
+}
+
+bool CSerialLink::BufferEmpty(ReplySet& set) {
+    std::lock_guard lock(m_replyMutex);
+    return set.buffer.empty();
+}
+
+std::string CSerialLink::TakeBuffer(ReplySet& set) {
+    std::lock_guard lock(m_replyMutex);
+    return set.buffer;
+}
+
+int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
+                             std::string& reply) {
+    m_host.BeginWaitCursor();
+    const std::uint64_t generation = Arm(m_wait);
+    int result = -1;
+    if (Enqueue(data, length, SetKind::Wait, generation)) {
+        const int firstWait = std::max(firstWaitMs, 0);
+        bool complete = m_wait.event.Wait(firstWait);
+        if (!complete && !BufferEmpty(m_wait)) {
+            complete = m_wait.event.Wait(std::max(timeoutMs - firstWait, 0));
+        }
+        if (complete) {
+            reply = TakeBuffer(m_wait);
+            result = 0;
+        }
+    }
+    Disarm(m_wait);
+    m_host.EndWaitCursor();
+    return result;
+}
+
+int CSerialLink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
+                             const std::uint8_t* data, int length, std::string& reply) {
+    m_host.BeginWaitCursor();
+    const std::uint64_t generation = Arm(m_poll);
+    int result = -1;
+    if (Enqueue(data, length, SetKind::Poll, generation)) {
+        result = RunPollLoop(
+            m_poll.event, [this] { return BufferEmpty(m_poll); },
+            [this] { return TakeBuffer(m_poll); }, engine, name, reply);
+    }
+    Disarm(m_poll);
+    m_host.EndWaitCursor();
+    return result;
+}
+
+void CSerialLink::Monitor() {
+    const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
+    while (!m_bShutdown) {
+        const unsigned events = m_pPort->WaitForEvent(report);
+        // Shutdown first, then the port, then a write request.
+        if (m_bShutdown || (events & ISerialPort::kFailed) != 0) break;
+        if ((events & ISerialPort::kReadable) != 0) ReadRoutine();
+        WriteRoutine();
+    }
+    m_bMonitorAlive = false;
+}
+
+void CSerialLink::ReadRoutine() {
+    std::uint8_t chunk[kReadChunk];
+    const int got = m_pPort->Read(chunk, kReadChunk, [this](const std::string& call, int error) {
+        ReportFailure(call, error);
+    });
+    if (got > 0) Route(chunk, got);
+}
+
+void CSerialLink::Route(const std::uint8_t* bytes, int count) {
+    std::lock_guard lock(m_replyMutex);
+    for (int i = 0; i < count; ++i) {
+        ReplySet* set = nullptr;
+        if (m_wait.state == SetState::Active) {
+            set = &m_wait;
+        } else if (m_poll.state == SetState::Active) {
+            set = &m_poll;
+        }
+        // Nobody waits, or the reply is complete: the byte is not part of any reply.
+        if (set == nullptr || set->bComplete) continue;
+        if (bytes[i] == kEndOfExclusive) {
+            set->bComplete = true;
+            set->event.Set();
+        } else {
+            set->buffer.push_back(static_cast<char>(bytes[i]));
+        }
+    }
+}
+
+void CSerialLink::WriteRoutine() {
+    const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
+    const auto abandon = [this] { return m_bShutdown.load(); };
+    for (;;) {
+        Frame frame;
+        {
+            std::lock_guard lock(m_writeMutex);
+            if (m_writeQueue.empty()) {
+                m_writeDone.Set();
+                return;
+            }
+            frame = std::move(m_writeQueue.front());
+            m_writeQueue.pop_front();
+        }
+        m_pPort->PurgeInput();
+        if (frame.opens != SetKind::None) {
+            ReplySet& set = frame.opens == SetKind::Wait ? m_wait : m_poll;
+            std::lock_guard lock(m_replyMutex);
+            // Only the transaction that sent this frame, if it still runs, takes its reply.
+            if (set.state == SetState::Armed && set.generation == frame.generation) {
+                set.state = SetState::Active;
+            }
+        }
+        m_pPort->Write(reinterpret_cast<const std::uint8_t*>(frame.bytes.data()),
+                       static_cast<int>(frame.bytes.size()), abandon, report);
+        if (m_bShutdown) return;
+    }
+}

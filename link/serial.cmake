@@ -1,0 +1,16 @@
+# The serial link: the link itself and the port backend of the system being built for.
+target_sources(link PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/SerialLink.h
+    ${CMAKE_CURRENT_LIST_DIR}/SerialLink.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serial/ISerialPort.h
+)
+if(WIN32)
+    message(FATAL_ERROR "The serial port backend for Windows is not written yet")
+else()
+    target_sources(link PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.cpp
+    )
+endif()

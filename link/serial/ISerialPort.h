@@ -1,0 +1,64 @@
+#pragma once
+// The serial link's private view of one serial port: one implementation per operating system
+// (PosixSerialPort on POSIX systems). Only CSerialLink uses it.
+//
+// Threads: Open, Configure, PurgeInput, AbandonOutput and Close are called by the link's owner
+// thread while no monitor thread runs (before it starts, after it has been joined), except that
+// PurgeInput is also called by the monitor thread before every write. WaitForEvent, Read and
+// Write are called by the monitor thread only. Wake may be called from any thread at any time
+// while the port is open.
+//
+// Failing system calls are passed to the `Report` callback with the name of the call as this
+// program made it (for example "tcsetattr()") and the error number; the port then carries on.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CSerialSettings;
+
+class ISerialPort {
+public:
+    using Report = std::function<void(const std::string& call, int errorNumber)>;
+
+    // WaitForEvent's result bits.
+    static constexpr unsigned kWoken = 1;     // Wake was called
+    static constexpr unsigned kReadable = 2;  // the port has input, or news about its end
+    static constexpr unsigned kFailed = 4;    // waiting itself failed; the monitor must end
+
+    // Read's results other than a byte count.
+    static constexpr int kNothingToRead = 0;
+    static constexpr int kPortGone = -1;  // the far end hung up or the port failed; stop reading
+
+    virtual ~ISerialPort() = default;
+
+    // Opens the device `path` for reading and writing, held exclusively: a second open by this
+    // or another program fails until Close. False when the device cannot be opened or is held.
+    virtual bool Open(const std::string& path) = 0;
+    // Puts the port into raw byte mode and applies the line settings. `definition` is the line
+    // definition text built from them; it names the failure when a setting cannot be applied.
+    // Every failing step is reported; the port stays open with what took effect.
+    virtual void Configure(const CSerialSettings& line, const std::string& definition,
+                           const Report& report) = 0;
+    // Discards input received but not yet read.
+    virtual void PurgeInput() = 0;
+    // Discards output not yet transmitted (used only when a write is stuck).
+    virtual void AbandonOutput() = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // Blocks, with no time limit, until the port has input or Wake is called.
+    virtual unsigned WaitForEvent(const Report& report) = 0;
+    // Ends the current or the next WaitForEvent, and a Write waiting for the port.
+    virtual void Wake() = 0;
+    // Reads what is waiting, up to `size` bytes: the byte count, kNothingToRead or kPortGone.
+    virtual int Read(std::uint8_t* buffer, int size, const Report& report) = 0;
+    // Writes all `length` bytes; true when they were handed to the device. Gives up (false)
+    // when the port takes nothing for a second, fails, or `abandon` returns true after a wake.
+    virtual bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
+                       const Report& report) = 0;
+};
+
+// The port implementation for the system the program was built for.
+std::unique_ptr<ISerialPort> MakeSerialPort();

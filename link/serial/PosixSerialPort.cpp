@@ -1,0 +1,198 @@
+#include "PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iterator>
+
+#include "TermiosLine.h"
+
+namespace {
+
+// Time a write may wait for the port to take more bytes before it gives up.
+constexpr int kWriteStallMs = 1000;
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+std::unique_ptr<ISerialPort> MakeSerialPort() {
+    return std::make_unique<CPosixSerialPort>();
+}
+
+CPosixSerialPort::~CPosixSerialPort() {
+    Close();
+}
+
+bool CPosixSerialPort::Open(const std::string& path) {
+    Close();
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) return false;
+    // The flock keeps out every program that locks (TIOCEXCL does not stop a privileged one);
+    // it is taken first so that a port held by someone else is left exactly as it was.
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        CloseFd(m_fd);
+        return false;
+    }
+    // Not a tty (the setup reports that); the flock still holds it.
+    (void)::ioctl(m_fd, TIOCEXCL);
+
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        Close();
+        return false;
+    }
+    m_wakeRead = fds[0];
+    m_wakeWrite = fds[1];
+    for (int fd : fds) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    m_bWatchPort = true;
+    m_bHangupSeen = false;
+    return true;
+}
+
+void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string& definition,
+                                 const Report& report) {
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) {
+        report("tcgetattr()", errno);
+        return;
+    }
+    // Raw bytes in both directions whatever the line settings: without this no frame would
+    // pass unchanged, so it is applied even when the line definition cannot be.
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    const bool lineBuilt = ApplyLine(line, tio);
+    if (!lineBuilt) report(definition, EINVAL);
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        report("tcsetattr()", errno);
+    } else if (lineBuilt) {
+        // tcsetattr succeeds when any part of the change took; a port may drop the rest
+        // (a pseudo-terminal keeps 8 data bits and no parity whatever it is given).
+        termios taken{};
+        if (::tcgetattr(m_fd, &taken) == 0 && !LineMatches(tio, taken)) {
+            report(definition, ENOTSUP);
+        }
+    }
+
+    // Raise RTS; pseudo-terminals have no modem lines and refuse, which is harmless.
+    int rts = TIOCM_RTS;
+    (void)::ioctl(m_fd, TIOCMBIS, &rts);
+}
+
+void CPosixSerialPort::PurgeInput() {
+    if (m_fd >= 0) (void)::tcflush(m_fd, TCIFLUSH);
+}
+
+void CPosixSerialPort::AbandonOutput() {
+    if (m_fd >= 0) (void)::tcflush(m_fd, TCOFLUSH);
+}
+
+void CPosixSerialPort::Close() {
+    if (m_fd >= 0) {
+        // TIOCEXCL outlives our descriptor while anyone else keeps the tty open.
+        (void)::ioctl(m_fd, TIOCNXCL);
+        CloseFd(m_fd);  // also releases the flock
+    }
+    CloseFd(m_wakeRead);
+    CloseFd(m_wakeWrite);
+    m_bWatchPort = false;
+}
+
+unsigned CPosixSerialPort::WaitForEvent(const Report& report) {
+    pollfd fds[2] = {{m_wakeRead, POLLIN, 0}, {m_bWatchPort ? m_fd : -1, POLLIN, 0}};
+    int ready = ::poll(fds, std::size(fds), -1);
+    if (ready < 0) {
+        if (errno == EINTR) return 0;
+        report("poll()", errno);
+        return kFailed;
+    }
+    unsigned events = 0;
+    if (fds[0].revents != 0) {
+        DrainWakePipe();
+        events |= kWoken;
+    }
+    if (fds[1].revents != 0) {
+        if ((fds[1].revents & (POLLHUP | POLLNVAL)) != 0) m_bHangupSeen = true;
+        events |= kReadable;
+    }
+    return events;
+}
+
+void CPosixSerialPort::Wake() {
+    const char byte = 1;
+    // A full pipe already wakes the monitor, so a failed write loses nothing.
+    (void)!::write(m_wakeWrite, &byte, 1);
+}
+
+void CPosixSerialPort::DrainWakePipe() {
+    char sink[64];
+    while (::read(m_wakeRead, sink, sizeof sink) > 0) {
+    }
+}
+
+int CPosixSerialPort::Read(std::uint8_t* buffer, int size, const Report& report) {
+    if (!m_bWatchPort) return kPortGone;
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, static_cast<std::size_t>(size));
+        if (got > 0) return static_cast<int>(got);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !m_bHangupSeen) {
+            return kNothingToRead;
+        }
+        // End of file or a hang-up: the far end has gone; that alone is no error to report,
+        // the next write will tell. A failure with the far end still there is.
+        if (got < 0 && !m_bHangupSeen && errno != EAGAIN && errno != EWOULDBLOCK) {
+            report("read()", errno);
+        }
+        m_bWatchPort = false;
+        return kPortGone;
+    }
+}
+
+bool CPosixSerialPort::Write(const std::uint8_t* data, int length,
+                             const std::function<bool()>& abandon, const Report& report) {
+    std::size_t done = 0;
+    const auto total = static_cast<std::size_t>(length);
+    while (done < total) {
+        const ssize_t put = ::write(m_fd, data + done, total - done);
+        if (put > 0) {
+            done += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            report("write()", errno);
+            return false;
+        }
+        pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_wakeRead, POLLIN, 0}};
+        const int ready = ::poll(fds, std::size(fds), kWriteStallMs);
+        if (ready < 0 && errno != EINTR) {
+            report("poll()", errno);
+            return false;
+        }
+        if (ready == 0) {
+            report("write()", ETIMEDOUT);
+            return false;
+        }
+        if (fds[1].revents != 0) {
+            DrainWakePipe();
+            if (abandon()) return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// A serial port on a POSIX system: a tty device configured with termios, held exclusively with
+// TIOCEXCL and an flock, and watched with poll together with a self-pipe that Wake writes to.
+// Pseudo-terminals work like real ports; modem-line ioctls, which they refuse, are never fatal.
+// Thread rules as in ISerialPort.
+
+#include "ISerialPort.h"
+
+class CPosixSerialPort final : public ISerialPort {
+public:
+    CPosixSerialPort() = default;
+    ~CPosixSerialPort() override;
+    CPosixSerialPort(const CPosixSerialPort&) = delete;
+    CPosixSerialPort& operator=(const CPosixSerialPort&) = delete;
+
+    bool Open(const std::string& path) override;
+    void Configure(const CSerialSettings& line, const std::string& definition,
+                   const Report& report) override;
+    void PurgeInput() override;
+    void AbandonOutput() override;
+    void Close() override;
+    bool IsOpen() const override { return m_fd >= 0; }
+
+    unsigned WaitForEvent(const Report& report) override;
+    void Wake() override;
+    int Read(std::uint8_t* buffer, int size, const Report& report) override;
+    bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
+               const Report& report) override;
+
+private:
+    void DrainWakePipe();
+
+    int m_fd = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    // Monitor thread only: the port stops being watched once its far end has gone, so that a
+    // hung-up tty, which polls as ready for ever, cannot keep the monitor spinning.
+    bool m_bWatchPort = false;
+    bool m_bHangupSeen = false;
+};

@@ -1,0 +1,189 @@
+// SendAndWait and Send over a pseudo-terminal: what a reply holds, which bytes belong to it, how
+// long the link waits, and which frames it refuses.
+
+#include <chrono>
+
+#include "SerialLinkFixture.h"
+
+namespace {
+
+const std::string kQuery = Bytes({0xF0, 0x1C, 0x70, 0x00, 0x0A, '1', ' ', '0', 0xF7});
+
+}  // namespace
+
+TEST_F(SerialLinkTest, ReplyEndsAtF7WhichIsNotPartOfIt) {
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    AnswerNextFrame(Bytes({0xF0, 0x1C, 0x70, 0x01, 'o', 'k', 0xF7}));
+
+    std::string reply = "old";
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), 0);
+    JoinPeer();
+
+    EXPECT_EQ(m_strSeen, kQuery);
+    EXPECT_EQ(reply, Bytes({0xF0, 0x1C, 0x70, 0x01, 'o', 'k'}));
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+    EXPECT_EQ(m_host.WaitCursorBegins(), 1);
+    EXPECT_TRUE(m_host.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, BytesOfEveryValuePassUnchangedBothWays) {
+    std::string every;
+    for (int v = 0; v < 256; ++v) {
+        if (v != 0xF7) every.push_back(static_cast<char>(v));
+    }
+    const std::string frame = every + Bytes({0xF7});
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    AnswerNextFrame(every + every + Bytes({0xF7}));
+
+    std::string reply;
+    EXPECT_EQ(m_pLink->SendAndWait(Data(frame), Length(frame), 1000, reply), 0);
+    JoinPeer();
+
+    EXPECT_EQ(m_strSeen, frame);
+    EXPECT_EQ(reply, every + every);
+}
+
+TEST_F(SerialLinkTest, BytesAfterTheF7AndBetweenTransactionsAreDropped) {
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    AnswerNextFrame(Bytes({0xF0, 0x01, 0xF7, 0x99, 0x98}));
+    std::string reply;
+    ASSERT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), 0);
+    JoinPeer();
+    EXPECT_EQ(reply, Bytes({0xF0, 0x01}));
+
+    // Unasked bytes, a whole frame among them, while no transaction runs.
+    m_pty.Write(Bytes({0x55, 0xF0, 0x1C, 0x70, 0x01, 0x55, 0xF7, 0x55}));
+    ASSERT_TRUE(WaitUntil([this] { return m_pty.SlaveInputQueued() == 0; }));
+
+    AnswerNextFrame(Bytes({0xF0, 0x02, 0xF7}));
+    ASSERT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), 0);
+    JoinPeer();
+    EXPECT_EQ(reply, Bytes({0xF0, 0x02}));
+}
+
+// The first frame is larger than the pty can buffer, so the link is still writing it when the
+// query is handed over and when stale bytes arrive; they must not become the query's reply, and
+// neither frame may be cut or overwritten.
+TEST_F(SerialLinkTest, StaleInputIsDiscardedAndQueuedFramesStayIntact) {
+    const int bigSize = 1 << 20;
+    std::string big(static_cast<std::size_t>(bigSize) - 1, '\x42');
+    big.push_back('\xF7');
+    LinkTimings timings = m_pLink->Timings();
+    timings.sendWaitMs = 0;  // hand the query over while the big frame is still being written
+    m_pLink->SetTimings(timings);
+    ASSERT_EQ(m_pLink->Open(bigSize), 0);
+
+    m_pLink->Send(Data(big), Length(big));
+    std::string seen;
+    StartPeer([&](CPtyPair& pty) {
+        WaitUntil([&] { return m_host.WaitCursorBegins() == 1; });
+        pty.Write(Bytes({0xF0, 0x1C, 0x70, 0x01, 0xEE, 0xF7}));  // stale: before the query
+        seen = pty.ReadFrame(3000);
+        seen += pty.ReadFrame(3000);
+        pty.Write(Bytes({0xF0, 0x1C, 0x70, 0x01, 0x77, 0xF7}));
+    });
+
+    std::string reply;
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 3000, reply), 0);
+    JoinPeer();
+    EXPECT_EQ(reply, Bytes({0xF0, 0x1C, 0x70, 0x01, 0x77}));
+    EXPECT_TRUE(seen == big + kQuery) << "the link wrote " << seen.size() << " bytes";
+    EXPECT_TRUE(m_host.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, SilenceEndsAfterTheFirstWaitNotTheWholeTimeout) {
+    m_pLink->firstWaitMs = 100;
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    AnswerNextFrame({});
+
+    std::string reply = "unchanged";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 20000, reply), -1);
+    const double elapsed = Elapsed(start);
+    JoinPeer();
+
+    EXPECT_EQ(reply, "unchanged");
+    EXPECT_GE(elapsed, 100);
+    EXPECT_LT(elapsed, 10000);
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+
+    // The link is still good for the next transaction.
+    AnswerNextFrame(Bytes({0xF0, 0x03, 0xF7}));
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), 0);
+    EXPECT_EQ(reply, Bytes({0xF0, 0x03}));
+}
+
+TEST_F(SerialLinkTest, AReplyThatHasBegunGetsTheRestOfTheTimeout) {
+    m_pLink->firstWaitMs = 100;
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+
+    // Never finished: -1 once the whole timeout has passed.
+    AnswerNextFrame(Bytes({0xF0, 0x1C, 0x70}));
+    std::string reply = "unchanged";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 400, reply), -1);
+    EXPECT_GE(Elapsed(start), 400);
+    EXPECT_EQ(reply, "unchanged");
+    JoinPeer();
+
+    // Finished after the first wait: the reply is still taken.
+    StartPeer([](CPtyPair& pty) {
+        if (pty.ReadFrame(3000).empty()) return;
+        pty.Write(Bytes({0xF0, 0x1C}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        pty.Write(Bytes({0x70, 0x01, 0xF7}));
+    });
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 3000, reply), 0);
+    EXPECT_EQ(reply, Bytes({0xF0, 0x1C, 0x70, 0x01}));
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+TEST_F(SerialLinkTest, FramesLongerThanTheOpenSizeAreRefusedUnsent) {
+    const std::string small = Bytes({0xC0, 0x05});
+    ASSERT_EQ(m_pLink->Open(Length(kQuery) - 1), 0);
+
+    std::string reply = "unchanged";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 20000, reply), -1);
+    EXPECT_LT(Elapsed(start), m_pLink->firstWaitMs);  // nothing sent, nothing to wait for
+    EXPECT_EQ(reply, "unchanged");
+    m_pLink->Send(Data(kQuery), Length(kQuery));
+    m_pLink->Send(Data(small), -1);
+    m_pLink->Send(Data(small), Length(small));
+
+    EXPECT_EQ(m_pty.ReadAll(200), small);
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+TEST_F(SerialLinkTest, NothingIsSentWhileClosed) {
+    std::string reply = "unchanged";
+    m_pLink->Send(Data(kQuery), Length(kQuery));
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), -1);
+    EXPECT_EQ(reply, "unchanged");
+
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    m_pLink->Close();
+    m_pLink->Send(Data(kQuery), Length(kQuery));
+    EXPECT_EQ(m_pty.ReadAll(100), "");
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+// Two links, as two engines would hold them: bytes arriving on one never reach a transaction
+// running on the other.
+TEST_F(SerialLinkTest, TwoLinksKeepTheirTransactionsApart) {
+    CPtyPair otherPty;
+    auto other = MakeLink(otherPty);
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    ASSERT_EQ(other->Open(kFrameSize), 0);
+
+    StartPeer([&](CPtyPair& pty) {
+        if (pty.ReadFrame(3000).empty()) return;
+        otherPty.Write(Bytes({0xF0, 0xBB, 0xF7}));
+        WaitUntil([&] { return otherPty.SlaveInputQueued() == 0; });
+        pty.Write(Bytes({0xF0, 0xAA, 0xF7}));
+    });
+    std::string reply;
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 2000, reply), 0);
+    JoinPeer();
+    EXPECT_EQ(reply, Bytes({0xF0, 0xAA}));
+}
