@@ -1,0 +1,190 @@
+#include "PtyServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <thread>
+
+#include "SimUnit.h"
+
+namespace {
+
+constexpr int kIdleWaitMs = 20;  // between looks for a returning client
+constexpr std::size_t kPaceChunk = 16;
+constexpr std::int64_t kStuckWriteNs = 2000000000;  // a client that reads nothing for 2 s
+
+std::string Hex(const std::string& bytes, std::size_t limit = 48) {
+    std::string text;
+    char b[4];
+    for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
+        std::snprintf(b, sizeof b, "%02X ", static_cast<unsigned char>(bytes[i]));
+        text += b;
+    }
+    if (bytes.size() > limit) text += "... ";
+    return text + "(" + std::to_string(bytes.size()) + " bytes)";
+}
+
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+CPtyServer::CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log)
+    : m_unit(unit), m_pacing(pacing), m_pLog(log), m_nStartNs(SteadyNs()) {}
+
+CPtyServer::~CPtyServer() {
+    for (int fd : {m_nMaster, m_wakeRead, m_wakeWrite})
+        if (fd >= 0) ::close(fd);
+}
+
+bool CPtyServer::Open(std::string& error) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    m_wakeRead = fds[0];
+    m_wakeWrite = fds[1];
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&m_nMaster, &slave, name, nullptr, nullptr) != 0) {
+        error = std::string("openpty: ") + std::strerror(errno);
+        return false;
+    }
+    // Raw both ways: every byte value passes unchanged, nothing is echoed back.
+    termios t{};
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);
+    ::cfsetispeed(&t, B38400);
+    ::cfsetospeed(&t, B38400);
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::close(slave);
+    ::fcntl(m_nMaster, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_nMaster, F_SETFL, ::fcntl(m_nMaster, F_GETFL) | O_NONBLOCK);
+    m_strSlavePath = name;
+    return true;
+}
+
+void CPtyServer::Stop() {
+    m_bStop = true;
+    if (m_wakeWrite >= 0) {
+        const char c = 0;
+        [[maybe_unused]] auto n = ::write(m_wakeWrite, &c, 1);
+    }
+}
+
+std::int64_t CPtyServer::NowMs() const {
+    return (SteadyNs() - m_nStartNs) / 1000000;
+}
+
+bool CPtyServer::ClientPresent() const {
+    pollfd p{m_nMaster, POLLOUT, 0};
+    return ::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) == 0;
+}
+
+void CPtyServer::DropUnreadOutput() {
+    // Bytes written to the master wait in the slave's input queue until someone opens it;
+    // only the slave side can flush them.
+    const int fd = ::open(m_strSlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    ::tcflush(fd, TCIFLUSH);
+    ::close(fd);
+}
+
+int CPtyServer::Run() {
+    bool connected = false;
+    char buffer[4096];
+    while (!m_bStop) {
+        pollfd fds[2] = {{m_nMaster, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            if (m_pLog) *m_pLog << "poll: " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        if (m_bStop) break;
+        if ((fds[0].revents & POLLIN) != 0) {
+            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
+            if (n > 0) {
+                connected = true;
+                Serve(std::string(buffer, static_cast<std::size_t>(n)));
+                continue;
+            }
+            if (n < 0 && errno != EIO && errno != EINTR && errno != EAGAIN) {
+                if (m_pLog) *m_pLog << "read: " << std::strerror(errno) << "\n";
+                return 1;
+            }
+        } else if ((fds[0].revents & (POLLHUP | POLLERR)) == 0) {
+            continue;
+        }
+        // No one holds the slave.
+        if (connected) {
+            connected = false;
+            DropUnreadOutput();
+            if (m_pLog) *m_pLog << "port closed by the client\n";
+        }
+        pollfd wake{m_wakeRead, POLLIN, 0};
+        ::poll(&wake, 1, kIdleWaitMs);
+    }
+    return 0;
+}
+
+void CPtyServer::Serve(const std::string& bytes) {
+    const std::int64_t now = NowMs();
+    const std::size_t droppedBefore = m_assembler.DroppedBytes();
+    const auto frames = m_assembler.Feed(bytes);
+    if (m_pLog && m_assembler.DroppedBytes() != droppedBefore)
+        *m_pLog << "dropped " << (m_assembler.DroppedBytes() - droppedBefore)
+                << " bytes outside frames\n";
+    for (const auto& frame : frames) {
+        const auto replies = m_unit.HandleFrame(frame, now);
+        if (m_pLog) *m_pLog << now << " ms <- " << Hex(frame) << ": " << m_unit.LastNote() << "\n";
+        for (const auto& reply : replies) {
+            if (!ClientPresent()) {
+                if (m_pLog) *m_pLog << "reply dropped: port closed\n";
+                continue;
+            }
+            if (m_pLog) *m_pLog << NowMs() << " ms -> " << Hex(reply) << "\n";
+            WritePaced(reply);
+        }
+    }
+}
+
+void CPtyServer::WritePaced(const std::string& frame) {
+    const std::int64_t startNs = SteadyNs();
+    std::int64_t progressNs = startNs;
+    std::size_t sent = 0;
+    while (sent < frame.size() && !m_bStop) {
+        const std::size_t chunk =
+            m_pacing.lineRate > 0 ? std::min(kPaceChunk, frame.size() - sent) : frame.size() - sent;
+        const ssize_t n = ::write(m_nMaster, frame.data() + sent, chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN && SteadyNs() - progressNs < kStuckWriteNs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            return;  // the client went away; the rest of the reply is lost on the line
+        }
+        sent += static_cast<std::size_t>(n);
+        progressNs = SteadyNs();
+        if (m_pacing.lineRate > 0) {
+            // The bytes are on the wire only when their bits have been clocked out.
+            const std::int64_t dueNs = startNs + static_cast<std::int64_t>(sent) *
+                                                     m_pacing.bitsPerByte * 1000000000LL /
+                                                     m_pacing.lineRate;
+            const std::int64_t waitNs = dueNs - SteadyNs();
+            if (waitNs > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(waitNs));
+        }
+    }
+}

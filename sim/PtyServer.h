@@ -1,0 +1,61 @@
+#pragma once
+// Serves a CSimUnit on a pseudo-terminal: the client (the program's serial link) opens the slave
+// side like a serial port; this server reads the master side, cuts the bytes into frames, hands
+// them to the unit with the time they arrived (steady clock, milliseconds) and writes the replies
+// back, paced at the line rate when one is set.
+//
+// The client opens and closes the port around every operation. While no one holds the slave, the
+// master reports a hang-up; the server then waits on its wake-up pipe for a short while at a time
+// until a client is back, and throws away replies that no one could receive (written while the
+// slave was closed, or left unread when it was closed), as a serial line with nobody listening
+// would.
+//
+// Threads: Run blocks the calling thread; Stop may be called from any thread or a signal handler.
+
+#include <atomic>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "FrameAssembler.h"
+
+class CSimUnit;
+
+class CPtyServer {
+public:
+    struct Pacing {
+        int lineRate = 0;  // bits per second; 0: no pacing
+        int bitsPerByte = 11;
+    };
+
+    CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log);
+    ~CPtyServer();
+    CPtyServer(const CPtyServer&) = delete;
+    CPtyServer& operator=(const CPtyServer&) = delete;
+
+    // Creates the pseudo-terminal in raw mode. False with a reason in `error`.
+    bool Open(std::string& error);
+    const std::string& SlavePath() const { return m_strSlavePath; }
+    // Serves until Stop. Returns 0, or 1 when the terminal failed.
+    int Run();
+    // Async-signal-safe.
+    void Stop();
+
+private:
+    bool ClientPresent() const;
+    void DropUnreadOutput();
+    void Serve(const std::string& bytes);
+    void WritePaced(const std::string& frame);
+    std::int64_t NowMs() const;
+
+    CSimUnit& m_unit;
+    const Pacing m_pacing;
+    std::ostream* m_pLog;
+    CFrameAssembler m_assembler;
+    int m_nMaster = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    std::string m_strSlavePath;
+    std::atomic<bool> m_bStop{false};
+    std::int64_t m_nStartNs = 0;
+};
