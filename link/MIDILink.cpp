@@ -38,6 +38,10 @@ CMIDILink::~CMIDILink() {
 }
 
 int CMIDILink::Open(int) {
+    // Nothing of an earlier opening may outlive a failed one: after its server has gone, libjack
+    // tears down its shared state when a new client fails to connect, and a client made before
+    // then crashes when it is closed afterwards.
+    Close();
     try {
         m_pInDevice->Open(m_pSettings->m_nInputDevice);
     } catch (...) {

@@ -1,0 +1,350 @@
+// The MIDI link over the stand-in MIDI system: opening, the reply rules of SendAndWait and
+// SendAndPoll, frames the route cannot carry, failures of the MIDI system, and the settings.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "FakeMIDIBackend.h"
+#include "MIDILink.h"
+#include "RecordingHost.h"
+#include "ScopedSettingsStore.h"
+
+namespace {
+
+using Bytes = CFakeMIDIBackend::Bytes;
+using ::testing::ElementsAre;
+
+constexpr int kReplyTimeoutMs = 10000;  // only reached when a test fails
+constexpr int kSilenceMs = 100;         // for transactions that must time out
+
+Bytes Sysex(std::size_t size, std::uint8_t fill) {
+    Bytes bytes(size, fill);
+    bytes.front() = 0xF0;
+    bytes.back() = 0xF7;
+    return bytes;
+}
+
+// A query frame as the engine sends it; `tag` tells the responder what to answer.
+Bytes Query(std::uint8_t tag) {
+    return {0xF0, 0x1C, 0x70, 0x00, 0x13, tag, 0x00, 0x00, 0xF7};
+}
+
+// A unit reply that the poll mode takes: its fourth byte is a carriage return.
+Bytes PollReply(const std::string& text) {
+    Bytes bytes{0xF0, 0x1C, 0x70, 0x0D};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0xF7);
+    return bytes;
+}
+
+std::string AsString(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class CProbe : public ICompletionProbe {
+public:
+    std::function<int(const std::string&)> answer = [](const std::string&) { return 0; };
+    std::atomic<int> calls{0};
+    int ProbeCompletion(const std::string& name) override {
+        ++calls;
+        return answer(name);
+    }
+};
+
+class MIDILinkTest : public ::testing::Test {
+protected:
+    MIDILinkTest() {
+        LinkTimings timings;
+        timings.pollWaitMs = 50;
+        m_link->SetTimings(timings);
+    }
+
+    int SendAndWait(const Bytes& frame, std::string& reply, int timeoutMs = kReplyTimeoutMs) {
+        return m_link->SendAndWait(frame.data(), static_cast<int>(frame.size()), timeoutMs, reply);
+    }
+    int SendAndPoll(CProbe& probe, const Bytes& frame, std::string& reply) {
+        return m_link->SendAndPoll(probe, "MyPatch", frame.data(), static_cast<int>(frame.size()),
+                                   reply);
+    }
+
+    CScopedSettingsStore m_store;
+    CRecordingHost m_host;
+    std::shared_ptr<CFakeMIDIBackend> m_backend = std::make_shared<CFakeMIDIBackend>();
+    std::unique_ptr<CMIDILink> m_link = std::make_unique<CMIDILink>(m_host, m_backend);
+};
+
+TEST_F(MIDILinkTest, SendAndWaitReturnsTheWholeReplyWithItsClosingF7) {
+    struct Case {
+        const char* name;
+        std::vector<Bytes> input;  // what the unit sends back, in order
+        Bytes reply;
+    };
+    const Case cases[] = {
+        {"one buffer of 100 bytes", {Sysex(100, 0x21)}, Sysex(100, 0x21)},
+        {"2048 bytes and 952 more", {Sysex(3000, 0x22)}, Sysex(3000, 0x22)},
+        {"after a short message", {{0x90, 0x40, 0x7F}, Sysex(20, 0x23)}, Sysex(20, 0x23)},
+        {"after a message without its end", {{0xF0, 0x01, 0x02}, Sysex(30, 0x24)}, Sysex(30, 0x24)},
+    };
+    ASSERT_EQ(m_link->Open(512), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_backend->SetResponder([&](const Bytes&) { return c.input; });
+        std::string reply;
+        EXPECT_EQ(SendAndWait(Query(1), reply), 0);
+        EXPECT_EQ(reply, AsString(c.reply));
+    }
+    m_link->Close();
+    EXPECT_THAT(m_backend->SentFrames(), ::testing::Each(Query(1)));
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+TEST_F(MIDILinkTest, AShorterReplyAfterALongerOneHoldsOnlyItsOwnBytes) {
+    m_backend->SetResponder([](const Bytes& frame) {
+        return std::vector<Bytes>{frame[5] == 1 ? Sysex(3000, 0x31) : Sysex(100, 0x32)};
+    });
+    ASSERT_EQ(m_link->Open(512), 0);
+    std::string first, second;
+    EXPECT_EQ(SendAndWait(Query(1), first), 0);
+    EXPECT_EQ(SendAndWait(Query(2), second), 0);
+    m_link->Close();
+    EXPECT_EQ(first, AsString(Sysex(3000, 0x31)));
+    EXPECT_EQ(second, AsString(Sysex(100, 0x32)));
+}
+
+TEST_F(MIDILinkTest, SendAndWaitWithoutACompleteReplyReturnsMinusOneAndLeavesTheReplyAlone) {
+    ASSERT_EQ(m_link->Open(512), 0);
+    for (const std::vector<Bytes>& input :
+         std::vector<std::vector<Bytes>>{
+             {},                                   // silence
+             {{0xF0, 0x1C, 0x70, 0x00, 0x41}},     // never ends with 0xF7
+             {{0xB0, 0x07, 0x64}, {0xC0, 0x01}}})  // not system-exclusive
+    {
+        m_backend->SetResponder([&](const Bytes&) { return input; });
+        std::string reply = "untouched";
+        EXPECT_EQ(SendAndWait(Query(1), reply, kSilenceMs), -1);
+        EXPECT_EQ(reply, "untouched");
+    }
+    // The next transaction works normally.
+    m_backend->SetResponder([](const Bytes&) { return std::vector<Bytes>{Sysex(10, 0x33)}; });
+    std::string reply;
+    EXPECT_EQ(SendAndWait(Query(1), reply), 0);
+    EXPECT_EQ(reply, AsString(Sysex(10, 0x33)));
+    m_link->Close();
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+    EXPECT_EQ(m_host.WaitCursorBegins(), 4);
+}
+
+TEST_F(MIDILinkTest, SendAndPollTakesAPollReplyWhoseFourthByteIsACarriageReturn) {
+    m_backend->SetResponder(
+        [](const Bytes&) { return std::vector<Bytes>{PollReply("Not enough memory")}; });
+    ASSERT_EQ(m_link->Open(512), 0);
+    CProbe probe;
+    std::string reply;
+    EXPECT_EQ(SendAndPoll(probe, Sysex(600, 0x41), reply), 0);
+    m_link->Close();
+    EXPECT_EQ(reply, AsString(PollReply("Not enough memory")));
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+TEST_F(MIDILinkTest, SendAndPollIgnoresOtherInputAndEndsWhenTheProbeSeesTheProgram) {
+    m_backend->SetResponder([](const Bytes&) {
+        return std::vector<Bytes>{
+            {0xF0, 0x1C, 0x70, 0x01, 0x41, 0xF7},  // fourth byte not 0x0D
+            {0xF0, 0x1C, 0xF7},                    // shorter than 4 bytes
+            {0x90, 0x40, 0x7F},                    // not system-exclusive
+        };
+    });
+    ASSERT_EQ(m_link->Open(512), 0);
+    CProbe probe;
+    std::string seen;
+    probe.answer = [&](const std::string& name) {
+        seen = name;
+        return 1;
+    };
+    std::string reply;
+    EXPECT_EQ(SendAndPoll(probe, Sysex(600, 0x41), reply), 0);
+    m_link->Close();
+    EXPECT_EQ(reply, "");
+    EXPECT_EQ(probe.calls, 1);
+    EXPECT_EQ(seen, "MyPatch");
+}
+
+TEST_F(MIDILinkTest, SendAndPollGivesUpAfterElevenProbes) {
+    ASSERT_EQ(m_link->Open(512), 0);
+    CProbe probe;
+    std::string reply = "untouched";
+    EXPECT_EQ(SendAndPoll(probe, Sysex(600, 0x41), reply), -1);
+    m_link->Close();
+    EXPECT_EQ(probe.calls, 11);
+    EXPECT_EQ(reply, "untouched");
+}
+
+TEST_F(MIDILinkTest, TheProbesNestedSendAndWaitGetsTheInputThatArrivesMeanwhile) {
+    // The unit answers the probe's query with a text whose fourth byte is a carriage return too:
+    // during the nested SendAndWait it still belongs to that SendAndWait, not to the poll.
+    const Bytes listing = PollReply("MyPatch");
+    m_backend->SetResponder([&](const Bytes& frame) {
+        return frame == Query(7) ? std::vector<Bytes>{listing} : std::vector<Bytes>{};
+    });
+    ASSERT_EQ(m_link->Open(512), 0);
+    CProbe probe;
+    std::string probeReply;
+    probe.answer = [&](const std::string&) {
+        const int result = SendAndWait(Query(7), probeReply);
+        return result == 0 && probeReply.find("MyPatch") != std::string::npos ? 1 : 0;
+    };
+    std::string reply;
+    EXPECT_EQ(SendAndPoll(probe, Sysex(600, 0x41), reply), 0);
+    m_link->Close();
+    EXPECT_EQ(reply, "");
+    EXPECT_EQ(probeReply, AsString(listing));
+    EXPECT_EQ(probe.calls, 1);
+    EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+}
+
+TEST_F(MIDILinkTest, OpenFailsCleanlyWhenADeviceCannotBeOpened) {
+    struct Case {
+        const char* name;
+        std::int32_t input, output;
+    };
+    const Case cases[] = {
+        {"input does not exist", 5, 0},
+        {"output does not exist", 0, 5},
+        {"negative numbers", -1, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_link->Settings().m_nInputDevice = c.input;
+        m_link->Settings().m_nOutputDevice = c.output;
+        EXPECT_EQ(m_link->Open(512), -2);
+        EXPECT_EQ(m_link->InputState(), 0);
+        EXPECT_EQ(m_link->OutputState(), 0);
+        EXPECT_EQ(m_backend->OpenInputs(), 0);
+        EXPECT_EQ(m_backend->OpenOutputs(), 0);
+    }
+    m_backend->FailNextOutOpen(std::make_exception_ptr(std::bad_alloc()));
+    m_link->Settings().m_nInputDevice = 0;
+    m_link->Settings().m_nOutputDevice = 0;
+    EXPECT_EQ(m_link->Open(512), -2);
+    EXPECT_EQ(m_backend->OpenInputs(), 0);
+    EXPECT_TRUE(m_host.Messages().empty());
+}
+
+TEST_F(MIDILinkTest, OpenAndCloseUseTheDevicesOfTheSettings) {
+    m_link->Settings().m_nInputDevice = 1;
+    m_link->Settings().m_nOutputDevice = 0;
+    ASSERT_EQ(m_link->Open(512), 0);
+    EXPECT_EQ(m_link->InputState(), 1);
+    EXPECT_EQ(m_link->OutputState(), 1);
+    EXPECT_EQ(m_backend->LastInputNumber(), 1u);
+    EXPECT_EQ(m_backend->LastOutputNumber(), 0u);
+    std::string reply;
+    SendAndWait(Query(1), reply, kSilenceMs);
+    EXPECT_EQ(m_link->InputState(), 2);  // the first transaction started recording
+    m_link->Close();
+    EXPECT_EQ(m_link->InputState(), 0);
+    EXPECT_EQ(m_link->OutputState(), 0);
+    EXPECT_EQ(m_backend->OpenInputs() + m_backend->OpenOutputs(), 0);
+}
+
+TEST_F(MIDILinkTest, AFrameLargerThanTheRouteCarriesIsRefusedAtOnceAndTheUserTold) {
+    m_backend->SetLargestMessage(16379);
+    ASSERT_EQ(m_link->Open(512), 0);
+    const Bytes tooLong = Sysex(16380, 0x51);
+    const std::string text =
+        "The frame of 16380 bytes is larger than the MIDI connection can carry (16379 bytes).";
+    CProbe probe;
+    std::string reply = "untouched";
+
+    m_link->Send(tooLong.data(), static_cast<int>(tooLong.size()));
+    // With the longest time-outs the engine uses: the call must return without waiting at all.
+    EXPECT_EQ(m_link->SendAndWait(tooLong.data(), static_cast<int>(tooLong.size()), 30000, reply),
+              -1);
+    EXPECT_EQ(SendAndPoll(probe, tooLong, reply), -1);
+
+    EXPECT_EQ(reply, "untouched");
+    EXPECT_EQ(probe.calls, 0);
+    EXPECT_EQ(m_host.WaitCursorBegins(), 0);
+    EXPECT_THAT(m_host.MessageTexts(), ElementsAre(text, text, text));
+    EXPECT_EQ(m_host.Messages()[0].icon, IHost::Icon::Warning);
+
+    const Bytes fits = Sysex(16379, 0x52);
+    m_link->Send(fits.data(), static_cast<int>(fits.size()));
+    m_link->Close();
+    EXPECT_THAT(m_backend->SentFrames(), ElementsAre(fits));
+}
+
+TEST_F(MIDILinkTest, FailuresOfTheMIDISystemShowAsMissingReplies) {
+    ASSERT_EQ(m_link->Open(512), 0);
+    m_backend->FailSends(true);
+    const Bytes frame = Query(1);
+    EXPECT_NO_THROW(m_link->Send(frame.data(), static_cast<int>(frame.size())));
+    std::string reply;
+    EXPECT_EQ(SendAndWait(frame, reply, kSilenceMs), -1);
+    m_backend->FailNextInClose(std::make_exception_ptr(std::runtime_error("busy")));
+    EXPECT_NO_THROW(m_link->Close());
+    EXPECT_EQ(m_link->OutputState(), 0);
+    // The input that could not be closed is closed by the next Open.
+    m_backend->FailSends(false);
+    EXPECT_EQ(m_link->Open(512), 0);
+    EXPECT_EQ(m_backend->OpenInputs(), 1);
+    m_link->Close();
+}
+
+TEST_F(MIDILinkTest, WhenTheMIDISystemVanishesTheTransactionTimesOutAndOpenFails) {
+    m_backend->SetResponder([&](const Bytes&) {
+        m_backend->Vanish();  // gone before it could answer
+        return std::vector<Bytes>{Sysex(10, 0x61)};
+    });
+    ASSERT_EQ(m_link->Open(512), 0);
+    std::string reply;
+    EXPECT_EQ(SendAndWait(Query(1), reply, kSilenceMs), -1);
+    m_link->Close();
+    EXPECT_EQ(m_link->Open(512), -2);
+    EXPECT_EQ(m_backend->OpenInputs() + m_backend->OpenOutputs(), 0);
+
+    m_backend->Back();
+    m_backend->SetResponder([](const Bytes&) { return std::vector<Bytes>{Sysex(10, 0x62)}; });
+    ASSERT_EQ(m_link->Open(512), 0);
+    EXPECT_EQ(SendAndWait(Query(1), reply), 0);
+    m_link->Close();
+}
+
+TEST_F(MIDILinkTest, AWorkerStuckInTheMIDISystemCannotHarmTheCallersBytesOrTheLink) {
+    LinkTimings timings;
+    timings.workerWaitMs = 20;
+    m_link->SetTimings(timings);
+    ASSERT_EQ(m_link->Open(512), 0);
+    m_backend->HoldSends();
+    auto frame = std::make_unique<Bytes>(Query(9));
+    std::string reply;
+    EXPECT_EQ(
+        m_link->SendAndWait(frame->data(), static_cast<int>(frame->size()), kSilenceMs, reply), -1);
+    // The caller frees its bytes at once; the link closes and is destroyed while the worker is
+    // still held inside the MIDI system.
+    std::fill(frame->begin(), frame->end(), 0);
+    frame.reset();
+    m_link->Close();
+    m_link.reset();
+    m_backend->ReleaseSends();
+    ASSERT_TRUE(m_backend->WaitForSentFrames(1, kReplyTimeoutMs));
+    EXPECT_THAT(m_backend->SentFrames(), ElementsAre(Query(9)));
+}
+
+TEST_F(MIDILinkTest, SettingsAreLoadedAtConstructionAndSavedAtDestruction) {
+    m_store->WriteDword("MIDISetup", "InputDevice", 1);
+    m_store->WriteDword("MIDISetup", "OutputDevice", 1);
+    auto link = std::make_unique<CMIDILink>(m_host, m_backend);
+    EXPECT_EQ(link->Settings().m_nInputDevice, 1);
+    EXPECT_EQ(link->Settings().m_nOutputDevice, 1);
+    link->Settings().m_nOutputDevice = 0;
+    EXPECT_EQ(m_store->ReadDword("MIDISetup", "OutputDevice"), 1);  // only in memory so far
+    link.reset();
+    EXPECT_EQ(m_store->ReadDword("MIDISetup", "InputDevice"), 1);
+    EXPECT_EQ(m_store->ReadDword("MIDISetup", "OutputDevice"), 0);
+}
+
+}  // namespace
