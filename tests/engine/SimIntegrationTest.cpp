@@ -1,0 +1,209 @@
+// The engine against the simulated unit, over both reply styles: the flows of the catalogue,
+// program load and fetch, deletion and bank editing, with the unit's own view as the judge.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "Librarian.h"
+#include "RecordingHost.h"
+#include "ReplyParser.h"
+#include "ScopedSettingsStore.h"
+#include "SettingsStore.h"
+#include "SimLink.h"
+#include "SimUnit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Style = CSimLink::ReplyStyle;
+
+class SimEngineTest : public ::testing::TestWithParam<Style> {
+public:
+    SimEngineTest() {
+        store->WriteDword(kSectionOptions, "DeviceType", GetParam() == Style::MIDI ? 1 : 0);
+        auto serialLink = std::make_unique<CSimLink>(unit, Style::Serial);
+        auto midiLink = std::make_unique<CSimLink>(unit, Style::MIDI);
+        link = GetParam() == Style::MIDI ? midiLink.get() : serialLink.get();
+        host.OnPause([this](int ms) { link->AdvanceClock(ms); });
+        engine = std::make_unique<CLibrarian>(host, std::move(serialLink), std::move(midiLink));
+    }
+
+    void ExpectCleanBracket() {
+        EXPECT_EQ(link->OpenCount(), link->CloseCount());
+        EXPECT_FALSE(link->IsOpen());
+        EXPECT_EQ(link->ProtocolErrors(), std::vector<std::string>{});
+        EXPECT_EQ(unit.TooSoonKeyCount(), 0);
+        EXPECT_EQ(host.WaitCursorDepth(), 0);
+    }
+
+    // The first bank holding a user program, and that program.
+    std::pair<int, int> SomeUserProgram() const {
+        for (const auto& bank : unit.Banks())
+            for (const auto& p : unit.Programs(bank.number))
+                if (p.user) return {bank.number, p.number};
+        return {-1, -1};
+    }
+
+    CScopedSettingsStore store;
+    CSimUnit unit;
+    CRecordingHost host;
+    CSimLink* link = nullptr;
+    std::unique_ptr<CLibrarian> engine;
+};
+
+TEST_P(SimEngineTest, CatalogueMatchesTheUnit) {
+    std::vector<std::string> banks;
+    ASSERT_EQ(engine->GetBankList(banks), 0);
+    ASSERT_EQ(banks.size(), unit.Banks().size());
+    for (const auto& bank : unit.Banks()) EXPECT_EQ(engine->GetBankName(bank.number), bank.name);
+
+    for (const auto& bank : unit.Banks()) {
+        ASSERT_EQ(engine->SelectBank(bank.number, 1), 0);
+        std::vector<ProgramEntry> programs;
+        ASSERT_EQ(engine->GetProgramList(programs), 0);
+        const auto expected = unit.Programs(bank.number);
+        ASSERT_EQ(programs.size(), expected.size()) << bank.number;
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            int number = -1;
+            ASSERT_TRUE(CReplyParser::EntryNumber(programs[i].text, number));
+            EXPECT_EQ(number, expected[i].number);
+            EXPECT_EQ(programs[i].text.substr(programs[i].text.find(' ') + 1), expected[i].name);
+            EXPECT_EQ(programs[i].user, expected[i].user ? 1 : 0) << programs[i].text;
+        }
+    }
+    EXPECT_TRUE(host.Messages().empty());
+    ExpectCleanBracket();
+}
+
+TEST_P(SimEngineTest, SelectProgramInformationAndData) {
+    ASSERT_EQ(engine->SelectBank(0, 1), 0);
+    int withInfo = 0;
+    for (const auto& p : unit.Programs(0)) {
+        ASSERT_EQ(engine->SelectProgram(0, p.number), 0);
+        ASSERT_TRUE(unit.LoadedProgram(1));
+        EXPECT_EQ(unit.LoadedProgram(1)->number, p.number);
+        std::string info;
+        ASSERT_EQ(engine->GetProgramInfo(1, info), 0);
+        EXPECT_FALSE(info.empty());
+        if (info != "There is no information available for the selected program") ++withInfo;
+
+        std::string data;
+        ASSERT_EQ(engine->GetProgramData(data), 0);
+        EXPECT_EQ(data, GetParam() == Style::MIDI ? p.text + "\xF7" : p.text);
+    }
+    EXPECT_GT(withInfo, 0);
+    ExpectCleanBracket();
+}
+
+TEST_P(SimEngineTest, LoadedPatchBecomesAUserProgramAndIsFound) {
+    std::vector<std::string> banks;
+    ASSERT_EQ(engine->GetBankList(banks), 0);
+    ASSERT_EQ(engine->SelectBank(0, 1), 0);
+    ASSERT_EQ(engine->SelectProgram(0, unit.Programs(0).front().number), 0);
+    std::string data;
+    ASSERT_EQ(engine->GetProgramData(data), 0);
+    if (GetParam() == Style::MIDI) data.pop_back();  // the frame's end byte
+
+    // The same program under a new name, to a bank of its own.
+    const auto quote = data.find('"');
+    const auto quote2 = data.find('"', quote + 1);
+    ASSERT_NE(quote2, std::string::npos);
+    data.replace(quote + 1, quote2 - quote - 1, "Loaded Copy");
+    const int bank = engine->NextFreeBankNumber();
+    ASSERT_TRUE(unit.AddBank(bank, "Target"));
+    const fs::path file =
+        fs::temp_directory_path() / ("quorlin-sim-load-" + std::to_string(::getpid()) + ".SIG");
+    std::ofstream(file, std::ios::binary) << data;
+
+    ASSERT_EQ(engine->SelectBank(bank, 1), 0);
+    EXPECT_EQ(engine->LoadPatchFile(file.string()), 0);
+    fs::remove(file);
+    const auto programs = unit.Programs(bank);
+    ASSERT_EQ(programs.size(), 1u);
+    EXPECT_EQ(programs[0].name, "Loaded Copy");
+    EXPECT_TRUE(programs[0].user);
+    EXPECT_EQ(link->LastOpenSize(), static_cast<int>(data.size()) + 6);
+    EXPECT_TRUE(host.Messages().empty());
+
+    engine->StoreBankEntry(bank, "Target");
+    int bankOut = -1, programOut = -1;
+    ASSERT_EQ(engine->FindProgram(0, 0, "loaded copy", bankOut, programOut), 0);
+    EXPECT_EQ(engine->BankList()[bankOut], std::to_string(bank) + " Target");
+    EXPECT_EQ(programOut, 0);
+    ExpectCleanBracket();
+}
+
+TEST_P(SimEngineTest, DeletePresetRemovesTheUserProgram) {
+    const auto [bank, program] = SomeUserProgram();
+    ASSERT_GE(bank, 0) << "the factory set has a user program";
+    const auto before = unit.Programs(bank).size();
+    ASSERT_EQ(engine->DeletePreset(bank, program, 0, 1), 0);
+    const auto after = unit.Programs(bank);
+    EXPECT_EQ(after.size(), before - 1);
+    EXPECT_TRUE(std::none_of(after.begin(), after.end(),
+                             [&](const auto& p) { return p.number == program; }));
+    ExpectCleanBracket();
+}
+
+TEST_P(SimEngineTest, CreateRenameAndDeleteABank) {
+    std::vector<std::string> banks;
+    ASSERT_EQ(engine->GetBankList(banks), 0);
+    const int n = engine->NextFreeBankNumber();
+    ASSERT_LT(n, 99);
+
+    const std::string names[] = {"New-bank 1%", "Renamed;Z", "ab"};
+    for (const auto& name : names) {
+        ASSERT_EQ(engine->SetBankName(n, name), 0);
+        const auto unitBanks = unit.Banks();
+        const auto it = std::find_if(unitBanks.begin(), unitBanks.end(),
+                                     [&](const auto& b) { return b.number == n; });
+        ASSERT_NE(it, unitBanks.end()) << name;
+        EXPECT_EQ(it->name, name);
+        EXPECT_EQ(engine->GetBankName(n), name);
+    }
+
+    // A bank with programs is refused; the empty one goes.
+    const int full = unit.Banks().front().number;
+    EXPECT_EQ(engine->DeleteBank(full), -2);
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{"Cannot delete bank.  This bank is not empty!"});
+    ASSERT_EQ(engine->DeleteBank(n), 0);
+    const auto unitBanks = unit.Banks();
+    EXPECT_TRUE(std::none_of(unitBanks.begin(), unitBanks.end(),
+                             [&](const auto& b) { return b.number == n; }));
+    EXPECT_EQ(engine->GetBankName(n), "");
+    EXPECT_EQ(engine->BankList().size(), unitBanks.size());
+    ExpectCleanBracket();
+}
+
+TEST_P(SimEngineTest, SilentUnitAndUnopenableLink) {
+    link->SetSilent(true);
+    std::vector<std::string> banks;
+    EXPECT_EQ(engine->GetBankList(banks), -2);
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{
+                  "Unable to communicate with the Eventide.  Check your communication settings."});
+    std::string text;
+    EXPECT_EQ(engine->GetProgramData(text), -2);
+    ExpectCleanBracket();
+
+    link->SetSilent(false);
+    link->SetFailOpen(true);
+    host.Clear();
+    const int closes = link->CloseCount();
+    EXPECT_EQ(engine->GetBankList(banks), -2);
+    EXPECT_EQ(engine->SetBankName(3, "x"), -2);
+    EXPECT_EQ(engine->DeleteBank(3), -2);
+    EXPECT_EQ(link->CloseCount(), closes);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_TRUE(banks.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimEngineTest, ::testing::Values(Style::Serial, Style::MIDI),
+                         [](const auto& info) {
+                             return info.param == Style::MIDI ? "MIDI" : "Serial";
+                         });
+
+}  // namespace
