@@ -1,0 +1,217 @@
+// quorlin-sim end to end: the program serves the unit on a pseudo-terminal that a raw termios
+// client opens, closes and opens again, as the serial link does around every operation.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "ListingReader.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program under test, started with arguments; its first output line is the terminal's path.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), QUORLIN_SIM_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, QUORLIN_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_out = out[0];
+    }
+    ~SimProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) ::close(m_out);
+    }
+    std::string FirstLine() {
+        std::string line;
+        char c;
+        while (line.find('\n') == std::string::npos) {
+            pollfd p{m_out, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0 || ::read(m_out, &c, 1) != 1) return {};
+            line += c;
+        }
+        line.pop_back();
+        return line;
+    }
+    // SIGTERM, then the exit status (-1 when it did not exit normally within 10 s).
+    int Terminate() {
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 1000; ++i) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+};
+
+// A serial client as the link opens the port: raw, 38400 baud, 8 data bits, 2 stop bits.
+int OpenPort(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return -1;
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::cfsetispeed(&t, B38400);
+    ::cfsetospeed(&t, B38400);
+    t.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+void Write(int fd, const std::string& bytes) {
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+// Everything up to and including the first F7; empty when nothing came within 5 s.
+std::string ReadFrame(int fd) {
+    std::string bytes;
+    char c;
+    while (bytes.empty() || bytes.back() != '\xF7') {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0 || ::read(fd, &c, 1) != 1) return {};
+        bytes += c;
+    }
+    return bytes;
+}
+
+std::string Query(const std::string& text) {
+    return std::string("\xF0\x1C\x70\x00\x31", 5) + text + "\xF7";
+}
+
+class QuorlinSimProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("quorlin-sim-e2e-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "seed" / "33 Seeded");
+        std::ofstream(m_dir / "seed" / "33 Seeded" / "a.sig") << "preset \"From Disk\"\n";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    fs::path m_dir;
+};
+
+TEST_F(QuorlinSimProgramTest, ServesQueriesAcrossReopeningsOfThePort) {
+    const std::string link = (m_dir / "unit").string();
+    SimProcess sim({"--link", link, "--seed", (m_dir / "seed").string()});
+    const std::string path = sim.FirstLine();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(fs::read_symlink(link).string(), path);
+
+    int fd = OpenPort(link);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("0 0"));
+    const std::string root = ReadFrame(fd);
+    ::close(fd);
+    ASSERT_GT(root.size(), 5u);
+    EXPECT_EQ(root.substr(0, 4), std::string("\xF0\x1C\x70\x00", 4));
+    EXPECT_GT(listing::FindChildKey(root.substr(4), "program functions"), 0);
+
+    fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("2B 0"));
+    const auto banks = listing::ParseListReply(ReadFrame(fd).substr(4));
+    EXPECT_NE(std::find(banks.begin(), banks.end(), "33 Seeded"), banks.end());
+    // Bank select and program change are not answered; the program request is.
+    Write(fd, std::string("\xF0\x1C\x70\x00\x03\x00\x00\x02\x01\x00\x01\xF7", 12));
+    Write(fd, std::string("\xC0\x00", 2));
+    Write(fd, std::string("\xF0\x1C\x70\x00\x0B\xF7", 6));
+    EXPECT_EQ(ReadFrame(fd), std::string("\xF0\x1C\x70\x00", 4) + "preset \"From Disk\"\n\xF7");
+    ::close(fd);
+
+    // A reply left unread when the port closes is not handed to the next client.
+    fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("0 0"));
+    ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("1A0 0"));
+    EXPECT_EQ(ReadFrame(fd).substr(4, 20), "10 0 1A0 0 'program ");
+    ::close(fd);
+
+    EXPECT_EQ(sim.Terminate(), 0);
+    EXPECT_FALSE(fs::is_symlink(link));
+}
+
+TEST_F(QuorlinSimProgramTest, PacesRepliesAtTheLineRate) {
+    SimProcess sim({"--line-rate", "9600"});
+    const std::string path = sim.FirstLine();
+    ASSERT_FALSE(path.empty());
+    const int fd = OpenPort(path);
+    ASSERT_GE(fd, 0);
+    const auto start = std::chrono::steady_clock::now();
+    Write(fd, Query("0 0"));
+    const std::string root = ReadFrame(fd);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ::close(fd);
+    ASSERT_GT(root.size(), 100u);
+    // 11 bits a byte at 9600 bits a second: the reply cannot arrive sooner than its wire time.
+    const auto wire = std::chrono::microseconds(root.size() * 11 * 1000000 / 9600);
+    EXPECT_GE(elapsed, wire - std::chrono::milliseconds(20));
+    EXPECT_EQ(sim.Terminate(), 0);
+}
+
+TEST(QuorlinSimOptionsTest, RejectsUnknownOptionsAndShowsHelp) {
+    for (const auto& [args, status] :
+         std::vector<std::pair<std::vector<std::string>, int>>{{{"--bogus"}, 2},
+                                                               {{"--line-rate", "fast"}, 2},
+                                                               {{"--stop-bits", "3"}, 2},
+                                                               {{"--seed", "/nonexistent/dir"}, 1},
+                                                               {{"--help"}, 0}}) {
+        std::vector<std::string> argv = {QUORLIN_SIM_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (auto& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, QUORLIN_SIM_PATH, &actions, nullptr, raw.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int wstatus = 0;
+        ::waitpid(pid, &wstatus, 0);
+        ASSERT_TRUE(WIFEXITED(wstatus));
+        EXPECT_EQ(WEXITSTATUS(wstatus), status) << args.front();
+    }
+}
+
+}  // namespace
