@@ -30,6 +30,7 @@
 //
 // Not thread-safe: one caller at a time.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-// A reader of the unit's listings that follows the librarian's documented reading rules
+// A reader of the unit's listings that follows the librarian's reading rules
 // (strtok-style tokens, strtol/atoi numbers), written here on its own so the model is checked
 // against the rules rather than against the librarian's code.
 

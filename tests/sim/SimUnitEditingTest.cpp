@@ -1,5 +1,5 @@
 // The front-panel key sequences that delete programs and banks and create or name banks: exactly
-// the documented sequences do the edit; a wrong order or a missing key does not.
+// the librarian's sequences do the edit; a wrong order or a missing key does not.
 #include <gtest/gtest.h>
 
 #include <functional>

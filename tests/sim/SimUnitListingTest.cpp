@@ -38,7 +38,7 @@ std::vector<std::string> List(UnitDriver& d, long key) {
     return listing::ParseListReply(d.Query(static_cast<std::uint32_t>(key), 0));
 }
 
-TEST(ListingReaderTest, ReadsTheDocumentedExample) {
+TEST(ListingReaderTest, ReadsABankListReply) {
     EXPECT_EQ(listing::ParseListReply(
                   "21 0 2B 0 'bank:' '' 3 '0 Factory' 0 '0 Factory' ' 1 Mine' '12 Live'"),
               (std::vector<std::string>{"0 Factory", "1 Mine", "12 Live"}));

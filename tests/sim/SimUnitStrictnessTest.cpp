@@ -97,7 +97,7 @@ TEST(SimUnitStrictnessTest, MalformedBankSelectsChangeNothing) {
     EXPECT_EQ(unit.SelectedBank(1), 0);
 }
 
-// The shortest pause between key presses is 100 ms: the documented delete sequence works with
+// The shortest pause between key presses is 100 ms: the librarian's delete sequence works with
 // 100 ms between its keys and does nothing with 99.
 TEST(SimUnitStrictnessTest, KeyPressSoonerThan100MsIsIgnored) {
     for (const int gap : {100, 99}) {

@@ -1,7 +1,7 @@
 #pragma once
 // Drives a CSimUnit frame by frame with a clock of its own, the way the librarian does: frames
-// built here from the documented layout, key presses from matrix positions, pauses that move the
-// clock. Also plays the documented key sequences of deleting and naming, so tests can vary them.
+// built here from the frame layout, key presses from matrix positions, pauses that move the
+// clock. Also plays the librarian's key sequences of deleting and naming, so tests can vary them.
 
 #include <cstdint>
 #include <initializer_list>
@@ -64,7 +64,7 @@ public:
         Pause(pauseMs);
     }
 
-    // The keys by matrix position, as the documented sequences name them.
+    // The keys by matrix position, as the librarian's sequences name them.
     static constexpr Position C3R3{3, 3}, C7R2{7, 2}, C1R3{1, 3}, C3R2{3, 2}, C6R0{6, 0},
         C3R0{3, 0}, C1R0{1, 0}, C5R1{5, 1}, C5R0{5, 0}, C6R1{6, 1}, C6R3{6, 3}, C6R2{6, 2};
     static Position Digit(int d) {
@@ -79,7 +79,7 @@ public:
         return static_cast<int>(table.find(c));
     }
 
-    // The documented sequences. `gap` replaces every pause when it is not 0, to show that the
+    // The librarian's sequences. `gap` replaces every pause when it is not 0, to show that the
     // unit ignores presses that come too soon.
     void DeletePreset(int bank, int program, int channel, int dsp, int gap = 0) {
         const auto p = [&](int ms) { return gap != 0 ? gap : ms; };
