@@ -72,6 +72,9 @@ protected:
     static constexpr int kFrameSize = 512;
 
     SerialLinkTest() {
+        // Runtimes that start a helper thread along with the first thread (ThreadSanitizer)
+        // do so now, before a test counts threads.
+        std::thread([] {}).join();
         SeedSerialSettings(*m_store);
         m_pLink = MakeLink(m_pty);
     }
