@@ -20,6 +20,7 @@
 // them only inside a bracket.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,8 +98,11 @@ public:
     // from program `startProgram` of the bank at index `startBank` of the catalogue, through
     // the following banks round to the start bank's beginning. 0 with programOut -1: not found.
     // The unit is left on the bank searched last.
+    // `onBank`, when given, is called before each bank is searched with the bank's index and
+    // entry; returning false stops the search there with -2 (programOut -1).
+    using BankVisitor = std::function<bool(int bankIndex, const std::string& bankEntry)>;
     int FindProgram(int startBank, int startProgram, const std::string& search, int& bankOut,
-                    int& programOut);
+                    int& programOut, const BankVisitor& onBank = {});
     // The name of bank `n` in the catalogue, or the empty text.
     std::string GetBankName(int n) const;
     // Inserts ("%d %s", by ascending number) or replaces the catalogue entry of bank `n`.

@@ -165,7 +165,7 @@ int CLibrarian::GetProgramInfo(int selector, std::string& text) {
 }
 
 int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& search,
-                            int& bankOut, int& programOut) {
+                            int& bankOut, int& programOut, const BankVisitor& onBank) {
     const std::string wanted = ToUpper(search);
     CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
@@ -175,6 +175,8 @@ int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& 
 
     std::size_t index = static_cast<std::size_t>(startBank);
     for (bool firstPass = true;; firstPass = false) {
+        // Between banks, never in the middle of a message: the caller may stop the search.
+        if (onBank && !onBank(bankOut, m_bankList[index])) return -2;
         int number = 0;
         if (CReplyParser::EntryNumber(m_bankList[index], number))
             SelectBank(number, protocol::kProcessorA, false);

@@ -3,8 +3,9 @@
 // that must not change the saved settings (the command-line tool, the demo unit) can still use
 // the settings records, which save themselves when destroyed.
 //
-// Only the sections named at construction are shadowed; writes to other sections go through.
-// An empty list shadows every section.
+// Only what is named at construction is shadowed: whole sections ("SerialSetup") or single
+// values ("Options/DeviceType"); writes to anything else go through. An empty list shadows
+// everything.
 
 #include <set>
 #include <string>
@@ -28,7 +29,7 @@ public:
     CMemorySettingsStore& Overlay() { return m_overlay; }
 
 private:
-    bool Shadowed(const std::string& section) const;
+    bool Shadowed(const std::string& section, const std::string& name) const;
 
     ISettingsStore& m_base;
     std::set<std::string> m_sections;

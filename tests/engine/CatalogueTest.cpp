@@ -313,6 +313,22 @@ TEST_F(FindProgramTest, OneBankWithoutMatchIsSearchedTwice) {
     EXPECT_EQ(SelectedBanks(), (std::vector<int>{4, 4}));
 }
 
+TEST_F(FindProgramTest, VisitorSeesEachBankAndCanStopBetweenBanks) {
+    SetUpBanks({{0, {"0 Hall"}}, {1, {"0 Plate"}}, {5, {"2 Echo"}}}, {"0 Factory", "1 User", "5 More"});
+    std::vector<std::string> visited;
+    int bankOut = -5, programOut = -5;
+    const int result = Engine().FindProgram(
+        0, 0, "echo", bankOut, programOut, [&visited](int index, const std::string& entry) {
+            visited.push_back(std::to_string(index) + ":" + entry);
+            return visited.size() < 2;  // stop before the second bank is searched
+        });
+    EXPECT_EQ(result, -2);
+    EXPECT_EQ(programOut, -1);
+    EXPECT_EQ(visited, (std::vector<std::string>{"0:0 Factory", "1:1 User"}));
+    EXPECT_EQ(SelectedBanks(), (std::vector<int>{0}));  // no bank select after the stop
+    ExpectBracketHeld(*serial);
+}
+
 TEST_F(FindProgramTest, UnreadableProgramListFails) {
     SetUpBanks({{0, {"0 Hall"}}}, {"0 A", "1 B"});
     serial->onSend = nullptr;

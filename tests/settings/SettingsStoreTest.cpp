@@ -73,11 +73,14 @@ TEST(OverlaySettingsStore, ShadowedSectionsNeverReachTheBase) {
     EXPECT_EQ(base.Count(), 2u);
 }
 
-TEST(OverlaySettingsStore, OtherSectionsWriteThrough) {
+TEST(OverlaySettingsStore, OtherSectionsAndValuesWriteThrough) {
     CMemorySettingsStore base;
-    COverlaySettingsStore overlay(base, {"SerialSetup"});
+    COverlaySettingsStore overlay(base, {"SerialSetup", "Options/DeviceType"});
     overlay.WriteDword("Options", "Cx", 400);
+    overlay.WriteDword("Options", "DeviceType", 1);
     EXPECT_EQ(base.ReadDword("Options", "Cx"), 400);
+    EXPECT_FALSE(base.ReadDword("Options", "DeviceType").has_value());
+    EXPECT_EQ(overlay.ReadDword("Options", "DeviceType"), 1);
 }
 
 }  // namespace

@@ -1,0 +1,260 @@
+#include "PatchCommands.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <bitset>
+
+#include "CreateBankDlg.h"
+#include "EngineWorker.h"
+#include "EntryListCtrl.h"
+#include "FindPatchDlg.h"
+#include "Host.h"
+#include "Librarian.h"
+#include "QuorlinView.h"
+#include "SafeFileName.h"
+#include "UnitText.h"
+
+void CPatchCommands::HostMessage(const QString& text) { m_view.Host().ShowMessage(ToUnit(text)); }
+
+CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
+    : QObject(parent), m_view(view) {
+    m_fnChoosePatchFile = [this] {
+        QFileDialog dialog(m_view.window(), QStringLiteral("Load Patch"));
+        dialog.setNameFilter(QStringLiteral("Sigfiles (*.sig)"));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().first()
+                   : QString();
+    };
+    m_fnChooseBackupFolder = [this] {
+        return QFileDialog::getExistingDirectory(
+            m_view.window(), QStringLiteral("Choose folder where the user patches should be stored"));
+    };
+    m_fnCreateBankDialog = [this](int& number, QString& name) {
+        CCreateBankDlg dialog(m_view.window());
+        dialog.m_nBankNumber = number;
+        dialog.m_strBankName = name;
+        if (dialog.exec() != QDialog::Accepted) return false;
+        number = dialog.m_nBankNumber;
+        name = dialog.m_strBankName;
+        return true;
+    };
+    m_fnFindDialog = [this](QString& text) {
+        CFindPatchDlg dialog(m_view.window());
+        if (dialog.exec() != QDialog::Accepted) return false;
+        text = dialog.m_strFindWhat;
+        return true;
+    };
+}
+
+void CPatchCommands::OnLoadPatch() {
+    if (m_view.m_nLevel != 1) return;
+    const QString path = m_fnChoosePatchFile();
+    if (!path.isEmpty()) LoadPatch(path);
+}
+
+void CPatchCommands::LoadPatch(const QString& path) {
+    CLibrarian* engine = m_view.Engine();
+    const std::string file = QFile::encodeName(path).toStdString();
+    const int result = m_view.Worker().Run(
+        tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_view.m_nCurrentBank),
+        [engine, &file] { return engine->LoadPatchFile(file); });
+    if (result != 0) return;
+
+    CEntryListCtrl* list = m_view.List();
+    std::bitset<128> before;
+    const int count = list->count();
+    for (int i = 0; i < count; ++i) {
+        const int number = EntryNumber(list->item(i)->text());
+        if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
+    }
+    m_view.ShowPrograms();
+    for (int i = 0; i <= count && i < list->count(); ++i) {
+        const int number = EntryNumber(list->item(i)->text());
+        if (number >= 0 && number < 128 && !before.test(static_cast<std::size_t>(number))) {
+            list->setCurrentRow(i);
+            list->item(i)->setSelected(true);
+            list->setFocus();
+            m_view.ActivateSelection();
+            return;
+        }
+    }
+}
+
+bool CPatchCommands::CanDelete() const {
+    const CEntryListCtrl* list = m_view.List();
+    const int row = list->SelectedRow();
+    if (row < 0) return false;
+    if (m_view.m_nLevel == 0) return true;
+    return m_view.m_nLevel == 1 && list->EntryData(row) != 0;
+}
+
+void CPatchCommands::DeleteSelection() {
+    CLibrarian* engine = m_view.Engine();
+    CEntryListCtrl* list = m_view.List();
+    const int row = list->SelectedRow();
+    if (row < 0) return;
+    const int number = EntryNumber(list->item(row)->text());
+    if (m_view.m_nLevel == 0) {
+        const int result = m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
+                                               [engine, number] { return engine->DeleteBank(number); });
+        if (result == 0) m_view.ShowBanks();
+        return;
+    }
+    if (m_view.m_nLevel != 1 || list->EntryData(row) == 0) return;  // factory programs stay
+    const int bank = m_view.m_nCurrentBank;
+    const int channel = m_view.m_nChannel;
+    const int dsp = m_view.m_nDsp;
+    m_view.Worker().Run(tr("Deleting program %1…").arg(number), [=] {
+        return engine->DeletePreset(bank, number, channel, dsp);
+    });
+    m_view.m_loaded[dsp == 1 ? 0 : 1] = {};
+    m_view.ShowPrograms();
+    m_view.update();
+}
+
+void CPatchCommands::CreateBank() {
+    if (m_view.m_nLevel != 0) return;
+    CLibrarian* engine = m_view.Engine();
+    int number = engine->NextFreeBankNumber();
+    QString name = QStringLiteral("Bank %1").arg(number);
+    if (!m_fnCreateBankDialog(number, name)) return;
+    const std::string unitName = ToUnit(name);
+    m_view.Worker().Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
+        return engine->SetBankName(number, unitName);
+    });
+    m_view.ShowBanks();
+}
+
+void CPatchCommands::OnFind() {
+    QString text;
+    if (!m_fnFindDialog(text)) return;
+    m_view.m_strFind = text;
+    emit m_view.stateChanged();
+    FindNext();
+}
+
+void CPatchCommands::FindNext() {
+    if (m_view.m_strFind.isEmpty()) return;
+    CLibrarian* engine = m_view.Engine();
+    CEntryListCtrl* list = m_view.List();
+    const int selected = list->SelectedRow();
+    int startBank = 0;
+    int startProgram = 0;
+    if (m_view.m_nLevel == 0) {
+        startBank = selected >= 0 ? selected : 0;
+    } else {
+        startBank = m_view.m_nBankIndex;
+        startProgram = selected >= 0 ? selected + 1 : 0;
+    }
+    const std::string search = ToUnit(m_view.m_strFind);
+    int bankOut = -1;
+    int programOut = -1;
+    CEngineWorker& worker = m_view.Worker();
+    const int result = worker.Run(
+        tr("Searching for \"%1\"…").arg(m_view.m_strFind),
+        [&] {
+            return engine->FindProgram(startBank, startProgram, search, bankOut, programOut,
+                                       [&worker](int, const std::string& bankEntry) {
+                                           worker.SetProgress(FromUnit(bankEntry));
+                                           return !worker.CancelRequested();
+                                       });
+        },
+        true);
+    if (result != 0) return;  // the link could not be taken, or the search was cancelled
+    if (programOut < 0) {
+        HostMessage(QStringLiteral("Cannot find %1").arg(m_view.m_strFind));
+        return;
+    }
+    // The shown bank's number and the title follow the bank found, as opening a bank does.
+    const auto& banks = engine->BankList();
+    m_view.m_nBankIndex = bankOut;
+    if (bankOut >= 0 && bankOut < static_cast<int>(banks.size())) {
+        const QString entry = StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
+        m_view.m_nCurrentBank = EntryNumber(entry);
+        const int blank = entry.indexOf(QLatin1Char(' '));
+        m_view.SetDocumentTitle(QStringLiteral("Bank %1: %2")
+                                    .arg(blank < 0 ? entry : entry.left(blank),
+                                         blank < 0 ? QString() : entry.mid(blank + 1)));
+    }
+    m_view.ShowPrograms();
+    if (programOut < list->count()) {
+        list->setCurrentRow(programOut);
+        list->item(programOut)->setSelected(true);
+        list->scrollToItem(list->item(programOut));
+        list->setFocus();
+    }
+}
+
+void CPatchCommands::BackupUserPatches() {
+    const QString folder = m_fnChooseBackupFolder();
+    if (folder.isNull()) return;  // cancelled
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        m_view.Host().ShowMessage("Unable to get directory list", {}, IHost::Icon::Error);
+        return;
+    }
+    if (m_view.m_nLevel != 1) return;
+
+    struct Item {
+        int number;
+        QString name;
+        QString entry;
+    };
+    std::vector<Item> items;
+    CEntryListCtrl* list = m_view.List();
+    for (int i = 0; i < list->count(); ++i) {
+        const QString entry = list->item(i)->text();
+        const int blank = entry.indexOf(QLatin1Char(' '));
+        if (list->EntryData(i) == 0 || blank < 0) continue;
+        items.push_back({EntryNumber(entry), entry.mid(blank + 1), entry});
+    }
+
+    CLibrarian* engine = m_view.Engine();
+    CEngineWorker& worker = m_view.Worker();
+    const int channel = m_view.m_nChannel;
+    BackupResult outcome;
+    worker.Run(
+        tr("Backing up bank %1…").arg(m_view.m_nCurrentBank),
+        [&] {
+            for (const Item& item : items) {
+                if (worker.CancelRequested()) {
+                    outcome.cancelled = true;
+                    break;
+                }
+                worker.SetProgress(item.entry);
+                engine->SelectProgram(channel, item.number);
+                std::string data;
+                if (engine->GetProgramData(data) != 0) {
+                    ++outcome.skipped;
+                    continue;
+                }
+                const QString fileName =
+                    FromUnit(SafeFileName(ToUnit(item.name))) + QStringLiteral(".sig");
+                // Written whole under a temporary name, then renamed over the old file: a failed
+                // write never leaves a cut-off file in place of a good one.
+                QSaveFile file(QDir(folder).filePath(fileName));
+                if (!file.open(QIODevice::WriteOnly) ||
+                    file.write(data.data(), static_cast<qint64>(data.size())) !=
+                        static_cast<qint64>(data.size()) ||
+                    !file.commit()) {
+                    ++outcome.skipped;
+                    continue;
+                }
+                ++outcome.written;
+            }
+            return 0;
+        },
+        true);
+    m_lastBackup = outcome;
+    if (!items.empty()) {
+        HostMessage(QStringLiteral("%1: %2 %3 written, %4 skipped.")
+                        .arg(outcome.cancelled ? QStringLiteral("Backup cancelled")
+                                               : QStringLiteral("Backup finished"))
+                        .arg(outcome.written)
+                        .arg(outcome.written == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                        .arg(outcome.skipped));
+    }
+    if (list->SelectedRow() >= 0) m_view.ActivateSelection();
+}

@@ -1,0 +1,31 @@
+#include "BankNameValidator.h"
+
+#include "NameTable.h"
+
+bool CBankNameValidator::IsAcceptable(const QString& name) {
+    for (QChar c : name) {
+        if (c.unicode() > 0x7F || nametable::Position(static_cast<char>(c.unicode())) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString CBankNameValidator::AcceptedCharactersMessage() {
+    QString symbols;
+    for (char c : nametable::kCharacters) {
+        const QChar q = QLatin1Char(c);
+        if (q.isLetterOrNumber() || q == QLatin1Char(' ') || symbols.contains(q)) continue;
+        symbols += q;
+    }
+    return QStringLiteral(
+               "The unit accepts only these characters in a bank name: letters A-Z and a-z, "
+               "digits 0-9, the blank and %1")
+        .arg(symbols);
+}
+
+QValidator::State CBankNameValidator::validate(QString& input, int& /*pos*/) const {
+    if (IsAcceptable(input)) return Acceptable;
+    emit rejected(AcceptedCharactersMessage());
+    return Invalid;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Accepts only the characters the unit can enter in a bank name (its name table). A rejected
+// character is refused at once and reported through rejected(), whose text says which
+// characters the unit accepts.
+
+#include <QValidator>
+
+class CBankNameValidator : public QValidator {
+    Q_OBJECT
+public:
+    explicit CBankNameValidator(QObject* parent = nullptr) : QValidator(parent) {}
+
+    State validate(QString& input, int& pos) const override;
+
+    // Whether every character of `name` can be entered on the unit.
+    static bool IsAcceptable(const QString& name);
+    // "The unit accepts only these characters in a bank name: ..."
+    static QString AcceptedCharactersMessage();
+
+signals:
+    void rejected(const QString& message) const;
+};

@@ -1,0 +1,58 @@
+#pragma once
+// "Communications Setup": how the program reaches the unit, over a serial port (port, baud rate,
+// parity, data bits, stop bits) or over a MIDI input and output device. It edits the engine's
+// link settings in memory; OK takes the values of every list that has a selection, from both
+// groups, whichever connection type is chosen. Cancel changes nothing.
+//
+// Each group's lists are filled the first time the group is shown during one opening. On Windows
+// the port list holds "COM%d" for the ports 1 to 16 that exist plus the stored one; elsewhere it
+// holds the serial devices the system lists plus the stored device path.
+//
+// GUI thread only.
+
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class CLinkSettings;
+
+// Whether COM port n can be opened now (Windows numbering).
+bool PortExists(int n);
+
+class CCommSetupDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CCommSetupDlg(QWidget* parent = nullptr);
+
+    CLinkSettings* m_pSettings = nullptr;
+    int m_bSerialFilled = 0;
+    int m_bMidiFilled = 0;
+
+    // Where the lists come from; tests replace them.
+    std::function<QStringList()> m_fnSerialPorts;  // device paths (not used on Windows)
+    std::function<QStringList()> m_fnMidiInputs;
+    std::function<QStringList()> m_fnMidiOutputs;
+
+    QComboBox* m_pConnectionType;  // 1013
+    QComboBox* m_pMidiOut;         // 1015
+    QComboBox* m_pMidiIn;          // 1014
+    QComboBox* m_pStopBits;        // 1004
+    QComboBox* m_pDataBits;        // 1002
+    QComboBox* m_pParity;          // 1003
+    QComboBox* m_pBaudRate;        // 1001
+    QComboBox* m_pPort;            // 1000
+
+    int exec() override;
+    void accept() override;
+
+    void ShowConnectionControls(int type);
+
+private:
+    void FillSerialLists();
+    void FillMidiLists();
+
+    QList<QWidget*> m_serialGroup;
+    QList<QWidget*> m_midiGroup;
+};

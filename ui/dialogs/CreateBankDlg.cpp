@@ -1,0 +1,118 @@
+#include "CreateBankDlg.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolTip>
+
+#include "BankNameValidator.h"
+
+namespace {
+
+// The number field accepts any digits typed (so an out-of-range number can be refused with a
+// message), while its arrows step only within 0..99 and stop at the ends.
+class CBankNumberSpin : public QSpinBox {
+public:
+    explicit CBankNumberSpin(QWidget* parent) : QSpinBox(parent) { setRange(0, 999999); }
+
+    void stepBy(int steps) override { setValue(std::clamp(value() + steps, 0, 99)); }
+
+protected:
+    StepEnabled stepEnabled() const override {
+        StepEnabled enabled = StepNone;
+        if (value() < 99) enabled |= StepUpEnabled;
+        if (value() > 0) enabled |= StepDownEnabled;
+        return enabled;
+    }
+};
+
+}  // namespace
+
+CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Create Bank"));
+    setObjectName(QStringLiteral("CCreateBankDlg"));
+    const QFontMetrics metrics(font());
+    const double dluX = metrics.averageCharWidth() / 4.0;
+    const double dluY = metrics.height() / 8.0;
+    auto place = [&](QWidget* w, int x, int y, int width, int height) {
+        w->setGeometry(qRound(x * dluX), qRound(y * dluY), qRound(width * dluX),
+                       qRound(height * dluY));
+    };
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("IDOK"));
+    ok->setDefault(true);
+    place(ok, 74, 46, 50, 14);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("IDCANCEL"));
+    place(cancel, 128, 46, 50, 14);
+    auto* numberLabel = new QLabel(QStringLiteral("Bank Number:"), this);
+    place(numberLabel, 4, 9, 46, 8);
+    m_pNumber = new CBankNumberSpin(this);
+    m_pNumber->setObjectName(QStringLiteral("1024"));
+    place(m_pNumber, 54, 6, 41, 14);
+    m_pName = new QLineEdit(this);
+    m_pName->setObjectName(QStringLiteral("1023"));
+    place(m_pName, 54, 27, 124, 13);
+    auto* nameLabel = new QLabel(QStringLiteral("Bank Name:"), this);
+    place(nameLabel, 10, 29, 40, 8);
+
+    auto* validator = new CBankNameValidator(this);
+    m_pName->setValidator(validator);
+    connect(validator, &CBankNameValidator::rejected, this, [this](const QString& message) {
+        QToolTip::showText(m_pName->mapToGlobal(QPoint(0, m_pName->height())), message, m_pName);
+    });
+
+    setTabOrder(ok, cancel);
+    setTabOrder(cancel, m_pNumber);
+    setTabOrder(m_pNumber, m_pName);
+    connect(ok, &QPushButton::clicked, this, &CCreateBankDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CCreateBankDlg::reject);
+    m_pNumber->installEventFilter(this);
+    m_fnShowRangeMessage = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("Quorlin"), text);
+    };
+    setFixedSize(qRound(183 * dluX), qRound(66 * dluY));
+}
+
+void CCreateBankDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_pNumber->setValue(m_nBankNumber);
+    m_pName->setText(m_strBankName);
+    m_pName->setFocus();
+    m_pName->selectAll();
+}
+
+bool CCreateBankDlg::TakeValues() {
+    const int number = m_pNumber->value();
+    if (number < 0 || number > 99) {
+        m_bValidating = true;
+        m_fnShowRangeMessage(RangeMessage());
+        m_pNumber->setFocus();
+        m_pNumber->selectAll();
+        m_bValidating = false;
+        return false;
+    }
+    m_nBankNumber = number;
+    m_strBankName = m_pName->text();
+    return true;
+}
+
+bool CCreateBankDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pNumber && event->type() == QEvent::FocusOut && !m_bValidating &&
+        isVisible()) {
+        // Deferred, so the focus change completes before the message takes the focus.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !m_bValidating) TakeValues();
+        });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CCreateBankDlg::accept() {
+    m_pNumber->interpretText();
+    if (TakeValues()) QDialog::accept();
+}

@@ -1,0 +1,73 @@
+#include "PatchMimeData.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QUrl>
+
+#include "EngineWorker.h"
+#include "Librarian.h"
+#include "QuorlinView.h"
+#include "SafeFileName.h"
+#include "UnitText.h"
+
+namespace {
+
+const QString kUriList = QStringLiteral("text/uri-list");
+
+}  // namespace
+
+CPatchMimeData::CPatchMimeData(CQuorlinView& view, QString fileName, QString folder)
+    : m_view(view), m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)) {}
+
+QStringList CPatchMimeData::formats() const { return {kUriList, RawFormat()}; }
+
+bool CPatchMimeData::hasFormat(const QString& mimeType) const {
+    return mimeType == kUriList || mimeType == RawFormat();
+}
+
+bool CPatchMimeData::Fetch() const {
+    if (m_data) return true;
+    if (m_bFetchFailed) return false;
+    CLibrarian* engine = m_view.Engine();
+    std::string text;
+    const int result =
+        m_view.Worker().Run(QObject::tr("Fetching %1…").arg(m_strFileName),
+                            [engine, &text] { return engine->GetProgramData(text); });
+    if (result != 0) {
+        m_bFetchFailed = true;
+        return false;
+    }
+    m_data = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    return true;
+}
+
+bool CPatchMimeData::WriteFile() const {
+    if (!m_strWrittenPath.isEmpty()) return true;
+    if (!Fetch()) return false;
+    QString name = m_strFileName;
+    if (name.endsWith(QLatin1String(".sig"))) name.chop(4);
+    const QString path =
+        QDir(m_strFolder).filePath(FromUnit(SafeFileName(ToUnit(name))) + QStringLiteral(".sig"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*m_data) != m_data->size() ||
+        !file.commit()) {
+        return false;
+    }
+    m_strWrittenPath = path;
+    return true;
+}
+
+QVariant CPatchMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
+    if (mimeType == RawFormat()) {
+        return Fetch() ? QVariant(*m_data) : QVariant();
+    }
+    if (mimeType == kUriList) {
+        if (!WriteFile()) return {};
+        const QUrl url = QUrl::fromLocalFile(m_strWrittenPath);
+        if (type.id() == QMetaType::QVariantList || type.id() == QMetaType::QUrl) {
+            return QVariant(QList<QVariant>{url});
+        }
+        return QVariant(url.toEncoded() + "\r\n");
+    }
+    return {};
+}

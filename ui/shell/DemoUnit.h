@@ -1,0 +1,46 @@
+#pragma once
+// The built-in demo unit: the simulated unit served on a pseudo-terminal in this process, so the
+// program reaches it through its real serial link, port and monitor thread, exactly as it would
+// reach a unit on a serial cable (paced at 38400 baud, 8 data bits, 2 stop bits).
+//
+// Also builds the settings overlay used for a run on a given device (--demo, --port): the
+// connection settings of that run are kept in memory and never reach the saved settings.
+//
+// Start and the destructor are for the GUI thread; the server runs on a thread of its own.
+
+#include <memory>
+#include <string>
+#include <thread>
+
+class CSimUnit;
+class CPtyServer;
+class ISettingsStore;
+class COverlaySettingsStore;
+
+class CDemoUnit {
+public:
+    CDemoUnit();
+    ~CDemoUnit();  // stops the server and waits for it
+    CDemoUnit(const CDemoUnit&) = delete;
+    CDemoUnit& operator=(const CDemoUnit&) = delete;
+
+    // Opens the pseudo-terminal and starts serving. False with Error() set.
+    bool Start();
+    const std::string& PortPath() const { return m_strPortPath; }
+    const std::string& Error() const { return m_strError; }
+
+    // A store that reads `saved` but keeps the connection settings of this run to itself, with
+    // the serial device `portPath` as the serial port. `lineDefaults`: 38400 baud, no parity,
+    // 8 data bits, 2 stop bits (the demo unit's line); otherwise the saved line settings stay,
+    // defaults standing in for missing ones.
+    static std::unique_ptr<COverlaySettingsStore> SerialOverlay(ISettingsStore& saved,
+                                                                const std::string& portPath,
+                                                                bool lineDefaults);
+
+private:
+    std::unique_ptr<CSimUnit> m_pUnit;
+    std::unique_ptr<CPtyServer> m_pServer;
+    std::thread m_thread;
+    std::string m_strPortPath;
+    std::string m_strError;
+};

@@ -1,0 +1,128 @@
+#include "EngineWorker.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+CEngineWorker::CEngineWorker(QObject* parent) : QObject(parent) {
+    m_thread = std::thread([this] { WorkerLoop(); });
+}
+
+CEngineWorker::~CEngineWorker() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bQuit = true;
+    }
+    m_cv.notify_all();
+    m_thread.join();
+}
+
+void CEngineWorker::WorkerLoop() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(m_mutex);
+            m_cv.wait(lock, [this] { return m_bQuit || !m_tasks.empty(); });
+            if (m_tasks.empty()) return;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+    }
+}
+
+void CEngineWorker::RequestShutdown() { m_bShutdown = true; }
+
+void CEngineWorker::SetProgress(const QString& item) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, item] {
+            if (m_pProgress) m_pProgress->setLabelText(m_strLabel + QLatin1Char('\n') + item);
+        },
+        Qt::QueuedConnection);
+}
+
+bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::function<void()> task) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_bBusy || m_bShutdown) return false;
+
+    m_bBusy = true;
+    m_bCancel = false;
+    m_strLabel = label;
+    emit busyChanged(true);
+    emit operationStarting();
+    qApp->installEventFilter(this);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back([this, &task, &done, &loop] {
+            task();
+            done = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    }
+    m_cv.notify_all();
+
+    QTimer progressTimer;
+    progressTimer.setSingleShot(true);
+    connect(&progressTimer, &QTimer::timeout, this, [this, cancellable, label] {
+        auto* dialog = new QProgressDialog(label, cancellable ? tr("Cancel") : QString(), 0, 0,
+                                           m_pWindow);
+        dialog->setWindowTitle(QStringLiteral("Quorlin"));
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        if (!cancellable) dialog->setCancelButton(nullptr);
+        connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
+        m_pProgress = dialog;
+        dialog->show();
+    });
+    progressTimer.start(m_nProgressDelayMs);
+
+    while (!done) loop.exec();
+
+    progressTimer.stop();
+    if (m_pProgress) {
+        m_pProgress->hide();
+        m_pProgress->deleteLater();
+        m_pProgress = nullptr;
+    }
+    QApplication::restoreOverrideCursor();
+    qApp->removeEventFilter(this);
+    m_strLabel.clear();
+    m_bBusy = false;
+    emit busyChanged(false);
+    return true;
+}
+
+bool CEngineWorker::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_bBusy || m_pWindow == nullptr) return false;
+    if (event->type() == QEvent::Shortcut) return true;  // no command starts meanwhile
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != m_pWindow) return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::ContextMenu:
+            return true;  // input to the main window waits until the operation is over
+        default:
+            return false;
+    }
+}

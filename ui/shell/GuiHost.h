@@ -1,0 +1,56 @@
+#pragma once
+// The desktop program's host for the engine and the links: message boxes on the GUI thread
+// (captioned "Quorlin" unless a caption is given), pauses that sleep the calling thread.
+//
+// ShowMessage may be called from any thread. From the engine's worker thread it is carried to the
+// GUI thread by a blocking queued call, so the worker waits until the user closed the box; a
+// request made on the GUI thread itself (the first-run box while the engine is being built) is
+// shown directly, since a blocking queued call to one's own thread would deadlock.
+//
+// Tests replace the presenter (to record messages instead of showing them) and the pauser (to
+// record pauses instead of sleeping).
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <QSet>
+#include <functional>
+#include <mutex>
+
+#include "Host.h"
+
+class CGuiHost : public QObject, public IHost {
+    Q_OBJECT
+public:
+    using Presenter = std::function<void(const QString& text, const QString& caption, Icon icon)>;
+    using Pauser = std::function<void(int ms)>;
+
+    explicit CGuiHost(QObject* parent = nullptr);
+
+    // The window that owns the message boxes (none: they are top-level).
+    void SetParentWindow(QWidget* window) { m_pParentWindow = window; }
+    void SetPresenter(Presenter presenter) { m_presenter = std::move(presenter); }
+    void SetPauser(Pauser pauser) { m_pauser = std::move(pauser); }
+
+    void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void Pause(int ms) override;
+
+    // A new engine operation starts: a message that the operation repeats (the unit's silence is
+    // reported once per key lookup) is shown only once per operation.
+    void BeginOperation();
+
+    // The application title, the caption of every message box.
+    static QString ApplicationTitle() { return QStringLiteral("Quorlin"); }
+
+private:
+    void Present(const QString& text, const QString& caption, Icon icon);
+
+    QPointer<QWidget> m_pParentWindow;
+    std::mutex m_mutex;
+    QSet<QString> m_shownThisOperation;
+    Presenter m_presenter;
+    Pauser m_pauser;
+};

@@ -1,0 +1,307 @@
+#include "MainFrame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "AboutDlg.h"
+#include "CommandIds.h"
+#include "EngineWorker.h"
+#include "GuiHost.h"
+#include "PatchCommands.h"
+#include "SettingsStore.h"
+
+using namespace cmd;
+
+namespace {
+
+constexpr int kDefaultWidth = 349;
+constexpr int kDefaultHeight = 513;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CEngineWorker& worker, IHost& host,
+                       const CQuorlinView::EngineFactory& factory)
+    : m_worker(worker) {
+    if (auto* guiHost = dynamic_cast<CGuiHost*>(&host)) {
+        connect(&m_worker, &CEngineWorker::operationStarting, guiHost, &CGuiHost::BeginOperation);
+    }
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+    RestorePlacement();
+
+    m_pView = new CQuorlinView(worker, host, factory, this);
+    setCentralWidget(m_pView);
+    m_pCommands = m_pView->Commands();
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+
+    connect(m_pView, &CQuorlinView::titleChanged, this, [this](const QString& title) {
+        setWindowTitle(title + QStringLiteral(" - Quorlin"));
+    });
+    connect(m_pView, &CQuorlinView::stateChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&m_worker, &CEngineWorker::busyChanged, this, [this](bool busy) {
+        if (busy) {
+            for (QAction* action : std::as_const(m_actions)) action->setEnabled(false);
+        } else {
+            UpdateCommandUI();
+            if (m_bCloseRequested) QTimer::singleShot(0, this, &QWidget::close);
+        }
+    });
+    setWindowTitle(QStringLiteral("Quorlin"));
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt,
+                               const QString& icon) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::number(id));
+    action->setData(id);
+    // The prompt's text before the line break is the status bar prompt, after it the tool tip.
+    const QString statusTip = prompt.section(QLatin1Char('\n'), 0, 0);
+    const QString toolTip = prompt.section(QLatin1Char('\n'), 1, 1);
+    if (!statusTip.isEmpty()) action->setStatusTip(statusTip);
+    if (!toolTip.isEmpty()) action->setToolTip(toolTip);
+    if (!icon.isEmpty()) action->setIcon(QIcon(icon));
+    m_actions.insert(id, action);
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* exit = AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+                              QStringLiteral("Quit the application; prompts to save documents\nExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    file->addAction(exit);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* toolbar = AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
+                                 QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
+    toolbar->setCheckable(true);
+    QAction* statusBarAction =
+        AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
+                  QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+    statusBarAction->setCheckable(true);
+    QAction* patchInfo = AddAction(ID_VIEW_PATCHINFO, QStringLiteral("Patch Info"), {});
+    patchInfo->setCheckable(true);
+    connect(patchInfo, &QAction::triggered, m_pView, &CQuorlinView::OnTogglePatchInfo);
+    view->addAction(toolbar);
+    view->addAction(statusBarAction);
+    view->addAction(patchInfo);
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
+    connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
+    options->addAction(setup);
+    QMenu* channel = options->addMenu(QStringLiteral("&Channel"));
+    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
+        QAction* action = AddAction(id, QString::number(id - ID_CHANNEL_1 + 1), {});
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, id] {
+            m_pView->OnChannel(id - ID_CHANNEL_1);
+        });
+        channel->addAction(action);
+    }
+    QMenu* bankChange = options->addMenu(QStringLiteral("Bank Change"));
+    QAction* dspA = AddAction(ID_DSP_A, QStringLiteral("DSP A"),
+                              QStringLiteral("Change to DSP A\nDSP A"), QStringLiteral(":/icons/dspa.png"));
+    dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    dspA->setCheckable(true);
+    connect(dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
+    QAction* dspB = AddAction(ID_DSP_B, QStringLiteral("DSP B"),
+                              QStringLiteral("Change to DSP B\nDSP B"), QStringLiteral(":/icons/dspb.png"));
+    dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    dspB->setCheckable(true);
+    connect(dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
+    bankChange->addAction(dspA);
+    bankChange->addAction(dspB);
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    QAction* del = AddAction(ID_DELETE, QStringLiteral("&Delete"),
+                             QStringLiteral("Delete the selected patch or bank\nDelete"),
+                             QStringLiteral(":/icons/delete.png"));
+    connect(del, &QAction::triggered, m_pCommands, &CPatchCommands::OnDelete);
+    tools->addAction(del);
+    tools->addSeparator();
+    QAction* find = AddAction(ID_FIND, QStringLiteral("&Find..."), QStringLiteral("Find patch"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, m_pCommands, &CPatchCommands::OnFind);
+    tools->addAction(find);
+    QAction* findNext =
+        AddAction(ID_FIND_NEXT, QStringLiteral("Find Next"), QStringLiteral("Find next patch"));
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(findNext, &QAction::triggered, m_pCommands, &CPatchCommands::OnFindNext);
+    tools->addAction(findNext);
+    tools->addSeparator();
+    QAction* load = AddAction(
+        ID_LOAD_PATCH, QStringLiteral("Load Patch from PC"),
+        QStringLiteral("Open an existing patch and store it in the current bank\nLoad Patch"));
+    connect(load, &QAction::triggered, m_pCommands, &CPatchCommands::OnLoadPatch);
+    tools->addAction(load);
+    QAction* backup = AddAction(ID_BACKUP, QStringLiteral("&Backup user patches to PC"),
+                                QStringLiteral("Backup user patches in the current bank"));
+    connect(backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
+    tools->addAction(backup);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = AddAction(
+        ID_APP_ABOUT, QStringLiteral("&About Quorlin..."),
+        QStringLiteral("Display program information, version number and copyright\nAbout"),
+        QStringLiteral(":/icons/about.png"));
+    connect(about, &QAction::triggered, this, [this] {
+        CAboutDlg dialog(this);
+        dialog.exec();
+    });
+    help->addAction(about);
+
+    // Back and Create Bank are reached from the toolbar and the keyboard only.
+    QAction* back = AddAction(ID_BACK, QStringLiteral("Back"),
+                              QStringLiteral("Back to bank selection\nBack"),
+                              QStringLiteral(":/icons/back.png"));
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    connect(back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
+    addAction(back);
+    QAction* createBank = AddAction(ID_CREATE_BANK, QStringLiteral("Create Bank"),
+                                    QStringLiteral("Create new bank\nCreate Bank"),
+                                    QStringLiteral(":/icons/newbank.png"));
+    connect(createBank, &QAction::triggered, m_pCommands, &CPatchCommands::OnCreateBank);
+
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_pToolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_pToolBar->setObjectName(QStringLiteral("toolbar"));
+    m_pToolBar->setIconSize(QSize(16, 15));
+    m_pToolBar->setMovable(true);
+    m_pToolBar->addAction(m_actions[ID_BACK]);
+    m_pToolBar->addAction(m_actions[ID_CREATE_BANK]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[ID_DSP_A]);
+    m_pToolBar->addAction(m_actions[ID_DSP_B]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[ID_DELETE]);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_actions[ID_APP_ABOUT]);
+
+    QAction* toggle = m_actions[ID_VIEW_TOOLBAR];
+    connect(toggle, &QAction::triggered, m_pToolBar, &QWidget::setVisible);
+    QAction* statusToggle = m_actions[ID_VIEW_STATUS_BAR];
+    connect(statusToggle, &QAction::triggered, this,
+            [this](bool on) { statusBar()->setVisible(on); });
+}
+
+void CMainFrame::CreateStatusBar() {
+    m_pReady = new QLabel(QStringLiteral("Ready"));
+    statusBar()->addWidget(m_pReady, 1);
+    m_pPatchCount = new QLabel(QStringLiteral("This pane displays the number of patches in a bank"));
+    m_pPatchCount->setObjectName(QStringLiteral("101"));
+    const int measured = m_pPatchCount->fontMetrics().horizontalAdvance(QStringLiteral("100 Patches"));
+    // The measured width less the 20 pixels the original took off for its pane borders; Qt adds
+    // no borders of that size, so the label keeps the measured width as its minimum.
+    m_pPatchCount->setFixedWidth(std::max(measured - 20, 0) + 20);
+    statusBar()->addPermanentWidget(m_pPatchCount);
+}
+
+void CMainFrame::UpdateCommandUI() {
+    const bool busy = m_worker.IsBusy();
+    const CQuorlinView& view = *m_pView;
+    auto enable = [&](int id, bool on) {
+        if (QAction* action = m_actions.value(id)) action->setEnabled(on && !busy);
+    };
+    auto check = [&](int id, bool on) {
+        if (QAction* action = m_actions.value(id)) action->setChecked(on);
+    };
+    for (QAction* action : std::as_const(m_actions)) action->setEnabled(!busy);
+    enable(ID_BACK, view.m_nLevel == 1);
+    enable(ID_CREATE_BANK, view.m_nLevel == 0);
+    enable(ID_LOAD_PATCH, view.m_nLevel == 1);
+    enable(ID_BACKUP, view.m_nLevel == 1);
+    enable(ID_FIND_NEXT, !view.m_strFind.isEmpty());
+    enable(ID_DELETE, m_pCommands->CanDelete());
+    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
+        check(id, id == ID_CHANNEL_1 + view.m_nChannel);
+    }
+    check(ID_DSP_A, view.m_nDsp == 1);
+    check(ID_DSP_B, view.m_nDsp == 2);
+    check(ID_VIEW_PATCHINFO, view.m_bShowInfoPane == 1);
+    check(ID_VIEW_TOOLBAR, m_pToolBar != nullptr && !m_pToolBar->isHidden());
+    check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
+
+    if (m_pPatchCount != nullptr) {
+        m_pPatchCount->setText(view.m_nLevel != 0
+                                   ? QStringLiteral("%1 patches").arg(view.GetProgramCount())
+                                   : QString());
+    }
+    // Smallest tracking size: the list column, plus the pane column while it is shown.
+    int minWidth = view.GetListWidth();
+    if (view.m_nLevel == 1 && view.m_bShowInfoPane == 1) minWidth += kPaneColumnWidth;
+    setMinimumSize(minWidth, 200);
+}
+
+void CMainFrame::RestorePlacement() {
+    std::uint32_t missing = 0;
+    int cx = ReadSettingDword(kSectionOptions, "Cx", kDefaultWidth, missing);
+    int cy = ReadSettingDword(kSectionOptions, "Cy", kDefaultHeight, missing);
+    // Sizes nobody could have dragged the window to: the defaults instead.
+    if (cx < 100 || cx > 20000) cx = kDefaultWidth;
+    if (cy < 100 || cy > 20000) cy = kDefaultHeight;
+    std::uint32_t positionMissing = 0;
+    const int x = ReadSettingDword(kSectionOptions, "X", 0, positionMissing);
+    const int y = ReadSettingDword(kSectionOptions, "Y", 0, positionMissing);
+    resize(cx, cy);
+    if (positionMissing != 0) return;  // the system chooses the position
+
+    QRect wanted(x, y, cx, cy);
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect visible = screen->availableGeometry().intersected(wanted);
+        if (visible.width() >= 50 && visible.height() >= 50) onScreen = true;
+    }
+    if (!onScreen && QGuiApplication::primaryScreen() != nullptr) {
+        // A window placed off every screen (a monitor that is gone) comes back onto the primary
+        // one, at its top-left corner and no larger than it.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        wanted.setSize(wanted.size().boundedTo(area.size()));
+        wanted.moveTopLeft(area.topLeft());
+        resize(wanted.size());
+    }
+    move(wanted.topLeft());
+}
+
+void CMainFrame::SavePlacement() {
+    const QRect normal = (isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()
+                             ? normalGeometry()
+                             : QRect(pos(), size());
+    WriteSettingDword(kSectionOptions, "X", normal.left());
+    WriteSettingDword(kSectionOptions, "Y", normal.top());
+    WriteSettingDword(kSectionOptions, "Cx", normal.width());
+    WriteSettingDword(kSectionOptions, "Cy", normal.height());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_worker.IsBusy()) {
+        // The running operation stops between steps (or ends by its own time-outs); the window
+        // closes as soon as it is over.
+        m_worker.RequestShutdown();
+        m_bCloseRequested = true;
+        event->ignore();
+        return;
+    }
+    m_worker.RequestShutdown();
+    SavePlacement();
+    event->accept();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The main window: menu bar, accelerators, toolbar, status bar with the patch count, the caption
+// "<document title> - Quorlin", the saved placement ("X", "Y", "Cx", "Cy" in "Options") and the
+// smallest size the user can drag it to. Its client area is the view.
+//
+// GUI thread only.
+
+#include <QHash>
+#include <QMainWindow>
+
+#include "QuorlinView.h"
+
+class QAction;
+class QLabel;
+class CEngineWorker;
+class CPatchCommands;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Reads the placement, then builds the view (and with it the engine).
+    CMainFrame(CEngineWorker& worker, IHost& host, const CQuorlinView::EngineFactory& factory);
+    ~CMainFrame() override;
+
+    CQuorlinView* View() const { return m_pView; }
+    CPatchCommands* Commands() const { return m_pCommands; }
+    QAction* Action(int id) const { return m_actions.value(id); }
+    QLabel* PatchCountPane() const { return m_pPatchCount; }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+
+    // Enable rules, check marks, the patch count pane and the tracking size, from the view's
+    // state (the framework's idle update).
+    void UpdateCommandUI();
+    // Writes the restored (normal) placement to the settings.
+    void SavePlacement();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* AddAction(int id, const QString& text, const QString& prompt,
+                       const QString& icon = {});
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void RestorePlacement();
+
+    CEngineWorker& m_worker;
+    CQuorlinView* m_pView = nullptr;
+    CPatchCommands* m_pCommands = nullptr;
+    QHash<int, QAction*> m_actions;
+    QToolBar* m_pToolBar = nullptr;
+    QLabel* m_pReady = nullptr;
+    QLabel* m_pPatchCount = nullptr;
+    bool m_bCloseRequested = false;
+};

@@ -1,0 +1,359 @@
+#include "QuorlinView.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QTimer>
+
+#include "CommSetupDlg.h"
+#include "EngineWorker.h"
+#include "EntryListCtrl.h"
+#include "PatchCommands.h"
+#include "Librarian.h"
+#include "SerialLink.h"
+#include "SettingsStore.h"
+#include "UnitText.h"
+
+int g_nIconBank = -1;
+int g_nIconFactory = -1;
+int g_nIconLoaded = -1;
+int g_nIconUser = -1;
+
+// The icons live in the program's resources, compiled into this library.
+static void InitUiResources() { Q_INIT_RESOURCE(quorlin); }
+
+namespace {
+
+const QString kNoProgram = QStringLiteral("No program selected");
+constexpr int kColumnWidth = 300;
+const QColor kPaneGrey(212, 208, 200);
+
+int Clamp(int value, int low, int high, int fallback) {
+    return value < low || value > high ? fallback : value;
+}
+
+}  // namespace
+
+CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
+                           QWidget* parent)
+    : QWidget(parent), m_worker(worker), m_host(host) {
+    InitUiResources();
+    m_pEngine = factory(host);
+    std::uint32_t missing = 0;
+    // Values out of range (edited by hand, or from another version) fall back to the defaults.
+    m_nChannel = Clamp(ReadSettingDword(kSectionOptions, "Channel", 0, missing), 0, 15, 0);
+    m_nDsp = Clamp(ReadSettingDword(kSectionOptions, "BankChangeDevice", 1, missing), 1, 2, 1);
+    m_bShowInfoPane =
+        ReadSettingDword(kSectionOptions, "DisplayInfoPane", 1, missing) != 0 ? 1 : 0;
+    m_strInfo[0] = m_strInfo[1] = kNoProgram;
+
+    setFocusPolicy(Qt::StrongFocus);
+    m_pCommands = new CPatchCommands(*this, this);
+    m_list = new CEntryListCtrl(*this, this);
+    m_list->setObjectName(QStringLiteral("m_list"));
+    m_paneScroll = new QScrollBar(Qt::Vertical, this);
+    m_paneScroll->setObjectName(QStringLiteral("m_paneScroll"));
+    m_paneScroll->setPageStep(1);
+    m_paneScroll->setSingleStep(1);
+    m_paneScroll->hide();
+    connect(m_paneScroll, &QScrollBar::actionTriggered, this, &CQuorlinView::OnPaneScrollAction);
+    connect(m_paneScroll, &QScrollBar::valueChanged, this,
+            [this] { update(QRect(0, 0, kPaneBoxWidth + kPaneMarginX / 2, height())); });
+}
+
+CQuorlinView::~CQuorlinView() {
+    m_pEngine.reset();
+    WriteSettingDword(kSectionOptions, "Channel", m_nChannel);
+    WriteSettingDword(kSectionOptions, "BankChangeDevice", m_nDsp);
+    WriteSettingDword(kSectionOptions, "DisplayInfoPane", m_bShowInfoPane);
+}
+
+void CQuorlinView::InitialUpdate() {
+    if (settingsMissing == 1) {
+        OnCommSetup();
+        settingsMissing = 0;
+    }
+    m_images = {QIcon(QStringLiteral(":/icons/130-bank.png")),
+                QIcon(QStringLiteral(":/icons/131-factory.png")),
+                QIcon(QStringLiteral(":/icons/136-loaded.png")),
+                QIcon(QStringLiteral(":/icons/140-user.png"))};
+    g_nIconBank = 0;
+    g_nIconFactory = 1;
+    g_nIconLoaded = 2;
+    g_nIconUser = 3;
+    m_hBoldFont = m_list->font();
+    m_hBoldFont.setWeight(QFont::Bold);
+    m_list->SetColumnWidth(kColumnWidth);
+    SetDocumentTitle(QStringLiteral("Banks"));
+}
+
+void CQuorlinView::PostBankListRequest() {
+    QTimer::singleShot(0, this, [this] { ShowBanks(); });
+}
+
+void CQuorlinView::SetDocumentTitle(const QString& title) {
+    m_strTitle = title;
+    emit titleChanged(title);
+}
+
+int CQuorlinView::ShowBanks() {
+    m_nLevel = 0;
+    m_list->SetAcceptDrops(false);
+    SetDocumentTitle(QStringLiteral("Banks"));
+    emit stateChanged();
+
+    std::vector<std::string> banks;
+    const int result = m_worker.Run(tr("Reading bank list…"),
+                                    [this, &banks] { return m_pEngine->GetBankList(banks); });
+    if (result != 0) return -2;
+    QStringList entries;
+    for (const auto& bank : banks) entries << FromUnit(bank);
+    FillBankList(entries);
+    RecalcLayout();
+    emit stateChanged();
+    return 0;
+}
+
+void CQuorlinView::FillBankList(const QStringList& entries) {
+    m_list->clear();
+    for (const QString& entry : entries) {
+        m_list->AddEntry(StripLeadingBlanks(entry), g_nIconBank, 0);
+    }
+}
+
+void CQuorlinView::ShowPrograms() {
+    std::vector<ProgramEntry> programs;
+    const int result =
+        m_worker.Run(tr("Reading programs of bank %1…").arg(m_nCurrentBank),
+                     [this, &programs] { return m_pEngine->GetProgramList(programs, 1); });
+    if (result != 0) return;
+    m_list->clear();
+    for (const auto& program : programs) {
+        m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
+                         program.user != 0 ? g_nIconUser : g_nIconFactory, program.user);
+    }
+    m_nLevel = 1;
+    m_list->SetAcceptDrops(true);
+    EnsureFrameWidth();
+    RecalcLayout();
+    emit stateChanged();
+}
+
+void CQuorlinView::ActivateSelection() {
+    const int row = m_list->SelectedRow();
+    if (row < 0) return;
+    const QString entry = m_list->item(row)->text();
+    if (m_nLevel == 0) {
+        const int blank = entry.indexOf(QLatin1Char(' '));
+        const QString number = blank < 0 ? entry : entry.left(blank);
+        const QString name = blank < 0 ? QString() : entry.mid(blank + 1);
+        SetDocumentTitle(QStringLiteral("Bank %1: %2").arg(number, name));
+        const int bank = EntryNumber(entry);
+        m_worker.Run(tr("Opening bank %1…").arg(bank),
+                     [this, bank] { return m_pEngine->SelectBank(bank, m_nDsp, 1); });
+        m_nCurrentBank = bank;
+        m_nBankIndex = row;
+        ShowPrograms();
+        return;
+    }
+    const int program = EntryNumber(entry);
+    m_worker.Run(tr("Loading program %1…").arg(program),
+                 [this, program] { return m_pEngine->SelectProgram(m_nChannel, program); });
+    Loaded& loaded = m_loaded[m_nDsp == 1 ? 0 : 1];
+    loaded.nIndex = row;
+    loaded.nBank = m_nCurrentBank;
+    std::string info;
+    // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
+    const int selector = m_nDsp == 1 ? 1 : 2;
+    m_worker.Run(tr("Reading program information…"),
+                 [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
+    m_strInfo[m_nDsp == 1 ? 0 : 1] = FromUnit(info);
+    m_list->item(row)->setSelected(false);
+    m_list->viewport()->update();
+    update();
+    emit stateChanged();
+}
+
+bool CQuorlinView::IsLoadedProgram(int index) const {
+    const Loaded& loaded = m_loaded[m_nDsp == 1 ? 0 : 1];
+    return m_nLevel == 1 && loaded.nIndex == index && loaded.nBank == m_nCurrentBank;
+}
+
+int CQuorlinView::GetListWidth() const { return m_list->ColumnWidth() + 5; }
+
+int CQuorlinView::GetProgramCount() const { return m_nLevel == 1 ? m_list->count() : 0; }
+
+int CQuorlinView::RenameBank(int number, const QString& name) {
+    const std::string unitName = ToUnit(name);
+    return m_worker.Run(tr("Naming bank %1…").arg(number), [this, number, &unitName] {
+        return m_pEngine->SetBankName(number, unitName);
+    });
+}
+
+void CQuorlinView::OnBack() {
+    if (m_nLevel != 1) return;
+    ShowBanks();
+    if (m_nBankIndex >= 0 && m_nBankIndex < m_list->count()) {
+        m_list->setCurrentRow(m_nBankIndex);
+        m_list->item(m_nBankIndex)->setSelected(true);
+        m_list->setFocus();
+    }
+}
+
+void CQuorlinView::OnCommSetup() {
+    CCommSetupDlg dialog(window()->isVisible() ? window() : nullptr);
+    dialog.m_pSettings = &m_pEngine->GetLinkSettings();
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_pEngine->ApplyLinkSettings();
+    if (m_nLevel == 0 && m_list->count() == 0) ShowBanks();
+}
+
+void CQuorlinView::OnChannel(int channel) {
+    m_nChannel = std::clamp(channel, 0, 15);
+    emit stateChanged();
+}
+
+void CQuorlinView::OnDsp(int dsp) {
+    if (dsp == 1 && m_nDsp == 2) m_nChannel = std::max(m_nChannel - 1, 0);
+    if (dsp == 2 && m_nDsp == 1) m_nChannel = std::min(m_nChannel + 1, 15);
+    m_nDsp = dsp;
+    if (m_nLevel == 1) {
+        const int bank = m_nCurrentBank;
+        m_worker.Run(tr("Selecting bank %1 on DSP %2…").arg(bank).arg(dsp == 1 ? 'A' : 'B'),
+                     [this, bank] { return m_pEngine->SelectBank(bank, m_nDsp, 1); });
+    }
+    m_list->viewport()->update();
+    update();
+    emit stateChanged();
+}
+
+void CQuorlinView::OnTogglePatchInfo() {
+    m_bShowInfoPane = m_bShowInfoPane != 0 ? 0 : 1;
+    EnsureFrameWidth();
+    RecalcLayout();
+    emit stateChanged();
+}
+
+void CQuorlinView::EnsureFrameWidth() {
+    if (m_bShowInfoPane != 1) return;
+    QWidget* frame = window();
+    const int needed = GetListWidth() + kPaneColumnWidth;
+    if (frame != this && frame->width() < needed) frame->resize(needed, frame->height());
+}
+
+void CQuorlinView::RecalcLayout() {
+    const int w = width();
+    const int h = height();
+    if (PaneShown()) {
+        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        m_list->setGeometry(kPaneColumnWidth, kPaneMarginY, std::max(0, w - kPaneColumnWidth),
+                            std::max(0, h - kPaneMarginY));
+        m_paneScroll->setGeometry(kPaneColumnWidth - sbw, 0, sbw, h);
+    } else {
+        m_list->setGeometry(0, 0, w, h);
+    }
+    update();
+}
+
+void CQuorlinView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    RecalcLayout();
+}
+
+void CQuorlinView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    m_list->setFocus();
+}
+
+QString CQuorlinView::PaneText() const {
+    const int slot = m_nDsp == 1 ? 0 : 1;
+    return m_loaded[slot].nBank == m_nCurrentBank ? m_strInfo[slot] : kNoProgram;
+}
+
+void CQuorlinView::paintEvent(QPaintEvent* /*event*/) {
+    if (!PaneShown()) {
+        m_paneScroll->hide();
+        m_paneScroll->blockSignals(true);
+        m_paneScroll->setValue(0);
+        m_paneScroll->blockSignals(false);
+        return;
+    }
+    QPainter painter(this);  // Qt draws widgets double-buffered: one block copy to the screen
+    DrawInfoPane(painter);
+}
+
+void CQuorlinView::DrawInfoPane(QPainter& painter) {
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    const QString text = PaneText();
+
+    QFont bodyFont = m_list->font();
+    bodyFont.setPixelSize(11);
+    bodyFont.setWeight(QFont::Normal);
+    const QFontMetrics bodyMetrics(bodyFont);
+    const int wrapFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
+    auto measure = [&](int boxWidth) {
+        return bodyMetrics.boundingRect(QRect(0, 0, boxWidth - 5, 1 << 20), wrapFlags, text)
+            .height();
+    };
+
+    QRect box(kPaneMarginX, kPaneMarginY, kPaneBoxWidth, 23);
+    int textHeight = measure(box.width());
+    const int clientHeight = height();
+    if (textHeight + 2 * kPaneMarginY + 23 > clientHeight) {
+        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        box = QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw,
+                    23);
+        textHeight = measure(box.width());
+        const int needed = textHeight + 2 * kPaneMarginY + 23;
+        const int maximum = (needed - clientHeight) / 10 + 1;
+        if (m_paneScroll->maximum() != maximum || m_paneScroll->minimum() != 0) {
+            m_paneScroll->setRange(0, maximum);
+        }
+        m_paneScroll->show();
+    } else {
+        m_paneScroll->hide();
+        m_paneScroll->blockSignals(true);
+        m_paneScroll->setValue(0);
+        m_paneScroll->blockSignals(false);
+    }
+
+    // Title bar.
+    painter.fillRect(box, kPaneGrey);
+    QFont titleFont = m_list->font();
+    titleFont.setPixelSize(12);
+    titleFont.setWeight(QFont::DemiBold);
+    painter.setFont(titleFont);
+    painter.setPen(Qt::black);
+    painter.drawText(box.translated(5, 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     QStringLiteral("Patch Info"));
+
+    // Frame: left, bottom and right; the title bar closes the top.
+    painter.setPen(QPen(kPaneGrey, 1));
+    const int bottom = box.top() + textHeight + 28;
+    const int right = box.left() + box.width();
+    painter.drawLine(box.left(), box.top(), box.left(), bottom);
+    painter.drawLine(box.left(), bottom, right, bottom);
+    painter.drawLine(right, bottom, right, box.top() - 1);
+
+    // Body text, drawn as it is: "&" stays "&".
+    painter.setFont(bodyFont);
+    painter.setPen(Qt::black);
+    const QRect body(box.left() + 5, box.top() + 26, box.width() - 5, 1 << 20);
+    painter.drawText(body, wrapFlags, text);
+}
+
+void CQuorlinView::OnPaneScrollAction(int action) {
+    // Top and bottom move by one step, like the line requests.
+    const int p = m_paneScroll->value();
+    switch (action) {
+        case QAbstractSlider::SliderToMinimum:
+            m_paneScroll->setSliderPosition(p > 0 ? p - 1 : p);
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            m_paneScroll->setSliderPosition(p < m_paneScroll->maximum() ? p + 1 : p);
+            break;
+        default:
+            break;
+    }
+}
