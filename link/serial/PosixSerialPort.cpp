@@ -72,7 +72,9 @@ void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string&
     // pass unchanged, so it is applied even when the line definition cannot be.
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
+#ifdef CRTSCTS
     tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
