@@ -12,6 +12,11 @@ add_library(midi_devices STATIC
 target_include_directories(midi_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR}/midi)
 target_link_libraries(midi_devices PUBLIC PkgConfig::RTMIDI Threads::Threads
                                    PRIVATE quorlin_warnings)
+# RtMidi's JACK API is built on libjack; the output port also asks the server for its period.
+pkg_check_modules(JACK IMPORTED_TARGET jack)
+if(JACK_FOUND)
+    target_link_libraries(midi_devices PRIVATE PkgConfig::JACK)
+endif()
 
 target_sources(link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/MIDIReplyCollector.cpp

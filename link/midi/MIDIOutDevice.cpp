@@ -65,15 +65,25 @@ void CMIDIOutDevice::SendLong(const std::uint8_t* bytes, std::uint32_t count) {
                                 " bytes is longer than the " + std::to_string(largest) +
                                 " bytes the MIDI connection carries.");
     }
-    std::unique_lock sending(m_sendMutex, std::chrono::milliseconds(kBusyWaitMs));
-    if (!sending.owns_lock()) {
-        throw CMIDIOutException("The MIDI output device is still busy with an earlier message.");
+    {
+        std::unique_lock lock(m_sendMutex);
+        if (!m_sendDone.wait_for(lock, std::chrono::milliseconds(kBusyWaitMs),
+                                 [this] { return !m_bSending; })) {
+            throw CMIDIOutException(
+                "The MIDI output device is still busy with an earlier message.");
+        }
+        m_bSending = true;
     }
     try {
         port->Send(bytes, count);
     } catch (...) {
         // A refused message is lost; the MIDI link sees that as a missing reply.
     }
+    {
+        std::lock_guard lock(m_sendMutex);
+        m_bSending = false;
+    }
+    m_sendDone.notify_one();
 }
 
 std::size_t CMIDIOutDevice::LargestLongMessage() const {

@@ -19,6 +19,7 @@
 // when it returns.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,7 +53,10 @@ private:
     std::shared_ptr<IMIDIBackend> m_pBackend;
     mutable std::mutex m_mutex;  // guards m_pPort and the state changes
     std::shared_ptr<IMIDIOutPort> m_pPort;
-    std::timed_mutex m_sendMutex;  // one message at a time
+    // One message at a time. (Not a std::timed_mutex: ThreadSanitizer cannot see its timed lock.)
+    std::mutex m_sendMutex;
+    std::condition_variable m_sendDone;
+    bool m_bSending = false;  // guarded by m_sendMutex
     std::atomic<int> m_nState{kClosed};
 };
 

@@ -28,6 +28,7 @@ void CRtMidiInPort::Open(unsigned int number, MessageHandler onMessage, ErrorHan
                                      " does not exist.");
         }
         m_onMessage = std::move(onMessage);
+        m_bHandlerSet.store(true, std::memory_order_release);
         m_errors.SetAsyncHandler(std::move(onError));
         m_pIn->ignoreTypes(false, true, true);
         m_pIn->setCallback(&CRtMidiInPort::OnRtMidiMessage, this);
@@ -45,6 +46,7 @@ void CRtMidiInPort::Close() {
 
 void CRtMidiInPort::OnRtMidiMessage(double, std::vector<unsigned char>* message, void* self) {
     auto* port = static_cast<CRtMidiInPort*>(self);
+    if (!port->m_bHandlerSet.load(std::memory_order_acquire)) return;
     if (message && !message->empty() && port->m_onMessage) {
         port->m_onMessage(message->data(), message->size());
     }

@@ -5,6 +5,7 @@
 
 #include <RtMidi.h>
 
+#include <atomic>
 #include <memory>
 
 #include "MIDIInPort.h"
@@ -25,6 +26,8 @@ private:
 
     RtMidi::Api m_api;
     MessageHandler m_onMessage;
+    // Set once m_onMessage is in place: RtMidi's thread reads the handler only after seeing it.
+    std::atomic<bool> m_bHandlerSet{false};
     CRtMidiErrorCatcher m_errors;  // declared before m_pIn: RtMidi reports to it until destroyed
     std::unique_ptr<RtMidiIn> m_pIn;
 };

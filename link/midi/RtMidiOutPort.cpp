@@ -5,7 +5,33 @@
 
 #include "RtMidiApi.h"
 
+#if defined(__UNIX_JACK__)
+#include <jack/jack.h>
+
+#include <chrono>
+#include <thread>
+#endif
+
 namespace midi {
+
+namespace {
+
+// A new JACK connection carries data only once the server has switched to the new graph at the
+// start of a later process cycle, although it shows at once; a message sent before then is lost.
+// Waiting two periods of the server covers that.
+void WaitUntilJackConnectionCarries() {
+#if defined(__UNIX_JACK__)
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("Quorlin-wait", JackNoStartServer, &status);
+    if (!client) return;
+    const double periodMs = 1000.0 * jack_get_buffer_size(client) / jack_get_sample_rate(client);
+    jack_client_close(client);
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(2000.0 * periodMs)) +
+                                std::chrono::milliseconds(1));
+#endif
+}
+
+}  // namespace
 
 CRtMidiOutPort::CRtMidiOutPort(RtMidi::Api api) : m_api(api) {
     m_pOut = std::make_unique<RtMidiOut>(api, kRtMidiClientName);
@@ -25,6 +51,7 @@ void CRtMidiOutPort::Open(unsigned int number) {
         }
         m_pOut->openPort(ports[number], "Quorlin Out");
     });
+    if (m_api == RtMidi::UNIX_JACK) WaitUntilJackConnectionCarries();
 }
 
 void CRtMidiOutPort::Send(const std::uint8_t* bytes, std::size_t count) {

@@ -5,7 +5,8 @@
 // in front, drops a longer message without a word, and waits (spinning) for room in the ring when
 // the server does not drain it. So this port refuses messages above 16379 bytes, and checks that
 // the server still answers before each message, so that a vanished server makes Send throw
-// instead of leaving the sender spinning.
+// instead of leaving the sender spinning. Open returns only once a new JACK connection carries
+// messages (two periods of the server after connecting), so the first frame is not lost.
 
 #include <RtMidi.h>
 

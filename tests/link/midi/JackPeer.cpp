@@ -26,6 +26,11 @@ std::vector<CJackPeer::Bytes> CJackPeer::Received() const {
     return m_received;
 }
 
+void CJackPeer::ClearReceived() {
+    std::lock_guard lock(m_mutex);
+    m_received.clear();
+}
+
 void CJackPeer::OnMessage(double, std::vector<unsigned char>* message, void* self) {
     auto* peer = static_cast<CJackPeer*>(self);
     const Bytes frame(message->begin(), message->end());

@@ -31,6 +31,7 @@ public:
 
     void SetResponder(Responder responder);
     std::vector<Bytes> Received() const;
+    void ClearReceived();
     // steady_clock nanoseconds just before the last reply was handed to JACK.
     std::int64_t LastReplySentNs() const { return m_nLastReplyNs.load(); }
 

@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,7 +56,10 @@ bool CJackServer::Start() {
         return false;
     }
     if (m_pid == 0) {
-        // The child: keep the test's output clean.
+        // The child: ends with the test process even when that one is killed or aborts, and
+        // keeps the test's output clean.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1) _exit(127);
         if (FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
         if (FILE* null = std::freopen("/dev/null", "w", stderr)) (void)null;
         execl(jackd.c_str(), "jackd", "-n", m_strName.c_str(), "--no-realtime", "-d", "dummy", "-r",
