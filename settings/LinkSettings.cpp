@@ -7,7 +7,9 @@
 CLinkSettings::CLinkSettings(CSerialSettings* pSerial, CMIDISettings* pMIDI)
     : pSerial(pSerial), pMIDI(pMIDI) {}
 
-CLinkSettings::~CLinkSettings() { Save(); }
+CLinkSettings::~CLinkSettings() {
+    Save();
+}
 
 std::uint32_t CLinkSettings::Load() {
     std::uint32_t missing = 0;
@@ -19,4 +21,6 @@ std::uint32_t CLinkSettings::Load() {
     return missing != 0 ? 1 : 0;
 }
 
-void CLinkSettings::Save() const { WriteSettingDword(kSectionOptions, "DeviceType", deviceType); }
+void CLinkSettings::Save() const {
+    WriteSettingDword(kSectionOptions, "DeviceType", deviceType);
+}

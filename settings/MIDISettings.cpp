@@ -2,7 +2,9 @@
 
 #include "SettingsStore.h"
 
-CMIDISettings::~CMIDISettings() { Save(); }
+CMIDISettings::~CMIDISettings() {
+    Save();
+}
 
 std::uint32_t CMIDISettings::Load() {
     std::uint32_t missing = 0;

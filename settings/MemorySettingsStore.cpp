@@ -42,14 +42,13 @@ bool CMemorySettingsStore::WriteString(const std::string& section, const std::st
     return true;
 }
 
-void CMemorySettingsStore::Seed(const std::string& section, const std::string& name,
-                                Value value) {
+void CMemorySettingsStore::Seed(const std::string& section, const std::string& name, Value value) {
     std::lock_guard lock(m_mutex);
     m_values[{section, name}] = std::move(value);
 }
 
-std::optional<CMemorySettingsStore::Value> CMemorySettingsStore::Raw(const std::string& section,
-                                                                     const std::string& name) const {
+std::optional<CMemorySettingsStore::Value> CMemorySettingsStore::Raw(
+    const std::string& section, const std::string& name) const {
     std::lock_guard lock(m_mutex);
     auto it = m_values.find({section, name});
     if (it == m_values.end()) return std::nullopt;

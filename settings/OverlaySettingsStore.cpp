@@ -12,7 +12,8 @@ bool COverlaySettingsStore::Shadowed(const std::string& section, const std::stri
 
 std::optional<std::int32_t> COverlaySettingsStore::ReadDword(const std::string& section,
                                                              const std::string& name) {
-    if (Shadowed(section, name) && m_overlay.Raw(section, name)) return m_overlay.ReadDword(section, name);
+    if (Shadowed(section, name) && m_overlay.Raw(section, name))
+        return m_overlay.ReadDword(section, name);
     return m_base.ReadDword(section, name);
 }
 

@@ -34,7 +34,9 @@ CQtSettingsStore::CQtSettingsStore()
 CQtSettingsStore::CQtSettingsStore(const QString& iniPath)
     : m_pSettings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
 
-CQtSettingsStore::~CQtSettingsStore() { Sync(); }
+CQtSettingsStore::~CQtSettingsStore() {
+    Sync();
+}
 
 std::optional<std::int32_t> CQtSettingsStore::ReadDword(const std::string& section,
                                                         const std::string& name) {

@@ -2,7 +2,9 @@
 
 #include "SettingsStore.h"
 
-CSerialSettings::~CSerialSettings() { Save(); }
+CSerialSettings::~CSerialSettings() {
+    Save();
+}
 
 std::uint32_t CSerialSettings::Load() {
     std::uint32_t missing = 0;

@@ -20,7 +20,9 @@ ISettingsStore& SettingsStore() {
     return store != nullptr ? *store : PrivateStore();
 }
 
-void SetSettingsStore(ISettingsStore* store) { g_pStore.store(store); }
+void SetSettingsStore(ISettingsStore* store) {
+    g_pStore.store(store);
+}
 
 std::int32_t ReadSettingDword(const char* section, const char* name, std::int32_t defaultValue,
                               std::uint32_t& missing) {

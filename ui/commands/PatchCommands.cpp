@@ -15,7 +15,9 @@
 #include "SafeFileName.h"
 #include "UnitText.h"
 
-void CPatchCommands::HostMessage(const QString& text) { m_view.Host().ShowMessage(ToUnit(text)); }
+void CPatchCommands::HostMessage(const QString& text) {
+    m_view.Host().ShowMessage(ToUnit(text));
+}
 
 CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
     : QObject(parent), m_view(view) {
@@ -30,7 +32,8 @@ CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
     };
     m_fnChooseBackupFolder = [this] {
         return QFileDialog::getExistingDirectory(
-            m_view.window(), QStringLiteral("Choose folder where the user patches should be stored"));
+            m_view.window(),
+            QStringLiteral("Choose folder where the user patches should be stored"));
     };
     m_fnCreateBankDialog = [this](int& number, QString& name) {
         CCreateBankDlg dialog(m_view.window());
@@ -98,8 +101,9 @@ void CPatchCommands::DeleteSelection() {
     if (row < 0) return;
     const int number = EntryNumber(list->item(row)->text());
     if (m_view.m_nLevel == 0) {
-        const int result = m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
-                                               [engine, number] { return engine->DeleteBank(number); });
+        const int result =
+            m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
+                                [engine, number] { return engine->DeleteBank(number); });
         if (result == 0) m_view.ShowBanks();
         return;
     }
@@ -107,9 +111,8 @@ void CPatchCommands::DeleteSelection() {
     const int bank = m_view.m_nCurrentBank;
     const int channel = m_view.m_nChannel;
     const int dsp = m_view.m_nDsp;
-    m_view.Worker().Run(tr("Deleting program %1…").arg(number), [=] {
-        return engine->DeletePreset(bank, number, channel, dsp);
-    });
+    m_view.Worker().Run(tr("Deleting program %1…").arg(number),
+                        [=] { return engine->DeletePreset(bank, number, channel, dsp); });
     m_view.m_loaded[dsp == 1 ? 0 : 1] = {};
     m_view.ShowPrograms();
     m_view.update();
@@ -172,7 +175,8 @@ void CPatchCommands::FindNext() {
     const auto& banks = engine->BankList();
     m_view.m_nBankIndex = bankOut;
     if (bankOut >= 0 && bankOut < static_cast<int>(banks.size())) {
-        const QString entry = StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
+        const QString entry =
+            StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
         m_view.m_nCurrentBank = EntryNumber(entry);
         const int blank = entry.indexOf(QLatin1Char(' '));
         m_view.SetDocumentTitle(QStringLiteral("Bank %1: %2")
@@ -249,12 +253,13 @@ void CPatchCommands::BackupUserPatches() {
         true);
     m_lastBackup = outcome;
     if (!items.empty()) {
-        HostMessage(QStringLiteral("%1: %2 %3 written, %4 skipped.")
-                        .arg(outcome.cancelled ? QStringLiteral("Backup cancelled")
-                                               : QStringLiteral("Backup finished"))
-                        .arg(outcome.written)
-                        .arg(outcome.written == 1 ? QStringLiteral("file") : QStringLiteral("files"))
-                        .arg(outcome.skipped));
+        HostMessage(
+            QStringLiteral("%1: %2 %3 written, %4 skipped.")
+                .arg(outcome.cancelled ? QStringLiteral("Backup cancelled")
+                                       : QStringLiteral("Backup finished"))
+                .arg(outcome.written)
+                .arg(outcome.written == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                .arg(outcome.skipped));
     }
     if (list->SelectedRow() >= 0) m_view.ActivateSelection();
 }

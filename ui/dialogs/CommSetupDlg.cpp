@@ -50,8 +50,7 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     const double dluX = metrics.averageCharWidth() / 4.0;
     const double dluY = metrics.height() / 8.0;
     auto place = [&](QWidget* widget, int x, int y, int w, int h) {
-        widget->setGeometry(qRound(x * dluX), qRound(y * dluY), qRound(w * dluX),
-                            qRound(h * dluY));
+        widget->setGeometry(qRound(x * dluX), qRound(y * dluY), qRound(w * dluX), qRound(h * dluY));
     };
     auto label = [&](const QString& text, int x, int y, int w, int h, bool right) {
         auto* l = new QLabel(text, this);
@@ -70,7 +69,8 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     const int comboWidthFix = 0;
 
     label(QStringLiteral("Connection Type:"), 7, 6, 57, 8, false);
-    m_pConnectionType = combo("1013", 69, 4, 60, {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
+    m_pConnectionType =
+        combo("1013", 69, 4, 60, {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
     auto* group = new QGroupBox(this);
     place(group, 3, 17, 193, 79);
     group->lower();
@@ -106,7 +106,7 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &CCommSetupDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CCommSetupDlg::reject);
 
-    m_serialGroup = {portLabel, baudLabel, dataLabel, stopLabel, parityLabel,
+    m_serialGroup = {portLabel, baudLabel,   dataLabel,   stopLabel,   parityLabel,
                      m_pPort,   m_pBaudRate, m_pDataBits, m_pStopBits, m_pParity};
     m_midiGroup = {inLabel, outLabel, m_pMidiIn, m_pMidiOut};
     for (QWidget* w : m_serialGroup + m_midiGroup) w->hide();
@@ -117,6 +117,11 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
 }
 
 int CCommSetupDlg::exec() {
+    InitDialog();
+    return QDialog::exec();
+}
+
+void CCommSetupDlg::InitDialog() {
     if (m_pSettings != nullptr) {
         m_pConnectionType->setCurrentIndex(
             m_pSettings->deviceType == 0 || m_pSettings->deviceType == 1 ? m_pSettings->deviceType
@@ -124,7 +129,6 @@ int CCommSetupDlg::exec() {
         ShowConnectionControls(m_pSettings->deviceType);
     }
     m_pConnectionType->setFocus();
-    return QDialog::exec();
 }
 
 void CCommSetupDlg::ShowConnectionControls(int type) {
@@ -150,7 +154,8 @@ void CCommSetupDlg::FillSerialLists() {
     const CSerialSettings& serial = *m_pSettings->pSerial;
 #if defined(Q_OS_WIN)
     for (int n = 1; n <= 16; ++n) {
-        if (PortExists(n) || n == serial.m_nPortNumber) m_pPort->addItem(QStringLiteral("COM%1").arg(n));
+        if (PortExists(n) || n == serial.m_nPortNumber)
+            m_pPort->addItem(QStringLiteral("COM%1").arg(n));
     }
     const QString stored = QStringLiteral("COM%1").arg(serial.m_nPortNumber);
 #else
@@ -212,7 +217,8 @@ void CCommSetupDlg::accept() {
             }
         }
         if (CMIDISettings* midiSettings = m_pSettings->pMIDI) {
-            if (m_pMidiIn->currentIndex() >= 0) midiSettings->m_nInputDevice = m_pMidiIn->currentIndex();
+            if (m_pMidiIn->currentIndex() >= 0)
+                midiSettings->m_nInputDevice = m_pMidiIn->currentIndex();
             if (m_pMidiOut->currentIndex() >= 0) {
                 midiSettings->m_nOutputDevice = m_pMidiOut->currentIndex();
             }

@@ -44,6 +44,8 @@ public:
     QComboBox* m_pBaudRate;        // 1001
     QComboBox* m_pPort;            // 1000
 
+    // Selects the stored connection type and shows its group (exec does this first).
+    void InitDialog();
     int exec() override;
     void accept() override;
 

@@ -27,7 +27,8 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
-        auto* editor = static_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        auto* editor =
+            static_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
         auto* validator = new CBankNameValidator(editor);
         QObject::connect(validator, &CBankNameValidator::rejected, editor,
                          [editor](const QString& message) {
@@ -53,9 +54,8 @@ public:
         const int row = index.row();
         const int number = m_list.m_nEditNumber;
         // The rename talks to the unit; it runs once the editor has closed.
-        QTimer::singleShot(0, &m_list, [this, row, number, name] {
-            m_list.FinishRename(row, number, name);
-        });
+        QTimer::singleShot(0, &m_list,
+                           [this, row, number, name] { m_list.FinishRename(row, number, name); });
     }
 
 protected:

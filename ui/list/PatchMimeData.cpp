@@ -19,7 +19,9 @@ const QString kUriList = QStringLiteral("text/uri-list");
 CPatchMimeData::CPatchMimeData(CQuorlinView& view, QString fileName, QString folder)
     : m_view(view), m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)) {}
 
-QStringList CPatchMimeData::formats() const { return {kUriList, RawFormat()}; }
+QStringList CPatchMimeData::formats() const {
+    return {kUriList, RawFormat()};
+}
 
 bool CPatchMimeData::hasFormat(const QString& mimeType) const {
     return mimeType == kUriList || mimeType == RawFormat();

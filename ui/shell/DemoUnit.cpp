@@ -33,12 +33,11 @@ std::unique_ptr<COverlaySettingsStore> CDemoUnit::SerialOverlay(ISettingsStore& 
         const char* name;
         std::int32_t value;
     };
-    const Line line[] = {{"PortNumber", 1}, {"BaudRate", 38400}, {"Parity", 'n'},
-                         {"DataBits", 8},   {"StopBits", 2}};
+    const Line line[] = {
+        {"PortNumber", 1}, {"BaudRate", 38400}, {"Parity", 'n'}, {"DataBits", 8}, {"StopBits", 2}};
     for (const Line& value : line) {
         const auto stored = saved.ReadDword(kSectionSerial, value.name);
-        run.WriteDword(kSectionSerial, value.name,
-                       !lineDefaults && stored ? *stored : value.value);
+        run.WriteDword(kSectionSerial, value.name, !lineDefaults && stored ? *stored : value.value);
     }
     run.WriteString(kSectionSerial, "PortName", portPath);
     run.WriteDword(kSectionOptions, "DeviceType", 0);

@@ -34,7 +34,9 @@ void CEngineWorker::WorkerLoop() {
     }
 }
 
-void CEngineWorker::RequestShutdown() { m_bShutdown = true; }
+void CEngineWorker::RequestShutdown() {
+    m_bShutdown = true;
+}
 
 void CEngineWorker::SetProgress(const QString& item) {
     QMetaObject::invokeMethod(
@@ -72,8 +74,8 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
     QTimer progressTimer;
     progressTimer.setSingleShot(true);
     connect(&progressTimer, &QTimer::timeout, this, [this, cancellable, label] {
-        auto* dialog = new QProgressDialog(label, cancellable ? tr("Cancel") : QString(), 0, 0,
-                                           m_pWindow);
+        auto* dialog =
+            new QProgressDialog(label, cancellable ? tr("Cancel") : QString(), 0, 0, m_pWindow);
         dialog->setWindowTitle(QStringLiteral("Quorlin"));
         dialog->setWindowModality(Qt::WindowModal);
         dialog->setMinimumDuration(0);

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool OnGuiThread() { return QThread::currentThread() == qApp->thread(); }
+bool OnGuiThread() {
+    return QThread::currentThread() == qApp->thread();
+}
 
 QMessageBox::Icon ToBoxIcon(IHost::Icon icon) {
     switch (icon) {

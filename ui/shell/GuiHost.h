@@ -12,9 +12,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
-#include <QSet>
 #include <functional>
 #include <mutex>
 

@@ -14,6 +14,7 @@
 #include "AboutDlg.h"
 #include "CommandIds.h"
 #include "EngineWorker.h"
+#include "EntryListCtrl.h"
 #include "GuiHost.h"
 #include "PatchCommands.h"
 #include "SettingsStore.h"
@@ -45,10 +46,11 @@ CMainFrame::CMainFrame(CEngineWorker& worker, IHost& host,
     CreateToolBar();
     CreateStatusBar();
 
-    connect(m_pView, &CQuorlinView::titleChanged, this, [this](const QString& title) {
-        setWindowTitle(title + QStringLiteral(" - Quorlin"));
-    });
+    connect(m_pView, &CQuorlinView::titleChanged, this,
+            [this](const QString& title) { setWindowTitle(title + QStringLiteral(" - Quorlin")); });
     connect(m_pView, &CQuorlinView::stateChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pView->List(), &QListWidget::itemSelectionChanged, this,
+            &CMainFrame::UpdateCommandUI);
     connect(&m_worker, &CEngineWorker::busyChanged, this, [this](bool busy) {
         if (busy) {
             for (QAction* action : std::as_const(m_actions)) action->setEnabled(false);
@@ -80,8 +82,9 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const QString& promp
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* exit = AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
-                              QStringLiteral("Quit the application; prompts to save documents\nExit"));
+    QAction* exit =
+        AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+                  QStringLiteral("Quit the application; prompts to save documents\nExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
 
@@ -101,26 +104,28 @@ void CMainFrame::CreateMenus() {
     view->addAction(patchInfo);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
+    QAction* setup =
+        AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);
     QMenu* channel = options->addMenu(QStringLiteral("&Channel"));
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
         QAction* action = AddAction(id, QString::number(id - ID_CHANNEL_1 + 1), {});
         action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, id] {
-            m_pView->OnChannel(id - ID_CHANNEL_1);
-        });
+        connect(action, &QAction::triggered, this,
+                [this, id] { m_pView->OnChannel(id - ID_CHANNEL_1); });
         channel->addAction(action);
     }
     QMenu* bankChange = options->addMenu(QStringLiteral("Bank Change"));
-    QAction* dspA = AddAction(ID_DSP_A, QStringLiteral("DSP A"),
-                              QStringLiteral("Change to DSP A\nDSP A"), QStringLiteral(":/icons/dspa.png"));
+    QAction* dspA =
+        AddAction(ID_DSP_A, QStringLiteral("DSP A"), QStringLiteral("Change to DSP A\nDSP A"),
+                  QStringLiteral(":/icons/dspa.png"));
     dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     dspA->setCheckable(true);
     connect(dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
-    QAction* dspB = AddAction(ID_DSP_B, QStringLiteral("DSP B"),
-                              QStringLiteral("Change to DSP B\nDSP B"), QStringLiteral(":/icons/dspb.png"));
+    QAction* dspB =
+        AddAction(ID_DSP_B, QStringLiteral("DSP B"), QStringLiteral("Change to DSP B\nDSP B"),
+                  QStringLiteral(":/icons/dspb.png"));
     dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     dspB->setCheckable(true);
     connect(dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
@@ -166,9 +171,9 @@ void CMainFrame::CreateMenus() {
     help->addAction(about);
 
     // Back and Create Bank are reached from the toolbar and the keyboard only.
-    QAction* back = AddAction(ID_BACK, QStringLiteral("Back"),
-                              QStringLiteral("Back to bank selection\nBack"),
-                              QStringLiteral(":/icons/back.png"));
+    QAction* back =
+        AddAction(ID_BACK, QStringLiteral("Back"), QStringLiteral("Back to bank selection\nBack"),
+                  QStringLiteral(":/icons/back.png"));
     back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     connect(back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
     addAction(back);
@@ -207,9 +212,11 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     m_pReady = new QLabel(QStringLiteral("Ready"));
     statusBar()->addWidget(m_pReady, 1);
-    m_pPatchCount = new QLabel(QStringLiteral("This pane displays the number of patches in a bank"));
+    m_pPatchCount =
+        new QLabel(QStringLiteral("This pane displays the number of patches in a bank"));
     m_pPatchCount->setObjectName(QStringLiteral("101"));
-    const int measured = m_pPatchCount->fontMetrics().horizontalAdvance(QStringLiteral("100 Patches"));
+    const int measured =
+        m_pPatchCount->fontMetrics().horizontalAdvance(QStringLiteral("100 Patches"));
     // The measured width less the 20 pixels the original took off for its pane borders; Qt adds
     // no borders of that size, so the label keeps the measured width as its minimum.
     m_pPatchCount->setFixedWidth(std::max(measured - 20, 0) + 20);
@@ -283,9 +290,10 @@ void CMainFrame::RestorePlacement() {
 }
 
 void CMainFrame::SavePlacement() {
-    const QRect normal = (isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()
-                             ? normalGeometry()
-                             : QRect(pos(), size());
+    const QRect normal =
+        (isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()
+            ? normalGeometry()
+            : QRect(pos(), size());
     WriteSettingDword(kSectionOptions, "X", normal.left());
     WriteSettingDword(kSectionOptions, "Y", normal.top());
     WriteSettingDword(kSectionOptions, "Cx", normal.width());

@@ -24,7 +24,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Patch librarian for the two-DSP effects unit"));
+    parser.setApplicationDescription(
+        QStringLiteral("Patch librarian for the two-DSP effects unit"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption demoOption(QStringLiteral("demo"),
@@ -58,8 +59,7 @@ int main(int argc, char* argv[]) {
     {
         CGuiHost host;
         CEngineWorker worker;
-        CMainFrame frame(worker, host,
-                         [](IHost& h) { return std::make_unique<CLibrarian>(h); });
+        CMainFrame frame(worker, host, [](IHost& h) { return std::make_unique<CLibrarian>(h); });
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

@@ -9,8 +9,8 @@
 #include "CommSetupDlg.h"
 #include "EngineWorker.h"
 #include "EntryListCtrl.h"
-#include "PatchCommands.h"
 #include "Librarian.h"
+#include "PatchCommands.h"
 #include "SerialLink.h"
 #include "SettingsStore.h"
 #include "UnitText.h"
@@ -21,7 +21,9 @@ int g_nIconLoaded = -1;
 int g_nIconUser = -1;
 
 // The icons live in the program's resources, compiled into this library.
-static void InitUiResources() { Q_INIT_RESOURCE(quorlin); }
+static void InitUiResources() {
+    Q_INIT_RESOURCE(quorlin);
+}
 
 namespace {
 
@@ -44,8 +46,7 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     // Values out of range (edited by hand, or from another version) fall back to the defaults.
     m_nChannel = Clamp(ReadSettingDword(kSectionOptions, "Channel", 0, missing), 0, 15, 0);
     m_nDsp = Clamp(ReadSettingDword(kSectionOptions, "BankChangeDevice", 1, missing), 1, 2, 1);
-    m_bShowInfoPane =
-        ReadSettingDword(kSectionOptions, "DisplayInfoPane", 1, missing) != 0 ? 1 : 0;
+    m_bShowInfoPane = ReadSettingDword(kSectionOptions, "DisplayInfoPane", 1, missing) != 0 ? 1 : 0;
     m_strInfo[0] = m_strInfo[1] = kNoProgram;
 
     setFocusPolicy(Qt::StrongFocus);
@@ -180,9 +181,13 @@ bool CQuorlinView::IsLoadedProgram(int index) const {
     return m_nLevel == 1 && loaded.nIndex == index && loaded.nBank == m_nCurrentBank;
 }
 
-int CQuorlinView::GetListWidth() const { return m_list->ColumnWidth() + 5; }
+int CQuorlinView::GetListWidth() const {
+    return m_list->ColumnWidth() + 5;
+}
 
-int CQuorlinView::GetProgramCount() const { return m_nLevel == 1 ? m_list->count() : 0; }
+int CQuorlinView::GetProgramCount() const {
+    return m_nLevel == 1 ? m_list->count() : 0;
+}
 
 int CQuorlinView::RenameBank(int number, const QString& name) {
     const std::string unitName = ToUnit(name);
@@ -302,8 +307,8 @@ void CQuorlinView::DrawInfoPane(QPainter& painter) {
     const int clientHeight = height();
     if (textHeight + 2 * kPaneMarginY + 23 > clientHeight) {
         const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        box = QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw,
-                    23);
+        box =
+            QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw, 23);
         textHeight = measure(box.width());
         const int needed = textHeight + 2 * kPaneMarginY + 23;
         const int maximum = (needed - clientHeight) / 10 + 1;

@@ -9,7 +9,9 @@ inline QString FromUnit(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-inline std::string ToUnit(const QString& text) { return text.toLatin1().toStdString(); }
+inline std::string ToUnit(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
 // An entry as the list shows it: the unit's leading blanks removed, the rest (trailing blanks
 // included) unchanged.

@@ -1,0 +1,153 @@
+// The communications setup dialog: what it shows from the settings, and what OK takes back.
+
+#include <QComboBox>
+#include <QTest>
+
+#include "CommSetupDlg.h"
+#include "LinkSettings.h"
+#include "MIDISettings.h"
+#include "ScopedSettingsStore.h"
+#include "SerialSettings.h"
+
+class CommSetupDlgTest : public QObject {
+    Q_OBJECT
+
+    struct Records {
+        CScopedSettingsStore store;
+        CSerialSettings serial;
+        CMIDISettings midi;
+        CLinkSettings link{&serial, &midi};
+    };
+
+    static void Prepare(CCommSetupDlg& dialog, Records& records) {
+        dialog.m_pSettings = &records.link;
+        dialog.m_fnSerialPorts = [] {
+            return QStringList{QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")};
+        };
+        dialog.m_fnMidiInputs = [] {
+            return QStringList{QStringLiteral("In 0"), QStringLiteral("In 1")};
+        };
+        dialog.m_fnMidiOutputs = [] {
+            return QStringList{QStringLiteral("Out 0"), QStringLiteral("Out 1"),
+                               QStringLiteral("Out 2")};
+        };
+    }
+
+private slots:
+    void firstStartDefaultsAreShownSelected() {
+        Records r;
+        r.serial.Load();
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pConnectionType->currentText(), QStringLiteral("Serial Port"));
+        QCOMPARE(dialog.m_pPort->currentText(), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(dialog.m_pBaudRate->currentText(), QStringLiteral("38400"));
+        QCOMPARE(dialog.m_pParity->currentText(), QStringLiteral("none"));
+        QCOMPARE(dialog.m_pDataBits->currentText(), QStringLiteral("8"));
+        QCOMPARE(dialog.m_pStopBits->currentText(), QStringLiteral("2"));
+        QVERIFY(!dialog.m_pPort->isHidden());
+        QVERIFY(dialog.m_pMidiIn->isHidden());
+        QCOMPARE(dialog.m_bMidiFilled, 0);  // never shown: never filled
+    }
+
+    void storedPortIsOfferedEvenWhenTheSystemDoesNotListIt() {
+        Records r;
+        r.serial.m_strPortName = "/dev/pts/7";
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pPort->count(), 3);
+        QCOMPARE(dialog.m_pPort->currentText(), QStringLiteral("/dev/pts/7"));
+    }
+
+    void parityLetterRoundTrips() {
+        Records r;
+        r.serial.m_cParity = 'e';
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pParity->currentText(), QStringLiteral("even"));
+        dialog.m_pParity->setCurrentIndex(dialog.m_pParity->findText(QStringLiteral("odd")));
+        dialog.accept();
+        QCOMPARE(r.serial.m_cParity, 'o');
+    }
+
+    void okWithoutShowingMidiLeavesTheDevicesAlone() {
+        Records r;
+        r.midi.m_nInputDevice = 5;
+        r.midi.m_nOutputDevice = 6;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        dialog.accept();
+        QCOMPARE(r.link.deviceType, 0);
+        QCOMPARE(r.midi.m_nInputDevice, 5);
+        QCOMPARE(r.midi.m_nOutputDevice, 6);
+    }
+
+    void bothGroupsAreTakenWhicheverTypeIsChosen() {
+        Records r;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        dialog.m_pBaudRate->setCurrentIndex(dialog.m_pBaudRate->findText(QStringLiteral("9600")));
+        dialog.m_pConnectionType->setCurrentIndex(1);
+        dialog.ShowConnectionControls(1);
+        QVERIFY(dialog.m_pPort->isHidden());
+        QVERIFY(!dialog.m_pMidiIn->isHidden());
+        dialog.m_pMidiIn->setCurrentIndex(1);
+        dialog.m_pMidiOut->setCurrentIndex(2);
+        // Back to the serial port: the picked MIDI devices stay picked.
+        dialog.m_pConnectionType->setCurrentIndex(0);
+        dialog.ShowConnectionControls(0);
+        QCOMPARE(dialog.m_pBaudRate->currentText(), QStringLiteral("9600"));
+        dialog.accept();
+        QCOMPARE(r.link.deviceType, 0);
+        QCOMPARE(r.serial.m_nBaudRate, 9600);
+        QCOMPARE(r.midi.m_nInputDevice, 1);
+        QCOMPARE(r.midi.m_nOutputDevice, 2);
+    }
+
+    void storedMidiDevicesAreSelectedAndMissingOnesLeaveNoSelection() {
+        Records r;
+        r.link.deviceType = 1;
+        r.midi.m_nInputDevice = 1;
+        r.midi.m_nOutputDevice = 9;  // no such output any more
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pConnectionType->currentText(), QStringLiteral("MIDI"));
+        QCOMPARE(dialog.m_pMidiIn->currentText(), QStringLiteral("In 1"));
+        QCOMPARE(dialog.m_pMidiOut->currentIndex(), -1);
+        dialog.accept();
+        QCOMPARE(r.link.deviceType, 1);
+        QCOMPARE(r.midi.m_nOutputDevice, 9);
+    }
+
+    void cancelChangesNothing() {
+        Records r;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        dialog.m_pConnectionType->setCurrentIndex(1);
+        dialog.m_pBaudRate->setCurrentIndex(0);
+        dialog.reject();
+        QCOMPARE(r.link.deviceType, 0);
+        QCOMPARE(r.serial.m_nBaudRate, 38400);
+    }
+
+    void choosingATtySKeepsThePortNumberInStep() {
+        Records r;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        dialog.m_pPort->setCurrentIndex(dialog.m_pPort->findText(QStringLiteral("/dev/ttyUSB0")));
+        dialog.accept();
+        QCOMPARE(r.serial.m_strPortName, std::string("/dev/ttyUSB0"));
+        QCOMPARE(r.serial.m_nPortNumber, 1);
+    }
+};
+
+QTEST_MAIN(CommSetupDlgTest)
+#include "CommSetupDlgTest.moc"

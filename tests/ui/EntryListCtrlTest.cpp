@@ -1,0 +1,191 @@
+// The list control: context menus, in-place bank renaming, the loaded-program mark, dragging a
+// program out.
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "PatchMimeData.h"
+#include "ProgramText.h"
+#include "UiFixture.h"
+
+namespace {
+
+QStringList MenuItems(CEntryListCtrl& list) {
+    QStringList items;
+    if (auto menu = list.BuildContextMenu()) {
+        for (QAction* action : menu->actions()) {
+            items << QStringLiteral("%1 (%2)").arg(action->text()).arg(action->data().toInt());
+        }
+    }
+    return items;
+}
+
+QLineEdit* Editor(CEntryListCtrl& list) {
+    return list.findChild<QLineEdit*>();
+}
+
+}  // namespace
+
+class EntryListCtrlTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void contextMenuFitsLevelAndSelection() {
+        CUiFixture f;
+        f.Start();
+        f.List().clearSelection();
+        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Create Bank (32803)")});
+        f.Select(0);
+        QCOMPARE(MenuItems(f.List()), (QStringList{QStringLiteral("Rename Bank (32802)"),
+                                                   QStringLiteral("Delete Bank (32805)")}));
+        f.OpenBank(0);
+        f.List().clearSelection();
+        QVERIFY(MenuItems(f.List()).isEmpty());
+        f.Select(f.RowOf(0));  // factory
+        QVERIFY(MenuItems(f.List()).isEmpty());
+        f.Select(f.RowOf(5));  // user
+        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Delete Patch (32805)")});
+    }
+
+    void renamingABankSendsTheNameAndEscSendsNothing() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        const int row = f.RowOf(7);
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
+
+        // Esc: nothing is sent, the entry keeps its text.
+        f.Select(row);
+        f.link->ClearTranscript();
+        f.List().RenameSelectedBank();
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        QCOMPARE(editor->text(), QStringLiteral("Old"));  // the name alone
+        editor->setText(QStringLiteral("Nope"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTest::qWait(20);
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
+        QVERIFY(f.link->Transcript().empty());
+
+        f.List().RenameSelectedBank();
+        editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        editor->setText(QStringLiteral("New"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(f.List().item(row)->text(), QStringLiteral("7 New"));
+        bool renamed = false;
+        for (const auto& bank : f.unit.Banks()) renamed |= bank.number == 7 && bank.name == "New";
+        QVERIFY(renamed);
+        QCOMPARE(f.unit.TooSoonKeyCount(), 0);
+    }
+
+    void aRenameTheUnitDidNotGetKeepsTheOldName() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        const int row = f.RowOf(7);
+        f.Select(row);
+        f.link->SetFailOpen(true);
+        f.List().RenameSelectedBank();
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        editor->setText(QStringLiteral("New"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::qWait(50);
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
+    }
+
+    void bankNamesTakeOnlyCharactersTheUnitCanEnter() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        f.Select(f.RowOf(7));
+        f.List().RenameSelectedBank();
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        editor->clear();
+        for (const QString& typed : {QStringLiteral("A"), QStringLiteral("\""), QStringLiteral("b"),
+                                     QStringLiteral("\u00e9"), QStringLiteral("c")}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+            QApplication::sendEvent(editor, &press);
+        }
+        QCOMPARE(editor->text(), QStringLiteral("Abc"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+    }
+
+    void programsAreNeverRenamedInPlace() {
+        CUiFixture f;
+        f.Start();
+        f.OpenBank(0);
+        f.Select(f.RowOf(5));
+        f.List().editItem(f.List().item(f.RowOf(5)));
+        QVERIFY(Editor(f.List()) == nullptr);
+    }
+
+    void enterLoadsTheProgramAndMarksItLoaded() {
+        CUiFixture f;
+        f.Start();
+        f.OpenBank(1);
+        const int row = f.RowOf(1);
+        f.Select(row);
+        f.List().setFocus();
+        QTest::keyClick(&f.List(), Qt::Key_Return);
+        QVERIFY(f.View().IsLoadedProgram(row));
+        QCOMPARE(f.List().SelectedRow(), -1);  // the mark replaces the selection
+        QCOMPARE(f.unit.LoadedProgram(1)->number, 1);
+    }
+
+    void dragOutOffersTheSameBytesAsABackup() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Drag");
+        f.unit.AddProgram(40, 3, sim::MakeProgramText("Big Hall", "Hall", 30, {"x"}), true);
+        f.unit.AddProgram(40, 4, sim::MakeProgramText("a/b", "Hall", 30, {"y"}), true);
+        f.Start();
+        // Bank level: nothing is dragged.
+        f.Select(0);
+        QVERIFY(f.List().CreatePatchDrag() == nullptr);
+
+        f.OpenBank(40);
+        f.Select(f.RowOf(3));
+        f.link->ClearTranscript();
+        std::unique_ptr<CPatchMimeData> data = f.List().CreatePatchDrag();
+        QVERIFY(data != nullptr);
+        QCOMPARE(data->FileName(), QStringLiteral("Big Hall.sig"));
+        // The program is loaded when the drag starts; its bytes are fetched only on the drop.
+        QVERIFY(f.View().IsLoadedProgram(f.RowOf(3)));
+        const auto framesAtStart = f.link->Transcript().size();
+        QVERIFY(data->WrittenPath().isEmpty());
+        const QList<QUrl> urls = data->urls();
+        QVERIFY(f.link->Transcript().size() > framesAtStart);
+        QCOMPARE(urls.size(), 1);
+        const QString dragged = urls.first().toLocalFile();
+        QCOMPARE(QFileInfo(dragged).fileName(), QStringLiteral("Big Hall.sig"));
+        QFile file(dragged);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray draggedBytes = file.readAll();
+        QCOMPARE(data->data(CPatchMimeData::RawFormat()), draggedBytes);
+
+        QTemporaryDir dir;
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.Commands().BackupUserPatches();
+        QFile backup(dir.filePath(QStringLiteral("Big Hall.sig")));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), draggedBytes);
+
+        // A name with a path separator is written inside the private folder, under a safe name.
+        f.Select(f.RowOf(4));
+        data = f.List().CreatePatchDrag();
+        QVERIFY(data != nullptr);
+        const QString unsafe = data->urls().first().toLocalFile();
+        QCOMPARE(QFileInfo(unsafe).fileName(), QStringLiteral("a_b.sig"));
+        QCOMPARE(QFileInfo(unsafe).absolutePath(), QFileInfo(dragged).absolutePath());
+    }
+};
+
+QTEST_MAIN(EntryListCtrlTest)
+#include "EntryListCtrlTest.moc"

@@ -1,0 +1,366 @@
+// The main window, the bank and program browser and the info pane, over the simulated unit.
+
+#include <QAction>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTest>
+#include <atomic>
+#include <condition_variable>
+
+#include "CommSetupDlg.h"
+#include "CommandIds.h"
+#include "LinkSettings.h"
+#include "ProgramText.h"
+#include "SerialSettings.h"
+#include "UiFixture.h"
+
+using namespace cmd;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartAsksForSettingsBeforeTheWindowAppears();
+    void openingABankShowsItsProgramsWithTitleIconsAndCount();
+    void backSelectsTheBankThatWasOpen();
+    void dspSwitchMovesTheChannel_data();
+    void dspSwitchMovesTheChannel();
+    void paneShowsTheProgramOfTheCurrentDspInTheShownBank();
+    void paneScrollsALongTextInTenPixelSteps();
+    void trackingSizeFollowsLevelAndPane();
+    void placementIsSavedAndRestored();
+    void settingsOutOfRangeFallBackToDefaults();
+    void silentUnitIsReportedOnceAndSetupFetchesAgain();
+    void closingDuringAnOperationWaitsForItAndSavesSettings();
+    void commandsFollowTheLevel();
+};
+
+void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
+    CUiFixture f;
+    QStringList log;
+    f.onMessage = [&log](const QString& text) { log << QStringLiteral("message: ") + text; };
+    CUiFixture::OnNextDialog([&](QDialog& dialog) {
+        log << QStringLiteral("dialog: %1, window %2")
+                   .arg(dialog.windowTitle(), f.frame && f.frame->isVisible()
+                                                  ? QStringLiteral("shown")
+                                                  : QStringLiteral("hidden"));
+        dialog.reject();
+    });
+    // The program's own engine over the real links, with no settings stored at all.
+    f.Build([](IHost& h) { return std::make_unique<CLibrarian>(h); });
+    // Nothing answers: point the port somewhere that does not exist.
+    f.View().Engine()->GetLinkSettings().pSerial->m_strPortName = "/nonexistent/quorlin-tty";
+    f.frame->show();
+    log << QStringLiteral("window shown");
+    f.View().PostBankListRequest();
+    QTRY_COMPARE(log.size(), 4);
+
+    QCOMPARE(
+        log[0],
+        QStringLiteral("message: Serial port properties have not yet been setup.  Please set them "
+                       "now.\nNote: Settings change be changed later from the Options | "
+                       "Communication Settings menu."));
+    QCOMPARE(log[1], QStringLiteral("dialog: Communications Setup, window hidden"));
+    QCOMPARE(log[2], QStringLiteral("window shown"));
+    QCOMPARE(log[3], QStringLiteral("message: Error opening serial port - already in use?"));
+    QCOMPARE(settingsMissing.load(), 0);
+
+    QCOMPARE(f.frame->size(), QSize(349, 513));
+    QVERIFY(f.frame->Action(ID_CHANNEL_1)->isChecked());
+    QVERIFY(f.frame->Action(ID_DSP_A)->isChecked());
+    QVERIFY(!f.frame->Action(ID_DSP_B)->isChecked());
+    QVERIFY(f.frame->Action(ID_VIEW_PATCHINFO)->isChecked());
+    QCOMPARE(f.frame->windowTitle(), QStringLiteral("Banks - Quorlin"));
+}
+
+void MainWindowTest::openingABankShowsItsProgramsWithTitleIconsAndCount() {
+    CUiFixture f;
+    f.Start();
+    // The unit lists its banks with leading blanks; the list shows them without.
+    QVERIFY(f.Entries().contains(QStringLiteral("1 Rooms")));
+    QCOMPARE(f.frame->PatchCountPane()->text(), QString());
+
+    f.OpenBank(10);
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
+    QCOMPARE(f.frame->windowTitle(), QStringLiteral("Bank 10: Mine - Quorlin"));
+    QCOMPARE(f.View().m_nCurrentBank, 10);
+    const auto programs = f.unit.Programs(10);
+    QCOMPARE(f.List().count(), static_cast<int>(programs.size()));
+    for (int i = 0; i < f.List().count(); ++i) {
+        const auto& program = programs[static_cast<std::size_t>(i)];
+        QCOMPARE(
+            f.List().item(i)->text(),
+            QStringLiteral("%1 %2").arg(program.number).arg(QString::fromStdString(program.name)));
+        QCOMPARE(f.List().EntryData(i) != 0, program.user);
+    }
+    QCOMPARE(f.frame->PatchCountPane()->text(), QStringLiteral("%1 patches").arg(programs.size()));
+
+    // A bank with a single program still says "patches".
+    f.unit.AddBank(30, "Solo");
+    f.unit.AddProgram(30, 0, sim::MakeProgramText("Only One", "Room", 20, {"x"}), true);
+    f.View().OnBack();
+    f.View().Engine()->StoreBankEntry(30, "Solo");
+    QCOMPARE(f.View().ShowBanks(), 0);
+    f.OpenBank(30);
+    QCOMPARE(f.frame->PatchCountPane()->text(), QStringLiteral("1 patches"));
+}
+
+void MainWindowTest::backSelectsTheBankThatWasOpen() {
+    CUiFixture f;
+    f.Start();
+    f.Select(2);
+    f.View().ActivateSelection();
+    QCOMPARE(f.View().m_nLevel, 1);
+    f.frame->Action(ID_BACK)->trigger();
+    QCOMPARE(f.View().m_nLevel, 0);
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
+    QCOMPARE(f.List().SelectedRow(), 2);
+    QCOMPARE(f.List().currentRow(), 2);
+}
+
+void MainWindowTest::dspSwitchMovesTheChannel_data() {
+    QTest::addColumn<int>("dsp");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("choose");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("B ch16 -> A gives 15") << 2 << 15 << 1 << 14;
+    QTest::newRow("A ch15 -> B gives 16") << 1 << 14 << 2 << 15;
+    QTest::newRow("B twice leaves 16") << 2 << 15 << 2 << 15;
+    QTest::newRow("A ch16 -> B stays 16") << 1 << 15 << 2 << 15;
+    QTest::newRow("B ch1 -> A stays 1") << 2 << 0 << 1 << 0;
+    QTest::newRow("A twice leaves 1") << 1 << 0 << 1 << 0;
+}
+
+void MainWindowTest::dspSwitchMovesTheChannel() {
+    QFETCH(int, dsp);
+    QFETCH(int, channel);
+    QFETCH(int, choose);
+    QFETCH(int, expected);
+    CUiFixture f;
+    f.Start();
+    f.OpenBank(3);
+    f.View().m_nDsp = dsp;
+    f.View().m_nChannel = channel;
+    f.link->ClearTranscript();
+    f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->trigger();
+    QCOMPARE(f.View().m_nChannel, expected);
+    QCOMPARE(f.View().m_nDsp, choose);
+    QVERIFY(f.frame->Action(ID_CHANNEL_1 + expected)->isChecked());
+    QVERIFY(f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->isChecked());
+    // With the programs shown, the bank is selected again on the chosen DSP.
+    QCOMPARE(f.unit.SelectedBank(choose), 3);
+    QVERIFY(!f.link->Transcript().empty());
+}
+
+void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
+    CUiFixture f;
+    f.Start();
+    const QString none = QStringLiteral("No program selected");
+    f.OpenBank(3);
+    QCOMPARE(f.View().PaneText(), none);
+    f.ActivateProgram(1);
+    const QString fifth = f.View().PaneText();
+    QVERIFY2(fifth.startsWith(QStringLiteral("A perfect fifth above the input.")),
+             qPrintable(fifth));
+    QVERIFY(f.View().IsLoadedProgram(f.RowOf(1)));
+
+    f.frame->Action(ID_DSP_B)->trigger();
+    QCOMPARE(f.View().PaneText(), none);
+    QVERIFY(!f.View().IsLoadedProgram(f.RowOf(1)));
+    f.ActivateProgram(0);
+    QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
+
+    f.frame->Action(ID_DSP_A)->trigger();
+    QCOMPARE(f.View().PaneText(), fifth);
+
+    // Another bank: nothing loaded there; back in bank 3 the text returns.
+    f.View().OnBack();
+    f.OpenBank(5);
+    QCOMPARE(f.View().PaneText(), none);
+    f.View().OnBack();
+    f.OpenBank(3);
+    QCOMPARE(f.View().PaneText(), fifth);
+}
+
+void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
+    CUiFixture f;
+    std::vector<std::string> info;
+    for (int i = 0; i < 60; ++i)
+        info.push_back("Line " + std::to_string(i) + " of a long story & more");
+    f.unit.AddProgram(12, 9, sim::MakeProgramText("Long Story", "Hall", 30, info), true);
+    f.Start();
+    f.frame->resize(600, 400);
+    f.OpenBank(12);
+    f.ActivateProgram(9);
+    QVERIFY(f.View().PaneText().contains(QStringLiteral("& more")));  // no prefix processing
+    f.View().repaint();
+    QScrollBar* bar = f.View().PaneScroll();
+    QVERIFY(bar->isVisible());
+    const int maximum = bar->maximum();
+    QVERIFY(maximum > 0);
+    QCOMPARE(bar->value(), 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(bar->value(), 1);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);  // bottom moves one step too
+    QCOMPARE(bar->value(), 2);
+    for (int i = 0; i < maximum + 5; ++i) bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(bar->value(), maximum);
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    QCOMPARE(bar->value(), maximum - 1);
+
+    // A taller window: the bar goes away and the position is reset.
+    f.frame->resize(600, 4000);
+    QApplication::processEvents();
+    f.View().repaint();
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(bar->value(), 0);
+
+    // Bank level: hidden.
+    f.frame->resize(600, 400);
+    f.View().OnBack();
+    f.View().repaint();
+    QVERIFY(!bar->isVisible());
+}
+
+void MainWindowTest::trackingSizeFollowsLevelAndPane() {
+    CUiFixture f;
+    f.Start();
+    const int listWidth = f.View().GetListWidth();
+    QCOMPARE(listWidth, 305);
+    QCOMPARE(f.frame->minimumWidth(), listWidth);
+    QCOMPARE(f.frame->minimumHeight(), 200);
+    f.OpenBank(0);
+    QCOMPARE(f.frame->minimumWidth(), listWidth + 224);
+    // The window was widened to make room for the pane.
+    QVERIFY(f.frame->width() >= listWidth + 224);
+    f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    QCOMPARE(f.frame->minimumWidth(), listWidth);
+    QCOMPARE(f.List().geometry(), f.View().rect());
+    f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    QCOMPARE(f.List().geometry().left(), 224);
+    QCOMPARE(f.List().geometry().top(), 9);
+}
+
+void MainWindowTest::placementIsSavedAndRestored() {
+    CUiFixture f;
+    f.Start();
+    f.frame->move(50, 60);
+    f.frame->resize(600, 400);
+    f.frame->close();
+    QCOMPARE(f.settings->ReadDword("Options", "X"), 50);
+    QCOMPARE(f.settings->ReadDword("Options", "Y"), 60);
+    QCOMPARE(f.settings->ReadDword("Options", "Cx"), 600);
+    QCOMPARE(f.settings->ReadDword("Options", "Cy"), 400);
+    f.frame.reset();
+
+    CUiFixture again;
+    again.settings->Seed("Options", "X", std::int64_t{50});
+    again.settings->Seed("Options", "Y", std::int64_t{60});
+    again.settings->Seed("Options", "Cx", std::int64_t{600});
+    again.settings->Seed("Options", "Cy", std::int64_t{400});
+    again.Start(false);
+    QCOMPARE(again.frame->pos(), QPoint(50, 60));
+    QCOMPARE(again.frame->size(), QSize(600, 400));
+
+    // Placed off every screen: brought back onto one.
+    CUiFixture lost;
+    lost.settings->Seed("Options", "X", std::int64_t{-30000});
+    lost.settings->Seed("Options", "Y", std::int64_t{25000});
+    lost.Start(false);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.intersects(lost.frame->frameGeometry()));
+}
+
+void MainWindowTest::settingsOutOfRangeFallBackToDefaults() {
+    CUiFixture f;
+    f.settings->Seed("Options", "Channel", std::int64_t{40});
+    f.settings->Seed("Options", "BankChangeDevice", std::int64_t{7});
+    f.settings->Seed("Options", "Cx", std::int64_t{-3});
+    f.Start();
+    QCOMPARE(f.View().m_nChannel, 0);
+    QCOMPARE(f.View().m_nDsp, 1);
+    QCOMPARE(f.frame->width(), 349);
+    f.frame->close();
+    f.frame.reset();
+    QCOMPARE(f.settings->ReadDword("Options", "Channel"), 0);
+    QCOMPARE(f.settings->ReadDword("Options", "BankChangeDevice"), 1);
+}
+
+void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
+    CUiFixture f;
+    f.Start(false);
+    f.link->SetSilent(true);
+    QCOMPARE(f.View().ShowBanks(), -2);
+    QCOMPARE(f.messages,
+             QStringList{QStringLiteral(
+                 "Unable to communicate with the Eventide.  Check your communication settings.")});
+    QCOMPARE(f.List().count(), 0);
+    QVERIFY(f.frame->Action(ID_OPTIONS_COMMSETUP)->isEnabled());
+
+    // Confirming the setup dialog with the bank list still empty fetches it again.
+    f.link->SetSilent(false);
+    CUiFixture::OnNextDialog([](QDialog& dialog) { dialog.accept(); });
+    f.frame->Action(ID_OPTIONS_COMMSETUP)->trigger();
+    QVERIFY(f.List().count() > 0);
+    QCOMPARE(f.messages.size(), 1);
+}
+
+void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
+    CUiFixture f;
+    f.Start();
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool release = false;
+    std::atomic<bool> paused{false};
+    f.onPause = [&](int) {
+        paused = true;
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return release; });
+    };
+    f.View().m_nChannel = 5;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(paused.load());
+        f.frame->close();  // while the bank select pauses
+        QVERIFY(f.frame->isVisible());
+        QVERIFY(!f.frame->Action(ID_BACK)->isEnabled());
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        cv.notify_all();
+    });
+    f.Select(f.RowOf(3));
+    f.View().ActivateSelection();  // returns once the operation ended
+    QTRY_VERIFY(!f.frame->isVisible());
+    f.onPause = nullptr;
+    f.frame.reset();
+    QCOMPARE(f.settings->ReadDword("Options", "Channel"), 5);
+    QVERIFY(f.settings->ReadDword("Options", "Cx").has_value());
+}
+
+void MainWindowTest::commandsFollowTheLevel() {
+    CUiFixture f;
+    f.Start();
+    QVERIFY(!f.frame->Action(ID_BACK)->isEnabled());
+    QVERIFY(!f.frame->Action(ID_LOAD_PATCH)->isEnabled());
+    QVERIFY(!f.frame->Action(ID_BACKUP)->isEnabled());
+    QVERIFY(f.frame->Action(ID_CREATE_BANK)->isEnabled());
+    QVERIFY(!f.frame->Action(ID_FIND_NEXT)->isEnabled());
+    f.OpenBank(0);
+    QVERIFY(f.frame->Action(ID_BACK)->isEnabled());
+    QVERIFY(f.frame->Action(ID_LOAD_PATCH)->isEnabled());
+    QVERIFY(f.frame->Action(ID_BACKUP)->isEnabled());
+    QVERIFY(!f.frame->Action(ID_CREATE_BANK)->isEnabled());
+    // Channel menu: one check mark, on the chosen channel.
+    f.frame->Action(ID_CHANNEL_1 + 9)->trigger();
+    QCOMPARE(f.View().m_nChannel, 9);
+    int checked = 0;
+    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id)
+        checked += f.frame->Action(id)->isChecked();
+    QCOMPARE(checked, 1);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

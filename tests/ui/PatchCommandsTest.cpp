@@ -1,0 +1,289 @@
+// The patch commands over the simulated unit: load (file and drop), delete, create bank, find,
+// backup.
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include "CommandIds.h"
+#include "ProgramText.h"
+#include "UiFixture.h"
+
+namespace {
+
+QString WriteSig(const QTemporaryDir& dir, const QString& fileName, const std::string& text) {
+    const QString path = dir.filePath(fileName);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(text.data(), static_cast<qint64>(text.size()));
+    return path;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::string ProgramText(const std::string& name) {
+    return sim::MakeProgramText(name, "Plate", 20, {"Loaded from the computer."});
+}
+
+void Drop(QWidget* target, const QList<QUrl>& urls) {
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    const QPointF where(10, 10);
+    QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(where, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    delete data;
+}
+
+}  // namespace
+
+class PatchCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadingAFileSelectsAndActivatesTheNewProgram() {
+        CUiFixture f;
+        f.Start();
+        QTemporaryDir dir;
+        const QString path = WriteSig(dir, QStringLiteral("new.sig"), ProgramText("New Lead"));
+        f.OpenBank(10);  // programs 0, 1 and 3
+        QCOMPARE(f.RowOf(2), -1);
+        f.Commands().m_fnChoosePatchFile = [path] { return path; };
+        f.frame->Action(cmd::ID_LOAD_PATCH)->trigger();
+
+        const int row = f.RowOf(2);
+        QVERIFY(row >= 0);
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("2 New Lead"));
+        QCOMPARE(f.List().currentRow(), row);
+        QVERIFY(f.View().IsLoadedProgram(row));
+        QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("New Lead"));
+        QVERIFY(f.View().PaneText().startsWith(QStringLiteral("Loaded from the computer.")));
+    }
+
+    void aFileTheEngineRefusesLeavesTheListAsItWas() {
+        CUiFixture f;
+        f.Start();
+        QTemporaryDir dir;
+        const QString path = WriteSig(dir, QStringLiteral("nameless.sig"), "no name in here\n");
+        f.OpenBank(10);
+        const QStringList before = f.Entries();
+        f.Commands().LoadPatch(path);
+        f.Commands().LoadPatch(dir.filePath(QStringLiteral("missing.sig")));
+        QCOMPARE(f.Entries(), before);
+        QCOMPARE(f.messages.size(), 2);
+        QVERIFY(f.messages[1].contains(QStringLiteral("missing.sig")));
+    }
+
+    void droppingThreeFilesLoadsOnlyTheFirst() {
+        CUiFixture f;
+        f.Start();
+        QTemporaryDir dir;
+        const QList<QUrl> urls = {
+            QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("a.sig"), ProgramText("Drop One"))),
+            QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("b.sig"), ProgramText("Drop Two"))),
+            QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("c.sig"), ProgramText("Drop Three")))};
+
+        // At the bank level nothing is taken.
+        Drop(f.List().viewport(), urls);
+        QTest::qWait(20);
+        QCOMPARE(f.View().m_nLevel, 0);
+        for (const auto& program : f.unit.Programs(12)) QVERIFY(program.name.rfind("Drop", 0) != 0);
+
+        f.OpenBank(12);
+        const auto before = f.unit.Programs(12).size();
+        Drop(f.List().viewport(), urls);
+        QTRY_COMPARE(f.unit.Programs(12).size(), before + 1);
+        QTest::qWait(20);
+        QCOMPARE(f.unit.Programs(12).size(), before + 1);
+        QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("Drop One"));
+        QCOMPARE(f.List().count(), static_cast<int>(before) + 1);
+    }
+
+    void deleteSparesFactoryProgramsAndResetsThePane() {
+        CUiFixture f;
+        f.Start();
+        f.OpenBank(0);
+        const auto before = f.unit.Programs(0).size();
+        f.Select(f.RowOf(0));  // a factory program
+        QVERIFY(!f.frame->Action(cmd::ID_DELETE)->isEnabled());
+        QTest::keyClick(&f.List(), Qt::Key_Delete);
+        QCOMPARE(f.unit.Programs(0).size(), before);
+
+        f.ActivateProgram(5);  // Mike's Plate, a user program
+        QVERIFY(f.View().PaneText() != QStringLiteral("No program selected"));
+        f.Select(f.RowOf(5));
+        QVERIFY(f.frame->Action(cmd::ID_DELETE)->isEnabled());
+        QTest::keyClick(&f.List(), Qt::Key_Delete);
+        QCOMPARE(f.unit.Programs(0).size(), before - 1);
+        QCOMPARE(f.RowOf(5), -1);
+        QCOMPARE(f.View().PaneText(), QStringLiteral("No program selected"));
+        QCOMPARE(f.View().m_loaded[0].nIndex, -1);
+    }
+
+    void deletingBanks() {
+        CUiFixture f;
+        f.Start();
+        // A bank that still holds programs is refused; the list stays as it was.
+        const QStringList before = f.Entries();
+        f.Select(f.RowOf(3));
+        f.frame->Action(cmd::ID_DELETE)->trigger();
+        QCOMPARE(f.messages.last(), QStringLiteral("Cannot delete bank.  This bank is not empty!"));
+        QCOMPARE(f.Entries(), before);
+        // The empty bank goes, from the unit and from the list.
+        f.Select(f.RowOf(20));
+        f.frame->Action(cmd::ID_DELETE)->trigger();
+        QCOMPARE(f.RowOf(20), -1);
+        for (const auto& bank : f.unit.Banks()) QVERIFY(bank.number != 20);
+    }
+
+    void createBankProposesTheFirstGapOr99_data() {
+        QTest::addColumn<QList<int>>("banks");
+        QTest::addColumn<int>("proposed");
+        QTest::newRow("gap at 3") << QList<int>{0, 1, 2, 5} << 3;
+        QTest::newRow("no gap") << QList<int>{0, 1, 2} << 99;
+    }
+
+    void createBankProposesTheFirstGapOr99() {
+        QFETCH(QList<int>, banks);
+        QFETCH(int, proposed);
+        CUiFixture f;
+        f.unit.ClearBanks();
+        for (int bank : banks) f.unit.AddBank(bank, "B" + std::to_string(bank));
+        f.Start();
+        int offered = -1;
+        QString offeredName;
+        f.Commands().m_fnCreateBankDialog = [&](int& number, QString& name) {
+            offered = number;
+            offeredName = name;
+            return true;
+        };
+        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        QCOMPARE(offered, proposed);
+        QCOMPARE(offeredName, QStringLiteral("Bank %1").arg(proposed));
+        QVERIFY(f.Entries().contains(QStringLiteral("%1 Bank %1").arg(proposed)));
+        bool created = false;
+        for (const auto& bank : f.unit.Banks()) {
+            created |= bank.number == proposed && bank.name == "Bank " + std::to_string(proposed);
+        }
+        QVERIFY(created);
+        QCOMPARE(f.unit.TooSoonKeyCount(), 0);
+    }
+
+    void findWrapsRoundAndFindsTheSelectedEntryAgain() {
+        CUiFixture f;
+        f.Start();
+        f.OpenBank(3);
+        const int row = f.RowOf(1);  // Fifth Up, the only program with "fifth"
+        f.Select(row);
+        f.View().m_strFind = QStringLiteral("FIFTH");
+        f.frame->Action(cmd::ID_FIND_NEXT)->trigger();
+        QCOMPARE(f.View().m_nLevel, 1);
+        QCOMPARE(f.List().SelectedRow(), row);
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 3: Pitch"));
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void findFromTheBankLevelOpensTheBankFound() {
+        CUiFixture f;
+        f.Start();
+        f.Commands().m_fnFindDialog = [](QString& text) {
+            text = QStringLiteral("snare");
+            return true;
+        };
+        f.frame->Action(cmd::ID_FIND)->trigger();
+        QCOMPARE(f.View().m_nLevel, 1);
+        QCOMPARE(f.View().m_nCurrentBank, 10);
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
+        QCOMPARE(f.List().item(f.List().SelectedRow())->text(), QStringLiteral("3 Snare Room"));
+        QVERIFY(f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
+
+        f.Commands().m_fnFindDialog = [](QString& text) {
+            text = QStringLiteral("nothing like it");
+            return true;
+        };
+        f.frame->Action(cmd::ID_FIND)->trigger();
+        QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find nothing like it")});
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
+
+        // An empty text closes the dialog and does nothing.
+        f.Commands().m_fnFindDialog = [](QString& text) {
+            text.clear();
+            return true;
+        };
+        f.frame->Action(cmd::ID_FIND)->trigger();
+        QVERIFY(!f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
+        QCOMPARE(f.messages.size(), 1);
+    }
+
+    void backupWritesEachUserProgramUnderASafeName() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Backup");
+        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
+        f.unit.AddProgram(40, 1, sim::MakeProgramText("Factory Thing", "Plate", 20, {"b"}), false);
+        f.unit.AddProgram(40, 2, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
+        f.unit.AddProgram(40, 3, sim::MakeProgramText("../a/b:c?", "Hall", 40, {"d"}), true);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        WriteSig(dir, QStringLiteral("Pad.sig"), "an old file");
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.frame->Action(cmd::ID_BACKUP)->trigger();
+
+        const QStringList files =
+            QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QCOMPARE(files, (QStringList{QStringLiteral(".._a_b_c_.sig"), QStringLiteral("Lead.sig"),
+                                     QStringLiteral("Pad.sig")}));
+        const auto programs = f.unit.Programs(40);
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Lead.sig"))),
+                 QByteArray::fromStdString(programs[0].text));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Pad.sig"))),
+                 QByteArray::fromStdString(programs[2].text));
+        QCOMPARE(f.Commands().LastBackup().written, 3);
+        QCOMPARE(f.messages,
+                 QStringList{QStringLiteral("Backup finished: 3 files written, 0 skipped.")});
+    }
+
+    void backupGoesOnWhenTheUnitStopsAnswering() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Backup");
+        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
+        f.unit.AddProgram(40, 1, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        int programChanges = 0;
+        f.onPause = [&](int) {
+            // The pause after the second program change: the unit goes quiet.
+            if (++programChanges == 2) f.link->SetSilent(true);
+        };
+        f.Commands().BackupUserPatches();
+        f.link->SetSilent(false);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
+        QCOMPARE(f.Commands().LastBackup().written, 1);
+        QCOMPARE(f.Commands().LastBackup().skipped, 1);
+        QCOMPARE(f.messages.last(), QStringLiteral("Backup finished: 1 file written, 1 skipped."));
+    }
+
+    void backupFolderThatCannotBeUsedIsReported() {
+        CUiFixture f;
+        f.Start();
+        f.OpenBank(10);
+        f.Commands().m_fnChooseBackupFolder = [] { return QStringLiteral(""); };
+        f.Commands().BackupUserPatches();
+        QCOMPARE(f.messages, QStringList{QStringLiteral("Unable to get directory list")});
+        f.Commands().m_fnChooseBackupFolder = [] { return QString(); };  // cancelled
+        f.Commands().BackupUserPatches();
+        QCOMPARE(f.messages.size(), 1);
+    }
+};
+
+QTEST_MAIN(PatchCommandsTest)
+#include "PatchCommandsTest.moc"

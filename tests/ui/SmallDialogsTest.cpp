@@ -1,0 +1,92 @@
+// The Create Bank and Find Patch dialogs.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include "BankNameValidator.h"
+#include "CreateBankDlg.h"
+#include "FindPatchDlg.h"
+
+class SmallDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void createBankFocusesTheSelectedName() {
+        CCreateBankDlg dialog;
+        dialog.m_nBankNumber = 3;
+        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.NumberField()->value(), 3);
+        QCOMPARE(QApplication::focusWidget(), dialog.NameField());
+        QCOMPARE(dialog.NameField()->selectedText(), QStringLiteral("Bank 3"));
+        QTest::keyClicks(dialog.NameField(), QStringLiteral("Drums"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.m_strBankName, QStringLiteral("Drums"));
+        QCOMPARE(dialog.m_nBankNumber, 3);
+    }
+
+    void spinArrowsStopAtTheEnds() {
+        CCreateBankDlg dialog;
+        dialog.m_nBankNumber = 99;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.NumberField()->stepUp();
+        QCOMPARE(dialog.NumberField()->value(), 99);
+        dialog.NumberField()->setValue(0);
+        dialog.NumberField()->stepDown();
+        QCOMPARE(dialog.NumberField()->value(), 0);
+        dialog.NumberField()->stepUp();
+        QCOMPARE(dialog.NumberField()->value(), 1);
+    }
+
+    void aNumberOutOfRangeIsRefusedWithTheFocusBack() {
+        CCreateBankDlg dialog;
+        QStringList shown;
+        dialog.m_fnShowRangeMessage = [&shown](const QString& text) { shown << text; };
+        dialog.m_nBankNumber = 3;
+        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.NumberField()->setFocus();
+        dialog.NumberField()->selectAll();
+        QTest::keyClicks(dialog.NumberField(), QStringLiteral("120"));
+        QTest::keyClick(dialog.NumberField(), Qt::Key_Tab);
+        QTRY_COMPARE(shown,
+                     QStringList{QStringLiteral("Please enter an integer between 0 and 99.")});
+        QVERIFY(dialog.NumberField()->hasFocus());
+        QVERIFY(dialog.isVisible());
+        dialog.accept();  // OK validates the same way
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(shown.size(), 2);
+    }
+
+    void bankNameValidatorNamesWhatTheUnitAccepts() {
+        QVERIFY(CBankNameValidator::IsAcceptable(QStringLiteral("Jo's Bank-2 (live)")));
+        QVERIFY(!CBankNameValidator::IsAcceptable(QStringLiteral("say \"hi\"")));
+        QVERIFY(!CBankNameValidator::IsAcceptable(QStringLiteral("caf\u00e9")));
+        const QString message = CBankNameValidator::AcceptedCharactersMessage();
+        QVERIFY(message.startsWith(QStringLiteral("The unit accepts only these characters")));
+        QVERIFY(message.contains(QLatin1Char('~')));
+        QVERIFY(!message.contains(QLatin1Char('"')));
+    }
+
+    void findPatchStartsEmptyAtEveryOpening() {
+        for (int opening = 0; opening < 2; ++opening) {
+            CFindPatchDlg dialog;
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QCOMPARE(dialog.TextField()->text(), QString());
+            QCOMPARE(QApplication::focusWidget(), dialog.TextField());
+            if (opening == 0) QTest::keyClicks(dialog.TextField(), QStringLiteral("hall"));
+            dialog.accept();
+            QCOMPARE(dialog.m_strFindWhat, opening == 0 ? QStringLiteral("hall") : QString());
+        }
+    }
+};
+
+QTEST_MAIN(SmallDialogsTest)
+#include "SmallDialogsTest.moc"
