@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "MIDILink.h"
@@ -215,6 +217,26 @@ TEST_F(MIDILinkJackTest, WhenTheServerStopsTheTransactionTimesOutAndOpenFails) {
     EXPECT_EQ(m_link->Open(512), -2);
     EXPECT_EQ(m_link->InputState(), 0);
     EXPECT_EQ(m_link->OutputState(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MIDIWithoutASystemTest, TheListsAreEmptyAndOpenFails) {
+    // A JACK server name that no server answers to, and no ALSA sequencer on these machines.
+    setenv("JACK_DEFAULT_SERVER", "quorlin-test-nobody-here", 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this machine has an ALSA sequencer";
+    EXPECT_TRUE(midi::InputPortNames().empty());
+    EXPECT_TRUE(midi::OutputPortNames().empty());
+    CScopedSettingsStore store;
+    CRecordingHost host;
+    CMIDILink link(host);
+    EXPECT_EQ(link.Open(512), -2);
+    EXPECT_EQ(link.InputState(), 0);
+    EXPECT_EQ(link.OutputState(), 0);
+    EXPECT_TRUE(host.Messages().empty());
 }
 
 }  // namespace
