@@ -1,0 +1,333 @@
+#include "CliCommands.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <system_error>
+
+#include "Librarian.h"
+#include "SafeFileName.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string StripLeadingBlanks(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    return text.substr(i);
+}
+
+// The number before an entry's first blank (atoi rules); -1 for an entry without a blank.
+int EntryNumber(const std::string& entry) {
+    const std::string text = StripLeadingBlanks(entry);
+    const auto blank = text.find(' ');
+    if (blank == std::string::npos) return -1;
+    return std::atoi(text.substr(0, blank).c_str());
+}
+
+// The name after an entry's first blank, unchanged.
+std::string EntryName(const std::string& entry) {
+    const std::string text = StripLeadingBlanks(entry);
+    const auto blank = text.find(' ');
+    return blank == std::string::npos ? std::string() : text.substr(blank + 1);
+}
+
+std::string BankText(int bank) {
+    return "bank " + std::to_string(bank);
+}
+
+}  // namespace
+
+CCliCommands::CCliCommands(CLibrarian& engine, CCliHost& host, std::ostream& out, int dsp,
+                           int channel)
+    : m_engine(engine), m_host(host), m_out(out), m_nDsp(dsp), m_nChannel(channel) {}
+
+int CCliCommands::Run(const CliOptions& o) {
+    using C = CliOptions::Command;
+    int result = 1;
+    switch (o.command) {
+        case C::Banks:
+            result = Banks();
+            break;
+        case C::Programs:
+            result = Programs(o.bank);
+            break;
+        case C::Info:
+            result = Info(o.bank, o.program);
+            break;
+        case C::Load:
+            result = Load(o.bank, o.path);
+            break;
+        case C::Backup:
+            result = Backup(o.bank, o.path);
+            break;
+        case C::Fetch:
+            result = Fetch(o.bank, o.program, o.path);
+            break;
+        case C::Delete:
+            result = Delete(o.bank, o.program);
+            break;
+        case C::DeleteBank:
+            result = DeleteBank(o.bank);
+            break;
+        case C::NameBank:
+            result = NameBank(o.bank, o.text);
+            break;
+        case C::Find:
+            result = Find(o.text);
+            break;
+    }
+    m_out.flush();
+    return result;
+}
+
+int CCliCommands::Fail(const std::string& text, int shownBefore) {
+    if (m_host.Shown() == shownBefore) m_host.ShowMessage(text);
+    return 1;
+}
+
+bool CCliCommands::RequireBank(int bank) {
+    const int shown = m_host.Shown();
+    std::vector<std::string> banks;
+    if (m_engine.GetBankList(banks) != 0) {
+        Fail("Cannot read the bank list of the unit.", shown);
+        return false;
+    }
+    for (const auto& entry : banks) {
+        if (EntryNumber(entry) == bank) return true;
+    }
+    m_host.ShowMessage("The unit has no " + BankText(bank) + ".");
+    return false;
+}
+
+bool CCliCommands::SelectAndList(int bank, std::vector<ProgramEntry>& programs) {
+    const int shown = m_host.Shown();
+    if (m_engine.SelectBank(bank, m_nDsp, true) != 0) return false;
+    if (m_engine.GetProgramList(programs) != 0) {
+        Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
+        return false;
+    }
+    return true;
+}
+
+const ProgramEntry* CCliCommands::RequireProgram(int bank, int program,
+                                                 const std::vector<ProgramEntry>& programs) {
+    for (const auto& entry : programs) {
+        if (EntryNumber(entry.text) == program) return &entry;
+    }
+    m_host.ShowMessage("The unit has no program " + std::to_string(program) + " in " +
+                       BankText(bank) + ".");
+    return nullptr;
+}
+
+int CCliCommands::Banks() {
+    const int shown = m_host.Shown();
+    std::vector<std::string> banks;
+    if (m_engine.GetBankList(banks) != 0)
+        return Fail("Cannot read the bank list of the unit.", shown);
+    for (const auto& entry : banks) m_out << StripLeadingBlanks(entry) << '\n';
+    return 0;
+}
+
+int CCliCommands::Programs(int bank) {
+    std::vector<ProgramEntry> programs;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+    for (const auto& entry : programs)
+        m_out << (entry.user != 0 ? "U " : "F ") << StripLeadingBlanks(entry.text) << '\n';
+    return 0;
+}
+
+int CCliCommands::Info(int bank, int program) {
+    std::vector<ProgramEntry> programs;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs) ||
+        !RequireProgram(bank, program, programs))
+        return 1;
+    const int shown = m_host.Shown();
+    if (m_engine.SelectProgram(m_nChannel, program) != 0) return 1;
+    std::string text;
+    if (m_engine.GetProgramInfo(m_nDsp, text) != 0)
+        return Fail("Cannot read the information text of program " + std::to_string(program) + ".",
+                    shown);
+    m_out << text << '\n';
+    return 0;
+}
+
+int CCliCommands::Load(int bank, const std::string& file) {
+    std::vector<ProgramEntry> before;
+    if (!RequireBank(bank) || !SelectAndList(bank, before)) return 1;
+    const int shown = m_host.Shown();
+    if (m_engine.LoadPatchFile(file) != 0)
+        return Fail("The unit did not take " + file + ".", shown);
+    std::vector<ProgramEntry> after;
+    if (m_engine.GetProgramList(after) != 0)
+        return Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
+    // The new program is the first one whose number was not listed before.
+    std::set<int> known;
+    for (const auto& entry : before) known.insert(EntryNumber(entry.text));
+    for (const auto& entry : after) {
+        const int number = EntryNumber(entry.text);
+        if (number >= 0 && number < 128 && known.count(number) == 0) {
+            m_out << StripLeadingBlanks(entry.text) << '\n';
+            return 0;
+        }
+    }
+    return Fail("The unit took " + file + ", but no new program shows in " + BankText(bank) + ".",
+                shown);
+}
+
+int CCliCommands::Backup(int bank, const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        m_host.ShowMessage("Cannot back up into " + folder + ": it is not a folder.");
+        return 1;
+    }
+    std::vector<ProgramEntry> programs;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+
+    int skipped = 0;
+    std::set<std::string> written;  // file names of this run
+    for (const auto& entry : programs) {
+        const std::string text = StripLeadingBlanks(entry.text);
+        if (entry.user == 0 || text.find(' ') == std::string::npos) continue;
+        const int shown = m_host.Shown();
+        m_engine.SelectProgram(m_nChannel, EntryNumber(text));
+        std::string data;
+        if (m_engine.GetProgramData(data) != 0) {
+            Fail("Skipped " + text + ": the unit did not send it.", shown);
+            ++skipped;
+            continue;
+        }
+        // Two programs of one bank may share a name; the second must not replace the first's
+        // file, so it gets a number.
+        const std::string base = SafeFileName(EntryName(text));
+        std::string name = base + ".sig";
+        for (int n = 2; written.count(name) != 0; ++n)
+            name = base + " (" + std::to_string(n) + ").sig";
+        const std::string path = (fs::path(folder) / name).string();
+        std::string why;
+        if (!WriteFileWhole(path, data, why)) {
+            m_host.ShowMessage("Skipped " + text + ": cannot write " + path + ": " + why);
+            ++skipped;
+            continue;
+        }
+        written.insert(name);
+        m_out << path << '\n';
+        m_out.flush();
+    }
+    return skipped == 0 ? 0 : 1;
+}
+
+int CCliCommands::Fetch(int bank, int program, const std::string& file) {
+    std::vector<ProgramEntry> programs;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs) ||
+        !RequireProgram(bank, program, programs))
+        return 1;
+    const int shown = m_host.Shown();
+    if (m_engine.SelectProgram(m_nChannel, program) != 0) return 1;
+    std::string data;
+    if (m_engine.GetProgramData(data) != 0)
+        return Fail("The unit did not send program " + std::to_string(program) + ".", shown);
+    std::string why;
+    if (!WriteFileWhole(file, data, why)) {
+        m_host.ShowMessage("Cannot write " + file + ": " + why);
+        return 1;
+    }
+    return 0;
+}
+
+int CCliCommands::Delete(int bank, int program) {
+    std::vector<ProgramEntry> programs;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+    const ProgramEntry* entry = RequireProgram(bank, program, programs);
+    if (entry == nullptr) return 1;
+    if (entry->user == 0) {
+        m_host.ShowMessage("Program " + std::to_string(program) + " of " + BankText(bank) +
+                           " is a factory program; it cannot be deleted.");
+        return 1;
+    }
+    const int shown = m_host.Shown();
+    if (m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp) != 0) return 1;
+    // The unit does not acknowledge key presses: look whether the program is gone.
+    std::vector<ProgramEntry> after;
+    if (m_engine.GetProgramList(after) != 0)
+        return Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
+    for (const auto& e : after) {
+        if (EntryNumber(e.text) == program)
+            return Fail("The unit still lists program " + std::to_string(program) + " in " +
+                            BankText(bank) + ".",
+                        shown);
+    }
+    return 0;
+}
+
+int CCliCommands::DeleteBank(int bank) {
+    if (!RequireBank(bank)) return 1;
+    const int shown = m_host.Shown();
+    if (m_engine.DeleteBank(bank) != 0) return Fail("Cannot delete " + BankText(bank) + ".", shown);
+    return 0;
+}
+
+int CCliCommands::NameBank(int bank, const std::string& name) {
+    // The catalogue must hold the old name, so that renaming erases it first.
+    const int shown = m_host.Shown();
+    std::vector<std::string> banks;
+    if (m_engine.GetBankList(banks) != 0)
+        return Fail("Cannot read the bank list of the unit.", shown);
+    if (m_engine.SetBankName(bank, name) != 0)
+        return Fail("Cannot name " + BankText(bank) + ".", shown);
+    return 0;
+}
+
+int CCliCommands::Find(const std::string& text) {
+    const int shown = m_host.Shown();
+    const std::string notFound = "Cannot find " + text;
+    std::vector<std::string> banks;
+    if (m_engine.GetBankList(banks) != 0) return Fail(notFound, shown);
+    int bankOut = -1;
+    int programOut = -1;
+    if (m_engine.FindProgram(0, 0, text, bankOut, programOut) != 0 || programOut < 0)
+        return Fail(notFound, shown);
+    // The search leaves the unit on the bank it found.
+    std::vector<ProgramEntry> programs;
+    const auto& list = m_engine.BankList();
+    if (bankOut < 0 || bankOut >= static_cast<int>(list.size()) ||
+        m_engine.GetProgramList(programs) != 0 || programOut >= static_cast<int>(programs.size()))
+        return Fail(notFound, shown);
+    m_out << StripLeadingBlanks(list[static_cast<std::size_t>(bankOut)]) << '\t'
+          << StripLeadingBlanks(programs[static_cast<std::size_t>(programOut)].text) << '\n';
+    return 0;
+}
+
+bool CCliCommands::WriteFileWhole(const std::string& path, const std::string& data,
+                                  std::string& error) {
+    const fs::path target(path);
+    fs::path temporary = target;
+    temporary += ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            error = "cannot create " + temporary.string();
+            return false;
+        }
+        file.write(data.data(), static_cast<std::streamsize>(data.size()));
+        file.close();
+        if (!file) {
+            error = "writing failed";
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code renamed;
+    fs::rename(temporary, target, renamed);
+    if (renamed) {
+        error = renamed.message();
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
