@@ -1,11 +1,13 @@
 #include "CommSetupDlg.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
-#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QStackedWidget>
 
 #include "LinkSettings.h"
 #include "MIDIPortNames.h"
@@ -45,73 +47,101 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     m_fnMidiInputs = [] { return ToQStringList(midi::InputPortNames()); };
     m_fnMidiOutputs = [] { return ToQStringList(midi::OutputPortNames()); };
 
-    // Laid out in dialog units of the dialog's font, as the original template was.
-    const QFontMetrics metrics(font());
-    const double dluX = metrics.averageCharWidth() / 4.0;
-    const double dluY = metrics.height() / 8.0;
-    auto place = [&](QWidget* widget, int x, int y, int w, int h) {
-        widget->setGeometry(qRound(x * dluX), qRound(y * dluY), qRound(w * dluX), qRound(h * dluY));
-    };
-    auto label = [&](const QString& text, int x, int y, int w, int h, bool right) {
-        auto* l = new QLabel(text, this);
-        l->setAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-        place(l, x, y - 1, w, h + 2);
-        return l;
-    };
-    auto combo = [&](const char* name, int x, int y, int w, const QStringList& items) {
+    auto combo = [this](const char* name, const QStringList& items) {
         auto* c = new QComboBox(this);
         c->setObjectName(QLatin1String(name));
         c->addItems(items);
         c->setCurrentIndex(-1);
-        place(c, x, y, w, 12);
+        c->setMinimumContentsLength(8);
         return c;
     };
-    const int comboWidthFix = 0;
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setBuddy(buddy);
+        return l;
+    };
 
-    label(QStringLiteral("Connection Type:"), 7, 6, 57, 8, false);
-    m_pConnectionType =
-        combo("1013", 69, 4, 60, {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
+    m_pConnectionType = combo("1013", {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
+    m_pPort = combo("1000", {});
+    m_pBaudRate =
+        combo("1001", {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
+                       QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
+                       QStringLiteral("76800"), QStringLiteral("115200")});
+    m_pDataBits = combo("1002", {QStringLiteral("7"), QStringLiteral("8")});
+    m_pStopBits = combo("1004", {QStringLiteral("1"), QStringLiteral("2")});
+    m_pParity =
+        combo("1003", {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")});
+    m_pMidiIn = combo("1014", {});
+    m_pMidiOut = combo("1015", {});
+    m_pPort->setMinimumContentsLength(14);
+    m_pMidiIn->setMinimumContentsLength(24);
+    m_pMidiOut->setMinimumContentsLength(24);
+
+    auto* typeRow = new QHBoxLayout;
+    typeRow->addWidget(new QLabel(QStringLiteral("Connection Type:"), this));
+    typeRow->addWidget(m_pConnectionType);
+    typeRow->addStretch();
+
+    // The serial and the MIDI group share the group box; only one is shown at a time.
     auto* group = new QGroupBox(this);
-    place(group, 3, 17, 193, 79);
-    group->lower();
-
-    QLabel* portLabel = label(QStringLiteral("Input Port:"), 6, 29, 34, 8, true);
-    m_pPort = combo("1000", 43, 26, 60 + comboWidthFix, {});
-    QLabel* baudLabel = label(QStringLiteral("&Baud Rate:"), 3, 46, 37, 8, true);
-    m_pBaudRate = combo("1001", 43, 44, 60,
-                        {"2400", "4800", "9600", "19200", "38400", "57600", "76800", "115200"});
-    QLabel* dataLabel = label(QStringLiteral("&Data Bits:"), 6, 64, 34, 8, true);
-    m_pDataBits = combo("1002", 43, 62, 60, {"7", "8"});
-    QLabel* stopLabel = label(QStringLiteral("&Stop Bits:"), 7, 82, 33, 8, true);
-    m_pStopBits = combo("1004", 43, 79, 60, {"1", "2"});
-    QLabel* parityLabel = label(QStringLiteral("P&arity:"), 108, 28, 22, 8, true);
-    m_pParity = combo("1003", 133, 26, 60, {"none", "even", "odd"});
-    baudLabel->setBuddy(m_pBaudRate);
-    dataLabel->setBuddy(m_pDataBits);
-    stopLabel->setBuddy(m_pStopBits);
-    parityLabel->setBuddy(m_pParity);
-
-    QLabel* inLabel = label(QStringLiteral("Input:"), 11, 27, 19, 8, false);
-    m_pMidiIn = combo("1014", 32, 26, 143, {});
-    QLabel* outLabel = label(QStringLiteral("Output:"), 6, 47, 24, 8, false);
-    m_pMidiOut = combo("1015", 32, 44, 143, {});
+    m_pGroups = new QStackedWidget(group);
+    auto* serialPage = new QWidget;
+    auto* grid = new QGridLayout(serialPage);
+    grid->setContentsMargins(0, 0, 0, 0);
+    QLabel* portLabel = label(QStringLiteral("Input Port:"), m_pPort);
+    QLabel* baudLabel = label(QStringLiteral("&Baud Rate:"), m_pBaudRate);
+    QLabel* dataLabel = label(QStringLiteral("&Data Bits:"), m_pDataBits);
+    QLabel* stopLabel = label(QStringLiteral("&Stop Bits:"), m_pStopBits);
+    QLabel* parityLabel = label(QStringLiteral("P&arity:"), m_pParity);
+    grid->addWidget(portLabel, 0, 0);
+    grid->addWidget(m_pPort, 0, 1);
+    grid->addWidget(parityLabel, 0, 2);
+    grid->addWidget(m_pParity, 0, 3);
+    grid->addWidget(baudLabel, 1, 0);
+    grid->addWidget(m_pBaudRate, 1, 1);
+    grid->addWidget(dataLabel, 2, 0);
+    grid->addWidget(m_pDataBits, 2, 1);
+    grid->addWidget(stopLabel, 3, 0);
+    grid->addWidget(m_pStopBits, 3, 1);
+    auto* midiPage = new QWidget;
+    auto* midiGrid = new QGridLayout(midiPage);
+    midiGrid->setContentsMargins(0, 0, 0, 0);
+    QLabel* inLabel = label(QStringLiteral("Input:"), m_pMidiIn);
+    QLabel* outLabel = label(QStringLiteral("Output:"), m_pMidiOut);
+    midiGrid->addWidget(inLabel, 0, 0);
+    midiGrid->addWidget(m_pMidiIn, 0, 1);
+    midiGrid->addWidget(outLabel, 1, 0);
+    midiGrid->addWidget(m_pMidiOut, 1, 1);
+    midiGrid->setRowStretch(2, 1);
+    m_pGroups->addWidget(serialPage);
+    m_pGroups->addWidget(midiPage);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(m_pGroups);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setDefault(true);
-    place(ok, 92, 101, 50, 14);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
-    place(cancel, 145, 101, 50, 14);
     connect(ok, &QPushButton::clicked, this, &CCommSetupDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CCommSetupDlg::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(typeRow);
+    layout->addWidget(group, 1);
+    layout->addLayout(buttons);
 
     m_serialGroup = {portLabel, baudLabel,   dataLabel,   stopLabel,   parityLabel,
                      m_pPort,   m_pBaudRate, m_pDataBits, m_pStopBits, m_pParity};
     m_midiGroup = {inLabel, outLabel, m_pMidiIn, m_pMidiOut};
     for (QWidget* w : m_serialGroup + m_midiGroup) w->hide();
-
-    setFixedSize(qRound(200 * dluX), qRound(118 * dluY));
+    setSizeGripEnabled(false);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(m_pConnectionType, &QComboBox::activated, this,
             [this](int index) { ShowConnectionControls(index == 0 ? 0 : 1); });
 }
@@ -139,6 +169,7 @@ void CCommSetupDlg::ShowConnectionControls(int type) {
         }
         for (QWidget* w : m_midiGroup) w->hide();
         for (QWidget* w : m_serialGroup) w->show();
+        m_pGroups->setCurrentIndex(0);
     } else if (type == 1) {
         if (m_bMidiFilled == 0) {
             FillMidiLists();
@@ -146,6 +177,7 @@ void CCommSetupDlg::ShowConnectionControls(int type) {
         }
         for (QWidget* w : m_serialGroup) w->hide();
         for (QWidget* w : m_midiGroup) w->show();
+        m_pGroups->setCurrentIndex(1);
     }
 }
 

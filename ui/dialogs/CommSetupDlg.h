@@ -16,6 +16,7 @@
 
 class QComboBox;
 class QLabel;
+class QStackedWidget;
 class CLinkSettings;
 
 // Whether COM port n can be opened now (Windows numbering).
@@ -55,6 +56,7 @@ private:
     void FillSerialLists();
     void FillMidiLists();
 
+    QStackedWidget* m_pGroups;
     QList<QWidget*> m_serialGroup;
     QList<QWidget*> m_midiGroup;
 };

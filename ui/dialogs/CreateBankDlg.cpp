@@ -1,6 +1,8 @@
 #include "CreateBankDlg.h"
 
+#include <QBoxLayout>
 #include <QEvent>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -35,30 +37,27 @@ protected:
 CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Create Bank"));
     setObjectName(QStringLiteral("CCreateBankDlg"));
-    const QFontMetrics metrics(font());
-    const double dluX = metrics.averageCharWidth() / 4.0;
-    const double dluY = metrics.height() / 8.0;
-    auto place = [&](QWidget* w, int x, int y, int width, int height) {
-        w->setGeometry(qRound(x * dluX), qRound(y * dluY), qRound(width * dluX),
-                       qRound(height * dluY));
-    };
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setDefault(true);
-    place(ok, 74, 46, 50, 14);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
-    place(cancel, 128, 46, 50, 14);
-    auto* numberLabel = new QLabel(QStringLiteral("Bank Number:"), this);
-    place(numberLabel, 4, 9, 46, 8);
     m_pNumber = new CBankNumberSpin(this);
     m_pNumber->setObjectName(QStringLiteral("1024"));
-    place(m_pNumber, 54, 6, 41, 14);
     m_pName = new QLineEdit(this);
     m_pName->setObjectName(QStringLiteral("1023"));
-    place(m_pName, 54, 27, 124, 13);
-    auto* nameLabel = new QLabel(QStringLiteral("Bank Name:"), this);
-    place(nameLabel, 10, 29, 40, 8);
+    m_pName->setMinimumWidth(fontMetrics().averageCharWidth() * 28);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Bank Number:"), m_pNumber);
+    form->addRow(QStringLiteral("Bank Name:"), m_pName);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* validator = new CBankNameValidator(this);
     m_pName->setValidator(validator);
@@ -75,7 +74,6 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     m_fnShowRangeMessage = [this](const QString& text) {
         QMessageBox::warning(this, QStringLiteral("Quorlin"), text);
     };
-    setFixedSize(qRound(183 * dluX), qRound(66 * dluY));
 }
 
 void CCreateBankDlg::showEvent(QShowEvent* event) {

@@ -1,0 +1,133 @@
+// quorlin-screenshots: renders every window and dialog of the program over the simulated unit
+// and saves them as PNG files, for the README and for looking at the program without a unit.
+//   quorlin-screenshots OUTPUT_DIR
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "AboutDlg.h"
+#include "CommSetupDlg.h"
+#include "CreateBankDlg.h"
+#include "EngineWorker.h"
+#include "EntryListCtrl.h"
+#include "FindPatchDlg.h"
+#include "GuiHost.h"
+#include "Librarian.h"
+#include "MainFrame.h"
+#include "MemorySettingsStore.h"
+#include "SimLink.h"
+#include "SimUnit.h"
+
+namespace {
+
+void Save(QWidget& widget, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    // The whole window with its decorations where a window manager draws them.
+    const QPixmap shot = widget.grab();
+    shot.save(QDir(folder).filePath(name + QStringLiteral(".png")));
+    std::printf("%s.png\n", qPrintable(name));
+}
+
+void ShowAndSave(QDialog& dialog, const QString& folder, const QString& name) {
+    dialog.show();
+    QApplication::processEvents();
+    Save(dialog, folder, name);
+    dialog.hide();
+}
+
+int RowOf(CEntryListCtrl& list, int number) {
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.item(i)->text().section(QLatin1Char(' '), 0, 0).toInt() == number) return i;
+    }
+    return -1;
+}
+
+void Activate(CQuorlinView& view, int number) {
+    CEntryListCtrl& list = *view.List();
+    const int row = RowOf(list, number);
+    if (row < 0) return;
+    list.clearSelection();
+    list.setCurrentRow(row);
+    list.item(row)->setSelected(true);
+    view.ActivateSelection();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: quorlin-screenshots OUTPUT_DIR\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+
+    CMemorySettingsStore settings;
+    SetSettingsStore(&settings);
+    CSimUnit unit;
+    CSimLink* link = nullptr;
+    CGuiHost host;
+    host.SetPauser([&link](int ms) {
+        if (link != nullptr) link->AdvanceClock(ms);
+    });
+    CEngineWorker worker;
+    {
+        CMainFrame frame(worker, host, [&](IHost& h) {
+            auto serial = std::make_unique<CSimLink>(unit);
+            link = serial.get();
+            return std::make_unique<CLibrarian>(h, std::move(serial),
+                                                std::make_unique<CSimLink>(unit));
+        });
+        host.SetParentWindow(&frame);
+        worker.SetWindow(&frame);
+        frame.View()->InitialUpdate();
+        frame.show();
+        frame.View()->ShowBanks();
+        Save(frame, folder, QStringLiteral("main-banks"));
+
+        Activate(*frame.View(), 0);  // open bank 0
+        Activate(*frame.View(), 0);  // load its first program
+        frame.resize(640, 420);
+        Save(frame, folder, QStringLiteral("main-programs"));
+
+        CAboutDlg about(&frame);
+        ShowAndSave(about, folder, QStringLiteral("about"));
+
+        CCommSetupDlg setup(&frame);
+        setup.m_pSettings = &frame.View()->Engine()->GetLinkSettings();
+        setup.m_fnMidiInputs = [] { return QStringList{QStringLiteral("Unit MIDI In")}; };
+        setup.m_fnMidiOutputs = [] { return QStringList{QStringLiteral("Unit MIDI Out")}; };
+        setup.InitDialog();
+        ShowAndSave(setup, folder, QStringLiteral("setup-serial"));
+        setup.m_pConnectionType->setCurrentIndex(1);
+        setup.ShowConnectionControls(1);
+        ShowAndSave(setup, folder, QStringLiteral("setup-midi"));
+
+        CCreateBankDlg create(&frame);
+        create.m_nBankNumber = 7;
+        create.m_strBankName = QStringLiteral("Bank 7");
+        ShowAndSave(create, folder, QStringLiteral("create-bank"));
+
+        CFindPatchDlg find(&frame);
+        ShowAndSave(find, folder, QStringLiteral("find-patch"));
+
+        frame.View()->OnBack();
+        frame.View()->List()->setCurrentRow(1);
+        frame.View()->List()->item(1)->setSelected(true);
+        if (auto menu = frame.View()->List()->BuildContextMenu()) {
+            menu->popup(frame.mapToGlobal(QPoint(120, 120)));
+            QApplication::processEvents();
+            Save(*menu, folder, QStringLiteral("context-menu-bank"));
+            menu->hide();
+        }
+        frame.close();
+    }
+    SetSettingsStore(nullptr);
+    return 0;
+}
