@@ -27,6 +27,8 @@ public:
     // Opens the pseudo-terminal and starts serving. False with Error() set.
     bool Start();
     const std::string& PortPath() const { return m_strPortPath; }
+    // The unit itself, for seeding before Start (benchmarks); not to be touched while serving.
+    CSimUnit& Unit() { return *m_pUnit; }
     const std::string& Error() const { return m_strError; }
 
     // A store that reads `saved` but keeps the connection settings of this run to itself, with
