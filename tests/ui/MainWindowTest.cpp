@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QProgressDialog>
+#include <QThread>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -35,6 +37,8 @@ private slots:
     void silentUnitIsReportedOnceAndSetupFetchesAgain();
     void closingDuringAnOperationWaitsForItAndSavesSettings();
     void commandsFollowTheLevel();
+    void aLongOperationShowsAProgressDialogNamingIt();
+    void engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin();
 };
 
 void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
@@ -360,6 +364,61 @@ void MainWindowTest::commandsFollowTheLevel() {
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id)
         checked += f.frame->Action(id)->isChecked();
     QCOMPARE(checked, 1);
+}
+
+void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
+    CUiFixture f;
+    f.Start();
+    f.worker.SetProgressDelay(0);
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool release = false;
+    std::atomic<bool> paused{false};
+    f.onPause = [&](int) {
+        paused = true;
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return release; });
+    };
+    QString label;
+    bool modal = false;
+    bool repainted = false;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(paused.load());
+        QTRY_VERIFY(f.worker.ProgressDialog() != nullptr && f.worker.ProgressDialog()->isVisible());
+        label = f.worker.ProgressDialog()->labelText();
+        modal = f.worker.ProgressDialog()->isModal();
+        // The window still paints while the unit is asked.
+        f.frame->repaint();
+        repainted = true;
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        cv.notify_all();
+    });
+    f.Select(f.RowOf(3));
+    f.View().ActivateSelection();
+    f.onPause = nullptr;
+    QCOMPARE(label, QStringLiteral("Opening bank 3…"));
+    QVERIFY(modal);
+    QVERIFY(repainted);
+    QVERIFY(f.worker.ProgressDialog() == nullptr);
+    QCOMPARE(f.View().m_nLevel, 1);
+}
+
+void MainWindowTest::engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin() {
+    CUiFixture f;
+    f.Start(false);
+    QStringList captions;
+    bool onGuiThread = true;
+    f.host.SetPresenter([&](const QString&, const QString& caption, IHost::Icon) {
+        captions << caption;
+        onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+    });
+    f.link->SetSilent(true);
+    f.View().ShowBanks();
+    QCOMPARE(captions, QStringList{QStringLiteral("Quorlin")});
+    QVERIFY(onGuiThread);
 }
 
 QTEST_MAIN(MainWindowTest)
