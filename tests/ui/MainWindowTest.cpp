@@ -3,13 +3,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QProgressDialog>
-#include <QThread>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
-#include <atomic>
-#include <condition_variable>
+#include <QThread>
 
 #include "CommSetupDlg.h"
 #include "CommandIds.h"
@@ -314,26 +312,15 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
 void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
     CUiFixture f;
     f.Start();
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool release = false;
-    std::atomic<bool> paused{false};
-    f.onPause = [&](int) {
-        paused = true;
-        std::unique_lock lock(mutex);
-        cv.wait(lock, [&] { return release; });
-    };
+    CPauseGate gate;
+    f.onPause = gate.Hook();
     f.View().m_nChannel = 5;
     QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(paused.load());
+        QTRY_VERIFY(gate.Held());
         f.frame->close();  // while the bank select pauses
         QVERIFY(f.frame->isVisible());
         QVERIFY(!f.frame->Action(ID_BACK)->isEnabled());
-        {
-            std::lock_guard lock(mutex);
-            release = true;
-        }
-        cv.notify_all();
+        gate.Release();
     });
     f.Select(f.RowOf(3));
     f.View().ActivateSelection();  // returns once the operation ended
@@ -370,31 +357,20 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     CUiFixture f;
     f.Start();
     f.worker.SetProgressDelay(0);
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool release = false;
-    std::atomic<bool> paused{false};
-    f.onPause = [&](int) {
-        paused = true;
-        std::unique_lock lock(mutex);
-        cv.wait(lock, [&] { return release; });
-    };
+    CPauseGate gate;
+    f.onPause = gate.Hook();
     QString label;
     bool modal = false;
     bool repainted = false;
     QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(paused.load());
+        QTRY_VERIFY(gate.Held());
         QTRY_VERIFY(f.worker.ProgressDialog() != nullptr && f.worker.ProgressDialog()->isVisible());
         label = f.worker.ProgressDialog()->labelText();
         modal = f.worker.ProgressDialog()->isModal();
         // The window still paints while the unit is asked.
         f.frame->repaint();
         repainted = true;
-        {
-            std::lock_guard lock(mutex);
-            release = true;
-        }
-        cv.notify_all();
+        gate.Release();
     });
     f.Select(f.RowOf(3));
     f.View().ActivateSelection();

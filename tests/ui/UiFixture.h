@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,37 @@
 #include "SerialLink.h"
 #include "SimLink.h"
 #include "SimUnit.h"
+
+// Holds the engine's worker in its next pause until released, so a test can look at the window
+// while an operation is under way.
+class CPauseGate {
+public:
+    // The pause hook to install: blocks the worker at the first pause until Release().
+    std::function<void(int)> Hook() {
+        return [this](int) {
+            std::unique_lock lock(m_mutex);
+            m_bHeld = true;
+            m_cv.wait(lock, [this] { return m_bReleased; });
+        };
+    }
+    bool Held() {
+        std::lock_guard lock(m_mutex);
+        return m_bHeld;
+    }
+    void Release() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_bReleased = true;
+        }
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_bHeld = false;
+    bool m_bReleased = false;
+};
 
 class CUiFixture {
 public:
