@@ -76,9 +76,12 @@ private slots:
         const QStringList before = f.Entries();
         f.Commands().LoadPatch(path);
         f.Commands().LoadPatch(dir.filePath(QStringLiteral("missing.sig")));
+        f.Commands().LoadPatch(WriteSig(dir, QStringLiteral("notes.txt"), ProgramText("Text")));
         QCOMPARE(f.Entries(), before);
-        QCOMPARE(f.messages.size(), 2);
+        QCOMPARE(f.messages.size(), 3);
+        QVERIFY(f.messages[0].startsWith(QStringLiteral("Error loading patch")));
         QVERIFY(f.messages[1].contains(QStringLiteral("missing.sig")));
+        QCOMPARE(f.messages[2], QStringLiteral("Only .sig files are currently supported"));
     }
 
     void droppingThreeFilesLoadsOnlyTheFirst() {
