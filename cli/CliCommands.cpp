@@ -151,6 +151,9 @@ int CCliCommands::Info(int bank, int program) {
     if (m_engine.GetProgramInfo(m_nDsp, text) != 0)
         return Fail("Cannot read the information text of program " + std::to_string(program) + ".",
                     shown);
+    // The text ends in the blank that follows every line of it (over MIDI in one more, for the
+    // line the reply's closing 0xF7 makes); the printed line ends with the text itself.
+    while (!text.empty() && text.back() == ' ') text.pop_back();
     m_out << text << '\n';
     return 0;
 }

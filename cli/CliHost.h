@@ -1,8 +1,9 @@
 #pragma once
 // The host of the command-line tool: every message the engine or a link shows is written to
 // stderr at once (its caption first, on a line of its own, when one is given), and the run
-// carries on as if the user had pressed OK. Pauses sleep, unless a pause hook is set (the demo
-// unit moves its simulated clock instead); there is no wait cursor.
+// carries on as if the user had pressed OK. Pauses sleep a few milliseconds longer than asked
+// (kPauseMarginMs), unless a pause hook is set (the demo unit moves its simulated clock instead);
+// there is no wait cursor.
 //
 // Thread safety: ShowMessage may be called from any thread (the serial monitor thread reports
 // failing port calls); messages are written whole, one at a time. The other functions are called
@@ -37,8 +38,13 @@ public:
             m_onPause(ms);
             return;
         }
-        if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        // The unit counts the gap between key presses as they reach it, and a frame reaches it a
+        // little after Send returns, by an amount that varies with the port's writer thread. A
+        // pause of exactly the gap the unit needs would let that variation shorten it.
+        if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms + kPauseMarginMs));
     }
+
+    static constexpr int kPauseMarginMs = 5;
 
     // Replaces sleeping (set before the engine runs).
     void SetPauseHook(std::function<void(int)> hook) { m_onPause = std::move(hook); }

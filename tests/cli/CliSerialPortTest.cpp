@@ -1,0 +1,102 @@
+// quorlin-cli on serial ports that do not lead to a unit, the first run without saved settings,
+// the demo unit, and a usage error, each as a child process with its own config home.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include "CliRun.h"
+#include "CliSandbox.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+constexpr const char* kNoCommunication =
+    "Unable to communicate with the Eventide.  Check your communication settings.";
+constexpr const char* kOpenFailed = "Error opening serial port - already in use?";
+constexpr const char* kFirstRun =
+    "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
+    "change be changed later from the Options | Communication Settings menu.";
+
+class CliSerialPortTest : public ::testing::Test {
+protected:
+    CliResult Run(const std::vector<std::string>& args) {
+        const auto before = m_sandbox.ReadSettings();
+        CliResult result = RunCli(args, m_sandbox.ConfigHome());
+        EXPECT_EQ(m_sandbox.ReadSettings(), before) << "the saved settings changed";
+        return result;
+    }
+    CCliSandbox m_sandbox;
+};
+
+TEST_F(CliSerialPortTest, AUnitThatNeverAnswersFailsWithTheEnginesMessage) {
+    // A terminal nobody answers on: the first query waits out the link's 5 s and gives up.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    const CliResult r = Run({"--serial", name, "banks"});
+    ::close(master);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, HasSubstr(kNoCommunication));
+}
+
+TEST_F(CliSerialPortTest, APortThatCannotBeOpenedFails) {
+    const CliResult r =
+        Run({"--serial", (m_sandbox.Dir() / "no-such-tty").string(), "programs", "0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string(kOpenFailed) + "\n");
+}
+
+TEST_F(CliSerialPortTest, MissingSavedSerialSettingsAreReportedAndTheRunGoesOn) {
+    // The device is saved, the line settings are not: the first-run text, then the saved
+    // (absent) device is tried.
+    m_sandbox.WriteSettings(
+        "[SerialSetup]\nPortName=" + (m_sandbox.Dir() / "no-such-tty").string() + "\n");
+    const CliResult r = Run({"banks"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, std::string(kFirstRun) + "\n" + kOpenFailed + "\n");
+}
+
+TEST_F(CliSerialPortTest, ARunCreatesNoSettingsFile) {
+    CliResult r = Run({"--demo", "banks"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(m_sandbox.ReadSettings().has_value());
+
+    r = Run({"--serial", (m_sandbox.Dir() / "no-such-tty").string(), "banks"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(m_sandbox.ReadSettings().has_value());
+}
+
+TEST_F(CliSerialPortTest, TheDemoUnitAnswersEveryCommand) {
+    CliResult r = Run({"--demo", "programs", "10"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "U 0 Vocal Plate\nU 1 Guitar Wash\nU 3 Snare Room\n");
+
+    // Its pauses pass on the simulated clock, so even a bank name is quick; the unit still
+    // checks that the keys come as far apart as the engine spaces them.
+    r = Run({"--demo", "name-bank", "7", "Ab"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"--demo", "delete", "10", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"--demo", "find", "wash"});
+    EXPECT_EQ(r.out, "10 Mine\t1 Guitar Wash\n");
+}
+
+TEST_F(CliSerialPortTest, AUsageErrorPrintsTheUsageAndExitsWithTwo) {
+    const CliResult r =
+        Run({"--serial", "/dev/null", "--midi-in", "0", "--midi-out", "0", "banks"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, ::testing::StartsWith("quorlin-cli: "));
+    EXPECT_THAT(r.err, HasSubstr("Usage: quorlin-cli"));
+}
+
+}  // namespace

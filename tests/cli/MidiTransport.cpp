@@ -1,0 +1,67 @@
+#include "MidiTransport.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "MIDIPortNames.h"
+
+namespace {
+
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+CMidiTransport::~CMidiTransport() {
+    m_peer.Stop();
+    m_server.Stop();
+}
+
+bool CMidiTransport::Start(int receiveChannel, std::string& why) {
+    if (!m_server.Start()) {
+        why = "no JACK server could be started: " + m_server.Why();
+        return false;
+    }
+    m_unit.SetReceiveChannel(receiveChannel);
+    try {
+        m_peer.Start();
+    } catch (const RtMidiError& e) {
+        why = "the JACK peer could not start: " + e.getMessage();
+        return false;
+    }
+    m_peer.SetResponder([this](const CJackPeer::Bytes& frame) {
+        std::lock_guard lock(m_unitMutex);
+        std::vector<CJackPeer::Bytes> replies;
+        for (const std::string& r :
+             m_unit.HandleFrame(std::string(frame.begin(), frame.end()), NowMs())) {
+            replies.emplace_back(r.begin(), r.end());
+        }
+        return replies;
+    });
+    m_nIn = IndexOf(midi::InputPortNames(), CJackPeer::kOutputPort);
+    m_nOut = IndexOf(midi::OutputPortNames(), CJackPeer::kInputPort);
+    if (m_nIn < 0 || m_nOut < 0) {
+        why = "the JACK peer's ports are not listed";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> CMidiTransport::Options() const {
+    return {"--midi-in", std::to_string(m_nIn), "--midi-out", std::to_string(m_nOut)};
+}
+
+std::string CMidiTransport::SavedConnection(const std::string& options) const {
+    return "[Options]\nDeviceType=1\n" + options +
+           "\n[MIDISetup]\nInputDevice=" + std::to_string(m_nIn) +
+           "\nOutputDevice=" + std::to_string(m_nOut) +
+           "\n\n[SerialSetup]\nPortNumber=1\nBaudRate=38400\nParity=110\nDataBits=8\nStopBits=2\n";
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The unit behind a real MIDI route: a private JACK server with its dummy driver, and a JACK
+// peer in this process that hands every message it receives to a simulated unit and sends the
+// unit's replies back. quorlin-cli (a child process, which finds the server through the
+// environment the server sets) reaches it through its real MIDI link (--midi-in N --midi-out N,
+// the peer's ports' places in the MIDI system's lists).
+
+#include <memory>
+#include <mutex>
+
+#include "JackPeer.h"
+#include "JackServer.h"
+#include "SimUnit.h"
+#include "UnitTransport.h"
+
+class CMidiTransport : public IUnitTransport {
+public:
+    ~CMidiTransport() override;
+    bool Start(int receiveChannel, std::string& why) override;
+    std::vector<std::string> Options() const override;
+    std::string SavedConnection(const std::string& options) const override;
+
+private:
+    CJackServer m_server;
+    CJackPeer m_peer;
+    std::mutex m_unitMutex;
+    CSimUnit m_unit;
+    int m_nIn = -1;
+    int m_nOut = -1;
+};
