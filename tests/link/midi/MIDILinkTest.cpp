@@ -34,8 +34,10 @@ Bytes Query(std::uint8_t tag) {
 
 // A unit reply that the poll mode takes: its fourth byte is a carriage return.
 Bytes PollReply(const std::string& text) {
-    Bytes bytes{0xF0, 0x1C, 0x70, 0x0D};
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    Bytes bytes;
+    bytes.reserve(text.size() + 5);
+    for (std::uint8_t b : {0xF0, 0x1C, 0x70, 0x0D}) bytes.push_back(b);
+    for (char c : text) bytes.push_back(static_cast<std::uint8_t>(c));
     bytes.push_back(0xF7);
     return bytes;
 }
