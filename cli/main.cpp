@@ -11,6 +11,7 @@
 #include "CliHost.h"
 #include "CliOptions.h"
 #include "Librarian.h"
+#include "LinkSettings.h"
 #include "OverlaySettingsStore.h"
 #include "QtSettingsStore.h"
 #include "SettingsStore.h"
@@ -102,6 +103,10 @@ int main(int argc, char** argv) {
         } else {
             engine = std::make_unique<CLibrarian>(host);
         }
+
+        host.SetPauseMargin(engine->GetLinkSettings().deviceType == 1
+                                ? CCliHost::kMIDIPauseMarginMs
+                                : CCliHost::kSerialPauseMarginMs);
 
         std::uint32_t missing = 0;
         const int dsp = options->dsp.value_or(

@@ -39,9 +39,22 @@ bool CMidiTransport::Start(int receiveChannel, std::string& why) {
     }
     m_peer.SetResponder([this](const CJackPeer::Bytes& frame) {
         std::lock_guard lock(m_unitMutex);
+        std::int64_t now = NowMs() + m_nShiftMs;
+        if (frame.size() > 4 && frame[0] == 0xF0 && frame[4] == 0x01) {
+            // A key press: the route moves messages in periods of the server, and on a busy
+            // machine in bunches of periods, so the gaps the tool keeps between key presses do
+            // not survive it. The unit sees them at least its minimum gap apart (the gaps
+            // themselves are checked over the serial route). Its clock stays monotonic.
+            const std::int64_t earliest = m_nLastKeyMs + CSimFrontPanel::kMinKeyGapMs;
+            if (m_nLastKeyMs >= 0 && now < earliest) {
+                m_nShiftMs += earliest - now;
+                now = earliest;
+            }
+            m_nLastKeyMs = now;
+        }
         std::vector<CJackPeer::Bytes> replies;
         for (const std::string& r :
-             m_unit.HandleFrame(std::string(frame.begin(), frame.end()), NowMs())) {
+             m_unit.HandleFrame(std::string(frame.begin(), frame.end()), now)) {
             replies.emplace_back(r.begin(), r.end());
         }
         return replies;
