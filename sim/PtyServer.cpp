@@ -41,7 +41,9 @@ std::int64_t SteadyNs() {
 }  // namespace
 
 CPtyServer::CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log)
-    : m_unit(unit), m_pacing(pacing), m_pLog(log), m_nStartNs(SteadyNs()) {}
+    : m_unit(unit), m_pacing(pacing), m_pLog(log), m_nStartNs(SteadyNs()) {
+    m_unit.SetKeyGapTolerance(kKeyGapToleranceMs);
+}
 
 CPtyServer::~CPtyServer() {
     for (int fd : {m_nMaster, m_wakeRead, m_wakeWrite})

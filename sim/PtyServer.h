@@ -28,6 +28,10 @@ public:
         int bitsPerByte = 11;
     };
 
+    // Frames reach the unit in real time here, so the unit allows kKeyGapToleranceMs of jitter
+    // in the gaps between key presses (a missing pause is still refused).
+    static constexpr int kKeyGapToleranceMs = 20;
+
     CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log);
     ~CPtyServer();
     CPtyServer(const CPtyServer&) = delete;

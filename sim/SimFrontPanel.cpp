@@ -86,7 +86,7 @@ CSimFrontPanel::Action CSimFrontPanel::Press(const std::string& pattern, std::in
         m_strNote = "not a key pattern: ignored";
         return {};
     }
-    if (m_bPressedBefore && nowMs - m_nLastPressMs < kMinKeyGapMs) {
+    if (m_bPressedBefore && nowMs - m_nLastPressMs < kMinKeyGapMs - m_nKeyGapToleranceMs) {
         ++m_nTooSoon;
         m_strNote =
             "key " + std::to_string(nowMs - m_nLastPressMs) + " ms after the previous one: ignored";

@@ -64,6 +64,10 @@ public:
     const std::string& NameBuffer() const { return m_strName; }
     // Presses ignored because they came too soon after the previous one.
     int TooSoonCount() const { return m_nTooSoon; }
+    // How much sooner than kMinKeyGapMs a press may arrive and still count. 0 (the default) where
+    // the clock is the sender's own; a unit served in real time over a line allows for the
+    // milliseconds that scheduling and the line's buffering move a frame's arrival by.
+    void SetKeyGapTolerance(int ms) { m_nKeyGapToleranceMs = ms; }
     // What the last message did, in words (for logs and test failures).
     const std::string& LastNote() const { return m_strNote; }
 
@@ -75,6 +79,7 @@ private:
     void Open(Screen screen);
 
     Screen m_screen{};  // value 0: the main screen
+    int m_nKeyGapToleranceMs = 0;
     bool m_bPressedBefore = false;
     std::int64_t m_nLastPressMs = 0;
     int m_nTooSoon = 0;

@@ -90,6 +90,7 @@ public:
     // The front panel: its open screen, the key presses it ignored for coming too soon.
     std::string PanelScreen() const { return m_panel.ScreenName(); }
     int TooSoonKeyCount() const { return m_panel.TooSoonCount(); }
+    void SetKeyGapTolerance(int ms) { m_panel.SetKeyGapTolerance(ms); }
     // What the last frame did, in words (for logs and test failures).
     const std::string& LastNote() const { return m_strNote; }
 

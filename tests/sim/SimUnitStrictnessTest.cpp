@@ -110,6 +110,18 @@ TEST(SimUnitStrictnessTest, KeyPressSoonerThan100MsIsIgnored) {
     }
 }
 
+// Served in real time, the unit allows for a little jitter but still refuses a missing pause.
+TEST(SimUnitStrictnessTest, ToleranceForJitterStillRefusesAMissingPause) {
+    for (const int gap : {80, 79, 1}) {
+        CSimUnit unit;
+        unit.SetKeyGapTolerance(20);
+        UnitDriver d(unit);
+        d.DeletePreset(10, 1, 0, 1, gap);
+        SCOPED_TRACE("gap " + std::to_string(gap));
+        EXPECT_EQ(unit.Programs(10).size(), gap >= 80 ? 2u : 3u);
+    }
+}
+
 TEST(SimUnitStrictnessTest, TooSoonIsMeasuredFromTheLastAcceptedPress) {
     CSimUnit unit;
     UnitDriver d(unit);
