@@ -51,7 +51,7 @@ TEST(SimUnitEditingTest, DeletePresetOfProgram10AfterTheChangeTo10) {
 
 TEST(SimUnitEditingTest, DeletePresetOutOfOrderDeletesNothing) {
     using Step = std::function<void(UnitDriver&)>;
-    const auto key = [](std::initializer_list<UnitDriver::Position> k) {
+    const auto key = [](std::vector<UnitDriver::Position> k) {
         return Step([k](UnitDriver& d) { d.Press(k, 500); });
     };
     const Step select = [](UnitDriver& d) { d.BankSelect(10, 1, 500); };
@@ -126,7 +126,7 @@ TEST(SimUnitEditingTest, SetBankNameWithTooFewDeletesKeepsPartOfTheOldName) {
 // Variations of the bank naming sequence that a unit does not follow: nothing is stored.
 TEST(SimUnitEditingTest, SetBankNameOutOfOrderStoresNothing) {
     using Step = std::function<void(UnitDriver&)>;
-    const auto key = [](std::initializer_list<UnitDriver::Position> k, int pause = 100) {
+    const auto key = [](std::vector<UnitDriver::Position> k, int pause = 100) {
         return Step([k, pause](UnitDriver& d) { d.Press(k, pause); });
     };
     const Step prog = key({UnitDriver::C3R3}, 500), more = key({UnitDriver::C1R3}, 500),

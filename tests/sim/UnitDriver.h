@@ -20,7 +20,7 @@ public:
     static std::string Frame(int type, const std::string& payload) {
         return std::string("\xF0\x1C\x70\x00", 4) + static_cast<char>(type) + payload + "\xF7";
     }
-    static std::string KeyPattern(std::initializer_list<Position> down) {
+    static std::string KeyPattern(const std::vector<Position>& down) {
         std::string bytes(8, '\x0F');
         for (auto [column, row] : down)
             bytes[column] = static_cast<char>(bytes[column] & ~(1 << row));
@@ -45,7 +45,7 @@ public:
         return r.substr(4, r.size() - 5);  // without F0 1C 70 xx and F7
     }
 
-    void Press(std::initializer_list<Position> down, int pauseMs) {
+    void Press(const std::vector<Position>& down, int pauseMs) {
         Send(Frame(0x01, KeyPattern(down)));
         Pause(pauseMs);
     }
