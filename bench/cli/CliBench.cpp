@@ -10,12 +10,6 @@
 //
 //   bench_cli [--runs N]
 
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "CliRun.h"
 #include "CliSandbox.h"
 
@@ -38,66 +33,17 @@ constexpr int kPauseMs = 300;
 // quorlin-sim with its log on a pipe, which a thread of ours keeps reading.
 class CLoggingSim {
 public:
-    CLoggingSim() {
-        int out[2];
-        int err[2];
-        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
-        std::vector<std::string> args = {QUORLIN_SIM_PATH, "--line-rate", std::to_string(kLineRate),
-                                         "--verbose"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, QUORLIN_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(err[1]);
-        char c;
-        while (m_pid > 0 && (m_path.empty() || m_path.back() != '\n')) {
-            pollfd p{out[0], POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0 || ::read(out[0], &c, 1) != 1) break;
-            m_path += c;
-        }
-        if (!m_path.empty() && m_path.back() == '\n') m_path.pop_back();
-        ::close(out[0]);
-        m_reader = std::thread([this, fd = err[0]] {
-            char buffer[4096];
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-                std::lock_guard lock(m_mutex);
-                m_log.append(buffer, static_cast<std::size_t>(n));
-            }
-            ::close(fd);
-        });
-    }
-    ~CLoggingSim() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_reader.joinable()) m_reader.join();
-    }
+    CLoggingSim()
+        : m_process(QUORLIN_SIM_PATH, {"--line-rate", std::to_string(kLineRate), "--verbose"},
+                    true),
+          m_path(m_process.ReadLine()) {}
     const std::string& Path() const { return m_path; }
-    std::size_t LogSize() {
-        std::lock_guard lock(m_mutex);
-        return m_log.size();
-    }
-    std::string LogSince(std::size_t offset) {
-        std::lock_guard lock(m_mutex);
-        return m_log.substr(std::min(offset, m_log.size()));
-    }
+    std::size_t LogSize() { return m_process.StderrSize(); }
+    std::string LogSince(std::size_t offset) { return m_process.StderrSince(offset); }
 
 private:
-    pid_t m_pid = -1;
+    CChildProcess m_process;
     std::string m_path;
-    std::thread m_reader;
-    std::mutex m_mutex;
-    std::string m_log;
 };
 
 struct Traffic {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "ListingReader.h"
 
 extern char** environ;
@@ -22,60 +23,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // The program under test, started with arguments; its first output line is the terminal's path.
-class SimProcess {
+class SimProcess : public CChildProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args) {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        args.insert(args.begin(), QUORLIN_SIM_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, QUORLIN_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        m_out = out[0];
-    }
-    ~SimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0) ::close(m_out);
-    }
-    std::string FirstLine() {
-        std::string line;
-        char c;
-        while (line.find('\n') == std::string::npos) {
-            pollfd p{m_out, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0 || ::read(m_out, &c, 1) != 1) return {};
-            line += c;
-        }
-        line.pop_back();
-        return line;
-    }
-    // SIGTERM, then the exit status (-1 when it did not exit normally within 10 s).
-    int Terminate() {
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 1000; ++i) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
+    explicit SimProcess(std::vector<std::string> args)
+        : CChildProcess(QUORLIN_SIM_PATH, std::move(args)) {}
+    std::string FirstLine() { return ReadLine(); }
 };
 
 // A serial client as the link opens the port: raw, 38400 baud, 8 data bits, 2 stop bits.
