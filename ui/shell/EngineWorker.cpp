@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
+#include <chrono>
 
 CEngineWorker::CEngineWorker(QObject* parent) : QObject(parent) {
     m_thread = std::thread([this] { WorkerLoop(); });
@@ -60,13 +61,21 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
     QEventLoop loop;
+    m_pLoop = &loop;
     std::atomic<bool> done{false};
     {
         std::lock_guard lock(m_mutex);
-        m_tasks.push_back([this, &task, &done, &loop] {
+        m_tasks.push_back([this, &task, &done] {
             task();
             done = true;
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            // Through the worker object, which outlives this call: once `done` is seen the GUI
+            // thread may leave RunTask and its event loop before this request is delivered.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_pLoop != nullptr) m_pLoop->quit();
+                },
+                Qt::QueuedConnection);
         });
     }
     m_cv.notify_all();
@@ -88,7 +97,11 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
     });
     progressTimer.start(m_nProgressDelayMs);
 
-    while (!done) loop.exec();
+    while (!done) {
+        // An event loop returns at once once the application is quitting; wait a little then.
+        if (loop.exec() < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    m_pLoop = nullptr;
 
     progressTimer.stop();
     if (m_pProgress) {

@@ -11,6 +11,7 @@
 // Run, IsBusy and RequestShutdown are for the GUI thread; SetProgress and CancelRequested for the
 // operation running on the worker.
 
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -72,6 +73,7 @@ private:
 
     QPointer<QWidget> m_pWindow;
     QPointer<QProgressDialog> m_pProgress;
+    QEventLoop* m_pLoop = nullptr;  // the running operation's local loop
     int m_nProgressDelayMs = 500;
     bool m_bBusy = false;
     QString m_strLabel;
