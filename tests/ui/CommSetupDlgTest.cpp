@@ -125,6 +125,18 @@ private slots:
         QCOMPARE(r.midi.m_nOutputDevice, 9);
     }
 
+    void anOutOfRangeConnectionTypeShowsTheSerialPort() {
+        Records r;
+        r.link.deviceType = 7;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pConnectionType->currentText(), QStringLiteral("Serial Port"));
+        QVERIFY(!dialog.m_pPort->isHidden());
+        dialog.accept();
+        QCOMPARE(r.link.deviceType, 0);
+    }
+
     void cancelChangesNothing() {
         Records r;
         CCommSetupDlg dialog;

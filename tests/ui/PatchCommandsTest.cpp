@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -273,6 +275,71 @@ private slots:
         QCOMPARE(f.Commands().LastBackup().written, 1);
         QCOMPARE(f.Commands().LastBackup().skipped, 1);
         QCOMPARE(f.messages.last(), QStringLiteral("Backup finished: 1 file written, 1 skipped."));
+    }
+
+    void backupAndFindStopBetweenItemsWhenCancelled() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Backup");
+        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
+        f.unit.AddProgram(40, 1, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.worker.SetProgressDelay(0);
+        auto cancelWhileHeld = [&f](CPauseGate& gate) {
+            QTimer::singleShot(0, [&f, &gate] {
+                QTRY_VERIFY(gate.Held());
+                QTRY_VERIFY(f.worker.ProgressDialog() != nullptr);
+                // Esc on the progress dialog, as a user would cancel.
+                QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
+                QTRY_VERIFY(f.worker.CancelRequested());
+                gate.Release();
+            });
+        };
+        {
+            CPauseGate gate;  // holds the backup in the pause after its first program change
+            f.onPause = gate.Hook();
+            cancelWhileHeld(gate);
+            f.Commands().BackupUserPatches();
+            f.onPause = nullptr;
+        }
+        QCOMPARE(f.Commands().LastBackup().written, 1);
+        QVERIFY(f.Commands().LastBackup().cancelled);
+        QCOMPARE(f.messages.last(), QStringLiteral("Backup cancelled: 1 file written, 0 skipped."));
+
+        // A search stops between banks: nothing found, nothing said.
+        f.messages.clear();
+        f.View().m_strFind = QStringLiteral("no such program");
+        {
+            CPauseGate gate;  // holds the search after its first bank select
+            f.onPause = gate.Hook();
+            cancelWhileHeld(gate);
+            f.Commands().FindNext();
+            f.onPause = nullptr;
+        }
+        QVERIFY(f.messages.isEmpty());
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 40: Backup"));
+    }
+
+    void findWithoutABankListSaysItCannotFind() {
+        CUiFixture f;
+        f.Start(false);
+        f.View().m_strFind = QStringLiteral("hall");
+        f.Commands().FindNext();
+        QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find hall")});
+    }
+
+    void aFileDroppedOnTheInfoPaneIsLoaded() {
+        CUiFixture f;
+        f.Start();
+        QTemporaryDir dir;
+        const QString path = WriteSig(dir, QStringLiteral("pane.sig"), ProgramText("On The Pane"));
+        f.OpenBank(12);
+        const auto before = f.unit.Programs(12).size();
+        Drop(&f.View(), {QUrl::fromLocalFile(path)});
+        QTRY_COMPARE(f.unit.Programs(12).size(), before + 1);
+        QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("On The Pane"));
     }
 
     void backupFolderThatCannotBeUsedIsReported() {

@@ -156,19 +156,30 @@ void CPatchCommands::FindNext() {
     int bankOut = -1;
     int programOut = -1;
     CEngineWorker& worker = m_view.Worker();
+    const QString notFound = QStringLiteral("Cannot find %1").arg(m_view.m_strFind);
+    if (startBank < 0 || startBank >= static_cast<int>(engine->BankList().size())) {
+        HostMessage(notFound);  // nothing to search from (the bank list is empty)
+        return;
+    }
+    bool searched = false;
+    bool cancelled = false;
     const int result = worker.Run(
         tr("Searching for \"%1\"…").arg(m_view.m_strFind),
         [&] {
             return engine->FindProgram(startBank, startProgram, search, bankOut, programOut,
-                                       [&worker](int, const std::string& bankEntry) {
+                                       [&](int, const std::string& bankEntry) {
+                                           searched = true;
                                            worker.SetProgress(FromUnit(bankEntry));
-                                           return !worker.CancelRequested();
+                                           cancelled = worker.CancelRequested();
+                                           return !cancelled;
                                        });
         },
         true);
-    if (result != 0) return;  // the link could not be taken, or the search was cancelled
-    if (programOut < 0) {
-        HostMessage(QStringLiteral("Cannot find %1").arg(m_view.m_strFind));
+    // Not searched at all: the link could not be taken (the link has said so). Cancelled: the
+    // user knows. A bank that could not be read ends the search without a match.
+    if (cancelled || (result != 0 && !searched)) return;
+    if (result != 0 || programOut < 0) {
+        HostMessage(notFound);
         return;
     }
     // The shown bank's number and the title follow the bank found, as opening a bank does.

@@ -153,10 +153,10 @@ int CCommSetupDlg::exec() {
 
 void CCommSetupDlg::InitDialog() {
     if (m_pSettings != nullptr) {
-        m_pConnectionType->setCurrentIndex(
-            m_pSettings->deviceType == 0 || m_pSettings->deviceType == 1 ? m_pSettings->deviceType
-                                                                         : -1);
-        ShowConnectionControls(m_pSettings->deviceType);
+        // A stored type other than 0 or 1 shows the serial port, the link the engine uses then.
+        const int type = m_pSettings->deviceType == 1 ? 1 : 0;
+        m_pConnectionType->setCurrentIndex(type);
+        ShowConnectionControls(type);
     }
     m_pConnectionType->setFocus();
 }

@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include "BankNameValidator.h"
+#include "EngineWorker.h"
 #include "PatchCommands.h"
 #include "PatchMimeData.h"
 #include "QuorlinView.h"
@@ -131,6 +132,7 @@ void CEntryListCtrl::SetColumnWidth(int width) {
 }
 
 void CEntryListCtrl::SetAcceptDrops(bool accept) {
+    m_view.setAcceptDrops(accept);
     setAcceptDrops(accept);
     viewport()->setAcceptDrops(accept);
     setDragDropMode(accept ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
@@ -170,6 +172,20 @@ void CEntryListCtrl::RenameSelectedBank() {
 }
 
 void CEntryListCtrl::FinishRename(int row, int number, const QString& name) {
+    if (m_view.Worker().IsBusy()) {
+        // Another operation is under way: send the name as soon as it is over.
+        auto* connection = new QMetaObject::Connection;
+        *connection = connect(&m_view.Worker(), &CEngineWorker::busyChanged, this,
+                              [this, row, number, name, connection](bool busy) {
+                                  if (busy) return;
+                                  disconnect(*connection);
+                                  delete connection;
+                                  QTimer::singleShot(0, this, [this, row, number, name] {
+                                      FinishRename(row, number, name);
+                                  });
+                              });
+        return;
+    }
     if (m_view.RenameBank(number, name) != 0) return;  // the unit did not get it: keep the old
     if (QListWidgetItem* entry = item(row)) {
         entry->setText(QStringLiteral("%1 %2").arg(number).arg(name));
@@ -217,7 +233,9 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     std::unique_ptr<CPatchMimeData> data = CreatePatchDrag();
-    if (!data) return;
+    // Loading the program took a moment: if the button is up by now, the gesture is over. The
+    // program stays loaded, as after any drag that ends without a drop.
+    if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
     if (g_nIconLoaded >= 0 && g_nIconLoaded < m_view.m_images.size()) {
         drag->setPixmap(m_view.m_images[g_nIconLoaded].pixmap(16, 16));
@@ -254,10 +272,14 @@ void CEntryListCtrl::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    // The first file only; the others are ignored.
-    const QString path = event->mimeData()->urls().first().toLocalFile();
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    TakeDrop(event->mimeData());
+}
+
+void CEntryListCtrl::TakeDrop(const QMimeData* data) {
+    // The first file only; the others are ignored.
+    const QString path = data->urls().first().toLocalFile();
     window()->raise();
     window()->activateWindow();
     QTimer::singleShot(0, this, [this, path] { m_view.Commands()->LoadPatch(path); });

@@ -44,6 +44,12 @@ public:
     // data to offer (nullptr when nothing is dragged: bank level, no selection, no blank).
     std::unique_ptr<CPatchMimeData> CreatePatchDrag();
 
+    // Dropped files: whether a drop is taken (program level, a local file, not our own drag), and
+    // taking it (the first file is loaded; the window comes to the front). The view forwards
+    // drops on the info pane here too.
+    bool AcceptsDrop(const QMimeData* data, QObject* source) const;
+    void TakeDrop(const QMimeData* data);
+
     // The number of the bank being renamed, taken when the edit begins.
     int m_nEditNumber = -1;
     // Finishes a rename: asks the unit to name the bank and shows "%d %s" only if it took it.
@@ -60,8 +66,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool AcceptsDrop(const QMimeData* data, QObject* source) const;
-
     CQuorlinView& m_view;
     int m_nColumnWidth = 300;
     QTemporaryDir m_dragFolder;

@@ -99,7 +99,8 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
 
     while (!done) {
         // An event loop returns at once once the application is quitting; wait a little then.
-        if (loop.exec() < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // (A message the worker asks for still has to be shown then, so keep handling events.)
+        if (loop.exec() < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     m_pLoop = nullptr;
 
@@ -119,13 +120,17 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
 
 bool CEngineWorker::eventFilter(QObject* watched, QEvent* event) {
     if (!m_bBusy || m_pWindow == nullptr) return false;
-    if (event->type() == QEvent::Shortcut) return true;  // no command starts meanwhile
-    if (!watched->isWidgetType()) return false;
+    // No command of the main window starts meanwhile (its actions' shortcuts); the progress
+    // dialog's Esc and the message boxes' shortcuts still work.
+    if (!watched->isWidgetType()) {
+        if (event->type() != QEvent::Shortcut) return false;
+        const auto* owner = qobject_cast<const QWidget*>(watched->parent());
+        return owner != nullptr && owner->window() == m_pWindow;
+    }
     auto* widget = static_cast<QWidget*>(watched);
     if (widget->window() != m_pWindow) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
         case QEvent::KeyPress:
@@ -136,7 +141,9 @@ bool CEngineWorker::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragMove:
         case QEvent::Drop:
         case QEvent::ContextMenu:
-            return true;  // input to the main window waits until the operation is over
+            // Input to the main window waits until the operation is over. A button release
+            // still passes, so a drag that began before the operation sees its end.
+            return true;
         default:
             return false;
     }

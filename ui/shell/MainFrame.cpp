@@ -290,10 +290,14 @@ void CMainFrame::RestorePlacement() {
 }
 
 void CMainFrame::SavePlacement() {
-    const QRect normal =
-        (isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()
-            ? normalGeometry()
-            : QRect(pos(), size());
+    // X and Y are the frame's position (as move() takes it), Cx and Cy the client size (as
+    // resize() takes it). The restored geometry of a maximised window is the client's, so the
+    // frame's decoration offset is taken off its position.
+    QRect normal(pos(), size());
+    if ((isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()) {
+        normal = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
+                       normalGeometry().size());
+    }
     WriteSettingDword(kSectionOptions, "X", normal.left());
     WriteSettingDword(kSectionOptions, "Y", normal.top());
     WriteSettingDword(kSectionOptions, "Cx", normal.width());

@@ -1,6 +1,8 @@
 #include "QuorlinView.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QStyle>
@@ -151,16 +153,18 @@ void CQuorlinView::ActivateSelection() {
         const QString name = blank < 0 ? QString() : entry.mid(blank + 1);
         SetDocumentTitle(QStringLiteral("Bank %1: %2").arg(number, name));
         const int bank = EntryNumber(entry);
+        const int dsp = m_nDsp;
         m_worker.Run(tr("Opening bank %1…").arg(bank),
-                     [this, bank] { return m_pEngine->SelectBank(bank, m_nDsp, 1); });
+                     [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
         m_nCurrentBank = bank;
         m_nBankIndex = row;
         ShowPrograms();
         return;
     }
     const int program = EntryNumber(entry);
+    const int channel = m_nChannel;
     m_worker.Run(tr("Loading program %1…").arg(program),
-                 [this, program] { return m_pEngine->SelectProgram(m_nChannel, program); });
+                 [this, channel, program] { return m_pEngine->SelectProgram(channel, program); });
     Loaded& loaded = m_loaded[m_nDsp == 1 ? 0 : 1];
     loaded.nIndex = row;
     loaded.nBank = m_nCurrentBank;
@@ -226,7 +230,7 @@ void CQuorlinView::OnDsp(int dsp) {
     if (m_nLevel == 1) {
         const int bank = m_nCurrentBank;
         m_worker.Run(tr("Selecting bank %1 on DSP %2…").arg(bank).arg(dsp == 1 ? 'A' : 'B'),
-                     [this, bank] { return m_pEngine->SelectBank(bank, m_nDsp, 1); });
+                     [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
     }
     m_list->viewport()->update();
     update();
@@ -269,6 +273,25 @@ void CQuorlinView::resizeEvent(QResizeEvent* event) {
 void CQuorlinView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     m_list->setFocus();
+}
+
+// Files dropped on the info pane go where drops on the list go.
+void CQuorlinView::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void CQuorlinView::dragMoveEvent(QDragMoveEvent* event) {
+    if (m_list->AcceptsDrop(event->mimeData(), event->source())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void CQuorlinView::dropEvent(QDropEvent* event) {
+    if (!m_list->AcceptsDrop(event->mimeData(), event->source())) return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_list->TakeDrop(event->mimeData());
 }
 
 QString CQuorlinView::PaneText() const {
