@@ -33,6 +33,15 @@ std::string ProgramText(const std::string& name) {
     return sim::MakeProgramText(name, "Plate", 20, {"Loaded from the computer."});
 }
 
+// Bank 40 "Backup" with the user programs 0 Lead and 1 Pad, shown in a started window.
+void StartOnTwoUserPrograms(CUiFixture& f) {
+    f.unit.AddBank(40, "Backup");
+    f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
+    f.unit.AddProgram(40, 1, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
+    f.Start();
+    f.OpenBank(40);
+}
+
 void Drop(QWidget* target, const QList<QUrl>& urls) {
     auto* data = new QMimeData;
     data->setUrls(urls);
@@ -257,11 +266,7 @@ private slots:
 
     void backupGoesOnWhenTheUnitStopsAnswering() {
         CUiFixture f;
-        f.unit.AddBank(40, "Backup");
-        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
-        f.unit.AddProgram(40, 1, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
-        f.Start();
-        f.OpenBank(40);
+        StartOnTwoUserPrograms(f);
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         int programChanges = 0;
@@ -279,11 +284,7 @@ private slots:
 
     void backupAndFindStopBetweenItemsWhenCancelled() {
         CUiFixture f;
-        f.unit.AddBank(40, "Backup");
-        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
-        f.unit.AddProgram(40, 1, sim::MakeProgramText("Pad", "Hall", 40, {"c"}), true);
-        f.Start();
-        f.OpenBank(40);
+        StartOnTwoUserPrograms(f);
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.worker.SetProgressDelay(0);
