@@ -191,7 +191,7 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
     if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
 
     int skipped = 0;
-    std::set<std::string> written;  // file names of this run
+    CBackupNamer namer;  // file names of this run
     for (const auto& entry : programs) {
         const std::string text = StripLeadingBlanks(entry.text);
         if (entry.user == 0 || text.find(' ') == std::string::npos) continue;
@@ -205,10 +205,7 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
         }
         // Two programs of one bank may share a name; the second must not replace the first's
         // file, so it gets a number.
-        const std::string base = SafeFileName(EntryName(text));
-        std::string name = base + ".sig";
-        for (int n = 2; written.count(name) != 0; ++n)
-            name = base + " (" + std::to_string(n) + ").sig";
+        const std::string name = namer.Next(EntryName(text));
         const std::string path = (fs::path(folder) / name).string();
         std::string why;
         if (!WriteFileWhole(path, data, why)) {
@@ -216,7 +213,6 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
             ++skipped;
             continue;
         }
-        written.insert(name);
         m_out << path << '\n';
         m_out.flush();
     }

@@ -6,7 +6,7 @@
 namespace engine_messages {
 
 inline constexpr std::string_view kNoCommunication =
-    "Unable to communicate with the Eventide.  Check your communication settings.";
+    "Unable to communicate with the unit.  Check your communication settings.";
 inline constexpr std::string_view kNoInformation =
     "There is no information available for the selected program";
 inline constexpr std::string_view kOnlySigFiles = "Only .sig files are currently supported";

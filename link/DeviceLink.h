@@ -49,6 +49,10 @@ public:
     virtual int SendAndPoll(ICompletionProbe& engine, const std::string& name,
                             const std::uint8_t* data, int length, std::string& reply) = 0;
 
+    // True once the transport has reported the unit's side gone (a serial hang-up or I/O error,
+    // an error the MIDI library reported); every exchange then fails at once, until the next Open.
+    virtual bool PeerGone() const { return false; }
+
     // How long the serial link's SendAndWait waits for the first byte of a reply.
     std::int32_t firstWaitMs = 0;
 

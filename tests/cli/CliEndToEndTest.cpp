@@ -24,7 +24,7 @@ constexpr const char* kMikesPlateInfo =
     "Short bright plate for lead vocals. Mix: 20% wet, algorithm Plate. Knob 1 sets the time, "
     "knob 2 the tone.\n";
 constexpr const char* kNoCommunication =
-    "Unable to communicate with the Eventide.  Check your communication settings.";
+    "Unable to communicate with the unit.  Check your communication settings.";
 
 }  // namespace
 

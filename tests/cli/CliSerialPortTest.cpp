@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 namespace {
 
 constexpr const char* kNoCommunication =
-    "Unable to communicate with the Eventide.  Check your communication settings.";
+    "Unable to communicate with the unit.  Check your communication settings.";
 constexpr const char* kOpenFailed = "Error opening serial port - already in use?";
 constexpr const char* kFirstRun =
     "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "

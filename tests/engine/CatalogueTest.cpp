@@ -9,7 +9,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 const std::string kNoCommunication =
-    "Unable to communicate with the Eventide.  Check your communication settings.";
+    "Unable to communicate with the unit.  Check your communication settings.";
 
 TEST_F(EngineTest, BankListIsReadOnceThroughTheKeyChain) {
     Lines list{"kept"};

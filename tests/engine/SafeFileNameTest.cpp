@@ -15,12 +15,48 @@ TEST(SafeFileName, Cases) {
         {std::string("tab\there\nnul\0x\x7F", 15), "tab_here_nul_x_"},
         {"", "_"},
         {".", "_"},
-        {"..", "_"},
-        {"...", "..."},
-        {"../etc", ".._etc"},
+        {"..", "_."},
+        {"...", "_.."},
+        {"../etc", "_._etc"},
+        {"../../evil", "_._.._evil"},
+        {".hidden", "_hidden"},
+        {"a.b.", "a.b."},
         {"Caf\xC3\xA9 & Co. (1)", "Caf\xC3\xA9 & Co. (1)"},
     };
     for (const auto& c : cases) EXPECT_EQ(SafeFileName(c.name), c.file) << c.name;
+}
+
+TEST(BackupNamer, CollidingNamesGetANumberInTheOrderAsked) {
+    // One run, names asked in program-number order, and the file name each gets.
+    const std::pair<std::string, std::string> run[] = {
+        {"Hall", "Hall.sig"},
+        {"Hall", "Hall (2).sig"},
+        {"..", "_..sig"},
+        {".", "_.sig"},
+        {"/", "_ (2).sig"},  // "." and "/" are both "_" on disk
+        {"?", "_ (3).sig"},
+        {"HALL", "HALL (3).sig"},  // letter case is ignored (some file systems ignore it)
+        {"Hall (2)", "Hall (2) (2).sig"},
+    };
+    CBackupNamer namer;
+    for (const auto& [program, file] : run) EXPECT_EQ(namer.Next(program), file) << program;
+    namer.Reset();
+    EXPECT_EQ(namer.Next("Hall"), "Hall.sig");
+}
+
+TEST(BackupNamer, LongNamesFitTheFileSystemLimitWithExtensionAndSuffix) {
+    CBackupNamer namer;
+    const std::string longName(300, 'x');
+    const std::string first = namer.Next(longName);
+    const std::string second = namer.Next(longName);
+    EXPECT_EQ(first.size(), CBackupNamer::kMaxFileNameBytes);
+    EXPECT_EQ(first, std::string(251, 'x') + ".sig");
+    EXPECT_EQ(second.size(), CBackupNamer::kMaxFileNameBytes);
+    EXPECT_EQ(second, std::string(247, 'x') + " (2).sig");
+    // Bytes of 0x80 and above count twice (they are stored as two bytes of UTF-8).
+    const std::string high(200, '\xE9');
+    const std::string name = CBackupNamer().Next(high);
+    EXPECT_EQ(name, std::string(125, '\xE9') + ".sig");
 }
 
 }  // namespace

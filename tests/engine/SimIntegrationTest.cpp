@@ -184,7 +184,7 @@ TEST_P(SimEngineTest, SilentUnitAndUnopenableLink) {
     EXPECT_EQ(engine->GetBankList(banks), -2);
     EXPECT_EQ(host.MessageTexts(),
               std::vector<std::string>{
-                  "Unable to communicate with the Eventide.  Check your communication settings."});
+                  "Unable to communicate with the unit.  Check your communication settings."});
     std::string text;
     EXPECT_EQ(engine->GetProgramData(text), -2);
     ExpectCleanBracket();

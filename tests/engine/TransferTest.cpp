@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 const std::string kNoCommunication =
-    "Unable to communicate with the Eventide.  Check your communication settings.";
+    "Unable to communicate with the unit.  Check your communication settings.";
 
 std::string KeyLine(KeyPattern key) {
     const auto frame = protocol::BuildFrame(protocol::MSG_KEY, kKeyPatterns[key].data(), 8);

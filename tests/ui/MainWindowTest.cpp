@@ -297,7 +297,7 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
     QCOMPARE(f.View().ShowBanks(), -2);
     QCOMPARE(f.messages,
              QStringList{QStringLiteral(
-                 "Unable to communicate with the Eventide.  Check your communication settings.")});
+                 "Unable to communicate with the unit.  Check your communication settings.")});
     QCOMPARE(f.List().count(), 0);
     QVERIFY(f.frame->Action(ID_OPTIONS_COMMSETUP)->isEnabled());
 
