@@ -360,13 +360,18 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     CPauseGate gate;
     f.onPause = gate.Hook();
     QString label;
-    bool modal = false;
+    bool modal = true;
+    bool blockedInput = false;
     bool repainted = false;
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(gate.Held());
         QTRY_VERIFY(f.worker.ProgressDialog() != nullptr && f.worker.ProgressDialog()->isVisible());
         label = f.worker.ProgressDialog()->labelText();
+        // Not modal: the main window's input is held back instead, so that a close of the
+        // window and a message the worker waits for still get through.
         modal = f.worker.ProgressDialog()->isModal();
+        QTest::keyClick(&f.List(), Qt::Key_Down);
+        blockedInput = f.List().currentRow() == f.RowOf(3);
         // The window still paints while the unit is asked.
         f.frame->repaint();
         repainted = true;
@@ -376,7 +381,8 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     f.View().ActivateSelection();
     f.onPause = nullptr;
     QCOMPARE(label, QStringLiteral("Opening bank 3…"));
-    QVERIFY(modal);
+    QVERIFY(!modal);
+    QVERIFY(blockedInput);
     QVERIFY(repainted);
     QVERIFY(f.worker.ProgressDialog() == nullptr);
     QCOMPARE(f.View().m_nLevel, 1);

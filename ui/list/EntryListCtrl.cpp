@@ -232,7 +232,12 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
+    // Loading the program runs a local event loop in which the mouse still moves: the gesture
+    // must not start a second drag from inside the first, nor one while another operation runs.
+    if (m_bStartingDrag || m_view.Worker().IsBusy()) return;
+    m_bStartingDrag = true;
     std::unique_ptr<CPatchMimeData> data = CreatePatchDrag();
+    m_bStartingDrag = false;
     // Loading the program took a moment: if the button is up by now, the gesture is over. The
     // program stays loaded, as after any drag that ends without a drop.
     if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;

@@ -68,5 +68,6 @@ protected:
 private:
     CQuorlinView& m_view;
     int m_nColumnWidth = 300;
+    bool m_bStartingDrag = false;
     QTemporaryDir m_dragFolder;
 };

@@ -43,9 +43,50 @@ void CEngineWorker::SetProgress(const QString& item) {
     QMetaObject::invokeMethod(
         this,
         [this, item] {
+            m_strItem = item;
             if (m_pProgress) m_pProgress->setLabelText(m_strLabel + QLatin1Char('\n') + item);
         },
         Qt::QueuedConnection);
+}
+
+void CEngineWorker::MessageOpening() {
+    ++m_nMessagesUp;
+    // The box must be the one thing the user can answer: the progress dialog steps aside.
+    if (m_pProgress) m_pProgress->hide();
+}
+
+void CEngineWorker::MessageClosed() {
+    if (m_nMessagesUp > 0) --m_nMessagesUp;
+    if (m_nMessagesUp > 0 || !m_bBusy) return;
+    if (m_pProgress) {
+        m_pProgress->show();
+    } else if (m_bProgressDue && m_pProgressTimer != nullptr) {
+        // The operation went on while the message was up: wait the delay again before the
+        // dialog appears, so a short rest of the operation shows none.
+        m_bProgressDue = false;
+        m_pProgressTimer->start(m_nProgressDelayMs);
+    }
+}
+
+void CEngineWorker::ShowProgress() {
+    if (!m_bBusy || m_pProgress) return;
+    if (m_nMessagesUp > 0) {
+        m_bProgressDue = true;
+        return;
+    }
+    QString text = m_strLabel;
+    if (!m_strItem.isEmpty()) text += QLatin1Char('\n') + m_strItem;
+    auto* dialog = new QProgressDialog(text, m_bCancellable ? tr("Cancel") : QString(), 0, 0,
+                                       m_pWindow);
+    dialog->setWindowTitle(QStringLiteral("Quorlin"));
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->setMinimumDuration(0);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    if (!m_bCancellable) dialog->setCancelButton(nullptr);
+    connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
+    m_pProgress = dialog;
+    dialog->show();
 }
 
 bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::function<void()> task) {
@@ -54,7 +95,10 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
 
     m_bBusy = true;
     m_bCancel = false;
+    m_bCancellable = cancellable;
+    m_bProgressDue = false;
     m_strLabel = label;
+    m_strItem.clear();
     emit busyChanged(true);
     emit operationStarting();
     qApp->installEventFilter(this);
@@ -82,19 +126,8 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
 
     QTimer progressTimer;
     progressTimer.setSingleShot(true);
-    connect(&progressTimer, &QTimer::timeout, this, [this, cancellable, label] {
-        auto* dialog =
-            new QProgressDialog(label, cancellable ? tr("Cancel") : QString(), 0, 0, m_pWindow);
-        dialog->setWindowTitle(QStringLiteral("Quorlin"));
-        dialog->setWindowModality(Qt::WindowModal);
-        dialog->setMinimumDuration(0);
-        dialog->setAutoClose(false);
-        dialog->setAutoReset(false);
-        if (!cancellable) dialog->setCancelButton(nullptr);
-        connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
-        m_pProgress = dialog;
-        dialog->show();
-    });
+    connect(&progressTimer, &QTimer::timeout, this, &CEngineWorker::ShowProgress);
+    m_pProgressTimer = &progressTimer;
     progressTimer.start(m_nProgressDelayMs);
 
     while (!done) {
@@ -103,6 +136,7 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
         if (loop.exec() < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     m_pLoop = nullptr;
+    m_pProgressTimer = nullptr;
 
     progressTimer.stop();
     if (m_pProgress) {
@@ -113,6 +147,7 @@ bool CEngineWorker::RunTask(const QString& label, bool cancellable, std::functio
     QApplication::restoreOverrideCursor();
     qApp->removeEventFilter(this);
     m_strLabel.clear();
+    m_strItem.clear();
     m_bBusy = false;
     emit busyChanged(false);
     return true;

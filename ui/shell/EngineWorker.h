@@ -4,9 +4,15 @@
 // The view asks for an operation with a label ("Opening bank 3…") and gets its result back as if
 // it had called the engine directly, so the view's code reads step by step. Meanwhile the GUI
 // thread spins a local event loop: the window repaints, the wait cursor shows, input to the main
-// window is swallowed (so no second operation can start), and after half a second a modal
-// progress dialog names the operation. Loops such as a backup report their current item with
-// SetProgress and look at CancelRequested between items.
+// window is swallowed (so no second operation can start), and after half a second a progress
+// dialog names the operation. Loops such as a backup report their current item with SetProgress
+// and look at CancelRequested between items.
+//
+// The progress dialog is not modal: the main window's input is held back by an event filter
+// instead, so a close of the main window still reaches it (the window then closes between the
+// steps of a loop, or when the running engine call ends), and a message box that the worker
+// waits for is never blocked by it. While such a message is up no progress dialog opens, and an
+// open one is hidden until the message is closed (MessageOpening / MessageClosed).
 //
 // Run, IsBusy and RequestShutdown are for the GUI thread; SetProgress and CancelRequested for the
 // operation running on the worker.
@@ -26,6 +32,7 @@
 #include <type_traits>
 
 #include <QProgressDialog>
+#include <QTimer>
 
 class CEngineWorker : public QObject {
     Q_OBJECT
@@ -50,6 +57,11 @@ public:
     void RequestShutdown();
     bool IsShuttingDown() const { return m_bShutdown; }
 
+    // A message box opens or closes on the GUI thread (connected to the GUI host's signals).
+    void MessageOpening();
+    void MessageClosed();
+    bool MessageUp() const { return m_nMessagesUp > 0; }
+
     // Worker side.
     void SetProgress(const QString& item);
     bool CancelRequested() const { return m_bCancel || m_bShutdown; }
@@ -70,13 +82,20 @@ private:
     // Runs `task` on the worker and spins the GUI until it is done. False when it was not run.
     bool RunTask(const QString& label, bool cancellable, std::function<void()> task);
     void WorkerLoop();
+    // The progress delay is over: opens the progress dialog, unless a message is up.
+    void ShowProgress();
 
     QPointer<QWidget> m_pWindow;
     QPointer<QProgressDialog> m_pProgress;
     QEventLoop* m_pLoop = nullptr;  // the running operation's local loop
+    QTimer* m_pProgressTimer = nullptr;  // the running operation's progress delay
     int m_nProgressDelayMs = 500;
+    int m_nMessagesUp = 0;
+    bool m_bProgressDue = false;  // the delay passed while a message was up
     bool m_bBusy = false;
+    bool m_bCancellable = false;
     QString m_strLabel;
+    QString m_strItem;
     std::atomic<bool> m_bCancel{false};
     std::atomic<bool> m_bShutdown{false};
 

@@ -1,6 +1,7 @@
 #include "GuiHost.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
 #include <chrono>
@@ -11,6 +12,8 @@ namespace {
 bool OnGuiThread() {
     return QThread::currentThread() == qApp->thread();
 }
+
+constexpr int kMinimumBoxWidth = 260;
 
 QMessageBox::Icon ToBoxIcon(IHost::Icon icon) {
     switch (icon) {
@@ -54,13 +57,23 @@ void CGuiHost::BeginOperation() {
 }
 
 void CGuiHost::Present(const QString& text, const QString& caption, Icon icon) {
+    emit messageOpening();
     if (m_presenter) {
         m_presenter(text, caption, icon);
-        return;
+    } else {
+        QWidget* parent = m_pParentWindow.data();
+        if (parent != nullptr && !parent->isVisible()) parent = nullptr;
+        QMessageBox box(ToBoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText);
+        // Wide enough for its caption even when the text is short ("Cannot find x").
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            grid->addItem(new QSpacerItem(kMinimumBoxWidth, 0, QSizePolicy::Minimum,
+                                          QSizePolicy::Expanding),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        box.exec();
     }
-    QMessageBox box(ToBoxIcon(icon), caption, text, QMessageBox::Ok, m_pParentWindow.data());
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    emit messageClosed();
 }
 
 void CGuiHost::BeginWaitCursor() {

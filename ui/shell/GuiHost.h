@@ -45,6 +45,12 @@ public:
     // The application title, the caption of every message box.
     static QString ApplicationTitle() { return QStringLiteral("Quorlin"); }
 
+signals:
+    // Emitted on the GUI thread just before a message is shown and just after it was closed, so
+    // that nothing opens over a message that someone waits for.
+    void messageOpening();
+    void messageClosed();
+
 private:
     void Present(const QString& text, const QString& caption, Icon icon);
 

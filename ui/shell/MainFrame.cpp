@@ -33,6 +33,8 @@ CMainFrame::CMainFrame(CEngineWorker& worker, IHost& host,
     : m_worker(worker) {
     if (auto* guiHost = dynamic_cast<CGuiHost*>(&host)) {
         connect(&m_worker, &CEngineWorker::operationStarting, guiHost, &CGuiHost::BeginOperation);
+        connect(guiHost, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
+        connect(guiHost, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
     }
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));

@@ -215,7 +215,9 @@ void CQuorlinView::OnCommSetup() {
     dialog.m_pSettings = &m_pEngine->GetLinkSettings();
     if (dialog.exec() != QDialog::Accepted) return;
     m_pEngine->ApplyLinkSettings();
-    if (m_nLevel == 0 && m_list->count() == 0) ShowBanks();
+    // Before the window is on screen (the first run's setup) the bank list is fetched once it
+    // shows, so that its progress window never appears alone.
+    if (m_nLevel == 0 && m_list->count() == 0 && window()->isVisible()) ShowBanks();
 }
 
 void CQuorlinView::OnChannel(int channel) {
