@@ -46,6 +46,9 @@ void PutSerialLine(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
 void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& run) {
     switch (o.connection) {
         case CliOptions::Connection::Saved:
+            // A run over the saved MIDI connection does not use the serial line: its settings,
+            // missing or not, are no reason for the serial link's first-run request.
+            if (SavedOr(saved, kSectionOptions, "DeviceType", 0) == 1) PutSerialLine(o, saved, run);
             return;
         case CliOptions::Connection::Serial:
             PutSerialLine(o, saved, run);
