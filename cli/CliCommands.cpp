@@ -1,12 +1,13 @@
 #include "CliCommands.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <system_error>
 
+#include "FileWriter.h"
 #include "Librarian.h"
 #include "SafeFileName.h"
 
@@ -80,7 +81,9 @@ int CCliCommands::Run(const CliOptions& o) {
             result = Find(o.text);
             break;
     }
+    errno = 0;
     m_out.flush();
+    if (!OutputWorks()) result = 1;
     return result;
 }
 
@@ -184,14 +187,25 @@ int CCliCommands::Load(int bank, const std::string& file) {
 int CCliCommands::Backup(int bank, const std::string& folder) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        m_host.ShowMessage("Cannot back up into " + folder + ": it is not a folder.");
+        // A folder that cannot even be looked at says why (permission denied, for one).
+        const bool notThere = !error || error == std::errc::no_such_file_or_directory ||
+                              error == std::errc::not_a_directory;
+        m_host.ShowMessage("Cannot back up into " + folder + ": " +
+                           (notThere ? "it is not a folder." : error.message()));
+        return 1;
+    }
+    // Before the unit is asked for anything: a folder that takes no files fails at once.
+    std::string why;
+    if (!filewriter::CheckFolderWritable(folder, why)) {
+        m_host.ShowMessage("Cannot back up into " + folder + ": " + why);
         return 1;
     }
     std::vector<ProgramEntry> programs;
     if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
 
     int skipped = 0;
-    CBackupNamer namer;  // file names of this run
+    CBackupNamer namer;             // file names of this run
+    filewriter::CRunFiles written;  // the files this run wrote
     for (const auto& entry : programs) {
         const std::string text = StripLeadingBlanks(entry.text);
         if (entry.user == 0 || text.find(' ') == std::string::npos) continue;
@@ -204,22 +218,35 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
             continue;
         }
         // Two programs of one bank may share a name; the second must not replace the first's
-        // file, so it gets a number.
-        const std::string name = namer.Next(EntryName(text));
-        const std::string path = (fs::path(folder) / name).string();
-        std::string why;
-        if (!WriteFileWhole(path, data, why)) {
+        // file, so it gets a number. The file system has the last word on which names are the
+        // same file (letter case beyond A to Z, for one): a file of this run is never replaced.
+        std::string path;
+        do {
+            path = (fs::path(folder) / namer.Next(EntryName(text))).string();
+        } while (written.Holds(path));
+        filewriter::FileId id;
+        if (!filewriter::WriteFileWhole(path, data, filewriter::Target::RegularFile, why, &id)) {
             m_host.ShowMessage("Skipped " + text + ": cannot write " + path + ": " + why);
             ++skipped;
             continue;
         }
+        written.Add(id);
+        errno = 0;
         m_out << path << '\n';
         m_out.flush();
+        OutputWorks();
     }
-    return skipped == 0 ? 0 : 1;
+    return skipped == 0 && !m_bOutputFailed ? 0 : 1;
 }
 
 int CCliCommands::Fetch(int bank, int program, const std::string& file) {
+    const std::string target = file == "-" ? "to standard output" : file;
+    // Before the unit is asked for anything: refuse what cannot be written.
+    std::string why;
+    if (!filewriter::CheckWritable(file, filewriter::Target::FileOrStream, why)) {
+        m_host.ShowMessage("Cannot write " + target + ": " + why);
+        return 1;
+    }
     std::vector<ProgramEntry> programs;
     if (!RequireBank(bank) || !SelectAndList(bank, programs) ||
         !RequireProgram(bank, program, programs))
@@ -229,9 +256,8 @@ int CCliCommands::Fetch(int bank, int program, const std::string& file) {
     std::string data;
     if (m_engine.GetProgramData(data) != 0)
         return Fail("The unit did not send program " + std::to_string(program) + ".", shown);
-    std::string why;
-    if (!WriteFileWhole(file, data, why)) {
-        m_host.ShowMessage("Cannot write " + file + ": " + why);
+    if (!filewriter::WriteFileWhole(file, data, filewriter::Target::FileOrStream, why)) {
+        m_host.ShowMessage("Cannot write " + target + ": " + why);
         return 1;
     }
     return 0;
@@ -300,33 +326,12 @@ int CCliCommands::Find(const std::string& text) {
     return 0;
 }
 
-bool CCliCommands::WriteFileWhole(const std::string& path, const std::string& data,
-                                  std::string& error) {
-    const fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            error = "cannot create " + temporary.string();
-            return false;
-        }
-        file.write(data.data(), static_cast<std::streamsize>(data.size()));
-        file.close();
-        if (!file) {
-            error = "writing failed";
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renamed;
-    fs::rename(temporary, target, renamed);
-    if (renamed) {
-        error = renamed.message();
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+bool CCliCommands::OutputWorks() {
+    if (m_bOutputFailed) return false;
+    if (m_out) return true;
+    m_bOutputFailed = true;
+    const int reason = errno;
+    m_host.ShowMessage("Cannot write to standard output" +
+                       (reason != 0 ? ": " + std::system_category().message(reason) : "."));
+    return false;
 }

@@ -6,8 +6,9 @@
 //
 // A BANK must be listed in the unit's bank list, and the PROGRAM of info, fetch and delete must
 // be listed in that bank; otherwise the command fails before anything is changed. Files are
-// written whole under a temporary name and then renamed into place, so an interrupted or failed
-// write never leaves a cut-off file where a good one was.
+// written as FileWriter.h describes (whole, under a temporary name, then renamed into place), and
+// backup and fetch check that they can write before they ask the unit for anything. When `out`
+// fails (a closed pipe), that is said once and the command ends with status 1.
 //
 // Run is called once, on the thread that owns the engine.
 
@@ -27,11 +28,6 @@ public:
     CCliCommands(CLibrarian& engine, CCliHost& host, std::ostream& out, int dsp, int channel);
 
     int Run(const CliOptions& options);
-
-    // Writes `data` to `path` through a temporary file in the same folder and a rename. False
-    // with a reason in `error`; the temporary file is then removed and `path` left as it was.
-    static bool WriteFileWhole(const std::string& path, const std::string& data,
-                               std::string& error);
 
 private:
     int Banks();
@@ -55,10 +51,13 @@ private:
                                        const std::vector<ProgramEntry>& programs);
     // Reports `text` unless a message has been shown since `shownBefore` (the engine's reason).
     int Fail(const std::string& text, int shownBefore);
+    // False once writing to `out` has failed (a closed pipe); the first time, says so.
+    bool OutputWorks();
 
     CLibrarian& m_engine;
     CCliHost& m_host;
     std::ostream& m_out;
     int m_nDsp;
     int m_nChannel;
+    bool m_bOutputFailed = false;
 };

@@ -1,6 +1,7 @@
 // quorlin-cli: the librarian's commands from the command line (see CliOptions.h). Results go to
 // stdout, every message to stderr as it comes; exit status 0 done, 1 failed, 2 usage error.
 // The saved settings are read but never changed: the run's settings live in an overlay.
+// SIGPIPE is ignored and SIGINT/SIGTERM/SIGHUP remove the run's temporary files (CliSignals.h).
 
 #include <iostream>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "CliCommands.h"
 #include "CliHost.h"
 #include "CliOptions.h"
+#include "CliSignals.h"
 #include "Librarian.h"
 #include "LinkSettings.h"
 #include "OverlaySettingsStore.h"
@@ -44,6 +46,9 @@ void PutSerialLine(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
 void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& run) {
     switch (o.connection) {
         case CliOptions::Connection::Saved:
+            // A run over the saved MIDI connection does not use the serial line: its settings,
+            // missing or not, are no reason for the serial link's first-run request.
+            if (SavedOr(saved, kSectionOptions, "DeviceType", 0) == 1) PutSerialLine(o, saved, run);
             return;
         case CliOptions::Connection::Serial:
             PutSerialLine(o, saved, run);
@@ -69,6 +74,8 @@ int Clamp(std::int32_t value, int low, int high, int fallback) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists (see CliSignals.h).
+    StartSignalHandling();
     std::string error;
     const auto options = CliOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {

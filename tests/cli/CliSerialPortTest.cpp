@@ -64,6 +64,16 @@ TEST_F(CliSerialPortTest, MissingSavedSerialSettingsAreReportedAndTheRunGoesOn) 
     EXPECT_EQ(r.err, std::string(kFirstRun) + "\n" + kOpenFailed + "\n");
 }
 
+TEST_F(CliSerialPortTest, ARunOverTheSavedMIDIConnectionDoesNotAskForSerialSettings) {
+    // MIDI is saved, the serial line is not: the serial link is not used, so its first-run
+    // request is no business of this run. (No such MIDI devices: the run then fails.)
+    m_sandbox.WriteSettings(
+        "[Options]\nDeviceType=1\n[MIDISetup]\nInputDevice=9999\nOutputDevice=9999\n");
+    const CliResult r = Run({"banks"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, ::testing::Not(HasSubstr("Serial port properties")));
+}
+
 TEST_F(CliSerialPortTest, ARunCreatesNoSettingsFile) {
     CliResult r = Run({"--demo", "banks"});
     EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -1,0 +1,57 @@
+// CliSignals.h on POSIX systems: the three signals blocked in every thread and taken with
+// sigwait by a thread of their own, which may therefore do ordinary work (take the lock of the
+// temporary-file table) before it ends the program.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "CliSignals.h"
+#include "FileWriter.h"
+
+namespace {
+
+// The ending signals, leaving out any that the program was started with ignored (nohup).
+sigset_t EndingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+[[noreturn]] void EndBySignal(int signal) {
+    filewriter::RemoveTemporaryFiles();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);  // not reached: the default action ends the process
+}
+
+}  // namespace
+
+void StartSignalHandling() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+
+    const sigset_t set = EndingSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set] {
+        int signal = 0;
+        while (::sigwait(&set, &signal) != 0) {
+        }
+        EndBySignal(signal);
+    }).detach();
+}
