@@ -60,8 +60,7 @@ int CMIDILink::Open(int) {
             m_pInDevice->Close();
         } catch (...) {
         }
-        const std::string text =
-            MissingDeviceText("output", output, m_pBackend->OutputPortNames());
+        const std::string text = MissingDeviceText("output", output, m_pBackend->OutputPortNames());
         if (!text.empty()) m_host.ShowMessage(text);
         return -2;
     }

@@ -75,7 +75,7 @@ private:
     std::string m_strPollReply;
     bool m_bWaitComplete = false;   // guarded by m_mutex
     bool m_bWaitDiscarded = false;  // guarded by m_mutex
-    bool m_bPollTaken = false;     // guarded by m_mutex
+    bool m_bPollTaken = false;      // guarded by m_mutex
     std::atomic<bool> m_bWaitMode{false};
     std::atomic<bool> m_bPollMode{false};
     std::shared_ptr<CManualResetEvent> m_pWaitReplyEvent;

@@ -63,8 +63,7 @@ void CSerialLink::PeerHasGone(const std::string& call, int errorNumber) {
     if (m_bPeerGone.exchange(true)) return;
     const std::string text =
         errorNumber == 0 ? kHungUpText : std::system_category().message(errorNumber);
-    m_host.ShowMessage(WarningText(call, text, m_strPortPath), kWarningCaption,
-                       IHost::Icon::Error);
+    m_host.ShowMessage(WarningText(call, text, m_strPortPath), kWarningCaption, IHost::Icon::Error);
     // The reply that is awaited cannot come any more.
     std::lock_guard lock(m_replyMutex);
     for (ReplySet* set : {&m_wait, &m_poll}) {
@@ -133,7 +132,8 @@ void CSerialLink::Close() {
 
 bool CSerialLink::Enqueue(const std::uint8_t* data, int length, SetKind opens,
                           std::uint64_t generation) {
-    if (!IsOpen() || m_bPeerGone || length < 0 || length > m_nBufferSize || (data == nullptr && length > 0)) {
+    if (!IsOpen() || m_bPeerGone || length < 0 || length > m_nBufferSize ||
+        (data == nullptr && length > 0)) {
         return false;
     }
     m_writeDone.Wait(m_timings.sendWaitMs);

@@ -369,11 +369,11 @@ TEST_F(MIDILinkTest, AReplyBeyondTwoMebibytesIsDiscardedAndTheExchangeFailsAtOnc
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         m_host.Clear();
-        m_backend->SetResponder([&](const Bytes&) { return std::vector<Bytes>{Sysex(c.size, 0x41)}; });
+        m_backend->SetResponder(
+            [&](const Bytes&) { return std::vector<Bytes>{Sysex(c.size, 0x41)}; });
         std::string reply = "untouched";
-        auto exchange = std::async(std::launch::async, [&] {
-            return SendAndWait(Query(1), reply, kLongWaitMs);
-        });
+        auto exchange = std::async(std::launch::async,
+                                   [&] { return SendAndWait(Query(1), reply, kLongWaitMs); });
         ASSERT_EQ(exchange.wait_for(kBound), std::future_status::ready);
         EXPECT_EQ(exchange.get(), c.result);
         m_backend->Drain();
@@ -438,9 +438,8 @@ TEST_F(MIDILinkTest, AfterTheMIDISystemReportsAFailureEveryExchangeFailsAtOnceUn
         }
         const std::size_t sentBefore = m_backend->SentFrames().size();
         reply = "untouched";
-        auto exchange = std::async(std::launch::async, [&] {
-            return SendAndWait(Query(2), reply, kLongWaitMs);
-        });
+        auto exchange = std::async(std::launch::async,
+                                   [&] { return SendAndWait(Query(2), reply, kLongWaitMs); });
         ASSERT_EQ(exchange.wait_for(kBound), std::future_status::ready);
         EXPECT_EQ(exchange.get(), -1);
         EXPECT_EQ(reply, "untouched");
