@@ -12,6 +12,13 @@
 #include <iterator>
 #include <system_error>
 
+#if defined(__linux__)
+#include <sys/sysmacros.h>
+
+#include <fstream>
+#include <sstream>
+#endif
+
 #include "TermiosLine.h"
 
 namespace {
@@ -26,6 +33,38 @@ void CloseFd(int& fd) {
 
 std::string SystemText(int errorNumber) {
     return std::system_category().message(errorNumber);
+}
+
+enum class TtyDevice { Yes, No, Unknown };
+
+// Whether the character device `device` is a terminal, told without opening it: opening some
+// devices does something by itself (a watchdog starts counting, a tape rewinds when closed).
+// Linux lists the device numbers of every terminal driver in /proc/tty/drivers; elsewhere, or
+// when the list cannot be read, it is not known until the device is opened.
+TtyDevice IsTtyDevice([[maybe_unused]] dev_t device) {
+#if defined(__linux__)
+    std::ifstream drivers("/proc/tty/drivers");
+    bool listed = false;
+    for (std::string line; std::getline(drivers, line);) {
+        // "name  /dev/path  major  minor[-minor]  type"
+        std::istringstream fields(line);
+        std::string name, path, minors;
+        unsigned int majorNumber = 0;
+        if (!(fields >> name >> path >> majorNumber >> minors)) continue;
+        listed = true;
+        std::istringstream range(minors);
+        unsigned int first = 0;
+        if (!(range >> first)) continue;
+        unsigned int last = first;
+        if (range.get() == '-' && !(range >> last)) continue;
+        if (majorNumber == major(device) && minor(device) >= first && minor(device) <= last) {
+            return TtyDevice::Yes;
+        }
+    }
+    return listed ? TtyDevice::No : TtyDevice::Unknown;
+#else
+    return TtyDevice::Unknown;
+#endif
 }
 
 // Errors of a read or write that mean the line's far end is no longer there.
@@ -53,7 +92,7 @@ bool CPosixSerialPort::Open(const std::string& path, std::string& whyNot) {
         whyNot = SystemText(errno);
         return false;
     }
-    if (!S_ISCHR(info.st_mode)) {
+    if (!S_ISCHR(info.st_mode) || IsTtyDevice(info.st_rdev) == TtyDevice::No) {
         whyNot = kNotATerminal;
         return false;
     }
