@@ -16,6 +16,11 @@
 
 class CManualResetEvent;
 
+// What a link shows when it has discarded a reply longer than it keeps (2 MiB for every link);
+// the exchange then fails.
+inline constexpr const char* kReplyTooLongText =
+    "The unit's reply is longer than 2 MiB; it was discarded.";
+
 // The engine's answer to "has the pending program load arrived?" (called from SendAndPoll on the
 // engine's thread whenever a poll wait passes in silence). Nonzero: the unit shows it as done.
 class ICompletionProbe {

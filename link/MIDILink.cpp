@@ -18,6 +18,7 @@ CMIDILink::CMIDILink(IHost& host) : CMIDILink(host, midi::SystemMIDIBackend()) {
 
 CMIDILink::CMIDILink(IHost& host, std::shared_ptr<midi::IMIDIBackend> backend)
     : m_host(host),
+      m_pBackend(backend),
       m_pInDevice(std::make_shared<midi::CMIDIInDevice>(*this, backend)),
       m_pOutDevice(std::make_shared<midi::CMIDIOutDevice>(backend)),
       m_pSettings(std::make_unique<CMIDISettings>()) {
@@ -42,21 +43,55 @@ int CMIDILink::Open(int) {
     // tears down its shared state when a new client fails to connect, and a client made before
     // then crashes when it is closed afterwards.
     Close();
+    m_bPeerGone = false;
+    const std::int32_t input = m_pSettings->m_nInputDevice;
+    const std::int32_t output = m_pSettings->m_nOutputDevice;
     try {
-        m_pInDevice->Open(m_pSettings->m_nInputDevice);
+        m_pInDevice->Open(input);
     } catch (...) {
+        const std::string text = MissingDeviceText("input", input, m_pBackend->InputPortNames());
+        if (!text.empty()) m_host.ShowMessage(text);
         return -2;
     }
     try {
-        m_pOutDevice->Open(m_pSettings->m_nOutputDevice);
+        m_pOutDevice->Open(output);
     } catch (...) {
         try {
             m_pInDevice->Close();
         } catch (...) {
         }
+        const std::string text = MissingDeviceText("output", output, m_pBackend->OutputPortNames());
+        if (!text.empty()) m_host.ShowMessage(text);
         return -2;
     }
     return 0;
+}
+
+std::string CMIDILink::MissingDeviceText(const char* kind, std::int32_t number,
+                                         const std::vector<std::string>& names) {
+    if (number >= 0 && static_cast<std::size_t>(number) < names.size()) return {};
+    std::string text =
+        "MIDI " + std::string(kind) + " device " + std::to_string(number) + " does not exist.";
+    if (names.empty()) return text + " This computer has no MIDI " + kind + " devices.";
+    text += " The MIDI " + std::string(kind) + " devices are:";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += "\n" + std::to_string(i) + ": " + names[i];
+    }
+    return text;
+}
+
+bool CMIDILink::CheckGone() {
+    if (m_bPeerGone) return true;
+    std::string text;
+    if (const std::string failure = m_pOutDevice->Failure(); !failure.empty()) {
+        text = "The MIDI output device failed: " + failure;
+    } else if (const std::string inFailure = m_pInDevice->Failure(); !inFailure.empty()) {
+        text = "The MIDI input device failed: " + inFailure;
+    } else {
+        return false;
+    }
+    if (!m_bPeerGone.exchange(true)) m_host.ShowMessage(text, {}, IHost::Icon::Error);
+    return true;
 }
 
 void CMIDILink::Close() {
@@ -84,18 +119,20 @@ bool CMIDILink::FrameFits(int length) {
 }
 
 void CMIDILink::Send(const std::uint8_t* data, int length) {
-    if (length <= 0 || !FrameFits(length)) return;
+    if (CheckGone() || length <= 0 || !FrameFits(length)) return;
     try {
         m_pOutDevice->SendLong(data, static_cast<std::uint32_t>(length));
     } catch (...) {
     }
+    CheckGone();
 }
 
 std::unique_ptr<CMIDILink::CSendWorker> CMIDILink::StartWorker(const std::uint8_t* data,
                                                                int length) {
     auto worker = std::make_unique<CSendWorker>();
     if (data && length > 0) worker->shared->frame.assign(data, data + length);
-    auto job = [in = m_pInDevice, out = m_pOutDevice, shared = worker->shared] {
+    auto job = [in = m_pInDevice, out = m_pOutDevice, shared = worker->shared,
+                interrupt = Interrupter()] {
         try {
             in->Start();
         } catch (...) {
@@ -104,6 +141,8 @@ std::unique_ptr<CMIDILink::CSendWorker> CMIDILink::StartWorker(const std::uint8_
             out->SendLong(shared->frame.data(), static_cast<std::uint32_t>(shared->frame.size()));
         } catch (...) {
         }
+        // The frame was refused: no reply will come, and the waiting exchange need not wait.
+        if (!out->Failure().empty()) interrupt();
         shared->finished.Set();
     };
     try {
@@ -125,29 +164,37 @@ void CMIDILink::FinishWorker(std::unique_ptr<CSendWorker> worker) {
 
 int CMIDILink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
                            std::string& reply) {
-    if (!FrameFits(length)) return -1;
+    if (CheckGone() || !FrameFits(length)) return -1;
     m_host.BeginWaitCursor();
     BeginWait();
     auto worker = StartWorker(data, length);
-    const bool complete = WaitReplyEvent().Wait(timeoutMs);
+    WaitReplyEvent().Wait(timeoutMs);
     FinishWorker(std::move(worker));
     EndWait();
+    // A complete reply counts even when the MIDI system failed after it came.
+    const bool complete = WaitReplyComplete();
     if (complete) reply = TakeWaitReply();
+    CheckGone();
     m_host.EndWaitCursor();
+    if (WaitReplyDiscarded()) m_host.ShowMessage(kReplyTooLongText, {}, IHost::Icon::Warning);
     return complete ? 0 : -1;
 }
 
 int CMIDILink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
                            const std::uint8_t* data, int length, std::string& reply) {
-    if (!FrameFits(length)) return -1;
+    if (CheckGone() || !FrameFits(length)) return -1;
     m_host.BeginWaitCursor();
     BeginPoll();
     auto worker = StartWorker(data, length);
-    const int result = RunPollLoop(
+    std::string got = reply;
+    int result = RunPollLoop(
         PollReplyEvent(), [this] { return PollReplyEmpty(); }, [this] { return TakePollReply(); },
-        engine, name, reply);
+        engine, name, got);
     FinishWorker(std::move(worker));
     EndPoll();
+    // Woken because the MIDI system failed, not by a reply: nothing came.
+    if (CheckGone() && !PollReplyTaken()) result = -1;
+    if (result == 0) reply = std::move(got);
     m_host.EndWaitCursor();
     return result;
 }

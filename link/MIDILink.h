@@ -9,11 +9,19 @@
 //
 // Results:
 // - Open: 0 when both devices opened; -2 when either cannot be opened (then nothing is left
-//   open). No message is shown.
+//   open). When the device number is not one of the system's, the host shows "MIDI input
+//   device N does not exist." (or output) with the devices that do exist, by number and name;
+//   other failures show no message.
 // - SendAndWait: 0 with the reply (0xF7 included) when it was complete within `timeoutMs`; -1
 //   otherwise, `reply` unchanged. SendAndPoll: as CDeviceLink says.
 // - Exceptions of the MIDI devices never leave the link: a failure while sending shows as a
 //   missing reply.
+// - A reply longer than CMIDIReplyCollector::kMaxReplyBytes (2 MiB) is discarded: SendAndWait
+//   returns -1 at once and the host shows kReplyTooLongText.
+// - When the MIDI system reports an error (it refuses a message, or reports an input error),
+//   the host is told once ("The MIDI output device failed: ..." / "The MIDI input device
+//   failed: ..."), the waiting exchange ends at once, and from then on PeerGone() is true and
+//   Send, SendAndWait and SendAndPoll fail at once, without waiting, until the next Open.
 // - A frame longer than the open output carries (over JACK 16379 bytes) is never sent: the host
 //   shows "The frame of %d bytes is larger than the MIDI connection can carry (%d bytes).", and
 //   SendAndWait and SendAndPoll return -1 at once instead of waiting for a reply that cannot come.
@@ -28,9 +36,11 @@
 // Threads: every operation on the engine's thread, one at a time (SendAndPoll's probe may run a
 // nested SendAndWait).
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "DeviceLink.h"
 #include "Host.h"
@@ -59,6 +69,7 @@ public:
                     std::string& reply) override;
     int SendAndPoll(ICompletionProbe& engine, const std::string& name, const std::uint8_t* data,
                     int length, std::string& reply) override;
+    bool PeerGone() const override { return m_bPeerGone.load(); }
 
     // The devices' states (0 closed, 1 opened, 2 recording), for tests.
     int InputState() const { return m_pInDevice->State(); }
@@ -69,10 +80,18 @@ private:
 
     // False, after telling the user, when the frame is longer than the output carries.
     bool FrameFits(int length);
+    // True when the MIDI system has reported a failure of either device since Open; the first
+    // time, the user is told.
+    bool CheckGone();
+    // The message for a device number that is not in `names`, or empty when it is.
+    static std::string MissingDeviceText(const char* kind, std::int32_t number,
+                                         const std::vector<std::string>& names);
     std::unique_ptr<CSendWorker> StartWorker(const std::uint8_t* data, int length);
     void FinishWorker(std::unique_ptr<CSendWorker> worker);
 
     IHost& m_host;
+    std::shared_ptr<midi::IMIDIBackend> m_pBackend;
+    std::atomic<bool> m_bPeerGone{false};
     std::shared_ptr<midi::CMIDIInDevice> m_pInDevice;    // shared with running send workers
     std::shared_ptr<midi::CMIDIOutDevice> m_pOutDevice;  // shared with running send workers
     std::unique_ptr<CMIDISettings> m_pSettings;

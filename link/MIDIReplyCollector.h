@@ -7,17 +7,24 @@
 //   whose last byte is 0xF7, which stays in the reply. The reply starts with a piece that begins
 //   with 0xF0: a piece that continues a message begun before the transaction (the tail of an
 //   earlier, abandoned reply) is ignored, and a new 0xF0 drops an unfinished message. Once
-//   complete, the reply no longer changes until the next BeginWait.
+//   complete, the reply no longer changes until the next BeginWait. A reply that grows beyond
+//   kMaxReplyBytes is discarded at once and ends the wait (WaitReplyDiscarded()); the rest of
+//   that message is ignored.
 // - poll mode (between BeginPoll and EndPoll, whenever no SendAndWait runs): the first piece of
 //   at least 4 bytes whose fourth byte is 0x0D (carriage return) is the reply; other pieces are
 //   ignored.
-// Short messages and errors are ignored.
+// Short messages and incomplete messages are ignored. An input error that the MIDI system reports
+// (OnShortError) sets both reply events, so that a transaction waiting for a reply that cannot
+// come any more looks at the devices at once; Interrupt() does the same for the link's sender.
 //
 // Threads: the Begin/End/Take functions on the link's thread; the listener operations on the
 // MIDI system's thread. The buffers are guarded by a mutex; the mode flag is atomic.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -26,35 +33,51 @@
 
 class CMIDIReplyCollector : public midi::CMIDIInListener {
 public:
+    // The most bytes a wait reply may hold (2 MiB, the closing 0xF7 included): enough for any
+    // listing the unit sends, and a bound on what a peer can make the program hold.
+    static constexpr std::size_t kMaxReplyBytes = std::size_t{2} << 20;
+
+    CMIDIReplyCollector();
+
     // Empties the wait reply, resets its event and enters wait mode.
     void BeginWait();
     // Leaves wait mode; later input is again a candidate for the poll reply.
     void EndWait();
     // Set once the wait reply is complete.
-    CManualResetEvent& WaitReplyEvent() { return m_waitReplyEvent; }
+    CManualResetEvent& WaitReplyEvent() { return *m_pWaitReplyEvent; }
+    // The wait reply ended with its 0xF7 (not discarded, not merely interrupted).
+    bool WaitReplyComplete();
+    bool WaitReplyDiscarded();
     std::string TakeWaitReply();
 
     // Empties the poll reply, resets its event and starts accepting a poll reply.
     void BeginPoll();
     void EndPoll();
-    CManualResetEvent& PollReplyEvent() { return m_pollReplyEvent; }
+    CManualResetEvent& PollReplyEvent() { return *m_pPollReplyEvent; }
     bool PollReplyEmpty();
+    // A poll reply arrived since BeginPoll.
+    bool PollReplyTaken();
     std::string TakePollReply();
+
+    // Sets both reply events, on behalf of whoever found the MIDI system failing. The function
+    // holds only the events, so it may outlive the collector (a send worker left running).
+    std::function<void()> Interrupter();
 
     void OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
                        std::uint32_t timeStamp) override;
     void OnShortMessage(std::uint32_t, std::uint32_t) override {}
     void OnLongError(const std::uint8_t*, std::uint32_t, std::uint32_t) override {}
-    void OnShortError(std::uint32_t, std::uint32_t) override {}
+    void OnShortError(std::uint32_t, std::uint32_t) override;
 
 private:
     std::mutex m_mutex;
     std::string m_strWaitReply;
     std::string m_strPollReply;
-    bool m_bWaitComplete = false;  // guarded by m_mutex
-    bool m_bPollTaken = false;     // guarded by m_mutex
+    bool m_bWaitComplete = false;   // guarded by m_mutex
+    bool m_bWaitDiscarded = false;  // guarded by m_mutex
+    bool m_bPollTaken = false;      // guarded by m_mutex
     std::atomic<bool> m_bWaitMode{false};
     std::atomic<bool> m_bPollMode{false};
-    CManualResetEvent m_waitReplyEvent;
-    CManualResetEvent m_pollReplyEvent;
+    std::shared_ptr<CManualResetEvent> m_pWaitReplyEvent;
+    std::shared_ptr<CManualResetEvent> m_pPollReplyEvent;
 };

@@ -12,8 +12,9 @@ namespace {
 constexpr const char* kFirstRunText =
     "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
     "change be changed later from the Options | Communication Settings menu.";
-constexpr const char* kOpenFailedText = "Error opening serial port - already in use?";
 constexpr const char* kWarningCaption = "Application Error";
+// The warning's text for a far end that hung up without an error number.
+constexpr const char* kHungUpText = "The other end of the line hung up.";
 constexpr std::uint8_t kEndOfExclusive = 0xF7;
 constexpr int kReadChunk = 4096;
 
@@ -39,24 +40,49 @@ std::string CSerialLink::LineDefinition(const CSerialSettings& line) {
 }
 
 std::string CSerialLink::WarningText(const std::string& call, const std::string& systemText,
-                                     int portNumber) {
+                                     const std::string& portPath) {
     return "WARNING:  " + call + " Failed with the following error: \n" + systemText +
-           "\nPort: " + std::to_string(portNumber) + "\n";
+           "\nPort: " + portPath + "\n";
+}
+
+std::string CSerialLink::OpenFailedText(const std::string& portPath, const std::string& reason) {
+    return "Error opening serial port " + portPath + " - " + reason + ".";
 }
 
 void CSerialLink::ReportFailure(const std::string& call, int errorNumber) {
+    if (m_pPort->PortGone()) {
+        PeerHasGone(call, errorNumber);
+        return;
+    }
     m_host.ShowMessage(
-        WarningText(call, std::system_category().message(errorNumber), m_nPortNumber),
+        WarningText(call, std::system_category().message(errorNumber), m_strPortPath),
         kWarningCaption, IHost::Icon::Error);
+}
+
+void CSerialLink::PeerHasGone(const std::string& call, int errorNumber) {
+    if (m_bPeerGone.exchange(true)) return;
+    const std::string text =
+        errorNumber == 0 ? kHungUpText : std::system_category().message(errorNumber);
+    m_host.ShowMessage(WarningText(call, text, m_strPortPath), kWarningCaption, IHost::Icon::Error);
+    // The reply that is awaited cannot come any more.
+    std::lock_guard lock(m_replyMutex);
+    for (ReplySet* set : {&m_wait, &m_poll}) {
+        if (set->state == SetState::Idle || set->bComplete) continue;
+        set->bComplete = true;
+        set->bPeerGone = true;
+        set->event.Set();
+    }
 }
 
 int CSerialLink::Open(int bufferSize) {
     Close();
-    m_nPortNumber = m_settings.m_nPortNumber;
+    m_strPortPath = m_settings.PortPath();
     m_nBufferSize = std::max(bufferSize, 0);
+    m_bPeerGone = false;
 
-    if (!m_pPort->Open(m_settings.PortPath())) {
-        m_host.ShowMessage(kOpenFailedText);
+    std::string whyNot;
+    if (!m_pPort->Open(m_strPortPath, whyNot)) {
+        m_host.ShowMessage(OpenFailedText(m_strPortPath, whyNot));
         return -2;
     }
     const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
@@ -106,7 +132,8 @@ void CSerialLink::Close() {
 
 bool CSerialLink::Enqueue(const std::uint8_t* data, int length, SetKind opens,
                           std::uint64_t generation) {
-    if (!IsOpen() || length < 0 || length > m_nBufferSize || (data == nullptr && length > 0)) {
+    if (!IsOpen() || m_bPeerGone || length < 0 || length > m_nBufferSize ||
+        (data == nullptr && length > 0)) {
         return false;
     }
     m_writeDone.Wait(m_timings.sendWaitMs);
@@ -131,6 +158,8 @@ std::uint64_t CSerialLink::Arm(ReplySet& set) {
     std::lock_guard lock(m_replyMutex);
     set.buffer.clear();
     set.bComplete = false;
+    set.bDiscarded = false;
+    set.bPeerGone = false;
     set.event.Reset();
     set.state = SetState::Armed;
     return ++set.generation;
@@ -153,8 +182,21 @@ std::string CSerialLink::TakeBuffer(ReplySet& set) {
     return set.buffer;
 }
 
+int CSerialLink::Failed(ReplySet& set) {
+    bool discarded = false;
+    bool gone = false;
+    {
+        std::lock_guard lock(m_replyMutex);
+        discarded = set.bDiscarded;
+        gone = set.bPeerGone;
+    }
+    if (discarded) m_host.ShowMessage(kReplyTooLongText, {}, IHost::Icon::Warning);
+    return discarded || gone ? -1 : 0;
+}
+
 int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
                              std::string& reply) {
+    if (m_bPeerGone) return -1;
     m_host.BeginWaitCursor();
     const std::uint64_t generation = Arm(m_wait);
     int result = -1;
@@ -164,7 +206,7 @@ int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs
         if (!complete && !BufferEmpty(m_wait)) {
             complete = m_wait.event.Wait(std::max(timeoutMs - firstWait, 0));
         }
-        if (complete) {
+        if (complete && Failed(m_wait) == 0) {
             reply = TakeBuffer(m_wait);
             result = 0;
         }
@@ -176,13 +218,21 @@ int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs
 
 int CSerialLink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
                              const std::uint8_t* data, int length, std::string& reply) {
+    if (m_bPeerGone) return -1;
     m_host.BeginWaitCursor();
     const std::uint64_t generation = Arm(m_poll);
     int result = -1;
     if (Enqueue(data, length, SetKind::Poll, generation)) {
+        std::string got = reply;
         result = RunPollLoop(
             m_poll.event, [this] { return BufferEmpty(m_poll); },
-            [this] { return TakeBuffer(m_poll); }, engine, name, reply);
+            [this] { return TakeBuffer(m_poll); }, engine, name, got);
+        // A reply that was discarded, or the far end gone, ends the poll without a reply.
+        if (Failed(m_poll) != 0) {
+            result = -1;
+        } else {
+            reply = std::move(got);
+        }
     }
     Disarm(m_poll);
     m_host.EndWaitCursor();
@@ -223,6 +273,12 @@ void CSerialLink::Route(const std::uint8_t* bytes, int count) {
         if (bytes[i] == kEndOfExclusive) {
             set->bComplete = true;
             set->event.Set();
+        } else if (set->buffer.size() >= kMaxReplyBytes) {
+            // Too long to be a reply of the unit: dropped at once, with the rest of it.
+            std::string().swap(set->buffer);
+            set->bDiscarded = true;
+            set->bComplete = true;
+            set->event.Set();
         } else {
             set->buffer.push_back(static_cast<char>(bytes[i]));
         }
@@ -243,6 +299,8 @@ void CSerialLink::WriteRoutine() {
             frame = std::move(m_writeQueue.front());
             m_writeQueue.pop_front();
         }
+        // Frames handed over before the far end went are dropped; it was reported once.
+        if (m_bPeerGone) continue;
         m_pPort->PurgeInput();
         if (frame.opens != SetKind::None) {
             ReplySet& set = frame.opens == SetKind::Wait ? m_wait : m_poll;

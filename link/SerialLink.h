@@ -10,6 +10,14 @@
 // up to the first 0xF7, which ends it and is not part of it. Input that arrived before a frame is
 // written is discarded.
 //
+// A reply longer than kMaxReplyBytes is not kept: the bytes are discarded as they come, the
+// transaction fails at once (-1) and the host shows kReplyTooLongText.
+//
+// When the port reports its far end gone (a hang-up, an I/O error on the line), the link shows
+// that one failure in the warning box, ends the transaction that waits at once with -1, and from
+// then on PeerGone() is true and Send, SendAndWait and SendAndPoll fail at once, without a
+// message and without waiting, until the next Open.
+//
 // Threads: every member function is called by the one thread that runs the engine. The monitor
 // thread reports failing port calls through IHost::ShowMessage with the warning text below,
 // captioned "Application Error", and carries on; the waiting transaction then ends by its time-out.
@@ -44,27 +52,35 @@ public:
     CSerialLink(const CSerialLink&) = delete;
     CSerialLink& operator=(const CSerialLink&) = delete;
 
+    // The most bytes a reply may hold (2 MiB): enough for any listing the unit sends, and a
+    // bound on what a peer that never ends its reply can make the program hold.
+    static constexpr std::size_t kMaxReplyBytes = std::size_t{2} << 20;
+
     // Opens Settings().PortPath() exclusively, configures it from the settings and starts the
-    // monitor. 0: open; -2: the port is absent or held by another program (after the message
-    // "Error opening serial port - already in use?"), or the monitor could not be started.
-    // Line settings the port cannot take are reported in the warning box; the link still opens.
-    // A link that is already open is closed first.
+    // monitor. 0: open; -2: the port cannot be taken (after the message "Error opening serial
+    // port PATH - REASON.", the reason being "not a terminal device", "held by another
+    // program" or the system's text, such as "No such file or directory"), or the monitor could
+    // not be started. Anything that is not a terminal device is refused before a byte is
+    // written to it. Line settings the port cannot take are reported in the warning box; the
+    // link still opens. A link that is already open is closed first.
     int Open(int bufferSize) override;
     // Lets a write in progress finish (up to Timings().closeWaitMs), ends the monitor thread and
-    // releases the port. Harmless when closed.
+    // releases the port with the terminal settings it had before Open. Harmless when closed.
     void Close() override;
     // Hands one frame to the monitor after waiting up to Timings().sendWaitMs for the previous
     // write. Frames are written in order and never overwrite one another. Refused, with nothing
     // sent, when the link is not open or the frame is longer than the size given to Open.
     void Send(const std::uint8_t* data, int length) override;
     // Waits firstWaitMs for a reply to begin, then up to timeoutMs in total once bytes came.
-    // 0 with the reply; -1 with `reply` unchanged when none completed in time or the frame was
-    // refused (then at once).
+    // 0 with the reply; -1 with `reply` unchanged when none completed in time, or (at once) when
+    // the frame was refused, the reply grew too long or the far end has gone.
     int SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
                     std::string& reply) override;
     // The poll loop of CDeviceLink over this link's poll set; -1 at once for a refused frame.
     int SendAndPoll(ICompletionProbe& engine, const std::string& name, const std::uint8_t* data,
                     int length, std::string& reply) override;
+
+    bool PeerGone() const override { return m_bPeerGone.load(); }
 
     CSerialSettings& Settings() { return m_settings; }
     bool IsOpen() const { return m_bMonitorAlive.load(); }
@@ -72,9 +88,11 @@ public:
     // "baud=%d parity=%c data=%d stop=%d" for `line`.
     static std::string LineDefinition(const CSerialSettings& line);
     // The warning for a failing port call: the call's name, the system's text for the error and
-    // the port number, composed at whatever length they have.
+    // the port's device path, composed at whatever length they have.
     static std::string WarningText(const std::string& call, const std::string& systemText,
-                                   int portNumber);
+                                   const std::string& portPath);
+    // "Error opening serial port PATH - REASON."
+    static std::string OpenFailedText(const std::string& portPath, const std::string& reason);
 
 private:
     enum class SetState { Idle, Armed, Active };
@@ -86,7 +104,9 @@ private:
         std::atomic<SetState> state{SetState::Idle};
         std::uint64_t generation = 0;  // guarded by m_replyMutex, like buffer and bComplete
         std::string buffer;
-        bool bComplete = false;
+        bool bComplete = false;   // no more bytes are taken; the event is set
+        bool bDiscarded = false;  // ended because the reply grew beyond kMaxReplyBytes
+        bool bPeerGone = false;   // ended because the far end has gone
         CManualResetEvent event;
     };
 
@@ -101,12 +121,17 @@ private:
     void Disarm(ReplySet& set);
     bool BufferEmpty(ReplySet& set);
     std::string TakeBuffer(ReplySet& set);
+    // Why `set`'s transaction ended without a reply: 0 it did not, else -1 (after showing the
+    // message for a discarded reply).
+    int Failed(ReplySet& set);
 
     void Monitor();
     void ReadRoutine();
     void WriteRoutine();
     void Route(const std::uint8_t* bytes, int count);
     void ReportFailure(const std::string& call, int errorNumber);
+    // Once per Open: shows the failure that showed the far end gone and ends both transactions.
+    void PeerHasGone(const std::string& call, int errorNumber);
 
     IHost& m_host;
     CSerialSettings m_settings;
@@ -114,7 +139,8 @@ private:
     std::thread m_monitor;
     std::atomic<bool> m_bMonitorAlive{false};
     std::atomic<bool> m_bShutdown{false};
-    int m_nPortNumber = 0;  // copied at setup; shown in the warning box
+    std::atomic<bool> m_bPeerGone{false};
+    std::string m_strPortPath;  // copied at setup; shown in the warning box
     int m_nBufferSize = 0;
 
     std::mutex m_writeMutex;  // guards m_writeQueue; write-done changes happen under it

@@ -55,13 +55,17 @@ void CMIDIInDevice::Open(std::int32_t deviceNumber) {
         throw CMIDIInException("MIDI input device " + std::to_string(deviceNumber) +
                                " does not exist.");
     }
+    {
+        std::lock_guard failureLock(m_failureMutex);
+        m_strFailure.clear();
+    }
     std::unique_ptr<IMIDIInPort> port;
     CallPort([&] {
         port = m_pBackend->CreateInPort();
         port->Open(
             static_cast<unsigned int>(deviceNumber),
             [this](const std::uint8_t* bytes, std::size_t count) { OnPortMessage(bytes, count); },
-            [this](const std::string&) { OnPortError(); });
+            [this](const std::string& text) { OnPortError(text); });
     });
     m_pPort = std::move(port);
     m_nState = kOpened;
@@ -122,7 +126,18 @@ void CMIDIInDevice::OnPortMessage(const std::uint8_t* bytes, std::size_t count) 
     }
 }
 
-void CMIDIInDevice::OnPortError() {
+std::string CMIDIInDevice::Failure() const {
+    std::lock_guard lock(m_failureMutex);
+    return m_strFailure;
+}
+
+void CMIDIInDevice::OnPortError(const std::string& text) {
+    {
+        std::lock_guard lock(m_failureMutex);
+        if (m_strFailure.empty()) {
+            m_strFailure = text.empty() ? "The MIDI input device failed." : text;
+        }
+    }
     if (m_nState != kRecording) return;
     try {
         m_listener.OnShortError(0, TimeStamp());

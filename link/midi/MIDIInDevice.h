@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "MIDIBackend.h"
 #include "MIDIInListener.h"
@@ -51,11 +52,14 @@ public:
     void Stop();
 
     int State() const { return m_nState.load(); }
+    // The text of the first input error the MIDI system reported since the last Open (whether
+    // or not the device was recording); empty when none was.
+    std::string Failure() const;
 
 private:
     void CloseLocked();
     void OnPortMessage(const std::uint8_t* bytes, std::size_t count);
-    void OnPortError();
+    void OnPortError(const std::string& text);
     std::uint32_t TimeStamp() const;
 
     CMIDIInListener& m_listener;
@@ -64,6 +68,9 @@ private:
     std::unique_ptr<IMIDIInPort> m_pPort;
     std::atomic<int> m_nState{kClosed};
     std::atomic<std::int64_t> m_nStartTicks{0};  // steady clock at Start, in milliseconds
+    // Not m_mutex: Close holds that while it waits for the MIDI system's thread to leave.
+    mutable std::mutex m_failureMutex;
+    std::string m_strFailure;  // guarded by m_failureMutex
 };
 
 }  // namespace midi

@@ -37,6 +37,7 @@ void CMIDIOutDevice::Open(std::int32_t deviceNumber) {
     }
     std::lock_guard lock(m_mutex);
     m_pPort = std::move(port);
+    m_strFailure.clear();
     m_nState = kOpened;
 }
 
@@ -74,16 +75,29 @@ void CMIDIOutDevice::SendLong(const std::uint8_t* bytes, std::uint32_t count) {
         }
         m_bSending = true;
     }
+    std::string refused;
     try {
         port->Send(bytes, count);
+    } catch (const std::exception& e) {
+        refused = e.what();
     } catch (...) {
-        // A refused message is lost; the MIDI link sees that as a missing reply.
+        refused = "The MIDI output device failed.";
+    }
+    if (!refused.empty()) {
+        // A refused message is lost; the first refusal is kept for the MIDI link to find.
+        std::lock_guard lock(m_mutex);
+        if (m_pPort == port && m_strFailure.empty()) m_strFailure = refused;
     }
     {
         std::lock_guard lock(m_sendMutex);
         m_bSending = false;
     }
     m_sendDone.notify_one();
+}
+
+std::string CMIDIOutDevice::Failure() const {
+    std::lock_guard lock(m_mutex);
+    return m_strFailure;
 }
 
 std::size_t CMIDIOutDevice::LargestLongMessage() const {

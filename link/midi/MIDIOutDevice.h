@@ -8,8 +8,8 @@
 // free its bytes as soon as the call returns. It throws midi::CMIDIOutException, without sending,
 // when the message is longer than LargestLongMessage() (a route such as JACK would otherwise drop
 // it without a word) or when an earlier SendLong on another thread has not finished within
-// kBusyWaitMs. A message the MIDI system refuses is lost without an exception, as the MIDI link
-// expects (it then sees no reply).
+// kBusyWaitMs. A message the MIDI system refuses is lost without an exception; the system's text
+// for the first refusal since Open is kept in Failure(), where the MIDI link looks for it.
 //
 // Failures of Open throw midi::CMIDIOutException with the system's text (midi::CMIDIOutMemFailure
 // when memory ran out); the device is then closed.
@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "MIDIBackend.h"
 
@@ -44,6 +45,10 @@ public:
     int Close();
     void SendLong(const std::uint8_t* bytes, std::uint32_t count);
 
+    // The system's text for the first message it refused since the last Open; empty when none
+    // was refused. A send still running on a port closed since then does not count.
+    std::string Failure() const;
+
     // The longest message the open route carries; the largest std::size_t when closed (nothing
     // is sent then anyway).
     std::size_t LargestLongMessage() const;
@@ -58,6 +63,7 @@ private:
     std::condition_variable m_sendDone;
     bool m_bSending = false;  // guarded by m_sendMutex
     std::atomic<int> m_nState{kClosed};
+    std::string m_strFailure;  // guarded by m_mutex
 };
 
 }  // namespace midi

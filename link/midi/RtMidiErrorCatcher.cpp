@@ -33,6 +33,8 @@ void CRtMidiErrorCatcher::Report(RtMidiError::Type type, const std::string& text
             if (type != RtMidiError::WARNING && m_strCallError.empty()) m_strCallError = text;
             return;
         }
+        // A warning from RtMidi's own thread is no failure of the device.
+        if (type == RtMidiError::WARNING) return;
         handler = m_asyncHandler;
     }
     if (handler) handler(text);

@@ -2,7 +2,8 @@
 // Receives RtMidi's error reports for one RtMidiIn or RtMidiOut (installed with
 // setErrorCallback, so that RtMidi neither throws from its own threads nor prints warnings) and
 // sorts them: a report made by the thread inside Call() belongs to that call and makes it throw;
-// a report from RtMidi's own thread goes to the asynchronous handler.
+// an error (not a warning) reported from RtMidi's own thread goes to the asynchronous handler,
+// which the input device takes as a failure of the MIDI system.
 //
 // Thread safety: Call() from one thread at a time; the callback from any thread.
 

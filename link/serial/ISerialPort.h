@@ -10,6 +10,8 @@
 //
 // Failing system calls are passed to the `Report` callback with the name of the call as this
 // program made it (for example "tcsetattr()") and the error number; the port then carries on.
+// When the failure means that the far end has gone (a hang-up, an I/O error on the line), the
+// port says so through PortGone() before it reports, and reports that once.
 
 #include <cstdint>
 #include <functional>
@@ -31,11 +33,20 @@ public:
     static constexpr int kNothingToRead = 0;
     static constexpr int kPortGone = -1;  // the far end hung up or the port failed; stop reading
 
+    // Open's reasons that are not the system's text for an error number.
+    static constexpr const char* kNotATerminal = "not a terminal device";
+    static constexpr const char* kHeldByAnother = "held by another program";
+
     virtual ~ISerialPort() = default;
 
     // Opens the device `path` for reading and writing, held exclusively: a second open by this
-    // or another program fails until Close. False when the device cannot be opened or is held.
-    virtual bool Open(const std::string& path) = 0;
+    // or another program fails until Close. Only a terminal device is taken: anything else (a
+    // file, a folder, a pipe, a device that is no terminal) is refused before a byte is read or
+    // written and before its settings are touched. False when the device cannot be opened,
+    // with `whyNot` set to the reason: kNotATerminal, kHeldByAnother, or the system's text for
+    // the error (no such file, permission denied ...). The settings the terminal had are kept
+    // and given back by Close.
+    virtual bool Open(const std::string& path, std::string& whyNot) = 0;
     // Puts the port into raw byte mode and applies the line settings. `definition` is the line
     // definition text built from them; it names the failure when a setting cannot be applied.
     // Every failing step is reported; the port stays open with what took effect.
@@ -45,6 +56,7 @@ public:
     virtual void PurgeInput() = 0;
     // Discards output not yet transmitted (used only when a write is stuck).
     virtual void AbandonOutput() = 0;
+    // Gives the terminal back with the settings it had when Open found it, then releases it.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 
@@ -53,11 +65,16 @@ public:
     // Ends the current or the next WaitForEvent, and a Write waiting for the port.
     virtual void Wake() = 0;
     // Reads what is waiting, up to `size` bytes: the byte count, kNothingToRead or kPortGone.
+    // The first kPortGone is reported ("read()" with the error number, 0 for a plain hang-up);
+    // from then on the port is no longer watched or read.
     virtual int Read(std::uint8_t* buffer, int size, const Report& report) = 0;
     // Writes all `length` bytes; true when they were handed to the device. Gives up (false)
     // when the port takes nothing for a second, fails, or `abandon` returns true after a wake.
     virtual bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
                        const Report& report) = 0;
+    // True once a read or write has found the far end gone (set before that is reported);
+    // false again after the next Open.
+    virtual bool PortGone() const = 0;
 };
 
 // The port implementation for the system the program was built for.

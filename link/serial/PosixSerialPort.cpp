@@ -4,11 +4,20 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <iterator>
+#include <system_error>
+
+#if defined(__linux__)
+#include <sys/sysmacros.h>
+
+#include <fstream>
+#include <sstream>
+#endif
 
 #include "TermiosLine.h"
 
@@ -22,6 +31,48 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
+std::string SystemText(int errorNumber) {
+    return std::system_category().message(errorNumber);
+}
+
+enum class TtyDevice { Yes, No, Unknown };
+
+// Whether the character device `device` is a terminal, told without opening it: opening some
+// devices does something by itself (a watchdog starts counting, a tape rewinds when closed).
+// Linux lists the device numbers of every terminal driver in /proc/tty/drivers; elsewhere, or
+// when the list cannot be read, it is not known until the device is opened.
+TtyDevice IsTtyDevice([[maybe_unused]] dev_t device) {
+#if defined(__linux__)
+    std::ifstream drivers("/proc/tty/drivers");
+    bool listed = false;
+    for (std::string line; std::getline(drivers, line);) {
+        // "name  /dev/path  major  minor[-minor]  type"
+        std::istringstream fields(line);
+        std::string name, path, minors;
+        unsigned int majorNumber = 0;
+        if (!(fields >> name >> path >> majorNumber >> minors)) continue;
+        listed = true;
+        std::istringstream range(minors);
+        unsigned int first = 0;
+        if (!(range >> first)) continue;
+        unsigned int last = first;
+        if (range.get() == '-' && !(range >> last)) continue;
+        if (majorNumber == major(device) && minor(device) >= first && minor(device) <= last) {
+            return TtyDevice::Yes;
+        }
+    }
+    return listed ? TtyDevice::No : TtyDevice::Unknown;
+#else
+    return TtyDevice::Unknown;
+#endif
+}
+
+// Errors of a read or write that mean the line's far end is no longer there.
+bool MeansGone(int errorNumber) {
+    return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV ||
+           errorNumber == EPIPE || errorNumber == EBADF;
+}
+
 }  // namespace
 
 std::unique_ptr<ISerialPort> MakeSerialPort() {
@@ -32,21 +83,48 @@ CPosixSerialPort::~CPosixSerialPort() {
     Close();
 }
 
-bool CPosixSerialPort::Open(const std::string& path) {
+bool CPosixSerialPort::Open(const std::string& path, std::string& whyNot) {
     Close();
-    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) return false;
-    // The flock keeps out every program that locks (TIOCEXCL does not stop a privileged one);
-    // it is taken first so that a port held by someone else is left exactly as it was.
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        CloseFd(m_fd);
+    // What the path names is looked at first: a file, a folder or a pipe is never opened, so
+    // that nothing is read from it or written into it.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        whyNot = SystemText(errno);
         return false;
     }
-    // Not a tty (the setup reports that); the flock still holds it.
+    if (!S_ISCHR(info.st_mode) || IsTtyDevice(info.st_rdev) == TtyDevice::No) {
+        whyNot = kNotATerminal;
+        return false;
+    }
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        // A tty that another program holds with TIOCEXCL refuses everyone but root.
+        whyNot = errno == EBUSY ? kHeldByAnother : SystemText(errno);
+        return false;
+    }
+    // A character device that is no terminal (/dev/null, a sound device ...): tcgetattr only
+    // reads, and the settings it reads are the ones Close puts back.
+    if (::fstat(m_fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::tcgetattr(m_fd, &m_saved) != 0) {
+        CloseFd(m_fd);
+        whyNot = kNotATerminal;
+        return false;
+    }
+    // The flock keeps out every program that locks (TIOCEXCL does not stop a privileged one);
+    // it is taken before anything is changed so that a port held by someone else is left
+    // exactly as it was.
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        CloseFd(m_fd);
+        whyNot = error == EWOULDBLOCK ? kHeldByAnother : SystemText(error);
+        return false;
+    }
+    m_bSaved = true;
+    m_bOutputAbandoned = false;
     (void)::ioctl(m_fd, TIOCEXCL);
 
     int fds[2];
     if (::pipe(fds) != 0) {
+        whyNot = SystemText(errno);
         Close();
         return false;
     }
@@ -58,6 +136,7 @@ bool CPosixSerialPort::Open(const std::string& path) {
     }
     m_bWatchPort = true;
     m_bHangupSeen = false;
+    m_bPortGone = false;
     return true;
 }
 
@@ -102,10 +181,15 @@ void CPosixSerialPort::PurgeInput() {
 
 void CPosixSerialPort::AbandonOutput() {
     if (m_fd >= 0) (void)::tcflush(m_fd, TCOFLUSH);
+    m_bOutputAbandoned = true;
 }
 
 void CPosixSerialPort::Close() {
     if (m_fd >= 0) {
+        // The terminal gets its own settings back, after what was written has gone out (the
+        // line speed must not change under the last frame) unless the output was abandoned.
+        // A port whose far end has gone may refuse; there is nothing more to do then.
+        if (m_bSaved) (void)::tcsetattr(m_fd, m_bOutputAbandoned ? TCSANOW : TCSADRAIN, &m_saved);
         // TIOCEXCL outlives our descriptor while anyone else keeps the tty open.
         (void)::ioctl(m_fd, TIOCNXCL);
         CloseFd(m_fd);  // also releases the flock
@@ -113,6 +197,7 @@ void CPosixSerialPort::Close() {
     CloseFd(m_wakeRead);
     CloseFd(m_wakeWrite);
     m_bWatchPort = false;
+    m_bSaved = false;
 }
 
 unsigned CPosixSerialPort::WaitForEvent(const Report& report) {
@@ -147,6 +232,12 @@ void CPosixSerialPort::DrainWakePipe() {
     }
 }
 
+void CPosixSerialPort::Gone(const char* call, int errorNumber, const Report& report) {
+    m_bWatchPort = false;
+    if (m_bPortGone.exchange(true)) return;
+    report(call, errorNumber);
+}
+
 int CPosixSerialPort::Read(std::uint8_t* buffer, int size, const Report& report) {
     if (!m_bWatchPort) return kPortGone;
     for (;;) {
@@ -156,12 +247,10 @@ int CPosixSerialPort::Read(std::uint8_t* buffer, int size, const Report& report)
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !m_bHangupSeen) {
             return kNothingToRead;
         }
-        // End of file or a hang-up: the far end has gone; that alone is no error to report,
-        // the next write will tell. A failure with the far end still there is.
-        if (got < 0 && !m_bHangupSeen && errno != EAGAIN && errno != EWOULDBLOCK) {
-            report("read()", errno);
-        }
-        m_bWatchPort = false;
+        // End of file, a hang-up or a failing line: the far end has gone. Error number 0 stands
+        // for a hang-up that came without one.
+        const int error = got < 0 && errno != EAGAIN && errno != EWOULDBLOCK ? errno : 0;
+        Gone("read()", error, report);
         return kPortGone;
     }
 }
@@ -178,7 +267,11 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, int length,
         }
         if (put < 0 && errno == EINTR) continue;
         if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            report("write()", errno);
+            if (MeansGone(errno)) {
+                Gone("write()", errno, report);
+            } else {
+                report("write()", errno);
+            }
             return false;
         }
         pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_wakeRead, POLLIN, 0}};

@@ -2,7 +2,12 @@
 // A serial port on a POSIX system: a tty device configured with termios, held exclusively with
 // TIOCEXCL and an flock, and watched with poll together with a self-pipe that Wake writes to.
 // Pseudo-terminals work like real ports; modem-line ioctls, which they refuse, are never fatal.
-// Thread rules as in ISerialPort.
+// The termios settings found at Open are put back by Close, so a terminal that was in use (echo,
+// line editing) is left as it was. Thread rules as in ISerialPort.
+
+#include <termios.h>
+
+#include <atomic>
 
 #include "ISerialPort.h"
 
@@ -13,7 +18,7 @@ public:
     CPosixSerialPort(const CPosixSerialPort&) = delete;
     CPosixSerialPort& operator=(const CPosixSerialPort&) = delete;
 
-    bool Open(const std::string& path) override;
+    bool Open(const std::string& path, std::string& whyNot) override;
     void Configure(const CSerialSettings& line, const std::string& definition,
                    const Report& report) override;
     void PurgeInput() override;
@@ -26,9 +31,12 @@ public:
     int Read(std::uint8_t* buffer, int size, const Report& report) override;
     bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
                const Report& report) override;
+    bool PortGone() const override { return m_bPortGone.load(); }
 
 private:
     void DrainWakePipe();
+    // Monitor thread: the far end has gone; stop watching the port, then report once.
+    void Gone(const char* call, int errorNumber, const Report& report);
 
     int m_fd = -1;
     int m_wakeRead = -1;
@@ -37,4 +45,9 @@ private:
     // hung-up tty, which polls as ready for ever, cannot keep the monitor spinning.
     bool m_bWatchPort = false;
     bool m_bHangupSeen = false;
+    std::atomic<bool> m_bPortGone{false};
+    // The terminal's settings as Open found them; put back by Close.
+    termios m_saved{};
+    bool m_bSaved = false;
+    bool m_bOutputAbandoned = false;
 };

@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kNoCommunication =
     "Unable to communicate with the unit.  Check your communication settings.";
-constexpr const char* kOpenFailed = "Error opening serial port - already in use?";
+std::string OpenFailed(const std::string& path) {
+    return "Error opening serial port " + path + " - No such file or directory.";
+}
 constexpr const char* kFirstRun =
     "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
     "change be changed later from the Options | Communication Settings menu.";
@@ -51,7 +53,7 @@ TEST_F(CliSerialPortTest, APortThatCannotBeOpenedFails) {
         Run({"--serial", (m_sandbox.Dir() / "no-such-tty").string(), "programs", "0"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(kOpenFailed) + "\n");
+    EXPECT_EQ(r.err, OpenFailed((m_sandbox.Dir() / "no-such-tty").string()) + "\n");
 }
 
 TEST_F(CliSerialPortTest, MissingSavedSerialSettingsAreReportedAndTheRunGoesOn) {
@@ -61,7 +63,8 @@ TEST_F(CliSerialPortTest, MissingSavedSerialSettingsAreReportedAndTheRunGoesOn) 
         "[SerialSetup]\nPortName=" + (m_sandbox.Dir() / "no-such-tty").string() + "\n");
     const CliResult r = Run({"banks"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, std::string(kFirstRun) + "\n" + kOpenFailed + "\n");
+    EXPECT_EQ(r.err, std::string(kFirstRun) + "\n" +
+                         OpenFailed((m_sandbox.Dir() / "no-such-tty").string()) + "\n");
 }
 
 TEST_F(CliSerialPortTest, ARunOverTheSavedMIDIConnectionDoesNotAskForSerialSettings) {

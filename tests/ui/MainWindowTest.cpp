@@ -66,7 +66,8 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
                        "Communication Settings menu."));
     QCOMPARE(log[1], QStringLiteral("dialog: Communications Setup, window hidden"));
     QCOMPARE(log[2], QStringLiteral("window shown"));
-    QCOMPARE(log[3], QStringLiteral("message: Error opening serial port - already in use?"));
+    QCOMPARE(log[3], QStringLiteral("message: Error opening serial port /nonexistent/quorlin-tty - "
+                                    "No such file or directory."));
     QCOMPARE(settingsMissing.load(), 0);
 
     QCOMPARE(f.frame->size(), QSize(349, 513));

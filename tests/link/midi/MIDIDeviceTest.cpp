@@ -302,9 +302,29 @@ TEST_F(MIDIDeviceTest, AMessageTheSystemRefusesIsLostWithoutAnException) {
     out.Open(0);
     m_backend->FailSends(true);
     const Bytes frame = Sysex(9);
+    EXPECT_TRUE(out.Failure().empty());
     EXPECT_NO_THROW(out.SendLong(frame.data(), 9));
     EXPECT_TRUE(m_backend->SentFrames().empty());
     EXPECT_EQ(out.State(), 1);
+    // The refusal is kept for the link to find, until the next Open.
+    EXPECT_EQ(out.Failure(), "The MIDI system refused the message.");
+    m_backend->FailSends(false);
+    out.SendLong(frame.data(), 9);
+    EXPECT_EQ(out.Failure(), "The MIDI system refused the message.");
+    out.Open(0);
+    EXPECT_TRUE(out.Failure().empty());
+}
+
+TEST_F(MIDIDeviceTest, AnInputErrorIsKeptUntilTheNextOpenWhetherOrNotRecording) {
+    midi::CMIDIInDevice in(m_listener, m_backend);
+    in.Open(0);
+    EXPECT_TRUE(in.Failure().empty());
+    m_backend->DeliverError("overrun");  // opened, not recording
+    m_backend->DeliverError("second");
+    m_backend->Drain();
+    EXPECT_EQ(in.Failure(), "overrun");
+    in.Open(1);
+    EXPECT_TRUE(in.Failure().empty());
 }
 
 }  // namespace

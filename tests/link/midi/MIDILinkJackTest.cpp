@@ -192,10 +192,19 @@ TEST_F(MIDILinkJackTest, AFrameTheRouteCannotCarryIsRefusedAndTheLargestOneArriv
 }
 
 TEST_F(MIDILinkJackTest, OpeningAPortThatDoesNotExistFails) {
-    m_link->Settings().m_nInputDevice = static_cast<int>(midi::InputPortNames().size());
+    const auto names = midi::InputPortNames();
+    ASSERT_FALSE(names.empty());
+    const int missing = static_cast<int>(names.size());
+    m_link->Settings().m_nInputDevice = missing;
     EXPECT_EQ(m_link->Open(512), -2);
     EXPECT_EQ(m_link->InputState(), 0);
     EXPECT_EQ(m_link->OutputState(), 0);
+    std::string expected = "MIDI input device " + std::to_string(missing) +
+                           " does not exist. The MIDI input devices are:";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        expected += "\n" + std::to_string(i) + ": " + names[i];
+    }
+    EXPECT_THAT(m_host.MessageTexts(), ::testing::ElementsAre(expected));
 }
 
 TEST_F(MIDILinkJackTest, WhenTheServerStopsTheTransactionTimesOutAndOpenFails) {
@@ -236,7 +245,11 @@ TEST(MIDIWithoutASystemTest, TheListsAreEmptyAndOpenFails) {
     EXPECT_EQ(link.Open(512), -2);
     EXPECT_EQ(link.InputState(), 0);
     EXPECT_EQ(link.OutputState(), 0);
-    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_THAT(host.MessageTexts(),
+                ::testing::ElementsAre("MIDI input device " +
+                                       std::to_string(link.Settings().m_nInputDevice) +
+                                       " does not exist. This computer has no MIDI input "
+                                       "devices."));
 }
 
 }  // namespace

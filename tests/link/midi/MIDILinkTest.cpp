@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include "FakeMIDIBackend.h"
@@ -19,6 +21,9 @@ using ::testing::ElementsAre;
 
 constexpr int kReplyTimeoutMs = 10000;  // only reached when a test fails
 constexpr int kSilenceMs = 100;         // for transactions that must time out
+// Far longer than kBound: an exchange that waits for a reply that cannot come does not pass.
+constexpr int kLongWaitMs = 60000;
+constexpr auto kBound = std::chrono::seconds(20);
 
 Bytes Sysex(std::size_t size, std::uint8_t fill) {
     Bytes bytes(size, fill);
@@ -208,17 +213,28 @@ TEST_F(MIDILinkTest, TheProbesNestedSendAndWaitGetsTheInputThatArrivesMeanwhile)
 }
 
 TEST_F(MIDILinkTest, OpenFailsCleanlyWhenADeviceCannotBeOpened) {
+    const std::string inputs = "\n0: Fake In A\n1: Fake In B";
+    const std::string outputs = "\n0: Fake Out A\n1: Fake Out B";
     struct Case {
         const char* name;
         std::int32_t input, output;
+        bool noDevices;
+        std::string message;  // naming the device that does not exist and those that do
     };
     const Case cases[] = {
-        {"input does not exist", 5, 0},
-        {"output does not exist", 0, 5},
-        {"negative numbers", -1, -1},
+        {"input does not exist", 5, 0, false,
+         "MIDI input device 5 does not exist. The MIDI input devices are:" + inputs},
+        {"output does not exist", 0, 2, false,
+         "MIDI output device 2 does not exist. The MIDI output devices are:" + outputs},
+        {"negative numbers", -1, -1, false,
+         "MIDI input device -1 does not exist. The MIDI input devices are:" + inputs},
+        {"no devices at all", 0, 0, true,
+         "MIDI input device 0 does not exist. This computer has no MIDI input devices."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        m_host.Clear();
+        if (c.noDevices) m_backend->SetPortNames({}, {});
         m_link->Settings().m_nInputDevice = c.input;
         m_link->Settings().m_nOutputDevice = c.output;
         EXPECT_EQ(m_link->Open(512), -2);
@@ -226,7 +242,12 @@ TEST_F(MIDILinkTest, OpenFailsCleanlyWhenADeviceCannotBeOpened) {
         EXPECT_EQ(m_link->OutputState(), 0);
         EXPECT_EQ(m_backend->OpenInputs(), 0);
         EXPECT_EQ(m_backend->OpenOutputs(), 0);
+        EXPECT_THAT(m_host.MessageTexts(), ElementsAre(c.message));
     }
+    // A device that exists but fails to open: no message of the link's (the engine says the
+    // operation failed).
+    m_backend->SetPortNames({"Fake In A"}, {"Fake Out A"});
+    m_host.Clear();
     m_backend->FailNextOutOpen(std::make_exception_ptr(std::bad_alloc()));
     m_link->Settings().m_nInputDevice = 0;
     m_link->Settings().m_nOutputDevice = 0;
@@ -334,6 +355,130 @@ TEST_F(MIDILinkTest, AWorkerStuckInTheMIDISystemCannotHarmTheCallersBytesOrTheLi
     m_backend->ReleaseSends();
     ASSERT_TRUE(m_backend->WaitForSentFrames(1, kReplyTimeoutMs));
     EXPECT_THAT(m_backend->SentFrames(), ElementsAre(Query(9)));
+}
+
+TEST_F(MIDILinkTest, AReplyBeyondTwoMebibytesIsDiscardedAndTheExchangeFailsAtOnce) {
+    constexpr std::size_t kLimit = CMIDIReplyCollector::kMaxReplyBytes;
+    struct Case {
+        const char* name;
+        std::size_t size;
+        int result;
+    };
+    const Case cases[] = {{"exactly the limit", kLimit, 0}, {"one byte more", kLimit + 1, -1}};
+    ASSERT_EQ(m_link->Open(512), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_host.Clear();
+        m_backend->SetResponder(
+            [&](const Bytes&) { return std::vector<Bytes>{Sysex(c.size, 0x41)}; });
+        std::string reply = "untouched";
+        auto exchange = std::async(std::launch::async,
+                                   [&] { return SendAndWait(Query(1), reply, kLongWaitMs); });
+        ASSERT_EQ(exchange.wait_for(kBound), std::future_status::ready);
+        EXPECT_EQ(exchange.get(), c.result);
+        m_backend->Drain();
+        if (c.result == 0) {
+            EXPECT_EQ(reply, AsString(Sysex(c.size, 0x41)));
+            EXPECT_TRUE(m_host.Messages().empty());
+        } else {
+            EXPECT_EQ(reply, "untouched");
+            EXPECT_THAT(m_host.MessageTexts(),
+                        ElementsAre("The unit's reply is longer than 2 MiB; it was discarded."));
+        }
+        EXPECT_FALSE(m_link->PeerGone());
+    }
+    // The next exchange is not disturbed.
+    m_backend->SetResponder([](const Bytes&) { return std::vector<Bytes>{Sysex(10, 0x42)}; });
+    std::string reply;
+    EXPECT_EQ(SendAndWait(Query(1), reply), 0);
+    EXPECT_EQ(reply, AsString(Sysex(10, 0x42)));
+    m_link->Close();
+}
+
+// When the MIDI system reports a failure, the link says so once, ends the exchange that waits,
+// and fails every later exchange at once, without sending, until it is opened again.
+TEST_F(MIDILinkTest, AfterTheMIDISystemReportsAFailureEveryExchangeFailsAtOnceUntilReopened) {
+    enum class Failure { RefusedFrame, InputErrorDuringAReply, InputErrorBetweenExchanges };
+    struct Case {
+        const char* name;
+        Failure failure;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a frame refused", Failure::RefusedFrame,
+         "The MIDI output device failed: The MIDI system refused the message."},
+        {"an input error while a reply is awaited", Failure::InputErrorDuringAReply,
+         "The MIDI input device failed: MIDI input overflow"},
+        {"an input error between exchanges", Failure::InputErrorBetweenExchanges,
+         "The MIDI input device failed: MIDI input overflow"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_host.Clear();
+        m_backend->SetResponder([](const Bytes&) { return std::vector<Bytes>{Sysex(10, 0x51)}; });
+        ASSERT_EQ(m_link->Open(512), 0);
+        std::string reply;
+        ASSERT_EQ(SendAndWait(Query(1), reply), 0);  // recording, the unit answers
+        EXPECT_FALSE(m_link->PeerGone());
+
+        switch (c.failure) {
+            case Failure::RefusedFrame:
+                m_backend->FailSends(true);
+                break;
+            case Failure::InputErrorDuringAReply:
+                m_backend->SetResponder([this](const Bytes&) {
+                    m_backend->DeliverError("MIDI input overflow");
+                    return std::vector<Bytes>{};
+                });
+                break;
+            case Failure::InputErrorBetweenExchanges:
+                m_backend->DeliverError("MIDI input overflow");
+                m_backend->Drain();
+                break;
+        }
+        const std::size_t sentBefore = m_backend->SentFrames().size();
+        reply = "untouched";
+        auto exchange = std::async(std::launch::async,
+                                   [&] { return SendAndWait(Query(2), reply, kLongWaitMs); });
+        ASSERT_EQ(exchange.wait_for(kBound), std::future_status::ready);
+        EXPECT_EQ(exchange.get(), -1);
+        EXPECT_EQ(reply, "untouched");
+        EXPECT_TRUE(m_link->PeerGone());
+
+        // Later exchanges fail at once and send nothing.
+        const std::size_t sentAfter = m_backend->SentFrames().size();
+        EXPECT_LE(sentAfter, sentBefore + 1);
+        const int cursorsBefore = m_host.WaitCursorBegins();
+        CProbe probe;
+        auto later = std::async(std::launch::async, [&] {
+            const Bytes frame = Query(3);
+            m_link->Send(frame.data(), static_cast<int>(frame.size()));
+            return SendAndWait(frame, reply, kLongWaitMs) == -1 &&
+                   SendAndPoll(probe, Sysex(600, 0x41), reply) == -1;
+        });
+        ASSERT_EQ(later.wait_for(kBound), std::future_status::ready);
+        EXPECT_TRUE(later.get());
+        EXPECT_EQ(probe.calls, 0);
+        EXPECT_EQ(reply, "untouched");
+        EXPECT_EQ(m_backend->SentFrames().size(), sentAfter);
+        EXPECT_EQ(m_host.WaitCursorBegins(), cursorsBefore);
+        EXPECT_EQ(m_host.WaitCursorDepth(), 0);
+        const auto messages = m_host.Messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, c.message);
+        EXPECT_EQ(messages[0].icon, IHost::Icon::Error);
+
+        // Opened again, over a MIDI system that works, the link works.
+        m_link->Close();
+        m_backend->FailSends(false);
+        m_backend->SetResponder([](const Bytes&) { return std::vector<Bytes>{Sysex(10, 0x52)}; });
+        ASSERT_EQ(m_link->Open(512), 0);
+        EXPECT_FALSE(m_link->PeerGone());
+        EXPECT_EQ(SendAndWait(Query(4), reply), 0);
+        EXPECT_EQ(reply, AsString(Sysex(10, 0x52)));
+        m_link->Close();
+        EXPECT_EQ(m_host.Messages().size(), 1u);
+    }
 }
 
 TEST_F(MIDILinkTest, SettingsAreLoadedAtConstructionAndSavedAtDestruction) {

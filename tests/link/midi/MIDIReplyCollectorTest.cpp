@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "MIDIReplyCollector.h"
 
 namespace {
@@ -76,6 +79,86 @@ TEST(MIDIReplyCollectorTest, PollModeTakesTheFirstInputWhoseFourthByteIsACarriag
     collector.BeginPoll();  // the next poll starts empty
     EXPECT_TRUE(collector.PollReplyEmpty());
     EXPECT_FALSE(collector.PollReplyEvent().IsSet());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MIDIReplyCollectorTest, AWaitReplyBeyondTheLimitIsDiscardedAndEndsTheWait) {
+    constexpr std::size_t kLimit = CMIDIReplyCollector::kMaxReplyBytes;
+    static_assert(kLimit == 2 * 1024 * 1024);
+    struct Case {
+        const char* name;
+        std::size_t size;  // of one message, 0xF0 ... 0xF7, fed in pieces of 2048 bytes
+        bool discarded;
+    };
+    const Case cases[] = {
+        {"exactly the limit", kLimit, false},
+        {"one byte more", kLimit + 1, true},
+        {"far more", 4 * kLimit, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes message(c.size, 0x41);
+        message.front() = 0xF0;
+        message.back() = 0xF7;
+        CMIDIReplyCollector collector;
+        collector.BeginWait();
+        std::size_t fed = 0;
+        while (fed < message.size() && !collector.WaitReplyEvent().IsSet()) {
+            const std::size_t piece = std::min<std::size_t>(2048, message.size() - fed);
+            collector.OnLongMessage(message.data() + fed, static_cast<std::uint32_t>(piece), 0);
+            fed += piece;
+        }
+        EXPECT_TRUE(collector.WaitReplyEvent().IsSet());
+        EXPECT_EQ(collector.WaitReplyDiscarded(), c.discarded);
+        EXPECT_EQ(collector.WaitReplyComplete(), !c.discarded);
+        if (c.discarded) {
+            // Ended as soon as the limit was passed, not at the end of the message.
+            EXPECT_LE(fed, kLimit + 2048);
+            EXPECT_EQ(collector.TakeWaitReply(), "");
+            // The rest of the message, or another one, changes nothing until the next wait.
+            Feed(collector, {0xF0, 0x01, 0xF7});
+            EXPECT_TRUE(collector.WaitReplyDiscarded());
+            EXPECT_EQ(collector.TakeWaitReply(), "");
+        } else {
+            EXPECT_EQ(collector.TakeWaitReply(), AsString(message));
+        }
+        collector.EndWait();
+        collector.BeginWait();
+        EXPECT_FALSE(collector.WaitReplyDiscarded());
+        EXPECT_FALSE(collector.WaitReplyEvent().IsSet());
+        collector.EndWait();
+    }
+}
+
+TEST(MIDIReplyCollectorTest, AnInputErrorOrAnInterruptWakesBothWaitsWithoutAReply) {
+    for (bool byInterrupter : {false, true}) {
+        SCOPED_TRACE(byInterrupter ? "interrupter" : "input error");
+        CMIDIReplyCollector collector;
+        std::function<void()> interrupt = collector.Interrupter();
+        collector.BeginPoll();
+        collector.BeginWait();
+        if (byInterrupter) {
+            interrupt();
+        } else {
+            collector.OnShortError(0, 0);
+        }
+        EXPECT_TRUE(collector.WaitReplyEvent().IsSet());
+        EXPECT_TRUE(collector.PollReplyEvent().IsSet());
+        EXPECT_FALSE(collector.WaitReplyComplete());
+        EXPECT_FALSE(collector.PollReplyTaken());
+        collector.EndWait();
+        collector.EndPoll();
+    }
+    // The interrupter holds only the events: it may run after the collector has gone.
+    std::function<void()> late;
+    {
+        CMIDIReplyCollector collector;
+        late = collector.Interrupter();
+    }
+    late();
 }
 
 }  // namespace

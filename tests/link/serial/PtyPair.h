@@ -51,6 +51,22 @@ public:
         }
     }
 
+    // Writes every byte unless the link takes nothing for `stallMs`; false then (the rest may
+    // be partly written).
+    bool TryWrite(const std::string& bytes, int stallMs) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t put = ::write(m_master, bytes.data() + done, bytes.size() - done);
+            if (put > 0) {
+                done += static_cast<std::size_t>(put);
+                continue;
+            }
+            pollfd pfd{m_master, POLLOUT, 0};
+            if (::poll(&pfd, 1, stallMs) <= 0) return false;
+        }
+        return true;
+    }
+
     // The next frame the link wrote, up to and including its 0xF7; empty when none completes
     // within `timeoutMs`. Bytes after the 0xF7 are kept for the next call.
     std::string ReadFrame(int timeoutMs) {

@@ -1,7 +1,9 @@
 // SendAndWait and Send over a pseudo-terminal: what a reply holds, which bytes belong to it, how
 // long the link waits, and which frames it refuses.
 
+#include <atomic>
 #include <chrono>
+#include <future>
 
 #include "SerialLinkFixture.h"
 
@@ -186,4 +188,79 @@ TEST_F(SerialLinkTest, TwoLinksKeepTheirTransactionsApart) {
     EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 2000, reply), 0);
     JoinPeer();
     EXPECT_EQ(reply, Bytes({0xF0, 0xAA}));
+}
+
+// A reply may hold up to kMaxReplyBytes; a longer one, or a peer that never ends its reply, is
+// discarded as it comes and fails the exchange at once with a message, and the link goes on.
+TEST_F(SerialLinkTest, AReplyLongerThanTheLimitIsDiscardedAndTheExchangeFailsAtOnce) {
+    constexpr std::size_t kLimit = CSerialLink::kMaxReplyBytes;
+    static_assert(kLimit == 2 * 1024 * 1024);
+    constexpr int kLongWaitMs = 60000;
+    struct Case {
+        const char* name;
+        std::size_t bytes;  // before the closing 0xF7; 0: a flood that never ends
+        int result;
+    };
+    const Case cases[] = {
+        {"exactly the limit", kLimit, 0},
+        {"one byte more", kLimit + 1, -1},
+        {"a flood without end", 0, -1},
+    };
+    m_pLink->firstWaitMs = 5000;
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_host.Clear();
+        std::atomic<bool> stop{false};
+        StartPeer([&](CPtyPair& pty) {
+            if (pty.ReadFrame(3000).empty()) return;
+            if (c.bytes != 0) {
+                pty.Write(std::string(c.bytes, '\x41') + Bytes({0xF7}));
+                return;
+            }
+            const std::string chunk(65536, '\x41');
+            while (!stop) pty.TryWrite(chunk, 100);
+        });
+        std::string reply = "unchanged";
+        auto exchange = std::async(std::launch::async, [&] {
+            return m_pLink->SendAndWait(Data(kQuery), Length(kQuery), kLongWaitMs, reply);
+        });
+        const bool ended = exchange.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        stop = true;
+        JoinPeer();
+        ASSERT_TRUE(ended) << "the exchange waited for the endless reply";
+        EXPECT_EQ(exchange.get(), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(reply, std::string(kLimit, '\x41'));
+            EXPECT_TRUE(m_host.Messages().empty());
+        } else {
+            EXPECT_EQ(reply, "unchanged");
+            EXPECT_EQ(m_host.MessageTexts(),
+                      std::vector<std::string>{
+                          "The unit's reply is longer than 2 MiB; it was discarded."});
+        }
+        EXPECT_FALSE(m_pLink->PeerGone());
+
+        // The next exchange is not disturbed by what is left of the flood.
+        AnswerNextFrame(Bytes({0xF0, 0x06, 0xF7}));
+        EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 3000, reply), 0);
+        JoinPeer();
+        EXPECT_EQ(reply, Bytes({0xF0, 0x06}));
+    }
+}
+
+// The same limit for a reply that ends a SendAndPoll.
+TEST_F(SerialLinkTest, APollReplyLongerThanTheLimitIsDiscardedToo) {
+    struct CProbe : ICompletionProbe {
+        int ProbeCompletion(const std::string&) override { return ++calls, 0; }
+        int calls = 0;
+    } probe;
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    AnswerNextFrame(std::string(CSerialLink::kMaxReplyBytes + 1, '\x42') + Bytes({0xF7}));
+    std::string reply = "unchanged";
+    EXPECT_EQ(m_pLink->SendAndPoll(probe, "Big Hall", Data(kQuery), Length(kQuery), reply), -1);
+    JoinPeer();
+    EXPECT_EQ(reply, "unchanged");
+    EXPECT_EQ(m_host.MessageTexts(),
+              std::vector<std::string>{"The unit's reply is longer than 2 MiB; it was discarded."});
 }
