@@ -59,6 +59,19 @@ TEST_F(TransferTest, LoadSendsTheFileAndConfirmsWithFourKeys) {
     ExpectBracketHeld(*serial);
 }
 
+TEST_F(TransferTest, KeysConfirmingTheLoadStopWhenTheUnitIsGone) {
+    tree.objects["0 0"] += "OBJ 0 99 0 'My Patch'\n";
+    const auto path = WriteFile("p.sig", "PROGRAM \"My Patch\"");
+    Engine();
+    serial->goneAfterSends = 2;
+    EXPECT_EQ(Engine().LoadPatchFile(path), -2);
+    EXPECT_EQ(serial->sendCount, 2);
+    EXPECT_EQ(transcript.back(), "close");
+    EXPECT_EQ(transcript[transcript.size() - 2], KeyLine(KEY_C1R3));
+    EXPECT_EQ(host.MessageTexts(), Lines{kNoCommunication});
+    ExpectBracketHeld(*serial);
+}
+
 TEST_F(TransferTest, ExtensionIsCheckedWithoutRegardToCase) {
     struct Case {
         std::string name;
