@@ -247,12 +247,13 @@ int CCliCommands::Delete(int bank, int program) {
                            " is a factory program; it cannot be deleted.");
         return 1;
     }
-    const int shown = m_host.Shown();
+    int shown = m_host.Shown();
     if (m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp) != 0) return 1;
     // The unit does not acknowledge key presses: look whether the program is gone.
     std::vector<ProgramEntry> after;
     if (m_engine.GetProgramList(after) != 0)
         return Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
+    shown = m_host.Shown();  // a note on the listing is no reason of a failure below
     for (const auto& e : after) {
         if (EntryNumber(e.text) == program)
             return Fail("The unit still lists program " + std::to_string(program) + " in " +
@@ -266,6 +267,11 @@ int CCliCommands::DeleteBank(int bank) {
     if (!RequireBank(bank)) return 1;
     const int shown = m_host.Shown();
     if (m_engine.DeleteBank(bank) != 0) return Fail("Cannot delete " + BankText(bank) + ".", shown);
+    // The unit does not acknowledge key presses: look whether the bank is gone.
+    if (m_engine.CheckBankDeleted(bank) != 0)
+        return Fail("Cannot tell whether the unit deleted " + BankText(bank) +
+                        ": its bank list cannot be read.",
+                    shown);
     return 0;
 }
 
@@ -277,6 +283,11 @@ int CCliCommands::NameBank(int bank, const std::string& name) {
         return Fail("Cannot read the bank list of the unit.", shown);
     if (m_engine.SetBankName(bank, name) != 0)
         return Fail("Cannot name " + BankText(bank) + ".", shown);
+    // The unit does not acknowledge key presses: look whether it lists the name.
+    if (m_engine.CheckBankName(bank, name) != 0)
+        return Fail("Cannot tell whether the unit named " + BankText(bank) +
+                        ": its bank list cannot be read.",
+                    shown);
     return 0;
 }
 

@@ -17,22 +17,30 @@ public:
 
     // A SendAndWait whose frame this matches reaches the unit, but its reply is lost (-1).
     std::function<bool(const std::string& frame)> loseReply;
+    // May change the unit's reply to a SendAndWait frame before the engine sees it.
+    std::function<void(const std::string& frame, std::string& reply)> editReply;
     // A Send whose frame this matches is lost on the way to the unit.
     std::function<bool(const std::string& frame)> loseSend;
     // After this many sends (Send, SendAndWait and SendAndPoll counted together) the unit's side
     // is gone; -1: never.
     int goneAfterSends = -1;
+    // Once a frame sent with Send matches this, the unit's side is gone.
+    std::function<bool(const std::string& frame)> goneAfterFrame;
 
     int sends = 0;           // every Send, SendAndWait and SendAndPoll offered
     int sendsAfterGone = 0;  // of those, the ones offered once the unit's side was gone
 
-    bool PeerGone() const override { return goneAfterSends >= 0 && sends >= goneAfterSends; }
+    bool PeerGone() const override {
+        return m_bGone || (goneAfterSends >= 0 && sends >= goneAfterSends);
+    }
 
     int Open(int bufferSize) override { return m_inner.Open(bufferSize); }
     void Close() override { m_inner.Close(); }
     void Send(const std::uint8_t* data, int length) override {
         if (Gone()) return;
-        if (loseSend && loseSend(Frame(data, length))) return;
+        const std::string frame = Frame(data, length);
+        if (goneAfterFrame && goneAfterFrame(frame)) m_bGone = true;
+        if (loseSend && loseSend(frame)) return;
         m_inner.Send(data, length);
     }
     int SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
@@ -41,7 +49,9 @@ public:
         m_inner.firstWaitMs = firstWaitMs;
         std::string got;
         const int r = m_inner.SendAndWait(data, length, timeoutMs, got);
-        if (r != 0 || (loseReply && loseReply(Frame(data, length)))) return -1;
+        const std::string frame = Frame(data, length);
+        if (r != 0 || (loseReply && loseReply(frame))) return -1;
+        if (editReply) editReply(frame, got);
         reply = got;
         return 0;
     }
@@ -73,4 +83,5 @@ private:
     }
 
     CDeviceLink& m_inner;
+    bool m_bGone = false;
 };
