@@ -174,8 +174,9 @@ public:
     // Whether the unit followed: CheckBankDeleted.
     int DeleteBank(int bank);
     // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99 or
-    // a name longer than nametable::kMaxNameLength characters (nothing is sent; the caller
-    // checks the length first). Whether the unit followed: CheckBankName.
+    // a name longer than nametable::kMaxNameLength characters (then after the message "A bank
+    // name holds at most 79 characters."; nothing is sent). Whether the unit followed:
+    // CheckBankName.
     int SetBankName(int n, const std::string& name);
     // After DeleteBank / SetBankName: reads the bank list from the unit again (ReadBankList,
     // so the catalogue then shows what the unit holds) and checks that bank `bank` is gone /
@@ -205,6 +206,8 @@ private:
     bool PressKeys(std::initializer_list<KeyStep> steps);
     // A program change on its own (no pause); false when it could not go out.
     bool SendProgramChange(int channel, int program);
+    // GetProgramList, also telling how many entries were left out for their numbers.
+    int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
     // The end of a key sequence that could not be sent: one message, -2.
     int KeysNotSent();
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.

@@ -107,6 +107,13 @@ int CLibrarian::ReadBankList(std::vector<std::string>& list) {
 }
 
 int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list, bool lock) {
+    std::size_t leftOut = 0;
+    return ListPrograms(list, lock, leftOut);
+}
+
+int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
+                             std::size_t& leftOutCount) {
+    leftOutCount = 0;
     auto bracket = Bracket(protocol::kDefaultBufferSize, lock);
     if (bracket.Failed()) return -2;
     const std::int32_t programsKey = GetProgramsKey();
@@ -137,6 +144,7 @@ int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list, bool lock) {
         // wire and load another program than the one named.
         if (CReplyParser::EntryNumber(entry, number) && (number < 0 || number > 127)) {
             leftOut += (leftOut.empty() ? "\"" : ", \"") + entry + "\"";
+            ++leftOutCount;
             continue;
         }
         const bool user = std::find(deletableNumbers.begin(), deletableNumbers.end(), number) !=

@@ -50,8 +50,9 @@ int CLibrarian::DeleteBank(int bank) {
     if (bracket.Failed()) return -2;
     SelectBank(bank, protocol::kProcessorA, false);
     std::vector<ProgramEntry> programs;
-    if (GetProgramList(programs, false) != 0) return -2;
-    if (!programs.empty()) {
+    std::size_t leftOut = 0;  // listed, though not loadable: the bank is not empty either
+    if (ListPrograms(programs, false, leftOut) != 0) return -2;
+    if (!programs.empty() || leftOut > 0) {
         ShowError(std::string(engine_messages::kBankNotEmpty));
         return -2;
     }
@@ -77,7 +78,11 @@ int CLibrarian::DeleteBank(int bank) {
 
 int CLibrarian::SetBankName(int n, const std::string& name) {
     if (n < 0 || n > 99) return -2;  // the unit takes two digits
-    if (nametable::CharacterCount(name) > nametable::kMaxNameLength) return -2;
+    if (nametable::CharacterCount(name) > nametable::kMaxNameLength) {
+        ShowError("A bank name holds at most " + std::to_string(nametable::kMaxNameLength) +
+                  " characters.");
+        return -2;
+    }
     CWaitCursor waitCursor(m_host);
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;

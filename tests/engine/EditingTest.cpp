@@ -79,6 +79,14 @@ TEST_F(EngineTest, DeleteBankRefusesABankWithPrograms) {
     for (const auto& line : transcript) EXPECT_EQ(line.find(KeyLine(KEY_C3R3)), std::string::npos);
     EXPECT_EQ(Engine().BankList().size(), 2u);
 
+    // A bank whose only programs cannot be loaded is not empty either.
+    host.Clear();
+    tree.objects["22 0"] = ListReply({"200 Stray"});
+    EXPECT_EQ(Engine().DeleteBank(3), -2);
+    ASSERT_EQ(host.MessageTexts().size(), 2u);
+    EXPECT_EQ(host.MessageTexts()[1], "Cannot delete bank.  This bank is not empty!");
+    EXPECT_EQ(Engine().BankList().size(), 2u);
+
     host.Clear();
     tree.objects.erase("22 0");  // the program list cannot be read
     EXPECT_EQ(Engine().DeleteBank(3), -2);
@@ -356,6 +364,7 @@ TEST_F(EngineTest, SetBankNameRefusesANameLongerThanTheLimit) {
     EXPECT_EQ(Engine().SetBankName(5, eighty), -2);
     EXPECT_TRUE(transcript.empty());
     EXPECT_EQ(Engine().BankList(), Lines{"1 One"});
+    EXPECT_EQ(host.MessageTexts(), Lines(2, "A bank name holds at most 79 characters."));
 
     EXPECT_EQ(Engine().SetBankName(5, std::string(79, 'A')), 0);
     EXPECT_EQ(Engine().GetBankName(5), std::string(79, 'A'));
