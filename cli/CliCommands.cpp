@@ -9,6 +9,7 @@
 
 #include "Librarian.h"
 #include "SafeFileName.h"
+#include "TokenCursor.h"
 
 namespace fs = std::filesystem;
 
@@ -20,12 +21,14 @@ std::string StripLeadingBlanks(const std::string& text) {
     return text.substr(i);
 }
 
-// The number before an entry's first blank (atoi rules); -1 for an entry without a blank.
+// The number before an entry's first blank (atoi rules, clamped to 32 bits like the engine's, so
+// that an overlong number never wraps round to another bank's or program's); -1 for an entry
+// without a blank.
 int EntryNumber(const std::string& entry) {
     const std::string text = StripLeadingBlanks(entry);
     const auto blank = text.find(' ');
     if (blank == std::string::npos) return -1;
-    return std::atoi(text.substr(0, blank).c_str());
+    return tokens::DecimalValue(std::string_view(text).substr(0, blank));
 }
 
 // The name after an entry's first blank, unchanged.

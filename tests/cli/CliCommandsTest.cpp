@@ -175,6 +175,19 @@ TEST_F(CliCommandsTest, ProgramsNumberedOutsideTheMidiRangeAreLeftOutOfListAndBa
                                                          "Snare Room.sig"));
 }
 
+// 4294967303 is 2^32 + 7: wrapped to 32 bits it would read as bank 7.
+TEST_F(CliCommandsTest, AnOverlongBankNumberIsNotTakenForAnotherBank) {
+    arrange = [](CFaultLink& f) {
+        f.editReply = [](const auto& fr, std::string& reply) {
+            if (IsQuery(fr, kBankListQuery)) reply.insert(reply.rfind('\n'), " '4294967303 Wrap'");
+        };
+    };
+    const Outcome r = Run({"programs", "7"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The unit has no bank 7.\n");
+}
+
 // The unit vanishes in the middle of a key sequence: the command stops there (no further key is
 // offered to the link) and fails with one message, instead of going on for many seconds and
 // reporting success.
