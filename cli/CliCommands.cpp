@@ -10,6 +10,7 @@
 #include "FileWriter.h"
 #include "Librarian.h"
 #include "SafeFileName.h"
+#include "TokenCursor.h"
 
 namespace fs = std::filesystem;
 
@@ -21,12 +22,14 @@ std::string StripLeadingBlanks(const std::string& text) {
     return text.substr(i);
 }
 
-// The number before an entry's first blank (atoi rules); -1 for an entry without a blank.
+// The number before an entry's first blank (atoi rules, clamped to 32 bits like the engine's, so
+// that an overlong number never wraps round to another bank's or program's); -1 for an entry
+// without a blank.
 int EntryNumber(const std::string& entry) {
     const std::string text = StripLeadingBlanks(entry);
     const auto blank = text.find(' ');
     if (blank == std::string::npos) return -1;
-    return std::atoi(text.substr(0, blank).c_str());
+    return tokens::DecimalValue(std::string_view(text).substr(0, blank));
 }
 
 // The name after an entry's first blank, unchanged.
@@ -273,12 +276,13 @@ int CCliCommands::Delete(int bank, int program) {
                            " is a factory program; it cannot be deleted.");
         return 1;
     }
-    const int shown = m_host.Shown();
+    int shown = m_host.Shown();
     if (m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp) != 0) return 1;
     // The unit does not acknowledge key presses: look whether the program is gone.
     std::vector<ProgramEntry> after;
     if (m_engine.GetProgramList(after) != 0)
         return Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
+    shown = m_host.Shown();  // a note on the listing is no reason of a failure below
     for (const auto& e : after) {
         if (EntryNumber(e.text) == program)
             return Fail("The unit still lists program " + std::to_string(program) + " in " +
@@ -292,6 +296,11 @@ int CCliCommands::DeleteBank(int bank) {
     if (!RequireBank(bank)) return 1;
     const int shown = m_host.Shown();
     if (m_engine.DeleteBank(bank) != 0) return Fail("Cannot delete " + BankText(bank) + ".", shown);
+    // The unit does not acknowledge key presses: look whether the bank is gone.
+    if (m_engine.CheckBankDeleted(bank) != 0)
+        return Fail("Cannot tell whether the unit deleted " + BankText(bank) +
+                        ": its bank list cannot be read.",
+                    shown);
     return 0;
 }
 
@@ -303,6 +312,11 @@ int CCliCommands::NameBank(int bank, const std::string& name) {
         return Fail("Cannot read the bank list of the unit.", shown);
     if (m_engine.SetBankName(bank, name) != 0)
         return Fail("Cannot name " + BankText(bank) + ".", shown);
+    // The unit does not acknowledge key presses: look whether it lists the name.
+    if (m_engine.CheckBankName(bank, name) != 0)
+        return Fail("Cannot tell whether the unit named " + BankText(bank) +
+                        ": its bank list cannot be read.",
+                    shown);
     return 0;
 }
 

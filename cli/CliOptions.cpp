@@ -74,6 +74,12 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
         case C::NameBank:
             o.text = a[1];
             if (!bank(a[0])) return false;
+            // Every character costs the unit up to some 15 s of key presses.
+            if (nametable::CharacterCount(o.text) > nametable::kMaxNameLength) {
+                error = "NAME holds at most " + std::to_string(nametable::kMaxNameLength) +
+                        " characters, not " + std::to_string(nametable::CharacterCount(o.text));
+                return false;
+            }
             // The unit types names from its character table; anything else would come out as
             // a blank on the unit while the name given here is reported.
             for (char c : o.text) {
@@ -230,7 +236,9 @@ std::string CliOptions::Usage() {
            "standard output)\n"
            "  delete BANK PROGRAM        deletes a user program; a factory program is refused\n"
            "  delete-bank BANK\n"
-           "  name-bank BANK NAME        creates or renames a bank\n"
+           "  name-bank BANK NAME        creates or renames a bank (NAME: at most " +
+           std::to_string(nametable::kMaxNameLength) +
+           " characters)\n"
            "  find TEXT                  prints \"<bank entry>\\t<program entry>\" of the first "
            "match, else \"Cannot find TEXT\" and exit 1\n"
            "Without a connection option the saved settings are used. BANK is a bank number; "

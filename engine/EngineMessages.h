@@ -12,5 +12,9 @@ inline constexpr std::string_view kNoInformation =
 inline constexpr std::string_view kOnlySigFiles = "Only .sig files are currently supported";
 inline constexpr std::string_view kErrorLoadingPatch = "Error loading patch :\n\n";  // + unit text
 inline constexpr std::string_view kBankNotEmpty = "Cannot delete bank.  This bank is not empty!";
+// + the entries, each in double quotes, separated by ", "
+inline constexpr std::string_view kProgramsOutOfRange =
+    "The unit lists programs numbered outside 0 to 127, which cannot be loaded; they are left "
+    "out: ";
 
 }  // namespace engine_messages

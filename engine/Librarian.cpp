@@ -10,11 +10,17 @@
 
 CLibrarian::CLibrarian(IHost& host, std::unique_ptr<CDeviceLink> serial,
                        std::unique_ptr<CDeviceLink> midi)
+    : CLibrarian(
+          host, [&serial](IHost&) { return std::move(serial); },
+          [&midi](IHost&) { return std::move(midi); }) {}
+
+CLibrarian::CLibrarian(IHost& host, const LinkFactory& serial, const LinkFactory& midi)
     : m_host(host),
+      m_linkHost(host),
       m_pOwnSerialSettings(std::make_unique<CSerialSettings>()),
-      m_pOwnMIDISettings(std::make_unique<CMIDISettings>()),
-      m_pSerialLink(std::move(serial)),
-      m_pMIDILink(std::move(midi)) {
+      m_pOwnMIDISettings(std::make_unique<CMIDISettings>()) {
+    m_pSerialLink = serial(m_linkHost);
+    m_pMIDILink = midi(m_linkHost);
     m_pLinkSettings =
         std::make_unique<CLinkSettings>(m_pOwnSerialSettings.get(), m_pOwnMIDISettings.get());
     // Loading the records as well means that saving them when the engine goes writes back what
@@ -45,17 +51,42 @@ int CLibrarian::SendFrame(std::uint8_t type, const std::uint8_t* payload, int le
                           std::string& reply) {
     const auto frame = protocol::BuildFrame(type, payload, length);
     const int size = static_cast<int>(frame.size());
+    // The link would drop a frame longer than it was opened for, without a word.
+    const bool fits = m_nOpenSize <= 0 || size <= m_nOpenSize;
     if (timeoutMs == 0) {
+        if (!fits) return -2;
         m_pLink->Send(frame.data(), size);
-        return 0;
+        return m_pLink->PeerGone() ? -2 : 0;
     }
+    if (!fits) return -1;
     return m_pLink->SendAndWait(frame.data(), size, timeoutMs, reply);
 }
 
-void CLibrarian::PressKey(KeyPattern key, int pauseMs) {
+bool CLibrarian::PressKey(KeyPattern key, int pauseMs) {
     std::string unused;
-    SendFrame(protocol::MSG_KEY, kKeyPatterns[key].data(), 8, 0, unused);
+    if (SendFrame(protocol::MSG_KEY, kKeyPatterns[key].data(), protocol::kKeyPatternSize, 0,
+                  unused) != 0)
+        return false;
     m_host.Pause(pauseMs);
+    return true;
+}
+
+bool CLibrarian::PressKeys(std::initializer_list<KeyStep> steps) {
+    for (const auto& step : steps)
+        if (!PressKey(step.key, step.pauseMs)) return false;
+    return true;
+}
+
+bool CLibrarian::SendProgramChange(int channel, int program) {
+    if (channel < 0 || channel > 15 || program < 0 || program > 127) return false;
+    const auto change = protocol::ProgramChange(channel, program);
+    m_pLink->Send(change.data(), static_cast<int>(change.size()));
+    return !m_pLink->PeerGone();
+}
+
+int CLibrarian::KeysNotSent() {
+    ShowNoCommunication();
+    return -2;
 }
 
 std::string CLibrarian::QueryObject(std::int32_t key, int flags, bool showError) {

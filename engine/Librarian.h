@@ -19,21 +19,45 @@
 // QueryObject), the key lookups, EnterBankNumber and TypeName never open or close the link: call
 // them only inside a bracket.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DeviceLink.h"
+#include "Host.h"
 #include "KeyPatterns.h"
+#include "LinkBracket.h"
 #include "ProgramEntry.h"
+#include "Protocol.h"
 #include "ReplyParser.h"
 
 class CLinkSettings;
 class CSerialSettings;
 class CMIDISettings;
-class IHost;
+
+// The host as the engine's links see it: passes everything on to the program's host and counts
+// the messages the links show, so that the engine does not add a general message of its own to
+// a failure the link has already explained.
+class CLinkHost : public IHost {
+public:
+    explicit CLinkHost(IHost& host) : m_host(host) {}
+    void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
+        ++m_nShown;
+        m_host.ShowMessage(text, caption, icon);
+    }
+    void BeginWaitCursor() override { m_host.BeginWaitCursor(); }
+    void EndWaitCursor() override { m_host.EndWaitCursor(); }
+    void Pause(int ms) override { m_host.Pause(ms); }
+    int Shown() const { return m_nShown.load(); }
+
+private:
+    IHost& m_host;
+    std::atomic<int> m_nShown{0};  // links may report from their own threads
+};
 
 class CLibrarian : public ICompletionProbe {
 public:
@@ -44,6 +68,10 @@ public:
     // An engine over the given links (tests, the demo unit). The link settings then point at
     // settings records of the engine's own, which are not loaded or saved; "DeviceType" is.
     CLibrarian(IHost& host, std::unique_ptr<CDeviceLink> serial, std::unique_ptr<CDeviceLink> midi);
+    // The same, with links that the engine builds over its link host (see CLinkHost), as it
+    // builds its real ones.
+    using LinkFactory = std::function<std::unique_ptr<CDeviceLink>(IHost& linkHost)>;
+    CLibrarian(IHost& host, const LinkFactory& serial, const LinkFactory& midi);
     // Destroys the serial link, then the MIDI link, then saves "DeviceType".
     ~CLibrarian() override;
     CLibrarian(const CLibrarian&) = delete;
@@ -56,12 +84,17 @@ public:
     CDeviceLink& CurrentLink() { return *m_pLink; }
 
     // --- Primitives (inside a bracket) -------------------------------------------------------
-    // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send, result 0.
-    // Otherwise SendAndWait: 0 with the reply in `reply`, -1 when none came in time.
+    // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send; 0 when it went
+    // out, -2 when it could not (see below). Otherwise SendAndWait: 0 with the reply in `reply`,
+    // -1 when none came in time (or the frame could not go out).
+    // A frame cannot go out when it is longer than the size this engine opened the link with
+    // (the link would drop it silently; it is not sent), or when the link reports after the
+    // send that the unit's side is gone.
     int SendFrame(std::uint8_t type, const std::uint8_t* payload, int length, int timeoutMs,
                   std::string& reply);
-    // One key message, then a pause of pauseMs.
-    void PressKey(KeyPattern key, int pauseMs);
+    // One key message, then a pause of pauseMs. False, without the pause, when the message
+    // could not go out (SendFrame -2): the sequence it belongs to must stop there.
+    bool PressKey(KeyPattern key, int pauseMs);
     // Queries object `key` ("%X %d", 10 s). Returns the reply text, or the empty text when no
     // reply came (with showError: after the message "Unable to communicate ...") or the reply is
     // not the unit's.
@@ -69,8 +102,8 @@ public:
     static std::int32_t FindChildKey(std::string_view listing, std::string_view name) {
         return CReplyParser::FindChildKey(listing, name);
     }
-    static void ParseListReply(std::string_view text, std::vector<std::string>& list) {
-        CReplyParser::ParseListReply(text, list);
+    static bool ParseListReply(std::string_view text, std::vector<std::string>& list) {
+        return CReplyParser::ParseListReply(text, list);
     }
 
     // --- Key lookups (inside a bracket; found keys are kept for the engine's life) -----------
@@ -84,12 +117,22 @@ public:
 
     // --- Catalogue ---------------------------------------------------------------------------
     // Appends the bank entries to `list`; the unit is asked only while the catalogue is empty.
+    // -2 (list untouched) when the link cannot be opened, the bank list object cannot be found,
+    // or its reply is missing or not a list; a list without items is a success.
     int GetBankList(std::vector<std::string>& list);
-    // Appends the programs of the bank selected on the unit, with their user flags.
+    // Reads the bank list from the unit whatever the catalogue holds, and makes it the
+    // catalogue; appends the entries to `list`. Results as GetBankList.
+    int ReadBankList(std::vector<std::string>& list);
+    // Appends the programs of the bank selected on the unit, with their user flags. -2 (list
+    // untouched) when the program list or the deletable list cannot be read (no reply, object
+    // not found, or a reply that is not a list), since without the deletable list every program
+    // would show as a factory one. Entries numbered outside 0 to 127 cannot be chosen by a
+    // program change: they are left out, and reported in one message per listing.
     int GetProgramList(std::vector<ProgramEntry>& list, bool lock = true);
     // Bank select of `bank` (0 to 99) for `processor` (1 DSP A, 2 DSP B), then 300 ms.
     int SelectBank(int bank, int processor, bool lock = true);
-    // Program change of `program` on `channel` (0 to 15), then 300 ms.
+    // Program change of `program` (0 to 127) on `channel` (0 to 15), then 300 ms; -2 for a
+    // number outside those (nothing is sent).
     int SelectProgram(int channel, int program);
     // The information text of the program loaded in the selector's processor (the view passes
     // 1); "There is no information available for the selected program" when there is none.
@@ -121,27 +164,62 @@ public:
     int ProbeCompletion(const std::string& name) override;
 
     // --- Editing -----------------------------------------------------------------------------
+    // The key sequences below are never acknowledged by the unit. Each stops at the first
+    // message that cannot go out (see SendFrame) and then returns -2 after one message,
+    // "Unable to communicate ..."; the catalogue is then left as it was.
+    // -2 at once for a program outside 0 to 127 or a channel outside 0 to 15.
     int DeletePreset(int bank, int program, int channel, int processor);
-    // 0 when deleted; -2 when the bank still holds programs ("Cannot delete bank.  This bank is
-    // not empty!"), its program list cannot be read, or the link cannot be opened.
+    // 0 when the sequence was sent; -2 when the bank still holds programs ("Cannot delete bank.
+    // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
+    // Whether the unit followed: CheckBankDeleted.
     int DeleteBank(int bank);
-    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99.
+    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99 or
+    // a name longer than nametable::kMaxNameLength characters (then after the message "A bank
+    // name holds at most 79 characters."; nothing is sent). Whether the unit followed:
+    // CheckBankName.
     int SetBankName(int n, const std::string& name);
-    // Inside a bracket: the two digit keys of n (0 to 99), 100 ms each.
-    void EnterBankNumber(int n);
+    // After DeleteBank / SetBankName: reads the bank list from the unit again (ReadBankList,
+    // so the catalogue then shows what the unit holds) and checks that bank `bank` is gone /
+    // that bank `n` is listed under the name as the unit types it (nametable::TypedName;
+    // trailing blanks are not compared). 0 when it is; -2 after a message saying what the unit
+    // lists instead, or when the list cannot be read.
+    int CheckBankDeleted(int bank);
+    int CheckBankName(int n, const std::string& name);
+    // Inside a bracket: the two digit keys of n (0 to 99), 100 ms each. False when a key could
+    // not go out (no further key is pressed).
+    bool EnterBankNumber(int n);
     // Inside a bracket: types `name` with the step keys from the blank (see NameTable.h); a
-    // character the table does not hold is typed as a blank.
-    void TypeName(const std::string& name);
+    // character the table does not hold is typed as a blank. False when a key could not go out.
+    bool TypeName(const std::string& name);
 
-    // The largest ".sig" file LoadPatchFile sends.
-    static constexpr std::uintmax_t kMaxPatchFileSize = 1024 * 1024;
+    // The largest ".sig" file LoadPatchFile sends: its load frame is then the longest frame the
+    // unit takes.
+    static constexpr std::uintmax_t kMaxPatchFileSize =
+        protocol::kMaxFrameBytes - protocol::kFrameOverhead;
 
 private:
+    struct KeyStep {
+        KeyPattern key;
+        int pauseMs;
+    };
+    // Presses the keys in order; false at the first one that cannot go out.
+    bool PressKeys(std::initializer_list<KeyStep> steps);
+    // A program change on its own (no pause); false when it could not go out.
+    bool SendProgramChange(int channel, int program);
+    // GetProgramList, also telling how many entries were left out for their numbers.
+    int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
+    // The end of a key sequence that could not be sent: one message, -2.
+    int KeysNotSent();
+    // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
+    CLinkBracket Bracket(int size, bool own = true) {
+        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize);
+    }
     void ShowError(const std::string& text);
     void ShowNoCommunication();
     void ResolveLoadKeys();
 
     IHost& m_host;
+    CLinkHost m_linkHost;  // what the links built by the engine report through
     std::unique_ptr<CSerialSettings> m_pOwnSerialSettings;  // only for injected links
     std::unique_ptr<CMIDISettings> m_pOwnMIDISettings;
     std::unique_ptr<CDeviceLink> m_pSerialLink;
@@ -155,4 +233,5 @@ private:
     std::int32_t m_nColumnKey2 = -1;
     std::int32_t m_nDeleteKey = -1;
     std::vector<std::string> m_bankList;
+    int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
 };

@@ -87,50 +87,76 @@ int CLibrarian::GetBankList(std::vector<std::string>& list) {
         list.insert(list.end(), m_bankList.begin(), m_bankList.end());
         return 0;
     }
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    return ReadBankList(list);
+}
+
+int CLibrarian::ReadBankList(std::vector<std::string>& list) {
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const std::int32_t key = GetBanksKey();
     if (key == -1) return -2;
     const std::string text = QueryObject(key, 0, true);
     bracket.Close();
     if (text.empty()) return -2;
-    ParseListReply(text, m_bankList);
+    // A reply that is not a list says nothing about the banks; it must not read as "no banks".
+    std::vector<std::string> banks;
+    if (!ParseListReply(text, banks)) return -2;
+    m_bankList = std::move(banks);
     list.insert(list.end(), m_bankList.begin(), m_bankList.end());
     return 0;
 }
 
 int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list, bool lock) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize, lock);
+    std::size_t leftOut = 0;
+    return ListPrograms(list, lock, leftOut);
+}
+
+int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
+                             std::size_t& leftOutCount) {
+    leftOutCount = 0;
+    auto bracket = Bracket(protocol::kDefaultBufferSize, lock);
     if (bracket.Failed()) return -2;
     const std::int32_t programsKey = GetProgramsKey();
-    const std::string text1 = programsKey == -1 ? std::string() : QueryObject(programsKey, 0, true);
-    const std::int32_t deleteKey = GetDeleteKey();
-    const std::string text2 = deleteKey == -1 ? std::string() : QueryObject(deleteKey, 0, true);
-    bracket.Close();
+    if (programsKey == -1) return -2;
+    const std::string text1 = QueryObject(programsKey, 0, true);
     if (text1.empty()) return -2;
+    // Without the deletable list every program would show as a factory one, and a backup would
+    // save nothing: a list that cannot be read is a failure, not an empty one.
+    const std::int32_t deleteKey = GetDeleteKey();
+    if (deleteKey == -1) return -2;
+    const std::string text2 = QueryObject(deleteKey, 0, true);
+    bracket.Close();
+    if (text2.empty()) return -2;
 
     std::vector<std::string> programs;
     std::vector<std::string> deletable;
-    ParseListReply(text1, programs);
-    if (!text2.empty()) ParseListReply(text2, deletable);
+    if (!ParseListReply(text1, programs) || !ParseListReply(text2, deletable)) return -2;
 
     std::vector<int> deletableNumbers;
     for (const auto& entry : deletable) {
         int number = 0;
         if (CReplyParser::EntryNumber(entry, number)) deletableNumbers.push_back(number);
     }
+    std::string leftOut;
     for (auto& entry : programs) {
         int number = -1;
-        CReplyParser::EntryNumber(entry, number);
+        // A program change carries 0 to 127; any other number would put a status byte on the
+        // wire and load another program than the one named.
+        if (CReplyParser::EntryNumber(entry, number) && (number < 0 || number > 127)) {
+            leftOut += (leftOut.empty() ? "\"" : ", \"") + entry + "\"";
+            ++leftOutCount;
+            continue;
+        }
         const bool user = std::find(deletableNumbers.begin(), deletableNumbers.end(), number) !=
                           deletableNumbers.end();
         list.push_back({std::move(entry), user ? 1 : 0});
     }
+    if (!leftOut.empty()) ShowError(std::string(engine_messages::kProgramsOutOfRange) + leftOut);
     return 0;
 }
 
 int CLibrarian::SelectBank(int bank, int processor, bool lock) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize, lock);
+    auto bracket = Bracket(protocol::kDefaultBufferSize, lock);
     if (bracket.Failed()) return -2;
     const auto payload = protocol::BankSelectPayload(bank, processor);
     std::string unused;
@@ -141,7 +167,8 @@ int CLibrarian::SelectBank(int bank, int processor, bool lock) {
 }
 
 int CLibrarian::SelectProgram(int channel, int program) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const auto change = protocol::ProgramChange(channel, program);
     m_pLink->Send(change.data(), static_cast<int>(change.size()));
@@ -150,7 +177,7 @@ int CLibrarian::SelectProgram(int channel, int program) {
 }
 
 int CLibrarian::GetProgramInfo(int selector, std::string& text) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const std::int32_t key = GetInfoKey(selector);
     if (key == -1) {
@@ -167,7 +194,7 @@ int CLibrarian::GetProgramInfo(int selector, std::string& text) {
 int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& search,
                             int& bankOut, int& programOut, const BankVisitor& onBank) {
     const std::string wanted = ToUpper(search);
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     bankOut = startBank;
     programOut = -1;

@@ -1,5 +1,5 @@
 // CLibrarian: the front-panel key sequences that delete programs and create, name and delete
-// banks.
+// banks, and the checks that the unit followed them.
 #include "EngineMessages.h"
 #include "Host.h"
 #include "Librarian.h"
@@ -10,66 +10,60 @@
 
 namespace {
 
-// Names are typed one character at a time; a multi-byte UTF-8 character is one character on the
-// unit (typed as a blank), so its continuation bytes are not characters of their own.
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+std::string WithoutTrailingBlanks(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
 }
 
-std::size_t CharacterCount(const std::string& text) {
-    std::size_t n = 0;
-    for (char c : text)
-        if (!IsContinuationByte(c)) ++n;
-    return n;
+std::string BankText(int bank) {
+    return "bank " + std::to_string(bank);
 }
 
 }  // namespace
 
 int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) {
+    // Program changes carry 0 to 127 on channels 0 to 15; nothing else can be chosen.
+    if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
     CWaitCursor waitCursor(m_host);
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
-    PressKey(KEY_C3R3, 500);
-    PressKey(KEY_C1R3, 500);
-    PressKey(KEY_C3R0_C5R1, 500);
+    if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R0_C5R1, 500}})) return KeysNotSent();
 
     std::string unused;
     const auto select = protocol::BankSelectPayload(bank, processor);
-    SendFrame(protocol::MSG_BANK_SELECT, select.data(), static_cast<int>(select.size()), 0, unused);
+    if (SendFrame(protocol::MSG_BANK_SELECT, select.data(), static_cast<int>(select.size()), 0,
+                  unused) != 0)
+        return KeysNotSent();
     m_host.Pause(500);
     // The unit needs another program loaded before the one to delete is chosen.
     for (int p : {10, program}) {
-        const auto change = protocol::ProgramChange(channel, p);
-        m_pLink->Send(change.data(), static_cast<int>(change.size()));
+        if (!SendProgramChange(channel, p)) return KeysNotSent();
         m_host.Pause(500);
     }
 
-    PressKey(KEY_C7R2, 500);
-    PressKey(KEY_C3R0_C5R1, 500);
-    PressKey(KEY_C5R0, 500);
+    if (!PressKeys({{KEY_C7R2, 500}, {KEY_C3R0_C5R1, 500}, {KEY_C5R0, 500}})) return KeysNotSent();
     return 0;
 }
 
 int CLibrarian::DeleteBank(int bank) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     SelectBank(bank, protocol::kProcessorA, false);
     std::vector<ProgramEntry> programs;
-    if (GetProgramList(programs, false) != 0) return -2;
-    if (!programs.empty()) {
+    std::size_t leftOut = 0;  // listed, though not loadable: the bank is not empty either
+    if (ListPrograms(programs, false, leftOut) != 0) return -2;
+    if (!programs.empty() || leftOut > 0) {
         ShowError(std::string(engine_messages::kBankNotEmpty));
         return -2;
     }
 
-    PressKey(KEY_C3R3, 500);
-    PressKey(KEY_C1R3, 500);
-    PressKey(KEY_C3R0, 500);
+    if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R0, 500}})) return KeysNotSent();
     std::string unused;
     const auto select = protocol::BankSelectPayload(bank, protocol::kProcessorA);
-    SendFrame(protocol::MSG_BANK_SELECT, select.data(), static_cast<int>(select.size()), 0, unused);
-    PressKey(KEY_C7R2, 500);
-    PressKey(KEY_C3R0_C5R1, 500);
-    PressKey(KEY_C5R0, 500);
+    if (SendFrame(protocol::MSG_BANK_SELECT, select.data(), static_cast<int>(select.size()), 0,
+                  unused) != 0)
+        return KeysNotSent();
+    if (!PressKeys({{KEY_C7R2, 500}, {KEY_C3R0_C5R1, 500}, {KEY_C5R0, 500}})) return KeysNotSent();
     bracket.Close();
 
     for (auto it = m_bankList.begin(); it != m_bankList.end(); ++it) {
@@ -84,56 +78,91 @@ int CLibrarian::DeleteBank(int bank) {
 
 int CLibrarian::SetBankName(int n, const std::string& name) {
     if (n < 0 || n > 99) return -2;  // the unit takes two digits
+    if (nametable::CharacterCount(name) > nametable::kMaxNameLength) {
+        ShowError("A bank name holds at most " + std::to_string(nametable::kMaxNameLength) +
+                  " characters.");
+        return -2;
+    }
     CWaitCursor waitCursor(m_host);
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
-    PressKey(KEY_C3R3, 500);
-    PressKey(KEY_C1R3, 500);
-    PressKey(KEY_C1R3, 500);
-    PressKey(KEY_C3R2, 500);
-    PressKey(KEY_C1R0_C5R1, 100);
-    PressKey(KEY_C1R0_C5R1, 100);
-    PressKey(KEY_C6R2, 100);
-    PressKey(KEY_C1R0_C5R1, 100);
-    PressKey(KEY_C1R0_C5R1, 100);
-    EnterBankNumber(n);
-    PressKey(KEY_C6R0, 100);
-    PressKey(KEY_C3R0_C5R1, 100);
-    PressKey(KEY_C5R0, 100);
+    if (!PressKeys({{KEY_C3R3, 500},
+                    {KEY_C1R3, 500},
+                    {KEY_C1R3, 500},
+                    {KEY_C3R2, 500},
+                    {KEY_C1R0_C5R1, 100},
+                    {KEY_C1R0_C5R1, 100},
+                    {KEY_C6R2, 100},
+                    {KEY_C1R0_C5R1, 100},
+                    {KEY_C1R0_C5R1, 100}}) ||
+        !EnterBankNumber(n) || !PressKeys({{KEY_C6R0, 100}, {KEY_C3R0_C5R1, 100}, {KEY_C5R0, 100}}))
+        return KeysNotSent();
 
-    const std::size_t oldLength = CharacterCount(GetBankName(n));
-    for (std::size_t i = 0; i < oldLength; ++i) PressKey(KEY_C6R1, 200);
-    TypeName(name);
+    const std::size_t oldLength = nametable::CharacterCount(GetBankName(n));
+    for (std::size_t i = 0; i < oldLength; ++i)
+        if (!PressKey(KEY_C6R1, 200)) return KeysNotSent();
+    if (!TypeName(name)) return KeysNotSent();
 
-    PressKey(KEY_C5R0, 100);
-    PressKey(KEY_C3R0_C5R1, 100);
-    PressKey(KEY_C3R0_C5R1, 100);
-    PressKey(KEY_C3R0_C5R1, 100);
-    PressKey(KEY_C5R0, 100);
+    if (!PressKeys({{KEY_C5R0, 100},
+                    {KEY_C3R0_C5R1, 100},
+                    {KEY_C3R0_C5R1, 100},
+                    {KEY_C3R0_C5R1, 100},
+                    {KEY_C5R0, 100}}))
+        return KeysNotSent();
     StoreBankEntry(n, name);
     return 0;
 }
 
-void CLibrarian::EnterBankNumber(int n) {
-    if (n < 0 || n > 99) return;
-    PressKey(DigitKey(n / 10), 100);
-    PressKey(DigitKey(n % 10), 100);
+int CLibrarian::CheckBankDeleted(int bank) {
+    std::vector<std::string> banks;
+    if (ReadBankList(banks) != 0) return -2;
+    for (const auto& entry : banks) {
+        int number = 0;
+        if (CReplyParser::EntryNumber(entry, number) && number == bank) {
+            ShowError("The unit did not delete " + BankText(bank) + ": it still lists \"" + entry +
+                      "\".");
+            return -2;
+        }
+    }
+    return 0;
 }
 
-void CLibrarian::TypeName(const std::string& name) {
+int CLibrarian::CheckBankName(int n, const std::string& name) {
+    std::vector<std::string> banks;
+    if (ReadBankList(banks) != 0) return -2;
+    const std::string wanted = WithoutTrailingBlanks(nametable::TypedName(name));
+    for (const auto& entry : banks) {
+        int number = 0;
+        if (!CReplyParser::EntryNumber(entry, number) || number != n) continue;
+        if (WithoutTrailingBlanks(entry.substr(entry.find(' ') + 1)) == wanted) return 0;
+        ShowError("The unit did not name " + BankText(n) + " \"" + wanted + "\": it lists \"" +
+                  entry + "\".");
+        return -2;
+    }
+    ShowError("The unit did not name " + BankText(n) + " \"" + wanted + "\": it lists no " +
+              BankText(n) + ".");
+    return -2;
+}
+
+bool CLibrarian::EnterBankNumber(int n) {
+    if (n < 0 || n > 99) return true;
+    return PressKey(DigitKey(n / 10), 100) && PressKey(DigitKey(n % 10), 100);
+}
+
+bool CLibrarian::TypeName(const std::string& name) {
     int pos = nametable::kBlankPosition;
     for (char c : name) {
-        if (IsContinuationByte(c)) continue;
+        if (nametable::IsContinuationByte(c)) continue;
         int target = nametable::Position(c);
         if (target < 0) target = nametable::kBlankPosition;  // typed as a blank
         const int d = target - pos;
-        if (d == 0) {
-            PressKey(KEY_C6R3, 400);
-            PressKey(KEY_C6R2, 400);
-        }
-        for (int i = 0; i < d; ++i) PressKey(KEY_C6R3, 400);
-        for (int i = 0; i < -d; ++i) PressKey(KEY_C6R2, 400);
-        PressKey(KEY_C1R0, 200);
+        if (d == 0 && !PressKeys({{KEY_C6R3, 400}, {KEY_C6R2, 400}})) return false;
+        for (int i = 0; i < d; ++i)
+            if (!PressKey(KEY_C6R3, 400)) return false;
+        for (int i = 0; i < -d; ++i)
+            if (!PressKey(KEY_C6R2, 400)) return false;
+        if (!PressKey(KEY_C1R0, 200)) return false;
         pos = target;
     }
+    return true;
 }

@@ -5,11 +5,11 @@
 #include "MIDILink.h"
 #include "SerialLink.h"
 
-CLibrarian::CLibrarian(IHost& host) : m_host(host) {
-    auto serial = std::make_unique<CSerialLink>(host);
+CLibrarian::CLibrarian(IHost& host) : m_host(host), m_linkHost(host) {
+    auto serial = std::make_unique<CSerialLink>(m_linkHost);
     CSerialSettings* serialSettings = &serial->Settings();
     m_pSerialLink = std::move(serial);
-    auto midi = std::make_unique<CMIDILink>(host);
+    auto midi = std::make_unique<CMIDILink>(m_linkHost);
     CMIDISettings* midiSettings = &midi->Settings();
     m_pMIDILink = std::move(midi);
     m_pLinkSettings = std::make_unique<CLinkSettings>(serialSettings, midiSettings);

@@ -1,4 +1,5 @@
 // CLibrarian: moving programs between ".sig" files and the unit.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -83,15 +84,23 @@ int CLibrarian::LoadPatchFile(std::string path) {
         protocol::MSG_PROGRAM_LOAD, reinterpret_cast<const std::uint8_t*>(content.data()),
         static_cast<int>(content.size()));
     const int frameSize = static_cast<int>(frame.size());
+    // The link is opened for the largest frame of the whole load: a small file's frame is
+    // shorter than the key messages that confirm it, and than the probe's root query.
+    const int openSize = std::max(
+        {frameSize, protocol::kKeyPatternSize + protocol::kFrameOverhead,
+         static_cast<int>(protocol::ObjectQueryText(0, 0).size()) + protocol::kFrameOverhead});
 
-    CLinkBracket bracket(*m_pLink, frameSize);
+    auto bracket = Bracket(openSize);
     if (bracket.Failed()) return -2;
     std::string reply;
+    const int linkMessagesBefore = m_linkHost.Shown();
     const int r = m_pLink->SendAndPoll(*this, name, frame.data(), frameSize, reply);
     frame = {};
 
     if (r != 0) {
-        ShowNoCommunication();
+        // A link that could not send the frame has said why (a frame too large for the MIDI
+        // connection); "no communication" would then only mislead.
+        if (m_linkHost.Shown() == linkMessagesBefore) ShowNoCommunication();
         return -2;
     }
     if (!reply.empty()) {
@@ -104,10 +113,8 @@ int CLibrarian::LoadPatchFile(std::string path) {
         ShowError(std::string(engine_messages::kErrorLoadingPatch) + unitText);
         return -2;
     }
-    PressKey(KEY_C3R3, 500);
-    PressKey(KEY_C1R3, 500);
-    PressKey(KEY_C3R2, 500);
-    PressKey(KEY_C6R0, 500);
+    if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R2, 500}, {KEY_C6R0, 500}}))
+        return KeysNotSent();
     return 0;
 }
 
@@ -119,7 +126,7 @@ int CLibrarian::ProbeCompletion(const std::string& name) {
 }
 
 int CLibrarian::GetProgramData(std::string& text) {
-    CLinkBracket bracket(*m_pLink, protocol::kDefaultBufferSize);
+    auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const int r = SendFrame(protocol::MSG_PROGRAM_REQUEST, nullptr, 0,
                             protocol::kProgramRequestTimeoutMs, text);

@@ -7,8 +7,12 @@
 
 class CLinkBracket {
 public:
-    CLinkBracket(CDeviceLink& link, int bufferSize, bool own = true) : m_link(link) {
+    // `openSize`, when given, holds `bufferSize` while this bracket keeps the link open, and 0
+    // after it closed it.
+    CLinkBracket(CDeviceLink& link, int bufferSize, bool own = true, int* openSize = nullptr)
+        : m_link(link), m_pOpenSize(openSize) {
         if (own) m_bOpen = m_link.Open(bufferSize) == 0, m_bFailed = !m_bOpen;
+        if (m_bOpen && m_pOpenSize != nullptr) *m_pOpenSize = bufferSize;
     }
     ~CLinkBracket() { Close(); }
     CLinkBracket(const CLinkBracket&) = delete;
@@ -18,12 +22,16 @@ public:
     bool Failed() const { return m_bFailed; }
     // Closes now (when this bracket opened the link); later calls do nothing.
     void Close() {
-        if (m_bOpen) m_link.Close();
+        if (m_bOpen) {
+            m_link.Close();
+            if (m_pOpenSize != nullptr) *m_pOpenSize = 0;
+        }
         m_bOpen = false;
     }
 
 private:
     CDeviceLink& m_link;
+    int* m_pOpenSize;
     bool m_bOpen = false;
     bool m_bFailed = false;
 };

@@ -7,4 +7,20 @@ int Position(char c) {
     return pos == std::string_view::npos ? -1 : static_cast<int>(pos);
 }
 
+std::size_t CharacterCount(std::string_view name) {
+    std::size_t n = 0;
+    for (char c : name)
+        if (!IsContinuationByte(c)) ++n;
+    return n;
+}
+
+std::string TypedName(std::string_view name) {
+    std::string typed;
+    for (char c : name) {
+        if (IsContinuationByte(c)) continue;
+        typed.push_back(Position(c) < 0 ? ' ' : c);
+    }
+    return typed;
+}
+
 }  // namespace nametable

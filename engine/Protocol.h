@@ -20,6 +20,9 @@ inline constexpr std::uint8_t MSG_OBJECT_QUERY = 0x31;
 
 inline constexpr int kFrameOverhead = 6;        // header (4), type (1), end byte (1)
 inline constexpr int kDefaultBufferSize = 512;  // Open size of every operation but the load
+// The longest frame the unit takes, end byte included; its receiver drops a longer one.
+inline constexpr int kMaxFrameBytes = 1 << 20;
+inline constexpr int kKeyPatternSize = 8;  // the payload of a key message
 
 inline constexpr int kQueryTimeoutMs = 10000;
 inline constexpr int kProgramRequestTimeoutMs = 30000;

@@ -39,39 +39,41 @@ std::int32_t CReplyParser::FindChildKey(std::string_view listing, std::string_vi
     return -1;
 }
 
-void CReplyParser::ParseListReply(std::string_view text, std::vector<std::string>& list) {
+bool CReplyParser::ParseListReply(std::string_view text, std::vector<std::string>& list) {
     CTokenCursor head(text);
     for (int i = 0; i < 4; ++i)
-        if (!head.Next(kBlank)) return;
+        if (!head.Next(kBlank)) return false;
     for (int i = 0; i < 2; ++i)
-        if (!head.Next(kSingleQuote)) return;
+        if (!head.Next(kSingleQuote)) return false;
     const auto r1 = head.Next({});
-    if (!r1) return;
+    if (!r1) return false;
 
     CTokenCursor second(*r1);
     if (r1->size() > 1 && (*r1)[1] == '\'') {
-        if (!second.Next(kSingleQuote) || !second.Next(kSingleQuote)) return;
+        if (!second.Next(kSingleQuote) || !second.Next(kSingleQuote)) return false;
     } else if (!second.Next(kBlank)) {
-        return;
+        return false;
     }
     const auto r2 = second.Next({});
-    if (!r2) return;
+    if (!r2) return false;
 
     const auto q = r2->find_first_of(kQuotes);
-    if (q == std::string_view::npos) return;
+    if (q == std::string_view::npos) return false;
     const std::string_view p = r2->substr(q);
 
     std::optional<std::string_view> r3;
     if (p.starts_with("''")) {
         CTokenCursor third(p.substr(2));
-        if (!third.Next(kBlank)) return;
+        if (!third.Next(kBlank)) return false;
         r3 = third.Next({});
     } else {
         CTokenCursor third(p);
-        if (!third.Next(p.substr(0, 1)) || !third.Next(kBlank)) return;
+        if (!third.Next(p.substr(0, 1)) || !third.Next(kBlank)) return false;
         r3 = third.Next({});
     }
-    if (!r3) return;
+    // A list header with nothing after it is a list without items (what a unit sends for an
+    // empty bank), not a reply of another shape.
+    if (!r3) return true;
 
     const std::string_view items = *r3;
     std::size_t cursor = 0;
@@ -83,6 +85,7 @@ void CReplyParser::ParseListReply(std::string_view text, std::vector<std::string
         list.emplace_back(tokens::TrimLeft(items.substr(open + 1, end - open - 1)));
         cursor = close == std::string_view::npos ? items.size() : close + 1;
     }
+    return true;
 }
 
 std::int32_t CReplyParser::FindColumnKey(std::string_view rootListing, int selector) {

@@ -20,8 +20,10 @@ public:
     static std::int32_t FindChildKey(std::string_view listing, std::string_view name);
 
     // Appends the items of a list object's reply to `list`, in the reply's order, each without
-    // leading white space; appends nothing when the reply is not of the list shape.
-    static void ParseListReply(std::string_view text, std::vector<std::string>& list);
+    // leading white space. Returns false, appending nothing, when the reply is not of the list
+    // shape (a part before the items is missing); true for a list, also one without items (the
+    // header with nothing after it).
+    static bool ParseListReply(std::string_view text, std::vector<std::string>& list);
 
     // The key of the processor column for `selector` (1: bit 26 set, 2: bit 27 set) from the
     // root listing's "COL" lines: the first line whose third token is nonzero, below 2^28 and has

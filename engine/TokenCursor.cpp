@@ -1,7 +1,9 @@
 #include "TokenCursor.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 std::optional<std::string_view> CTokenCursor::Next(std::string_view delimiters) {
@@ -34,10 +36,14 @@ bool IsSpace(char c) {
 }
 
 // strtol needs a terminated text; tokens are short, so a copy is cheap, and an embedded zero
-// byte ends the conversion as any other non-digit would.
+// byte ends the conversion as any other non-digit would. The result is clamped to 32 bits as the
+// conversion clamps on a C library whose long has 32 bits, so that an overlong number never
+// wraps round to a small one (100000012 must not read as 0x12).
 long Convert(std::string_view text, int base) {
     const std::string copy(text);
-    return std::strtol(copy.c_str(), nullptr, base);
+    const long value = std::strtol(copy.c_str(), nullptr, base);
+    return std::clamp<long>(value, std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::max());
 }
 
 }  // namespace
@@ -47,8 +53,8 @@ long HexValue(std::string_view token) {
 }
 
 int DecimalValue(std::string_view text) {
-    // atoi is (int)strtol(text, NULL, 10) in the C library; the narrowing is modular in C++20.
-    return static_cast<int>(static_cast<std::int32_t>(Convert(text, 10)));
+    // atoi is (int)strtol(text, NULL, 10) in the C library; Convert has clamped it to 32 bits.
+    return static_cast<int>(Convert(text, 10));
 }
 
 std::string_view TrimLeft(std::string_view text) {

@@ -25,12 +25,12 @@ private:
 namespace tokens {
 
 // Like strtol with base 16: leading white space, a sign and a "0x" prefix allowed; stops at the
-// first character that is not a hexadecimal digit; 0 when there is none. Out of range: the
-// nearest of LONG_MIN / LONG_MAX, as strtol does.
+// first character that is not a hexadecimal digit; 0 when there is none. Out of the 32-bit range:
+// the nearest of -2^31 / 2^31 - 1, as strtol does where long has 32 bits (never wrapped).
 long HexValue(std::string_view token);
 
 // Like atoi: the decimal value at the start of `text` (leading white space and a sign allowed),
-// taken to 32 bits the way the C library does it, without atoi's undefined overflow.
+// clamped to -2^31 / 2^31 - 1 as strtol on a 32-bit long does, without atoi's undefined overflow.
 int DecimalValue(std::string_view text);
 
 // `text` without white space at either end / at its start (isspace in the C locale).

@@ -40,7 +40,9 @@ std::vector<std::string> CFrameAssembler::Feed(const std::string& bytes) {
                     frames.push_back(m_frame);
                     m_frame.clear();
                     m_state = State::Idle;
-                } else if (m_frame.size() > kMaxFrameBytes) {
+                } else if (m_frame.size() >= kMaxFrameBytes) {
+                    // With its end byte still to come the frame would be longer than the
+                    // receiver takes.
                     m_nDropped += m_frame.size();
                     m_frame.clear();
                     m_state = State::Idle;

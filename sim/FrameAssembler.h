@@ -3,7 +3,7 @@
 // does: a system-exclusive frame runs from 0xF0 to the first 0xF7; a byte 0xC0 to 0xCF outside a
 // frame and the byte after it (below 0x80) make a program change. An 0xF0 inside a frame starts
 // the frame afresh (the unfinished one is dropped); other bytes outside frames, and frames longer
-// than kMaxFrameBytes, are dropped.
+// than kMaxFrameBytes (0xF0 and 0xF7 included), are dropped.
 //
 // Not thread-safe: one caller at a time.
 
@@ -13,6 +13,7 @@
 
 class CFrameAssembler {
 public:
+    // The longest frame the receiver takes: 1 MiB.
     static constexpr std::size_t kMaxFrameBytes = 1 << 20;
 
     // Takes the next bytes of the stream; returns the frames they completed, in order.

@@ -51,6 +51,11 @@ TEST_F(EngineTest, BankListFailures) {
          {"open 512", QueryLine("0 0"), QueryLine("10 0"), QueryLine("20 2"), QueryLine("21 0"),
           "close"},
          {kNoCommunication}},
+        {"reply not a list",
+         [](EngineTest& t) { t.tree.objects["21 0"] = "Error: no such object\n"; },
+         {"open 512", QueryLine("0 0"), QueryLine("10 0"), QueryLine("20 2"), QueryLine("21 0"),
+          "close"},
+         {}},
         {"reply not from the unit",
          [](EngineTest& t) {
              t.serial->onWait = [](const std::string&) { return std::string("\xF0\x1C\x71\x00x"); };
@@ -99,19 +104,68 @@ TEST_F(EngineTest, ProgramListMarksUserPrograms) {
     ExpectBracketHeld(*serial);
 }
 
-TEST_F(EngineTest, ProgramListWithoutDeletableListHasNoUserPrograms) {
-    tree.objects.erase("31 0");
+TEST_F(EngineTest, ProgramListWithAnEmptyDeletableListHasNoUserPrograms) {
+    tree.objects["31 0"] = ListReply({});
     std::vector<ProgramEntry> list;
     ASSERT_EQ(Engine().GetProgramList(list), 0);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].user + list[1].user, 0);
-    EXPECT_EQ(host.MessageTexts(), Lines{kNoCommunication});
+    EXPECT_TRUE(host.Messages().empty());
+}
 
-    tree.objects.erase("22 0");
-    list.clear();
-    EXPECT_EQ(Engine().GetProgramList(list), -2);
-    EXPECT_TRUE(list.empty());
-    ExpectBracketHeld(*serial);
+// Without the deletable list every program would show as a factory one (and a backup would save
+// nothing), so a list that cannot be read fails the whole listing.
+TEST_F(EngineTest, ProgramListThatCannotBeReadIsAFailure) {
+    struct Case {
+        const char* what;
+        std::function<void(FakeTree&)> arrange;
+        Lines messages;
+    } cases[] = {
+        {"deletable list unanswered", [](FakeTree& t) { t.objects.erase("31 0"); },
+         {kNoCommunication}},
+        {"no deletable list object",
+         [](FakeTree& t) { t.objects["30 0"] = "OBJ 0 32 0 'other'\n"; }, {}},
+        {"deletable list not a list", [](FakeTree& t) { t.objects["31 0"] = "garbage\n"; }, {}},
+        {"program list unanswered", [](FakeTree& t) { t.objects.erase("22 0"); },
+         {kNoCommunication}},
+        {"program list not a list", [](FakeTree& t) { t.objects["22 0"] = "garbage\n"; }, {}},
+    };
+    for (const auto& c : cases) {
+        DestroyEngine();
+        tree = StandardTree();
+        c.arrange(tree);
+        host.Clear();
+        std::vector<ProgramEntry> list{{"kept", 0}};
+        EXPECT_EQ(Engine().GetProgramList(list), -2) << c.what;
+        EXPECT_EQ(list.size(), 1u) << c.what;
+        EXPECT_EQ(host.MessageTexts(), c.messages) << c.what;
+        ExpectBracketHeld(*serial);
+    }
+}
+
+TEST_F(EngineTest, ProgramsNumberedOutsideTheMidiRangeAreLeftOut) {
+    // 4294967301 would have wrapped round to 5 before numbers were clamped to 32 bits.
+    tree.objects["22 0"] =
+        ListReply({"3 Hall", "200 Big", "-5 Low", "127 Top", "4294967301 Wrap", "x"});
+    tree.objects["31 0"] = ListReply({"200 Big", "127 Top", "5 Five"});
+    std::vector<ProgramEntry> list;
+    ASSERT_EQ(Engine().GetProgramList(list), 0);
+    ASSERT_EQ(list.size(), 3u);
+    const std::pair<std::string, int> expected[] = {{"3 Hall", 0}, {"127 Top", 1}, {"x", 0}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(list[i].text, expected[i].first);
+        EXPECT_EQ(list[i].user, expected[i].second) << list[i].text;
+    }
+    EXPECT_EQ(host.MessageTexts(),
+              Lines{"The unit lists programs numbered outside 0 to 127, which cannot be loaded; "
+                    "they are left out: \"200 Big\", \"-5 Low\", \"4294967301 Wrap\""});
+
+    // Nor can such a number be sent: it would put a status byte in the data byte.
+    transcript.clear();
+    EXPECT_EQ(Engine().SelectProgram(0, 200), -2);
+    EXPECT_EQ(Engine().SelectProgram(0, -5), -2);
+    EXPECT_EQ(Engine().SelectProgram(16, 5), -2);
+    EXPECT_TRUE(transcript.empty());
 }
 
 TEST_F(EngineTest, ProgramListInsideTheCallersBracket) {

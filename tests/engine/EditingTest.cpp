@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
+#include "NameTable.h"
 #include "Protocol.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+const std::string kNoCommunication =
+    "Unable to communicate with the unit.  Check your communication settings.";
 
 std::string KeyLine(KeyPattern key) {
     const auto frame = protocol::BuildFrame(protocol::MSG_KEY, kKeyPatterns[key].data(), 8);
@@ -74,6 +77,14 @@ TEST_F(EngineTest, DeleteBankRefusesABankWithPrograms) {
     EXPECT_EQ(host.MessageTexts(), Lines{"Cannot delete bank.  This bank is not empty!"});
     EXPECT_EQ(transcript.back(), "close");
     for (const auto& line : transcript) EXPECT_EQ(line.find(KeyLine(KEY_C3R3)), std::string::npos);
+    EXPECT_EQ(Engine().BankList().size(), 2u);
+
+    // A bank whose only programs cannot be loaded is not empty either.
+    host.Clear();
+    tree.objects["22 0"] = ListReply({"200 Stray"});
+    EXPECT_EQ(Engine().DeleteBank(3), -2);
+    ASSERT_EQ(host.MessageTexts().size(), 2u);
+    EXPECT_EQ(host.MessageTexts()[1], "Cannot delete bank.  This bank is not empty!");
     EXPECT_EQ(Engine().BankList().size(), 2u);
 
     host.Clear();
@@ -211,6 +222,154 @@ TEST_F(EngineTest, TypeNameStepsFromThePreviousCharacter) {
         EXPECT_EQ(NameTrace(transcript), c.trace) << c.name;
     }
     EXPECT_EQ(serial->openCount, 0);
+}
+
+// Key presses are never answered: once the link reports the unit's side gone, every further
+// press would be lost (over a serial line, after seconds of waiting each). The sequence stops at
+// the first send that failed, with one message, and the catalogue stays as it was.
+TEST_F(EngineTest, KeySequencesStopAtTheFirstSendThatFailed) {
+    struct Case {
+        const char* what;
+        std::function<int(CLibrarian&)> run;
+        int goneAfterSends;
+    } cases[] = {
+        {"delete preset, third key", [](CLibrarian& e) { return e.DeletePreset(3, 5, 0, 1); }, 3},
+        {"delete preset, bank select", [](CLibrarian& e) { return e.DeletePreset(3, 5, 0, 1); }, 4},
+        {"delete preset, program change", [](CLibrarian& e) { return e.DeletePreset(3, 5, 0, 1); },
+         6},
+        {"delete preset, last key", [](CLibrarian& e) { return e.DeletePreset(3, 5, 0, 1); }, 9},
+        {"delete bank, first key", [](CLibrarian& e) { return e.DeleteBank(3); }, 2},
+        {"delete bank, bank select", [](CLibrarian& e) { return e.DeleteBank(3); }, 5},
+        {"delete bank, last key", [](CLibrarian& e) { return e.DeleteBank(3); }, 8},
+        {"name bank, first key", [](CLibrarian& e) { return e.SetBankName(3, "Ab"); }, 1},
+        {"name bank, bank number", [](CLibrarian& e) { return e.SetBankName(3, "Ab"); }, 11},
+        {"name bank, erasing", [](CLibrarian& e) { return e.SetBankName(3, "Ab"); }, 15},
+        {"name bank, typing", [](CLibrarian& e) { return e.SetBankName(3, "Ab"); }, 20},
+        {"name bank, last key", [](CLibrarian& e) { return e.SetBankName(3, "Ab"); }, 29},
+    };
+    for (const auto& c : cases) {
+        DestroyEngine();
+        tree = StandardTree();
+        tree.objects["22 0"] = ListReply({});  // bank 3 is empty
+        LoadBanks({"1 One", "3 Mine"});
+        serial->goneAfterSends = c.goneAfterSends;
+        EXPECT_EQ(c.run(Engine()), -2) << c.what;
+        EXPECT_EQ(serial->sendCount, c.goneAfterSends) << c.what;  // nothing after the failure
+        ASSERT_GE(transcript.size(), 2u);
+        EXPECT_EQ(transcript.back(), "close") << c.what;
+        EXPECT_EQ(transcript[transcript.size() - 2].rfind("send ", 0), 0u)
+            << c.what << ": no pause after the failed send";
+        EXPECT_EQ(host.MessageTexts(), Lines{kNoCommunication}) << c.what;
+        EXPECT_EQ(Engine().BankList(), (Lines{"1 One", "3 Mine"})) << c.what;
+        EXPECT_EQ(host.WaitCursorDepth(), 0) << c.what;
+        ExpectBracketHeld(*serial);
+    }
+}
+
+TEST_F(EngineTest, SequenceThatCompletesBeforeThePeerIsGoneSucceeds) {
+    LoadBanks({"1 One"});
+    Engine();
+    serial->goneAfterSends = 26;  // one more than SetBankName (3, "Ab") sends for a new bank
+    EXPECT_EQ(Engine().SetBankName(3, "Ab"), 0);
+    EXPECT_EQ(serial->sendCount, 25);
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+// Key presses are never acknowledged: after the sequence the bank list is read from the unit
+// again, past the catalogue that the sequence already changed.
+TEST_F(EngineTest, CheckBankDeletedReadsTheUnitsList) {
+    LoadBanks({"1 One", "3 Mine"});
+    tree.objects["22 0"] = ListReply({});
+    ASSERT_EQ(Engine().DeleteBank(3), 0);
+    ASSERT_EQ(Engine().BankList(), Lines{"1 One"});
+
+    // The unit did not follow: it still lists bank 3.
+    transcript.clear();
+    EXPECT_EQ(Engine().CheckBankDeleted(3), -2);
+    EXPECT_EQ(transcript, (Lines{"open 512", QueryLine("21 0"), "close"}));
+    EXPECT_EQ(host.MessageTexts(),
+              Lines{"The unit did not delete bank 3: it still lists \"3 Mine\"."});
+    EXPECT_EQ(Engine().BankList(), (Lines{"1 One", "3 Mine"}));  // what the unit holds
+
+    // It did.
+    host.Clear();
+    tree.objects["21 0"] = ListReply({"1 One", "30 Thirty"});
+    EXPECT_EQ(Engine().CheckBankDeleted(3), 0);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(Engine().BankList(), (Lines{"1 One", "30 Thirty"}));
+
+    // The list cannot be read: no verdict, so a failure.
+    for (const std::string reply : {"", "garbage\n"}) {
+        host.Clear();
+        if (reply.empty())
+            tree.objects.erase("21 0");
+        else
+            tree.objects["21 0"] = reply;
+        EXPECT_EQ(Engine().CheckBankDeleted(3), -2) << reply;
+        EXPECT_EQ(host.MessageTexts(), reply.empty() ? Lines{kNoCommunication} : Lines{});
+        EXPECT_EQ(Engine().BankList(), (Lines{"1 One", "30 Thirty"})) << reply;
+    }
+    ExpectBracketHeld(*serial);
+}
+
+TEST_F(EngineTest, CheckBankNameComparesWithTheNameAsTheUnitTypesIt) {
+    struct Case {
+        const char* what;
+        std::string name;
+        Lines listed;
+        std::string message;  // empty: the check passes
+    } cases[] = {
+        {"same name", "Ab", {"1 One", "7 Ab", "9 Nine"}, ""},
+        {"leading blanks of the entry", "Ab", {"  7 Ab"}, ""},
+        {"trailing blanks listed", "Ab", {"7 Ab  "}, ""},
+        {"trailing blanks typed", "Ab ", {"7 Ab"}, ""},
+        {"a character the unit cannot type is a blank", "a\"b", {"7 a b"}, ""},
+        {"a multi-byte character is one blank", "caf\xC3\xA9 x", {"7 caf  x"}, ""},
+        {"empty name", "", {"7 "}, ""},
+        {"other name", "Ab", {"7 Ba"}, "The unit did not name bank 7 \"Ab\": it lists \"7 Ba\"."},
+        {"longer name",
+         "Ab",
+         {"7 Abc"},
+         "The unit did not name bank 7 \"Ab\": it lists \"7 Abc\"."},
+        {"blank inside differs",
+         "A b",
+         {"7 Ab"},
+         "The unit did not name bank 7 \"A b\": it lists \"7 Ab\"."},
+        {"first entry of the number decides",
+         "Ab",
+         {"7 Ba", "7 Ab"},
+         "The unit did not name bank 7 \"Ab\": it lists \"7 Ba\"."},
+        {"bank missing",
+         "Ab",
+         {"1 One", "70 Ab"},
+         "The unit did not name bank 7 \"Ab\": it lists no bank 7."},
+    };
+    for (const auto& c : cases) {
+        DestroyEngine();
+        tree = StandardTree();
+        tree.objects["21 0"] = ListReply(c.listed);
+        host.Clear();
+        EXPECT_EQ(Engine().CheckBankName(7, c.name), c.message.empty() ? 0 : -2) << c.what;
+        EXPECT_EQ(host.MessageTexts(), c.message.empty() ? Lines{} : Lines{c.message}) << c.what;
+        ExpectBracketHeld(*serial);
+    }
+}
+
+TEST_F(EngineTest, SetBankNameRefusesANameLongerThanTheLimit) {
+    LoadBanks({"1 One"});
+    EXPECT_EQ(nametable::kMaxNameLength, 79u);
+    EXPECT_EQ(Engine().SetBankName(5, std::string(80, 'A')), -2);
+    std::string eighty;  // counted in characters, not bytes
+    for (int i = 0; i < 80; ++i) eighty += "\xC3\xA9";
+    EXPECT_EQ(Engine().SetBankName(5, eighty), -2);
+    EXPECT_TRUE(transcript.empty());
+    EXPECT_EQ(Engine().BankList(), Lines{"1 One"});
+    EXPECT_EQ(host.MessageTexts(), Lines(2, "A bank name holds at most 79 characters."));
+
+    EXPECT_EQ(Engine().SetBankName(5, std::string(79, 'A')), 0);
+    EXPECT_EQ(Engine().GetBankName(5), std::string(79, 'A'));
+    eighty.resize(eighty.size() - 2);
+    EXPECT_EQ(Engine().SetBankName(6, eighty), 0);
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ public:
     // Sees every frame given to Send.
     std::function<void(const std::string& frame)> onSend;
     int pollProbes = 11;
+    // After this many calls of Send the unit's side is gone (PeerGone); -1: never.
+    int goneAfterSends = -1;
 
     // Records.
     int openCount = 0;
@@ -47,6 +49,9 @@ public:
     int callsWhileClosed = 0;
     std::vector<int> firstWaitAtWait;  // firstWaitMs seen by each SendAndWait
     std::vector<std::string> probeNames;
+    int sendCount = 0;
+
+    bool PeerGone() const override { return goneAfterSends >= 0 && sendCount >= goneAfterSends; }
 
     int Open(int bufferSize) override {
         m_transcript.push_back("open " + std::to_string(bufferSize));
@@ -65,6 +70,7 @@ public:
     void Send(const std::uint8_t* data, int length) override {
         Check();
         m_transcript.push_back("send " + Hex(data, length));
+        ++sendCount;
         if (onSend) onSend(std::string(reinterpret_cast<const char*>(data), length));
     }
     int SendAndWait(const std::uint8_t* data, int length, int timeoutMs,

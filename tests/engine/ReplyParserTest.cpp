@@ -23,17 +23,42 @@ TEST(TokenCursor, FollowsStrtok) {
 }
 
 TEST(TokenCursor, NumbersFollowStrtolAndAtoi) {
+    // Beyond 32 bits a number is clamped as strtol clamps on a 32-bit long, never wrapped: an
+    // overlong key must not read as the key of another object.
+    constexpr long kMax = 2147483647L;
+    constexpr long kMin = -2147483647L - 1;
     struct Hex {
         const char* token;
         long value;
-    } hex[] = {{"1A", 0x1A}, {"  ff", 0xFF}, {"-10", -0x10},
-               {"+7", 7},    {"0x1f", 0x1F}, {"12zz", 0x12},
-               {"zz", 0},    {"", 0},        {"8000ABC", 0x8000ABC}};
+    } hex[] = {{"1A", 0x1A},
+               {"  ff", 0xFF},
+               {"-10", -0x10},
+               {"+7", 7},
+               {"0x1f", 0x1F},
+               {"12zz", 0x12},
+               {"zz", 0},
+               {"", 0},
+               {"8000ABC", 0x8000ABC},
+               {"7FFFFFFF", kMax},
+               {"80000000", kMax},
+               {"100000012", kMax},
+               {"-80000000", kMin},
+               {"-100000012", kMin},
+               {"FFFFFFFFFFFFFFFFFF", kMax}};
     for (const auto& c : hex) EXPECT_EQ(tokens::HexValue(c.token), c.value) << c.token;
     struct Dec {
         const char* text;
         int value;
-    } dec[] = {{"12", 12}, {" 7", 7}, {"-3", -3}, {"x", 0}, {"4294967301", 5}, {"", 0}};
+    } dec[] = {{"12", 12},
+               {" 7", 7},
+               {"-3", -3},
+               {"x", 0},
+               {"", 0},
+               {"2147483647", 2147483647},
+               {"4294967301", 2147483647},
+               {"2147483648", 2147483647},
+               {"-2147483649", -2147483647 - 1},
+               {"-4294967301", -2147483647 - 1}};
     for (const auto& c : dec) EXPECT_EQ(tokens::DecimalValue(c.text), c.value) << c.text;
 }
 
@@ -55,6 +80,7 @@ TEST(FindChildKey, Lines) {
         {"quotes only: no name", "A 0 5 0 ''''\n", "", -1},
         {"literal percent-s", "A 0 31 0 'delete: %s'\n", "delete: %s", 0x31},
         {"non-hex key reads as 0", "A 0 zz 0 'x'\n", "x", 0},
+        {"overlong key is clamped, not wrapped", "A 0 100000012 0 'x'\n", "x", 0x7FFFFFFF},
         {"empty listing", "", "x", -1},
     };
     for (const auto& c : cases)
@@ -62,11 +88,14 @@ TEST(FindChildKey, Lines) {
 }
 
 TEST(ParseListReply, Shapes) {
+    // `list`: whether the reply has the list shape. A header with nothing after it is an empty
+    // list; a reply that breaks off before the items is no list at all.
     const std::string head = "LIST 1 2 3 'bank:' 'sel' 5 ";
     struct Case {
         const char* what;
         std::string text;
         Items items;
+        bool list = true;
     } cases[] = {
         {"items after the title",
          head + "\"title\" 7 '0 Factory' '1 Rock'",
@@ -78,17 +107,20 @@ TEST(ParseListReply, Shapes) {
         {"unclosed last item runs to the end", head + "\"t\" 7 '6 open", {"6 open"}},
         {"stops at a line break after an item", head + "\"t\" 7 '1 a'\n'2 b'", {"1 a"}},
         {"blank before the line break goes on", head + "\"t\" 7 '1 a' \n'2 b'", {"1 a", "2 b"}},
-        {"no quote in R2: nothing", "LIST 1 2 3 'bank:' 'sel' 5 6 7 8", {}},
-        {"too few tokens: nothing", "LIST 1 2", {}},
-        {"no rest after the quoted parts: nothing", "LIST 1 2 3 'a' 'b'", {}},
-        {"title with nothing after it: nothing", head + "\"t\"", {}},
+        {"header without items", head + "\"t\" 7 ", {}},
+        {"empty list with a current item of ''", "21 2A 2B 0 'bank:' '' 0 '' 0\n", {}},
+        {"no quote in R2: nothing", "LIST 1 2 3 'bank:' 'sel' 5 6 7 8", {}, false},
+        {"too few tokens: nothing", "LIST 1 2", {}, false},
+        {"no rest after the quoted parts: nothing", "LIST 1 2 3 'a' 'b'", {}, false},
+        {"title with nothing after it: nothing", head + "\"t\"", {}, false},
         {"two single quotes open P", head + "''7 '1 a' '2 b'", {"1 a", "2 b"}},
         {"R1 with a quote second", "LIST 1 2 3 'a' 'b'x' \"t\" 7 '9 z'", {"9 z"}},
-        {"empty text", "", {}},
+        {"text of another shape", "Error: no such object", {}, false},
+        {"empty text", "", {}, false},
     };
     for (const auto& c : cases) {
         Items items{"kept"};
-        CReplyParser::ParseListReply(c.text, items);
+        EXPECT_EQ(CReplyParser::ParseListReply(c.text, items), c.list) << c.what;
         Items expected{"kept"};
         expected.insert(expected.end(), c.items.begin(), c.items.end());
         EXPECT_EQ(items, expected) << c.what;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FaultLink.h"
+#include "FrameAssembler.h"
 #include "Librarian.h"
 #include "RecordingHost.h"
 #include "ReplyParser.h"
@@ -162,6 +164,7 @@ TEST_P(SimEngineTest, CreateRenameAndDeleteABank) {
         ASSERT_NE(it, unitBanks.end()) << name;
         EXPECT_EQ(it->name, name);
         EXPECT_EQ(engine->GetBankName(n), name);
+        EXPECT_EQ(engine->CheckBankName(n, name), 0) << name;
     }
 
     // A bank with programs is refused; the empty one goes.
@@ -175,7 +178,93 @@ TEST_P(SimEngineTest, CreateRenameAndDeleteABank) {
                              [&](const auto& b) { return b.number == n; }));
     EXPECT_EQ(engine->GetBankName(n), "");
     EXPECT_EQ(engine->BankList().size(), unitBanks.size());
+    EXPECT_EQ(engine->CheckBankDeleted(n), 0);
+    EXPECT_EQ(host.Messages().size(), 1u);
     ExpectCleanBracket();
+}
+
+// A file shorter than a key frame: the link must still be open wide enough for the keys that
+// confirm the load and for the probe's root query.
+TEST_P(SimEngineTest, TinyPatchFileLoadsWithinItsBracket) {
+    const int bank = 90;
+    ASSERT_TRUE(unit.AddBank(bank, "Tiny"));
+    ASSERT_EQ(engine->SelectBank(bank, 1), 0);
+    const fs::path file =
+        fs::temp_directory_path() / ("quorlin-sim-tiny-" + std::to_string(::getpid()) + ".sig");
+    std::ofstream(file, std::ios::binary) << "\"ab\"";
+    EXPECT_EQ(engine->LoadPatchFile(file.string()), 0);
+    fs::remove(file);
+    ASSERT_EQ(unit.Programs(bank).size(), 1u);
+    EXPECT_EQ(unit.Programs(bank)[0].name, "ab");
+    EXPECT_EQ(link->LastOpenSize(), 14);
+    EXPECT_TRUE(host.Messages().empty());
+    ExpectCleanBracket();  // no frame longer than the link was opened for
+}
+
+// The engine's limit on a patch file and the unit's limit on a frame meet exactly: the largest
+// file the engine sends is taken, one byte more is refused before anything is sent.
+TEST_P(SimEngineTest, PatchFileSizeLimitIsTheUnitsFrameLimit) {
+    EXPECT_EQ(CLibrarian::kMaxPatchFileSize + 6, CFrameAssembler::kMaxFrameBytes);
+    const int bank = 91;
+    ASSERT_TRUE(unit.AddBank(bank, "Large"));
+    ASSERT_EQ(engine->SelectBank(bank, 1), 0);
+    const fs::path file =
+        fs::temp_directory_path() / ("quorlin-sim-large-" + std::to_string(::getpid()) + ".sig");
+    std::string content = "preset \"Largest\"\n";
+    content.resize(CLibrarian::kMaxPatchFileSize, 'x');
+    std::ofstream(file, std::ios::binary) << content;
+    EXPECT_EQ(engine->LoadPatchFile(file.string()), 0);
+    ASSERT_EQ(unit.Programs(bank).size(), 1u);
+    EXPECT_EQ(unit.Programs(bank)[0].name, "Largest");
+    EXPECT_TRUE(host.Messages().empty());
+
+    std::ofstream(file, std::ios::binary | std::ios::app) << 'x';
+    const auto opens = link->OpenCount();
+    EXPECT_EQ(engine->LoadPatchFile(file.string()), -2);
+    fs::remove(file);
+    EXPECT_EQ(link->OpenCount(), opens);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_NE(host.MessageTexts()[0].find("is too large"), std::string::npos);
+    EXPECT_EQ(unit.Programs(bank).size(), 1u);
+    ExpectCleanBracket();
+}
+
+// Key presses the unit never got: the sequences cannot tell, the checks after them can.
+TEST_P(SimEngineTest, ChecksAfterTheSequencesSeeLostKeyPresses) {
+    // A second unit and engine (the fixture's store already chooses the link of the style).
+    CSimUnit otherUnit;
+    CSimLink inner(otherUnit, GetParam());
+    CRecordingHost otherHost;
+    otherHost.OnPause([&inner](int ms) { inner.AdvanceClock(ms); });
+    auto fault = std::make_unique<CFaultLink>(inner);
+    CFaultLink* faultLink = fault.get();
+    auto spare = std::make_unique<CSimLink>(otherUnit, GetParam());
+    auto engineOwner =
+        GetParam() == Style::MIDI
+            ? std::make_unique<CLibrarian>(otherHost, std::move(spare), std::move(fault))
+            : std::make_unique<CLibrarian>(otherHost, std::move(fault), std::move(spare));
+    CLibrarian& faulty = *engineOwner;
+    ASSERT_EQ(&faulty.CurrentLink(), faultLink);
+
+    std::vector<std::string> banks;
+    ASSERT_EQ(faulty.GetBankList(banks), 0);
+    ASSERT_TRUE(otherUnit.AddBank(95, "Empty"));
+    faultLink->loseSend = &CFaultLink::IsKey;
+
+    EXPECT_EQ(faulty.SetBankName(94, "Ab"), 0);  // sent, as far as the engine can know
+    EXPECT_EQ(faulty.CheckBankName(94, "Ab"), -2);
+    EXPECT_EQ(
+        otherHost.MessageTexts(),
+        std::vector<std::string>{"The unit did not name bank 94 \"Ab\": it lists no bank 94."});
+    EXPECT_EQ(faulty.GetBankName(94), "");  // the catalogue shows the unit's list again
+
+    otherHost.Clear();
+    EXPECT_EQ(faulty.DeleteBank(95), 0);
+    EXPECT_EQ(faulty.CheckBankDeleted(95), -2);
+    EXPECT_EQ(
+        otherHost.MessageTexts(),
+        std::vector<std::string>{"The unit did not delete bank 95: it still lists \"95 Empty\"."});
+    EXPECT_EQ(faulty.GetBankName(95), "Empty");
 }
 
 TEST_P(SimEngineTest, SilentUnitAndUnopenableLink) {

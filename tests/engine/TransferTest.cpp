@@ -59,6 +59,19 @@ TEST_F(TransferTest, LoadSendsTheFileAndConfirmsWithFourKeys) {
     ExpectBracketHeld(*serial);
 }
 
+TEST_F(TransferTest, KeysConfirmingTheLoadStopWhenTheUnitIsGone) {
+    tree.objects["0 0"] += "OBJ 0 99 0 'My Patch'\n";
+    const auto path = WriteFile("p.sig", "PROGRAM \"My Patch\"");
+    Engine();
+    serial->goneAfterSends = 2;
+    EXPECT_EQ(Engine().LoadPatchFile(path), -2);
+    EXPECT_EQ(serial->sendCount, 2);
+    EXPECT_EQ(transcript.back(), "close");
+    EXPECT_EQ(transcript[transcript.size() - 2], KeyLine(KEY_C1R3));
+    EXPECT_EQ(host.MessageTexts(), Lines{kNoCommunication});
+    ExpectBracketHeld(*serial);
+}
+
 TEST_F(TransferTest, ExtensionIsCheckedWithoutRegardToCase) {
     struct Case {
         std::string name;
@@ -94,7 +107,7 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
         {Dir() + "/missing.sig", "Cannot read the patch file \"" + Dir() + "/missing.sig\": "},
         {Dir() + "/folder.sig", "Cannot read the patch file \"" + Dir() + "/folder.sig\": "},
         {WriteFile("big.sig", big),
-         "The patch file \"" + Dir() + "/big.sig\" is too large (1048577 bytes)."},
+         "The patch file \"" + Dir() + "/big.sig\" is too large (1048571 bytes)."},
     };
     for (const auto& c : cases) {
         host.Clear();
@@ -108,9 +121,10 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
 }
 
 TEST_F(TransferTest, FileOfExactlyTheLimitIsSent) {
+    // Its load frame is the longest frame the unit takes: 1 MiB, end byte included.
     const auto path = WriteFile("max.sig", std::string(CLibrarian::kMaxPatchFileSize, 'x'));
     EXPECT_EQ(Engine().LoadPatchFile(path), 0);
-    EXPECT_EQ(serial->lastOpenSize, 1048576 + 6);
+    EXPECT_EQ(serial->lastOpenSize, 1048576);
 }
 
 TEST_F(TransferTest, PatchNameAndFrameSize) {
@@ -130,7 +144,8 @@ TEST_F(TransferTest, PatchNameAndFrameSize) {
         const auto path = WriteFile("n.sig", c.content);
         ASSERT_EQ(Engine().LoadPatchFile(path), 0) << c.content;  // the root listing is not empty
         EXPECT_EQ(serial->probeNames.back(), c.name);
-        EXPECT_EQ(serial->lastOpenSize, static_cast<int>(c.content.size()) + 6);
+        // Never less than the key frames (14 bytes) that confirm the load.
+        EXPECT_EQ(serial->lastOpenSize, std::max(static_cast<int>(c.content.size()) + 6, 14));
     }
     EXPECT_EQ(serial->lastOpenSize, 1006);  // a 1000-byte file
 }

@@ -43,6 +43,24 @@ TEST(FrameAssemblerTest, CutsTheStreamIntoFrames) {
     }
 }
 
+TEST(FrameAssemblerTest, TakesAFrameOfExactlyTheLimitAndDropsOneByteLonger) {
+    for (const std::size_t size :
+         {CFrameAssembler::kMaxFrameBytes, CFrameAssembler::kMaxFrameBytes + 1}) {
+        std::string frame = "\xF0" + std::string(size - 2, 'x') + "\xF7";
+        CFrameAssembler a;
+        const auto f = a.Feed(frame);
+        if (size == CFrameAssembler::kMaxFrameBytes) {
+            ASSERT_EQ(f.size(), 1u);
+            EXPECT_EQ(f[0].size(), size);
+            EXPECT_EQ(a.DroppedBytes(), 0u);
+        } else {
+            EXPECT_TRUE(f.empty());
+            EXPECT_GT(a.DroppedBytes(), 0u);
+        }
+        EXPECT_FALSE(a.InFrame()) << size;
+    }
+}
+
 TEST(FrameAssemblerTest, DropsAnOverlongFrame) {
     CFrameAssembler a;
     EXPECT_TRUE(a.Feed("\xF0" + std::string(CFrameAssembler::kMaxFrameBytes, 'x')).empty());

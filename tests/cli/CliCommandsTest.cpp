@@ -1,0 +1,270 @@
+// The commands of quorlin-cli in-process, against the simulated unit behind a link that can lose
+// replies and key presses or lose the unit altogether: what each command prints and the exit
+// status it returns when the unit's answer cannot be trusted.
+
+#include <gmock/gmock.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "CliCommands.h"
+#include "CliHost.h"
+#include "CliOptions.h"
+#include "FaultLink.h"
+#include "Librarian.h"
+#include "NameTable.h"
+#include "ScopedSettingsStore.h"
+#include "SimLink.h"
+#include "SimUnit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+constexpr const char* kNoCommunication =
+    "Unable to communicate with the unit.  Check your communication settings.";
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliCommandsTest : public ::testing::Test {
+protected:
+    CliCommandsTest() {
+        m_dir = fs::temp_directory_path() /
+                ("quorlin-cli-commands-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    ~CliCommandsTest() override { fs::remove_all(m_dir); }
+
+    // Runs one command line (without connection options) on a fresh engine, as one run of
+    // quorlin-cli does.
+    Outcome Run(const std::vector<std::string>& args) {
+        Outcome outcome;
+        std::string error;
+        const auto options = CliOptions::Parse(args, error);
+        if (!options) {
+            outcome.exitCode = 2;
+            outcome.err = error;
+            return outcome;
+        }
+        std::FILE* err = std::tmpfile();
+        {
+            CCliHost host(err);
+            host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
+            auto link = std::make_unique<CFaultLink>(inner);
+            fault = link.get();
+            if (arrange) arrange(*fault);
+            CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
+            std::ostringstream out;
+            outcome.exitCode = CCliCommands(engine, host, out, 1, 0).Run(*options);
+            outcome.out = out.str();
+            sendsAfterGone = fault->sendsAfterGone;
+            fault = nullptr;
+        }
+        std::rewind(err);
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, err)) > 0;)
+            outcome.err.append(buffer, n);
+        std::fclose(err);
+        return outcome;
+    }
+
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    CScopedSettingsStore store;
+    CSimUnit unit;
+    CSimLink inner{unit};
+    CFaultLink* fault = nullptr;
+    std::function<void(CFaultLink&)> arrange;  // sets up the faults of the next run
+    int sendsAfterGone = 0;
+    fs::path m_dir;
+};
+
+bool IsQuery(const std::string& frame, const std::string& text) {
+    return CFaultLink::QueryText(frame) == text;
+}
+
+// The unit's deletable list object, its program list object and its bank list object.
+const std::string kDeleteListQuery = "2D 0";
+const std::string kProgramListQuery = "2C 0";
+const std::string kBankListQuery = "2B 0";
+
+TEST_F(CliCommandsTest, ListingsThatCannotBeReadFailInsteadOfLookingEmpty) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::function<void(CFaultLink&)> arrange;
+        std::string message;
+    } cases[] = {
+        {"programs, deletable list lost",
+         {"programs", "10"},
+         [](CFaultLink& f) {
+             f.loseReply = [](const auto& fr) { return IsQuery(fr, kDeleteListQuery); };
+         },
+         kNoCommunication},
+        {"backup, deletable list lost",
+         {"backup", "10", ""},
+         [](CFaultLink& f) {
+             f.loseReply = [](const auto& fr) { return IsQuery(fr, kDeleteListQuery); };
+         },
+         kNoCommunication},
+        {"programs, program list not a list",
+         {"programs", "10"},
+         [](CFaultLink& f) {
+             f.editReply = [](const auto& fr, std::string& reply) {
+                 if (IsQuery(fr, kProgramListQuery))
+                     reply = std::string("\xF0\x1C\x70\x00", 4) + "busy";
+             };
+         },
+         "Cannot read the programs of bank 10."},
+        {"banks, bank list not a list",
+         {"banks"},
+         [](CFaultLink& f) {
+             f.editReply = [](const auto& fr, std::string& reply) {
+                 if (IsQuery(fr, kBankListQuery))
+                     reply = std::string("\xF0\x1C\x70\x00", 4) + "busy";
+             };
+         },
+         "Cannot read the bank list of the unit."},
+    };
+    for (auto& c : cases) {
+        if (c.args[0] == "backup") c.args[2] = m_dir.string();
+        arrange = c.arrange;
+        const Outcome r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.what;
+        EXPECT_EQ(r.out, "") << c.what;
+        EXPECT_EQ(r.err, c.message + "\n") << c.what;
+        EXPECT_TRUE(Files().empty()) << c.what;
+    }
+
+    // A bank without programs is still a list: an empty one.
+    arrange = {};
+    ASSERT_TRUE(unit.AddBank(30, "Empty"));
+    const Outcome r = Run({"programs", "30"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliCommandsTest, ProgramsNumberedOutsideTheMidiRangeAreLeftOutOfListAndBackup) {
+    arrange = [](CFaultLink& f) {
+        f.editReply = [](const auto& fr, std::string& reply) {
+            if (IsQuery(fr, kProgramListQuery) || IsQuery(fr, kDeleteListQuery))
+                reply.insert(reply.rfind('\n'), " '200 Stray' '-5 Under'");
+        };
+    };
+    Outcome r = Run({"programs", "10"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "U 0 Vocal Plate\nU 1 Guitar Wash\nU 3 Snare Room\n");
+    EXPECT_THAT(r.err, HasSubstr("left out: \"200 Stray\", \"-5 Under\""));
+
+    r = Run({"backup", "10", m_dir.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(Files(), ::testing::UnorderedElementsAre("Vocal Plate.sig", "Guitar Wash.sig",
+                                                         "Snare Room.sig"));
+}
+
+// 4294967303 is 2^32 + 7: wrapped to 32 bits it would read as bank 7.
+TEST_F(CliCommandsTest, AnOverlongBankNumberIsNotTakenForAnotherBank) {
+    arrange = [](CFaultLink& f) {
+        f.editReply = [](const auto& fr, std::string& reply) {
+            if (IsQuery(fr, kBankListQuery)) reply.insert(reply.rfind('\n'), " '4294967303 Wrap'");
+        };
+    };
+    const Outcome r = Run({"programs", "7"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The unit has no bank 7.\n");
+}
+
+// The unit vanishes in the middle of a key sequence: the command stops there (no further key is
+// offered to the link) and fails with one message, instead of going on for many seconds and
+// reporting success.
+TEST_F(CliCommandsTest, KeySequencesStopWhenTheUnitIsGone) {
+    ASSERT_TRUE(unit.AddBank(30, "Empty"));
+    struct Case {
+        std::vector<std::string> args;
+    } cases[] = {
+        {{"delete-bank", "30"}}, {{"name-bank", "30", "Renamed"}}, {{"delete", "10", "1"}}};
+    for (const auto& c : cases) {
+        arrange = [](CFaultLink& f) {
+            auto keys = std::make_shared<int>(0);
+            f.goneAfterFrame = [keys](const std::string& frame) {
+                return CFaultLink::IsKey(frame) && ++*keys == 2;
+            };
+        };
+        const Outcome r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args[0];
+        EXPECT_EQ(r.out, "") << c.args[0];
+        EXPECT_EQ(r.err, std::string(kNoCommunication) + "\n") << c.args[0];
+        EXPECT_EQ(sendsAfterGone, 0) << c.args[0];
+    }
+    const auto banks = unit.Banks();
+    EXPECT_TRUE(std::any_of(banks.begin(), banks.end(),
+                            [](const auto& b) { return b.number == 30 && b.name == "Empty"; }));
+}
+
+// Key presses are never acknowledged: after the sequence the commands read the bank list again.
+TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
+    ASSERT_TRUE(unit.AddBank(30, "Empty"));
+
+    // Key presses that never reach the unit.
+    arrange = [](CFaultLink& f) { f.loseSend = &CFaultLink::IsKey; };
+    Outcome r = Run({"delete-bank", "30"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The unit did not delete bank 30: it still lists \"30 Empty\".\n");
+    r = Run({"name-bank", "31", "Ab"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The unit did not name bank 31 \"Ab\": it lists no bank 31.\n");
+    r = Run({"name-bank", "30", "Ab"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The unit did not name bank 30 \"Ab\": it lists \"30 Empty\".\n");
+
+    // The list read after the sequence is lost: no verdict, so no success.
+    arrange = [](CFaultLink& f) {
+        auto queries = std::make_shared<int>(0);
+        f.loseReply = [queries](const std::string& frame) {
+            return IsQuery(frame, kBankListQuery) && ++*queries == 2;
+        };
+    };
+    r = Run({"name-bank", "30", "Ab"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, std::string(kNoCommunication) + "\n");
+
+    // Followed by the unit.
+    arrange = {};
+    r = Run({"name-bank", "30", "Ab"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = Run({"delete-bank", "30"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = Run({"banks"});
+    EXPECT_THAT(r.out, Not(HasSubstr("30 ")));
+}
+
+TEST_F(CliCommandsTest, BankNamesLongerThanTheLimitAreAUsageError) {
+    ASSERT_EQ(nametable::kMaxNameLength, 79u);
+    const Outcome r = Run({"name-bank", "30", std::string(80, 'A')});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "NAME holds at most 79 characters, not 80");
+    EXPECT_EQ(inner.OpenCount(), 0);
+
+    std::string error;
+    const auto options = CliOptions::Parse({"name-bank", "30", std::string(79, 'A')}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->text, std::string(79, 'A'));
+}
+
+}  // namespace
