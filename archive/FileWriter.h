@@ -1,6 +1,6 @@
 #pragma once
-// The files quorlin-cli writes (backup and fetch), written so that no reader ever sees a cut-off
-// file and nothing is written anywhere but where the user pointed:
+// The files Quorlin writes (backups, fetched and dragged-out programs), written so that no reader
+// ever sees a cut-off file and nothing is written anywhere but where the user pointed:
 //
 // - A regular file is written whole under a temporary name in the target's own folder and then
 //   renamed over the target. The temporary name is new for every file (".quorlin-" and random
