@@ -1,10 +1,11 @@
 #include "PatchMimeData.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
 #include <QUrl>
 
 #include "EngineWorker.h"
+#include "FileWriter.h"
 #include "Librarian.h"
 #include "QuorlinView.h"
 #include "SafeFileName.h"
@@ -48,11 +49,11 @@ bool CPatchMimeData::WriteFile() const {
     if (!Fetch()) return false;
     QString name = m_strFileName;
     if (name.endsWith(QLatin1String(".sig"))) name.chop(4);
-    const QString path =
-        QDir(m_strFolder).filePath(FromUnit(SafeFileName(ToUnit(name))) + QStringLiteral(".sig"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*m_data) != m_data->size() ||
-        !file.commit()) {
+    // A safe name that fits the file system, written whole (the same rules as a backup's).
+    const QString path = QDir(m_strFolder).filePath(FromUnit(CBackupNamer().Next(ToUnit(name))));
+    std::string error;
+    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), m_data->toStdString(),
+                                    filewriter::Target::RegularFile, error)) {
         return false;
     }
     m_strWrittenPath = path;
