@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QStyle>
+#include <QDeadlineTimer>
 #include <QTimer>
+#include <QWindow>
 
 #include "CommSetupDlg.h"
 #include "EngineWorker.h"
@@ -92,7 +94,19 @@ void CQuorlinView::InitialUpdate() {
 }
 
 void CQuorlinView::PostBankListRequest() {
-    QTimer::singleShot(0, this, [this] { ShowBanks(); });
+    // Once the window is really on screen (a window manager places it first), so that a message
+    // or a progress window about the bank list opens over it, not somewhere else. Exposure is not
+    // signalled: look every 20 ms, and wait no longer than a second.
+    auto* poll = new QTimer(this);
+    poll->setInterval(20);
+    connect(poll, &QTimer::timeout, this, [this, poll, since = QDeadlineTimer(1000)] {
+        const QWindow* handle = window()->windowHandle();
+        if (handle != nullptr && !handle->isExposed() && !since.hasExpired()) return;
+        poll->stop();
+        poll->deleteLater();
+        ShowBanks();
+    });
+    poll->start(0);
 }
 
 void CQuorlinView::SetDocumentTitle(const QString& title) {
