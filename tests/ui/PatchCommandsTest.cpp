@@ -237,6 +237,25 @@ private slots:
         QCOMPARE(f.messages.size(), 1);
     }
 
+    void findOnDspBOpensTheFoundBankOnDspB() {
+        CUiFixture f;
+        f.Start();
+        f.frame->Action(cmd::ID_DSP_B)->trigger();
+        QCOMPARE(f.unit.SelectedBank(2), 0);
+        f.View().m_strFind = QStringLiteral("snare");
+        f.Commands().FindNext();
+        QCOMPARE(f.View().m_nCurrentBank, 10);
+        QCOMPARE(f.unit.SelectedBank(2), 10);
+        QCOMPARE(f.unit.CurrentProcessor(), 2);
+        // The program found loads on DSP B, and the pane shows its text.
+        f.View().ActivateSelection();
+        QCOMPARE(f.unit.LoadedProgram(2)->name, std::string("Snare Room"));
+        const auto info = sim::InfoLines(f.unit.LoadedProgram(2)->text);
+        QVERIFY(!info.empty());
+        QVERIFY2(f.View().PaneText().startsWith(QString::fromStdString(info.front())),
+                 qPrintable(f.View().PaneText()));
+    }
+
     void backupWritesEachUserProgramUnderASafeName() {
         CUiFixture f;
         f.unit.AddBank(40, "Backup");

@@ -196,6 +196,14 @@ void CPatchCommands::FindNext() {
                                     .arg(blank < 0 ? entry : entry.left(blank),
                                          blank < 0 ? QString() : entry.mid(blank + 1)));
     }
+    // The search selected each bank on DSP A; the found bank is selected on the DSP chosen for
+    // bank changes, as opening a bank does, so that its programs load there.
+    if (m_view.m_nCurrentBank >= 0) {
+        const int bank = m_view.m_nCurrentBank;
+        const int dsp = m_view.m_nDsp;
+        worker.Run(tr("Opening bank %1…").arg(bank),
+                   [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
+    }
     m_view.ShowPrograms();
     if (programOut < list->count()) {
         list->setCurrentRow(programOut);
