@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
@@ -189,6 +190,55 @@ private slots:
         }
         QVERIFY(created);
         QCOMPARE(f.unit.TooSoonKeyCount(), 0);
+    }
+
+    void createBankAsksBeforeRenamingABankOfThatNumber() {
+        CUiFixture f;
+        f.Start();
+        int openings = 0;
+        QString reopenedWith;
+        f.Commands().m_fnCreateBankDialog = [&](int& number, QString& name) -> bool {
+            ++openings;
+            if (openings == 2) {
+                reopenedWith = QStringLiteral("%1 %2").arg(number).arg(name);
+                return false;  // cancelled
+            }
+            number = 5;
+            name = QStringLiteral("Dupe");
+            return true;
+        };
+        QStringList asked;
+        auto answer = [&asked](QMessageBox::StandardButton button) {
+            CUiFixture::OnNextDialog([&asked, button](QDialog& dialog) {
+                auto* box = qobject_cast<QMessageBox*>(&dialog);
+                QVERIFY(box != nullptr);
+                asked << box->windowTitle() + QStringLiteral(": ") + box->text();
+                box->button(button)->click();
+            });
+        };
+        auto bank5 = [&f] {
+            for (const auto& bank : f.unit.Banks()) {
+                if (bank.number == 5) return bank.name;
+            }
+            return std::string();
+        };
+        const QString question = QStringLiteral("Quorlin: Bank 5 \"Dynamics\" exists. Rename it to \"Dupe\"?");
+
+        answer(QMessageBox::No);
+        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        QCOMPARE(asked, QStringList{question});
+        QCOMPARE(openings, 2);
+        QCOMPARE(reopenedWith, QStringLiteral("5 Dupe"));  // No: back to what was entered
+        QCOMPARE(bank5(), std::string("Dynamics"));
+        QVERIFY(f.Entries().contains(QStringLiteral("5 Dynamics")));
+
+        openings = 0;
+        answer(QMessageBox::Yes);
+        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        QCOMPARE(asked, (QStringList{question, question}));
+        QCOMPARE(openings, 1);
+        QCOMPARE(bank5(), std::string("Dupe"));
+        QVERIFY(f.Entries().contains(QStringLiteral("5 Dupe")));
     }
 
     void findWrapsRoundAndFindsTheSelectedEntryAgain() {

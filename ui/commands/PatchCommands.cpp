@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
@@ -125,7 +126,30 @@ void CPatchCommands::CreateBank() {
     CLibrarian* engine = m_view.Engine();
     int number = engine->NextFreeBankNumber();
     QString name = QStringLiteral("Bank %1").arg(number);
-    if (!m_fnCreateBankDialog(number, name)) return;
+    for (;;) {
+        if (!m_fnCreateBankDialog(number, name)) return;
+        // Naming a number that is taken renames that bank: only when the user says so. No
+        // brings the dialog back with what was entered.
+        QString existing;
+        bool taken = false;
+        for (const std::string& bank : engine->BankList()) {
+            const QString entry = StripLeadingBlanks(FromUnit(bank));
+            if (EntryNumber(entry) != number) continue;
+            const int blank = entry.indexOf(QLatin1Char(' '));
+            existing = blank < 0 ? QString() : entry.mid(blank + 1);
+            taken = true;
+            break;
+        }
+        if (!taken) break;
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Quorlin"),
+                             QStringLiteral("Bank %1 \"%2\" exists. Rename it to \"%3\"?")
+                                 .arg(number)
+                                 .arg(existing, name),
+                             QMessageBox::Yes | QMessageBox::No, m_view.window());
+        question.setTextFormat(Qt::PlainText);
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() == QMessageBox::Yes) break;
+    }
     const std::string unitName = ToUnit(name);
     m_view.Worker().Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
         return engine->SetBankName(number, unitName);
