@@ -25,7 +25,7 @@ QString CBankNameValidator::AcceptedCharactersMessage() {
 }
 
 QString CBankNameValidator::ToolTipText(const QString& message) {
-    constexpr int kLineLength = 50;
+    constexpr int kLineLength = 40;
     QStringList lines;
     QString line;
     for (const QString& word : message.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
