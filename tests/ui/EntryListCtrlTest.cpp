@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
-#include <QToolBar>
-#include <QToolTip>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 #include <QUrl>
 
 #include "BankNameValidator.h"
@@ -235,7 +235,8 @@ private slots:
         QCOMPARE(f.List().item(f.RowOf(7))->toolTip(), QString());
         // A tool tip event over the entry shows it.
         const QRect rect = f.List().visualItemRect(f.List().item(f.RowOf(8)));
-        QHelpEvent help(QEvent::ToolTip, rect.center(), f.List().viewport()->mapToGlobal(rect.center()));
+        QHelpEvent help(QEvent::ToolTip, rect.center(),
+                        f.List().viewport()->mapToGlobal(rect.center()));
         QApplication::sendEvent(f.List().viewport(), &help);
         QTRY_COMPARE(QToolTip::text(), longEntry);
     }

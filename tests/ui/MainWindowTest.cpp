@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QWheelEvent>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QScreen>
@@ -10,6 +9,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 
 #include "CommSetupDlg.h"
 #include "CommandIds.h"
@@ -267,8 +267,7 @@ void MainWindowTest::aFailedInformationRequestIsSaidInThePane() {
     f.link->SetSilent(true);
     f.ActivateProgram(1);
     f.link->SetSilent(false);
-    QCOMPARE(f.View().PaneText(),
-             QStringLiteral("The unit did not send the program information."));
+    QCOMPARE(f.View().PaneText(), QStringLiteral("The unit did not send the program information."));
     // The next program that answers replaces it.
     f.ActivateProgram(0);
     QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
@@ -361,7 +360,8 @@ void MainWindowTest::closingMaximisedKeepsTheNormalPlacementRunAfterRun() {
         QTRY_VERIFY(f.frame->isMaximized());
         QTRY_VERIFY(f.frame->size() != QSize(600, 400));
         f.frame->close();
-        for (int i = 0; i < 4; ++i) stored[i] = f.settings->ReadDword("Options", names[i]).value_or(-1);
+        for (int i = 0; i < 4; ++i)
+            stored[i] = f.settings->ReadDword("Options", names[i]).value_or(-1);
         QCOMPARE(QRect(int(stored[0]), int(stored[1]), int(stored[2]), int(stored[3])),
                  QRect(50, 60, 600, 400));
     }

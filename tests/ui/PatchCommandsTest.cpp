@@ -222,7 +222,8 @@ private slots:
             }
             return std::string();
         };
-        const QString question = QStringLiteral("Quorlin: Bank 5 \"Dynamics\" exists. Rename it to \"Dupe\"?");
+        const QString question =
+            QStringLiteral("Quorlin: Bank 5 \"Dynamics\" exists. Rename it to \"Dupe\"?");
 
         answer(QMessageBox::No);
         f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
@@ -409,14 +410,14 @@ private slots:
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
             child.setProcessEnvironment(env);
             child.setProcessChannelMode(QProcess::MergedChannels);
-            child.start(QStringLiteral("unshare"),
-                        {QStringLiteral("-m"), QStringLiteral("--propagation"),
-                         QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("mount -t tmpfs -o ro,size=64k quorlin-ro \"$1\" || "
-                                        "exit 77; exec \"$2\" "
-                                        "backupIntoAReadOnlyFolderFetchesNothing"),
-                         QStringLiteral("sh"), mountPoint.path(),
-                         QCoreApplication::applicationFilePath()});
+            child.start(
+                QStringLiteral("unshare"),
+                {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                 QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("mount -t tmpfs -o ro,size=64k quorlin-ro \"$1\" || "
+                                "exit 77; exec \"$2\" "
+                                "backupIntoAReadOnlyFolderFetchesNothing"),
+                 QStringLiteral("sh"), mountPoint.path(), QCoreApplication::applicationFilePath()});
             if (!child.waitForStarted()) QSKIP("unshare is not available");
             QVERIFY(child.waitForFinished(120000));
             const QByteArray output = child.readAll();
@@ -430,8 +431,8 @@ private slots:
         QVERIFY(!BackupFolderProblem(folder).isEmpty());
         QTemporaryDir writable;
         QCOMPARE(BackupFolderProblem(writable.path()), QString());
-        QVERIFY(QDir(writable.path()).entryList(QDir::AllEntries | QDir::Hidden |
-                                                QDir::NoDotAndDotDot)
+        QVERIFY(QDir(writable.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());  // the probe leaves nothing behind
 
         CUiFixture f;
@@ -441,9 +442,10 @@ private slots:
         f.Commands().BackupUserPatches();
         QVERIFY(f.link->Transcript().empty());  // not one program was asked for
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY2(f.messages.first().startsWith(QStringLiteral("Cannot back up into %1: ")
-                                                   .arg(QDir::toNativeSeparators(folder))),
-                 qPrintable(f.messages.first()));
+        QVERIFY2(
+            f.messages.first().startsWith(
+                QStringLiteral("Cannot back up into %1: ").arg(QDir::toNativeSeparators(folder))),
+            qPrintable(f.messages.first()));
         QVERIFY2(f.messages.first().contains(QStringLiteral("Read-only file system")),
                  qPrintable(f.messages.first()));
     }

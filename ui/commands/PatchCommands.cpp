@@ -286,10 +286,10 @@ void CPatchCommands::BackupUserPatches() {
     CEngineWorker& worker = m_view.Worker();
     const int channel = m_view.m_nChannel;
     BackupResult outcome;
-    QStringList reasons;        // one line per skipped program
-    QStringList writtenPaths;   // the files this run wrote
-    QSet<QString> writtenFiles; // the same, as the system names them (links resolved)
-    CBackupNamer namer;         // file names of this run
+    QStringList reasons;         // one line per skipped program
+    QStringList writtenPaths;    // the files this run wrote
+    QSet<QString> writtenFiles;  // the same, as the system names them (links resolved)
+    CBackupNamer namer;          // file names of this run
     worker.Run(
         tr("Backing up bank %1…").arg(m_view.m_nCurrentBank),
         [&] {

@@ -75,8 +75,8 @@ public:
         const int number = m_list.m_nEditNumber;
         const QString entry = m_list.m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.
-        QTimer::singleShot(0, &m_list,
-                           [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
+        QTimer::singleShot(
+            0, &m_list, [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
     }
 
 protected:
@@ -217,9 +217,8 @@ void CEntryListCtrl::FinishRename(int number, const QString& entry, const QStrin
         connect(
             &m_view.Worker(), &CEngineWorker::busyChanged, this,
             [this, number, entry, name](bool) {
-                QTimer::singleShot(0, this, [this, number, entry, name] {
-                    FinishRename(number, entry, name);
-                });
+                QTimer::singleShot(
+                    0, this, [this, number, entry, name] { FinishRename(number, entry, name); });
             },
             Qt::SingleShotConnection);
         return;

@@ -84,9 +84,8 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const QString& promp
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* exit =
-        AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
-                  QStringLiteral("Quit the application\nExit"));
+    QAction* exit = AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+                              QStringLiteral("Quit the application\nExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
 

@@ -282,8 +282,7 @@ void CQuorlinView::focusInEvent(QFocusEvent* event) {
 
 // The wheel over the info pane scrolls its text, as the pane's scroll bar does.
 void CQuorlinView::wheelEvent(QWheelEvent* event) {
-    if (PaneShown() && m_paneScroll->isVisible() &&
-        event->position().x() < kPaneColumnWidth) {
+    if (PaneShown() && m_paneScroll->isVisible() && event->position().x() < kPaneColumnWidth) {
         QApplication::sendEvent(m_paneScroll, event);
         return;
     }
