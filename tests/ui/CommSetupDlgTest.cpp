@@ -1,6 +1,7 @@
 // The communications setup dialog: what it shows from the settings, and what OK takes back.
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 
 #include "CommSetupDlg.h"
@@ -147,6 +148,57 @@ private slots:
         dialog.reject();
         QCOMPARE(r.link.deviceType, 0);
         QCOMPARE(r.serial.m_nBaudRate, 38400);
+    }
+
+    void switchingGroupsKeepsTheDialogsSizeAndButtons() {
+        Records r;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("IDOK"));
+        QVERIFY(ok != nullptr);
+        const QSize size = dialog.size();
+        const QPoint okAt = ok->mapTo(&dialog, QPoint(0, 0));
+        for (int type : {1, 0, 1}) {
+            dialog.m_pConnectionType->setFocus();
+            QTest::keyClick(dialog.m_pConnectionType, type == 1 ? Qt::Key_Down : Qt::Key_Up);
+            QTRY_COMPARE(dialog.m_pMidiIn->isHidden(), type == 0);
+            QCoreApplication::processEvents();
+            QCOMPARE(dialog.size(), size);
+            QCOMPARE(ok->mapTo(&dialog, QPoint(0, 0)), okAt);
+        }
+    }
+
+    void noMidiDevicesIsSaidButNotStored() {
+        Records r;
+        r.link.deviceType = 1;
+        r.midi.m_nInputDevice = 2;
+        r.midi.m_nOutputDevice = 3;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.m_fnMidiInputs = [] { return QStringList(); };
+        dialog.m_fnMidiOutputs = [] { return QStringList(); };
+        dialog.InitDialog();
+        for (QComboBox* list : {dialog.m_pMidiIn, dialog.m_pMidiOut}) {
+            QCOMPARE(list->count(), 0);
+            QCOMPARE(list->currentIndex(), -1);
+            QCOMPARE(list->placeholderText(), QStringLiteral("No MIDI devices found"));
+        }
+        dialog.accept();
+        QCOMPARE(r.link.deviceType, 1);
+        QCOMPARE(r.midi.m_nInputDevice, 2);
+        QCOMPARE(r.midi.m_nOutputDevice, 3);
+
+        // With devices listed there is no such text, even when the stored one is missing.
+        Records listed;
+        listed.link.deviceType = 1;
+        listed.midi.m_nOutputDevice = 9;
+        CCommSetupDlg withDevices;
+        Prepare(withDevices, listed);
+        withDevices.InitDialog();
+        QCOMPARE(withDevices.m_pMidiOut->placeholderText(), QString());
     }
 
     void choosingATtySKeepsThePortNumberInStep() {

@@ -7,8 +7,12 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 #include <QUrl>
 
+#include "BankNameValidator.h"
+#include "CommandIds.h"
 #include "PatchMimeData.h"
 #include "ProgramText.h"
 #include "UiFixture.h"
@@ -116,6 +120,125 @@ private slots:
         }
         QCOMPARE(editor->text(), QStringLiteral("Abc"));
         QTest::keyClick(editor, Qt::Key_Escape);
+    }
+
+    void anOperationGivesUpTheRenameInProgress() {
+        // Renaming the empty bank 20, the user presses the toolbar's Delete instead of Enter:
+        // the bank is deleted and stays deleted.
+        CUiFixture f;
+        f.Start();
+        f.Select(f.RowOf(20));
+        f.List().setFocus();
+        f.List().RenameSelectedBank();
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        QTest::keyClicks(editor, QStringLiteral("Renamed"));
+        int operations = 0;
+        connect(&f.worker, &CEngineWorker::operationStarting, [&operations] { ++operations; });
+        QWidget* button = f.frame->ToolBar()->widgetForAction(f.frame->Action(cmd::ID_DELETE));
+        QVERIFY(button != nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(Editor(f.List()) == nullptr);
+        QTRY_VERIFY(!f.worker.IsBusy());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.RowOf(20), -1);
+        for (const auto& bank : f.unit.Banks()) QVERIFY(bank.number != 20);
+        // The delete and the bank list that followed it; no rename.
+        QCOMPARE(operations, 2);
+    }
+
+    void aRenameWaitingForAnOperationGoesOnlyToABankStillListed() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        CPauseGate gate;  // holds the deletion of bank 20 in its first pause
+        f.onPause = gate.Hook();
+        QTimer::singleShot(0, [&f, &gate] {
+            QTRY_VERIFY(gate.Held());
+            // Names committed while the deletion runs: they wait for it.
+            f.List().FinishRename(20, QStringLiteral("20 Jo's Scratch"), QStringLiteral("Back"));
+            f.List().FinishRename(7, QStringLiteral("7 Old"), QStringLiteral("Seven"));
+            gate.Release();
+        });
+        f.Select(f.RowOf(20));
+        f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.onPause = nullptr;
+        QTRY_COMPARE(f.List().item(f.RowOf(7))->text(), QStringLiteral("7 Seven"));
+        QTRY_VERIFY(!f.worker.IsBusy());
+        QCOMPARE(f.RowOf(20), -1);
+        bool seven = false;
+        for (const auto& bank : f.unit.Banks()) {
+            QVERIFY(bank.number != 20);
+            seven |= bank.number == 7 && bank.name == "Seven";
+        }
+        QVERIFY(seven);
+    }
+
+    void clickingTheSelectedBankOpensAFramedEditorWithTheNameSelected() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        const int row = f.RowOf(7);
+        f.Select(row);
+        f.List().setFocus();
+        const QPoint where = f.List().visualItemRect(f.List().item(row)).center();
+        QTest::mouseClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, where);
+        QTRY_VERIFY(Editor(f.List()) != nullptr);
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor->hasFrame());
+        QVERIFY(editor->autoFillBackground());
+        QCOMPARE(editor->selectedText(), QStringLiteral("Old"));
+        QVERIFY(editor->height() >= editor->sizeHint().height());
+        // Delete edits the text; the bank stays.
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QCOMPARE(editor->text(), QString());
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(Editor(f.List()) == nullptr);
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
+        bool kept = false;
+        for (const auto& bank : f.unit.Banks()) kept |= bank.number == 7 && bank.name == "Old";
+        QVERIFY(kept);
+    }
+
+    void aRefusedCharacterExplainsItselfInAToolTipThatFits() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        f.Select(f.RowOf(7));
+        f.List().RenameSelectedBank();
+        QLineEdit* editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\""));
+        QApplication::sendEvent(editor, &press);
+        QTRY_VERIFY(QToolTip::isVisible());
+        const QString tip = QToolTip::text();
+        QCOMPARE(QString(tip).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                 CBankNameValidator::AcceptedCharactersMessage());
+        // Lines short enough for any window the list can be in.
+        const QFontMetrics metrics(QToolTip::font());
+        for (const QString& line : tip.split(QLatin1Char('\n'))) {
+            QVERIFY2(metrics.horizontalAdvance(line) <= 420, qPrintable(line));
+        }
+        QTest::keyClick(editor, Qt::Key_Escape);
+    }
+
+    void entriesCutShortShowTheirWholeTextAsToolTip() {
+        CUiFixture f;
+        const std::string longName = "A bank name far too long to be shown whole in one column";
+        f.unit.AddBank(8, longName);
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        const QString longEntry = QStringLiteral("8 ") + QString::fromStdString(longName);
+        QCOMPARE(f.List().item(f.RowOf(8))->text(), longEntry);
+        QCOMPARE(f.List().item(f.RowOf(8))->toolTip(), longEntry);
+        QCOMPARE(f.List().item(f.RowOf(7))->toolTip(), QString());
+        // A tool tip event over the entry shows it.
+        const QRect rect = f.List().visualItemRect(f.List().item(f.RowOf(8)));
+        QHelpEvent help(QEvent::ToolTip, rect.center(),
+                        f.List().viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(f.List().viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), longEntry);
     }
 
     void programsAreNeverRenamedInPlace() {

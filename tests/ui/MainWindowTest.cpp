@@ -1,6 +1,7 @@
 // The main window, the bank and program browser and the info pane, over the simulated unit.
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QScreen>
@@ -8,6 +9,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 
 #include "CommSetupDlg.h"
 #include "CommandIds.h"
@@ -29,8 +31,12 @@ private slots:
     void dspSwitchMovesTheChannel();
     void paneShowsTheProgramOfTheCurrentDspInTheShownBank();
     void paneScrollsALongTextInTenPixelSteps();
+    void theWheelOverThePaneScrollsItsText();
+    void aFailedInformationRequestIsSaidInThePane();
+    void menuItemsSayWhatTheyDoAndChannelsAreRadioItems();
     void trackingSizeFollowsLevelAndPane();
     void placementIsSavedAndRestored();
+    void closingMaximisedKeepsTheNormalPlacementRunAfterRun();
     void settingsOutOfRangeFallBackToDefaults();
     void silentUnitIsReportedOnceAndSetupFetchesAgain();
     void closingDuringAnOperationWaitsForItAndSavesSettings();
@@ -227,6 +233,70 @@ void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
     QVERIFY(!bar->isVisible());
 }
 
+void MainWindowTest::theWheelOverThePaneScrollsItsText() {
+    CUiFixture f;
+    std::vector<std::string> info;
+    for (int i = 0; i < 60; ++i) info.push_back("Line " + std::to_string(i) + " of a long story");
+    f.unit.AddProgram(12, 9, sim::MakeProgramText("Long Story", "Hall", 30, info), true);
+    f.Start();
+    f.frame->resize(600, 400);
+    f.OpenBank(12);
+    f.ActivateProgram(9);
+    f.View().repaint();
+    QScrollBar* bar = f.View().PaneScroll();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->value(), 0);
+    auto wheel = [&f](QPoint at, int delta) {
+        QWheelEvent event(at, f.View().mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&f.View(), &event);
+    };
+    const QPoint overPane(kPaneBoxWidth / 2, 100);
+    wheel(overPane, -120);  // one notch down
+    QVERIFY(bar->value() > 0);
+    const int afterOneNotch = bar->value();
+    wheel(overPane, 120);
+    QCOMPARE(bar->value(), 0);
+    wheel(overPane, -120);
+    QCOMPARE(bar->value(), afterOneNotch);
+}
+
+void MainWindowTest::aFailedInformationRequestIsSaidInThePane() {
+    CUiFixture f;
+    f.Start();
+    f.OpenBank(3);
+    f.link->SetSilent(true);
+    f.ActivateProgram(1);
+    f.link->SetSilent(false);
+    QCOMPARE(f.View().PaneText(), QStringLiteral("The unit did not send the program information."));
+    // The next program that answers replaces it.
+    f.ActivateProgram(0);
+    QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
+}
+
+void MainWindowTest::menuItemsSayWhatTheyDoAndChannelsAreRadioItems() {
+    CUiFixture f;
+    f.Start(false);
+    // Nothing is ever saved, so Exit does not talk of saving.
+    QCOMPARE(f.frame->Action(ID_APP_EXIT)->statusTip(), QStringLiteral("Quit the application"));
+    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
+        QActionGroup* group = f.frame->Action(id)->actionGroup();
+        QVERIFY(group != nullptr);
+        QVERIFY(group->isExclusive());
+        QCOMPARE(group, f.frame->Action(ID_CHANNEL_1)->actionGroup());
+    }
+    QVERIFY(f.frame->Action(ID_DSP_A)->actionGroup() != nullptr);
+    QCOMPARE(f.frame->Action(ID_DSP_A)->actionGroup(), f.frame->Action(ID_DSP_B)->actionGroup());
+    f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
+    QCOMPARE(f.View().m_nChannel, 4);
+    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
+        QCOMPARE(f.frame->Action(id)->isChecked(), id == ID_CHANNEL_1 + 4);
+    }
+    // Choosing the checked channel again keeps it checked.
+    f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
+    QVERIFY(f.frame->Action(ID_CHANNEL_1 + 4)->isChecked());
+}
+
 void MainWindowTest::trackingSizeFollowsLevelAndPane() {
     CUiFixture f;
     f.Start();
@@ -274,6 +344,28 @@ void MainWindowTest::placementIsSavedAndRestored() {
     lost.Start(false);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY(screen.intersects(lost.frame->frameGeometry()));
+}
+
+void MainWindowTest::closingMaximisedKeepsTheNormalPlacementRunAfterRun() {
+    // Each run opens at the stored placement, is maximised and closed; the next run uses what
+    // the last one stored. The window must not wander.
+    std::int64_t stored[4] = {50, 60, 600, 400};
+    const char* const names[4] = {"X", "Y", "Cx", "Cy"};
+    for (int run = 0; run < 3; ++run) {
+        CUiFixture f;
+        for (int i = 0; i < 4; ++i) f.settings->Seed("Options", names[i], stored[i]);
+        f.Start(false);
+        QCOMPARE(f.frame->pos(), QPoint(50, 60));
+        QCOMPARE(f.frame->size(), QSize(600, 400));
+        f.frame->showMaximized();
+        QTRY_VERIFY(f.frame->isMaximized());
+        QTRY_VERIFY(f.frame->size() != QSize(600, 400));
+        f.frame->close();
+        for (int i = 0; i < 4; ++i)
+            stored[i] = f.settings->ReadDword("Options", names[i]).value_or(-1);
+        QCOMPARE(QRect(int(stored[0]), int(stored[1]), int(stored[2]), int(stored[3])),
+                 QRect(50, 60, 600, 400));
+    }
 }
 
 void MainWindowTest::settingsOutOfRangeFallBackToDefaults() {

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -190,6 +192,56 @@ private slots:
         QCOMPARE(f.unit.TooSoonKeyCount(), 0);
     }
 
+    void createBankAsksBeforeRenamingABankOfThatNumber() {
+        CUiFixture f;
+        f.Start();
+        int openings = 0;
+        QString reopenedWith;
+        f.Commands().m_fnCreateBankDialog = [&](int& number, QString& name) -> bool {
+            ++openings;
+            if (openings == 2) {
+                reopenedWith = QStringLiteral("%1 %2").arg(number).arg(name);
+                return false;  // cancelled
+            }
+            number = 5;
+            name = QStringLiteral("Dupe");
+            return true;
+        };
+        QStringList asked;
+        auto answer = [&asked](QMessageBox::StandardButton button) {
+            CUiFixture::OnNextDialog([&asked, button](QDialog& dialog) {
+                auto* box = qobject_cast<QMessageBox*>(&dialog);
+                QVERIFY(box != nullptr);
+                asked << box->windowTitle() + QStringLiteral(": ") + box->text();
+                box->button(button)->click();
+            });
+        };
+        auto bank5 = [&f] {
+            for (const auto& bank : f.unit.Banks()) {
+                if (bank.number == 5) return bank.name;
+            }
+            return std::string();
+        };
+        const QString question =
+            QStringLiteral("Quorlin: Bank 5 \"Dynamics\" exists. Rename it to \"Dupe\"?");
+
+        answer(QMessageBox::No);
+        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        QCOMPARE(asked, QStringList{question});
+        QCOMPARE(openings, 2);
+        QCOMPARE(reopenedWith, QStringLiteral("5 Dupe"));  // No: back to what was entered
+        QCOMPARE(bank5(), std::string("Dynamics"));
+        QVERIFY(f.Entries().contains(QStringLiteral("5 Dynamics")));
+
+        openings = 0;
+        answer(QMessageBox::Yes);
+        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        QCOMPARE(asked, (QStringList{question, question}));
+        QCOMPARE(openings, 1);
+        QCOMPARE(bank5(), std::string("Dupe"));
+        QVERIFY(f.Entries().contains(QStringLiteral("5 Dupe")));
+    }
+
     void findWrapsRoundAndFindsTheSelectedEntryAgain() {
         CUiFixture f;
         f.Start();
@@ -236,6 +288,25 @@ private slots:
         QCOMPARE(f.messages.size(), 1);
     }
 
+    void findOnDspBOpensTheFoundBankOnDspB() {
+        CUiFixture f;
+        f.Start();
+        f.frame->Action(cmd::ID_DSP_B)->trigger();
+        QCOMPARE(f.unit.SelectedBank(2), 0);
+        f.View().m_strFind = QStringLiteral("snare");
+        f.Commands().FindNext();
+        QCOMPARE(f.View().m_nCurrentBank, 10);
+        QCOMPARE(f.unit.SelectedBank(2), 10);
+        QCOMPARE(f.unit.CurrentProcessor(), 2);
+        // The program found loads on DSP B, and the pane shows its text.
+        f.View().ActivateSelection();
+        QCOMPARE(f.unit.LoadedProgram(2)->name, std::string("Snare Room"));
+        const auto info = sim::InfoLines(f.unit.LoadedProgram(2)->text);
+        QVERIFY(!info.empty());
+        QVERIFY2(f.View().PaneText().startsWith(QString::fromStdString(info.front())),
+                 qPrintable(f.View().PaneText()));
+    }
+
     void backupWritesEachUserProgramUnderASafeName() {
         CUiFixture f;
         f.unit.AddBank(40, "Backup");
@@ -265,6 +336,121 @@ private slots:
                  QStringList{QStringLiteral("Backup finished: 3 files written, 0 skipped.")});
     }
 
+    void backupGivesEveryProgramAFileOfItsOwn() {
+        // Names that are equal, equal but for letter case, or equal once made safe.
+        CUiFixture f;
+        f.unit.AddBank(40, "Backup");
+        const std::vector<std::pair<std::string, QString>> programs = {
+            {"Lead", QStringLiteral("Lead.sig")},     {"Lead", QStringLiteral("Lead (2).sig")},
+            {"a/b", QStringLiteral("a_b.sig")},       {"a:b", QStringLiteral("a_b (2).sig")},
+            {"LEAD", QStringLiteral("LEAD (3).sig")}, {"..", QStringLiteral("_..sig")},
+            {"_.", QStringLiteral("_. (2).sig")}};
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            f.unit.AddProgram(40, static_cast<int>(i),
+                              sim::MakeProgramText(programs[i].first, "Hall", 20,
+                                                   {"program " + std::to_string(i)}),
+                              true);
+        }
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.Commands().BackupUserPatches();
+
+        const auto stored = f.unit.Programs(40);
+        QStringList expected;
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            expected << programs[i].second;
+            QCOMPARE(ReadAll(dir.filePath(programs[i].second)),
+                     QByteArray::fromStdString(stored[i].text));
+        }
+        QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        files.sort();
+        expected.sort();
+        QCOMPARE(files, expected);
+        QCOMPARE(f.Commands().LastBackup().written, static_cast<int>(programs.size()));
+        QCOMPARE(f.messages, QStringList{QStringLiteral("Backup finished: 7 files written, "
+                                                        "0 skipped.")});
+    }
+
+    void backupSaysWhyAFileWasSkipped() {
+        CUiFixture f;
+        StartOnTwoUserPrograms(f);
+        QTemporaryDir dir;
+        // A folder where Lead's file would go: the system refuses to put a file there.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Lead.sig")));
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.Commands().BackupUserPatches();
+        QCOMPARE(f.Commands().LastBackup().written, 1);
+        QCOMPARE(f.Commands().LastBackup().skipped, 1);
+        QCOMPARE(f.messages.size(), 1);
+        const QStringList lines = f.messages.first().split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("Backup finished: 1 file written, 1 skipped."));
+        const QString leadLine = lines.last();
+        QVERIFY2(leadLine.startsWith(QStringLiteral("0 Lead: cannot write ")) &&
+                     leadLine.contains(QDir::toNativeSeparators(dir.filePath("Lead.sig"))),
+                 qPrintable(leadLine));
+        // The system's reason follows the path.
+        QVERIFY2(!leadLine.section(QStringLiteral(".sig: "), 1).trimmed().isEmpty(),
+                 qPrintable(leadLine));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Lead.sig"))).isDir());
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Pad.sig"))),
+                 QByteArray::fromStdString(f.unit.Programs(40)[1].text));
+    }
+
+    // A folder on a read-only file system. Root writes into any folder whatever its permission
+    // bits, so the test runs itself again in a child with a private mount namespace, where the
+    // folder is a read-only tmpfs; it is skipped where such a mount cannot be made.
+    void backupIntoAReadOnlyFolderFetchesNothing() {
+        const QByteArray readOnly = qgetenv("QUORLIN_READONLY_FOLDER");
+        if (readOnly.isEmpty()) {
+            QTemporaryDir mountPoint;
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QUORLIN_READONLY_FOLDER"), mountPoint.path());
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(
+                QStringLiteral("unshare"),
+                {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                 QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("mount -t tmpfs -o ro,size=64k quorlin-ro \"$1\" || "
+                                "exit 77; exec \"$2\" "
+                                "backupIntoAReadOnlyFolderFetchesNothing"),
+                 QStringLiteral("sh"), mountPoint.path(), QCoreApplication::applicationFilePath()});
+            if (!child.waitForStarted()) QSKIP("unshare is not available");
+            QVERIFY(child.waitForFinished(120000));
+            const QByteArray output = child.readAll();
+            if (child.exitCode() == 77 || (child.exitCode() != 0 && output.contains("unshare:")))
+                QSKIP("a read-only mount cannot be made here");
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     output.constData());
+            return;
+        }
+        const QString folder = QString::fromLocal8Bit(readOnly);
+        QVERIFY(!BackupFolderProblem(folder).isEmpty());
+        QTemporaryDir writable;
+        QCOMPARE(BackupFolderProblem(writable.path()), QString());
+        QVERIFY(QDir(writable.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());  // the probe leaves nothing behind
+
+        CUiFixture f;
+        StartOnTwoUserPrograms(f);
+        f.Commands().m_fnChooseBackupFolder = [&folder] { return folder; };
+        f.link->ClearTranscript();
+        f.Commands().BackupUserPatches();
+        QVERIFY(f.link->Transcript().empty());  // not one program was asked for
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(
+            f.messages.first().startsWith(
+                QStringLiteral("Cannot back up into %1: ").arg(QDir::toNativeSeparators(folder))),
+            qPrintable(f.messages.first()));
+        QVERIFY2(f.messages.first().contains(QStringLiteral("Read-only file system")),
+                 qPrintable(f.messages.first()));
+    }
+
     void backupGoesOnWhenTheUnitStopsAnswering() {
         CUiFixture f;
         StartOnTwoUserPrograms(f);
@@ -280,7 +466,8 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
         QCOMPARE(f.Commands().LastBackup().written, 1);
         QCOMPARE(f.Commands().LastBackup().skipped, 1);
-        QCOMPARE(f.messages.last(), QStringLiteral("Backup finished: 1 file written, 1 skipped."));
+        QCOMPARE(f.messages.last(), QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\n"
+                                                   "Skipped:\n1 Pad: the unit did not send it."));
     }
 
     void backupAndFindStopBetweenItemsWhenCancelled() {

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolTip>
 
 #include "BankNameValidator.h"
 #include "CreateBankDlg.h"
@@ -72,6 +73,24 @@ private slots:
         QVERIFY(message.startsWith(QStringLiteral("The unit accepts only these characters")));
         QVERIFY(message.contains(QLatin1Char('~')));
         QVERIFY(!message.contains(QLatin1Char('"')));
+    }
+
+    void aRefusedCharacterIsExplainedInLinesThatFitTheDialog() {
+        CCreateBankDlg dialog;
+        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\""));
+        QApplication::sendEvent(dialog.NameField(), &press);
+        QCOMPARE(dialog.NameField()->text(), QStringLiteral("Bank 3"));  // refused
+        QTRY_VERIFY(QToolTip::isVisible());
+        const QString tip = QToolTip::text();
+        QCOMPARE(QString(tip).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                 CBankNameValidator::AcceptedCharactersMessage());
+        const QFontMetrics metrics(QToolTip::font());
+        for (const QString& line : tip.split(QLatin1Char('\n'))) {
+            QVERIFY2(metrics.horizontalAdvance(line) <= 420, qPrintable(line));
+        }
     }
 
     void findPatchStartsEmptyAtEveryOpening() {

@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QSaveFile>
+#include <QSet>
+#include <QTemporaryFile>
 #include <bitset>
 
 #include "CreateBankDlg.h"
@@ -123,7 +126,30 @@ void CPatchCommands::CreateBank() {
     CLibrarian* engine = m_view.Engine();
     int number = engine->NextFreeBankNumber();
     QString name = QStringLiteral("Bank %1").arg(number);
-    if (!m_fnCreateBankDialog(number, name)) return;
+    for (;;) {
+        if (!m_fnCreateBankDialog(number, name)) return;
+        // Naming a number that is taken renames that bank: only when the user says so. No
+        // brings the dialog back with what was entered.
+        QString existing;
+        bool taken = false;
+        for (const std::string& bank : engine->BankList()) {
+            const QString entry = StripLeadingBlanks(FromUnit(bank));
+            if (EntryNumber(entry) != number) continue;
+            const int blank = entry.indexOf(QLatin1Char(' '));
+            existing = blank < 0 ? QString() : entry.mid(blank + 1);
+            taken = true;
+            break;
+        }
+        if (!taken) break;
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Quorlin"),
+                             QStringLiteral("Bank %1 \"%2\" exists. Rename it to \"%3\"?")
+                                 .arg(number)
+                                 .arg(existing, name),
+                             QMessageBox::Yes | QMessageBox::No, m_view.window());
+        question.setTextFormat(Qt::PlainText);
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() == QMessageBox::Yes) break;
+    }
     const std::string unitName = ToUnit(name);
     m_view.Worker().Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
         return engine->SetBankName(number, unitName);
@@ -194,6 +220,14 @@ void CPatchCommands::FindNext() {
                                     .arg(blank < 0 ? entry : entry.left(blank),
                                          blank < 0 ? QString() : entry.mid(blank + 1)));
     }
+    // The search selected each bank on DSP A; the found bank is selected on the DSP chosen for
+    // bank changes, as opening a bank does, so that its programs load there.
+    if (m_view.m_nCurrentBank >= 0) {
+        const int bank = m_view.m_nCurrentBank;
+        const int dsp = m_view.m_nDsp;
+        worker.Run(tr("Opening bank %1…").arg(bank),
+                   [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
+    }
     m_view.ShowPrograms();
     if (programOut < list->count()) {
         list->setCurrentRow(programOut);
@@ -201,6 +235,17 @@ void CPatchCommands::FindNext() {
         list->scrollToItem(list->item(programOut));
         list->setFocus();
     }
+}
+
+QString BackupFolderProblem(const QString& folder) {
+    // A file is created and removed again: only that shows whether the system lets us write
+    // here (permissions, a read-only mount, a full disk, quotas).
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorlin-probe-XXXXXX")));
+    if (!probe.open()) {
+        const QString reason = probe.errorString();
+        return reason.isEmpty() ? QStringLiteral("the folder cannot be written to") : reason;
+    }
+    return {};
 }
 
 void CPatchCommands::BackupUserPatches() {
@@ -226,10 +271,25 @@ void CPatchCommands::BackupUserPatches() {
         items.push_back({EntryNumber(entry), entry.mid(blank + 1), entry});
     }
 
+    // Nothing is fetched from the unit for a folder that cannot take the files.
+    if (!items.empty()) {
+        const QString problem = BackupFolderProblem(folder);
+        if (!problem.isEmpty()) {
+            m_view.Host().ShowMessage(ToUnit(QStringLiteral("Cannot back up into %1: %2")
+                                                 .arg(QDir::toNativeSeparators(folder), problem)),
+                                      {}, IHost::Icon::Error);
+            return;
+        }
+    }
+
     CLibrarian* engine = m_view.Engine();
     CEngineWorker& worker = m_view.Worker();
     const int channel = m_view.m_nChannel;
     BackupResult outcome;
+    QStringList reasons;         // one line per skipped program
+    QStringList writtenPaths;    // the files this run wrote
+    QSet<QString> writtenFiles;  // the same, as the system names them (links resolved)
+    CBackupNamer namer;          // file names of this run
     worker.Run(
         tr("Backing up bank %1…").arg(m_view.m_nCurrentBank),
         [&] {
@@ -243,34 +303,53 @@ void CPatchCommands::BackupUserPatches() {
                 std::string data;
                 if (engine->GetProgramData(data) != 0) {
                     ++outcome.skipped;
+                    reasons << QStringLiteral("%1: the unit did not send it.").arg(item.entry);
                     continue;
                 }
-                const QString fileName =
-                    FromUnit(SafeFileName(ToUnit(item.name))) + QStringLiteral(".sig");
+                // Two programs may share a name, or two names may give the same file name: each
+                // program gets a file of its own, and no file written in this run is replaced.
+                QString path;
+                do {
+                    path = QDir(folder).filePath(FromUnit(namer.Next(ToUnit(item.name))));
+                } while (QFileInfo::exists(path) &&
+                         writtenFiles.contains(QFileInfo(path).canonicalFilePath()));
                 // Written whole under a temporary name, then renamed over the old file: a failed
                 // write never leaves a cut-off file in place of a good one.
-                QSaveFile file(QDir(folder).filePath(fileName));
+                QSaveFile file(path);
                 if (!file.open(QIODevice::WriteOnly) ||
                     file.write(data.data(), static_cast<qint64>(data.size())) !=
                         static_cast<qint64>(data.size()) ||
                     !file.commit()) {
                     ++outcome.skipped;
+                    reasons << QStringLiteral("%1: cannot write %2: %3")
+                                   .arg(item.entry, QDir::toNativeSeparators(path),
+                                        file.errorString());
                     continue;
                 }
-                ++outcome.written;
+                writtenPaths << path;
+                writtenFiles.insert(QFileInfo(path).canonicalFilePath());
             }
             return 0;
         },
         true);
+    // The count is of the files that are there now, each counted once.
+    QSet<QString> onDisk;
+    for (const QString& path : std::as_const(writtenPaths)) {
+        const QFileInfo info(path);
+        if (info.isFile()) onDisk.insert(info.canonicalFilePath());
+    }
+    outcome.written = static_cast<int>(onDisk.size());
     m_lastBackup = outcome;
     if (!items.empty()) {
-        HostMessage(
+        QString summary =
             QStringLiteral("%1: %2 %3 written, %4 skipped.")
                 .arg(outcome.cancelled ? QStringLiteral("Backup cancelled")
                                        : QStringLiteral("Backup finished"))
                 .arg(outcome.written)
                 .arg(outcome.written == 1 ? QStringLiteral("file") : QStringLiteral("files"))
-                .arg(outcome.skipped));
+                .arg(outcome.skipped);
+        if (!reasons.isEmpty()) summary += QStringLiteral("\n\nSkipped:\n") + reasons.join('\n');
+        HostMessage(summary);
     }
     if (list->SelectedRow() >= 0) m_view.ActivateSelection();
 }

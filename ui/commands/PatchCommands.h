@@ -13,6 +13,9 @@
 
 class CQuorlinView;
 
+// Why files cannot be written into `folder` (the system's reason), or empty when they can.
+QString BackupFolderProblem(const QString& folder);
+
 class CPatchCommands : public QObject {
     Q_OBJECT
 public:

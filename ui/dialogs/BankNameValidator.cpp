@@ -24,6 +24,21 @@ QString CBankNameValidator::AcceptedCharactersMessage() {
         .arg(symbols);
 }
 
+QString CBankNameValidator::ToolTipText(const QString& message) {
+    constexpr int kLineLength = 40;
+    QStringList lines;
+    QString line;
+    for (const QString& word : message.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > kLineLength) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty()) lines << line;
+    return lines.join(QLatin1Char('\n'));
+}
+
 QValidator::State CBankNameValidator::validate(QString& input, int& /*pos*/) const {
     if (IsAcceptable(input)) return Acceptable;
     emit rejected(AcceptedCharactersMessage());

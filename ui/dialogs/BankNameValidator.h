@@ -16,6 +16,9 @@ public:
     static bool IsAcceptable(const QString& name);
     // "The unit accepts only these characters in a bank name: ..."
     static QString AcceptedCharactersMessage();
+    // `message` broken into lines of about 40 characters, for a tool tip that stays within the
+    // window instead of running off it as one long line.
+    static QString ToolTipText(const QString& message);
 
 signals:
     void rejected(const QString& message) const;

@@ -139,7 +139,14 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     m_serialGroup = {portLabel, baudLabel,   dataLabel,   stopLabel,   parityLabel,
                      m_pPort,   m_pBaudRate, m_pDataBits, m_pStopBits, m_pParity};
     m_midiGroup = {inLabel, outLabel, m_pMidiIn, m_pMidiOut};
-    for (QWidget* w : m_serialGroup + m_midiGroup) w->hide();
+    // Both groups keep their room while hidden, so the stack (and the dialog with its buttons)
+    // has one size whichever group is shown.
+    for (QWidget* w : m_serialGroup + m_midiGroup) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+        w->hide();
+    }
     setSizeGripEnabled(false);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(m_pConnectionType, &QComboBox::activated, this,
@@ -211,6 +218,11 @@ void CCommSetupDlg::FillMidiLists() {
     const CMIDISettings& midiSettings = *m_pSettings->pMIDI;
     m_pMidiIn->addItems(m_fnMidiInputs ? m_fnMidiInputs() : QStringList());
     m_pMidiOut->addItems(m_fnMidiOutputs ? m_fnMidiOutputs() : QStringList());
+    // An empty list says why it is empty; the text is not an entry, so OK stores nothing.
+    for (QComboBox* list : {m_pMidiIn, m_pMidiOut}) {
+        list->setPlaceholderText(list->count() == 0 ? QStringLiteral("No MIDI devices found")
+                                                    : QString());
+    }
     const int in = midiSettings.m_nInputDevice;
     const int out = midiSettings.m_nOutputDevice;
     m_pMidiIn->setCurrentIndex(in >= 0 && in < m_pMidiIn->count() ? in : -1);

@@ -62,7 +62,8 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     auto* validator = new CBankNameValidator(this);
     m_pName->setValidator(validator);
     connect(validator, &CBankNameValidator::rejected, this, [this](const QString& message) {
-        QToolTip::showText(m_pName->mapToGlobal(QPoint(0, m_pName->height())), message, m_pName);
+        QToolTip::showText(m_pName->mapToGlobal(QPoint(0, m_pName->height())),
+                           CBankNameValidator::ToolTipText(message), m_pName);
     });
 
     setTabOrder(ok, cancel);

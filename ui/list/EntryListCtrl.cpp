@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolTip>
@@ -30,15 +31,31 @@ public:
                           const QModelIndex& index) const override {
         auto* editor =
             static_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        // A framed, filled text field over the entry, so that it is plain that keys (Delete
+        // included) now edit the name.
+        editor->setFrame(true);
+        editor->setAutoFillBackground(true);
         auto* validator = new CBankNameValidator(editor);
         QObject::connect(validator, &CBankNameValidator::rejected, editor,
                          [editor](const QString& message) {
                              QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
-                                                message, editor);
+                                                CBankNameValidator::ToolTipText(message), editor);
                          });
         editor->setValidator(validator);
         editor->setMaxLength(79);
         return editor;
+    }
+
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override {
+        QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        // The frame needs more height than a row has: grow the field around the row's middle.
+        QRect area = editor->geometry();
+        const int height = std::max(area.height(), editor->sizeHint().height());
+        area.setTop(option.rect.center().y() - height / 2);
+        area.setHeight(height);
+        editor->setGeometry(area);
+        editor->raise();
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
@@ -46,17 +63,20 @@ public:
         const QString text = index.data(Qt::DisplayRole).toString();
         const int blank = text.indexOf(QLatin1Char(' '));
         m_list.m_nEditNumber = EntryNumber(text);
-        static_cast<QLineEdit*>(editor)->setText(blank >= 0 ? text.mid(blank + 1) : text);
+        m_list.m_strEditEntry = text;
+        auto* field = static_cast<QLineEdit*>(editor);
+        field->setText(blank >= 0 ? text.mid(blank + 1) : text);
+        field->selectAll();
     }
 
     void setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
-                      const QModelIndex& index) const override {
+                      const QModelIndex& /*index*/) const override {
         const QString name = static_cast<QLineEdit*>(editor)->text();
-        const int row = index.row();
         const int number = m_list.m_nEditNumber;
+        const QString entry = m_list.m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.
-        QTimer::singleShot(0, &m_list,
-                           [this, row, number, name] { m_list.FinishRename(row, number, name); });
+        QTimer::singleShot(
+            0, &m_list, [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
     }
 
 protected:
@@ -98,6 +118,8 @@ CEntryListCtrl::CEntryListCtrl(CQuorlinView& view, QWidget* parent)
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
     SetColumnWidth(m_nColumnWidth);
+    // An operation may change the banks under an open name editor: the edit is given up.
+    connect(&view.Worker(), &CEngineWorker::operationStarting, this, &CEntryListCtrl::CancelEdit);
 }
 
 CEntryListCtrl::~CEntryListCtrl() = default;
@@ -110,6 +132,16 @@ void CEntryListCtrl::AddEntry(const QString& text, int iconIndex, int data) {
     item->setData(Qt::UserRole, data);
     item->setFlags(item->flags() | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
     item->setSizeHint(QSize(m_nColumnWidth, std::max(fontMetrics().height(), 16) + 2));
+    UpdateEntryToolTip(item);
+}
+
+void CEntryListCtrl::UpdateEntryToolTip(QListWidgetItem* entry) const {
+    // The room for the text: the column less the icon and the margins the style draws.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room = m_nColumnWidth - iconSize().width() - 4 * margin;
+    const QString text = entry->text();
+    const bool cut = fontMetrics().horizontalAdvance(text) > room;
+    entry->setData(Qt::ToolTipRole, cut ? QVariant(text) : QVariant());
 }
 
 int CEntryListCtrl::SelectedRow() const {
@@ -128,6 +160,7 @@ void CEntryListCtrl::SetColumnWidth(int width) {
     m_nColumnWidth = width;
     for (int i = 0; i < count(); ++i) {
         item(i)->setSizeHint(QSize(width, std::max(fontMetrics().height(), 16) + 2));
+        UpdateEntryToolTip(item(i));
     }
 }
 
@@ -171,24 +204,35 @@ void CEntryListCtrl::RenameSelectedBank() {
     editItem(item(row));
 }
 
-void CEntryListCtrl::FinishRename(int row, int number, const QString& name) {
+void CEntryListCtrl::CancelEdit() {
+    if (state() != QAbstractItemView::EditingState) return;
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>()) {
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+}
+
+void CEntryListCtrl::FinishRename(int number, const QString& entry, const QString& name) {
     if (m_view.Worker().IsBusy()) {
-        // Another operation is under way: send the name as soon as it is over.
-        auto* connection = new QMetaObject::Connection;
-        *connection = connect(&m_view.Worker(), &CEngineWorker::busyChanged, this,
-                              [this, row, number, name, connection](bool busy) {
-                                  if (busy) return;
-                                  disconnect(*connection);
-                                  delete connection;
-                                  QTimer::singleShot(0, this, [this, row, number, name] {
-                                      FinishRename(row, number, name);
-                                  });
-                              });
+        // Another operation is under way: try again once it is over.
+        connect(
+            &m_view.Worker(), &CEngineWorker::busyChanged, this,
+            [this, number, entry, name](bool) {
+                QTimer::singleShot(
+                    0, this, [this, number, entry, name] { FinishRename(number, entry, name); });
+            },
+            Qt::SingleShotConnection);
         return;
     }
+    // Only a bank that is still listed as it was when the edit began is renamed: never one that
+    // was deleted (the rename would create it again) or changed meanwhile.
+    if (m_view.m_nLevel != 0) return;
+    const QList<QListWidgetItem*> found = findItems(entry, Qt::MatchExactly);
+    if (found.isEmpty() || EntryNumber(entry) != number) return;
     if (m_view.RenameBank(number, name) != 0) return;  // the unit did not get it: keep the old
-    if (QListWidgetItem* entry = item(row)) {
-        entry->setText(QStringLiteral("%1 %2").arg(number).arg(name));
+    // The list may have been refilled while the unit was asked.
+    for (QListWidgetItem* item : findItems(entry, Qt::MatchExactly)) {
+        item->setText(QStringLiteral("%1 %2").arg(number).arg(name));
+        UpdateEntryToolTip(item);
     }
 }
 

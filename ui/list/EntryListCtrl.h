@@ -50,10 +50,17 @@ public:
     bool AcceptsDrop(const QMimeData* data, QObject* source) const;
     void TakeDrop(const QMimeData* data);
 
-    // The number of the bank being renamed, taken when the edit begins.
+    // The bank being renamed, taken when the edit begins: its number and its entry's text.
     int m_nEditNumber = -1;
+    QString m_strEditEntry;
     // Finishes a rename: asks the unit to name the bank and shows "%d %s" only if it took it.
-    void FinishRename(int row, int number, const QString& name);
+    // While another operation runs the rename waits for it; it is dropped when the bank list is
+    // no longer shown or no longer holds the entry `entry` (the bank was deleted or renamed).
+    void FinishRename(int number, const QString& entry, const QString& name);
+    // Closes an open name editor without taking its text (an operation is about to start).
+    void CancelEdit();
+    // Gives the entry a tool tip with its whole text when the text does not fit its column.
+    void UpdateEntryToolTip(QListWidgetItem* entry) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

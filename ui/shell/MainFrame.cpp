@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -84,9 +86,8 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const QString& promp
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* exit =
-        AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
-                  QStringLiteral("Quit the application; prompts to save documents\nExit"));
+    QAction* exit = AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
+                              QStringLiteral("Quit the application\nExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
 
@@ -111,9 +112,13 @@ void CMainFrame::CreateMenus() {
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);
     QMenu* channel = options->addMenu(QStringLiteral("&Channel"));
+    // One channel at a time: the items are drawn as radio items.
+    auto* channels = new QActionGroup(this);
+    channels->setExclusive(true);
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
         QAction* action = AddAction(id, QString::number(id - ID_CHANNEL_1 + 1), {});
         action->setCheckable(true);
+        channels->addAction(action);
         connect(action, &QAction::triggered, this,
                 [this, id] { m_pView->OnChannel(id - ID_CHANNEL_1); });
         channel->addAction(action);
@@ -131,6 +136,10 @@ void CMainFrame::CreateMenus() {
     dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     dspB->setCheckable(true);
     connect(dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
+    auto* dsps = new QActionGroup(this);
+    dsps->setExclusive(true);
+    dsps->addAction(dspA);
+    dsps->addAction(dspB);
     bankChange->addAction(dspA);
     bankChange->addAction(dspB);
 
@@ -291,14 +300,36 @@ void CMainFrame::RestorePlacement() {
     move(wanted.topLeft());
 }
 
+void CMainFrame::NoteNormalPlacement() {
+    constexpr Qt::WindowStates kNotNormal =
+        Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+    if ((windowState() & kNotNormal) != 0) return;
+    m_normalPlacement = QRect(pos(), size());
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    NoteNormalPlacement();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    NoteNormalPlacement();
+}
+
 void CMainFrame::SavePlacement() {
     // X and Y are the frame's position (as move() takes it), Cx and Cy the client size (as
-    // resize() takes it). The restored geometry of a maximised window is the client's, so the
-    // frame's decoration offset is taken off its position.
+    // resize() takes it). A maximised or minimised window is saved at the placement it last had
+    // in its normal state, noted then: its decoration differs while maximised, so deriving the
+    // normal frame position from the maximised one moved the window a little at every run.
     QRect normal(pos(), size());
-    if ((isMaximized() || isMinimized() || isFullScreen()) && !normalGeometry().isEmpty()) {
-        normal = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
-                       normalGeometry().size());
+    if ((isMaximized() || isMinimized() || isFullScreen())) {
+        if (m_normalPlacement.isValid()) {
+            normal = m_normalPlacement;
+        } else if (!normalGeometry().isEmpty()) {
+            normal = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
+                           normalGeometry().size());
+        }
     }
     WriteSettingDword(kSectionOptions, "X", normal.left());
     WriteSettingDword(kSectionOptions, "Y", normal.top());

@@ -36,6 +36,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QAction* AddAction(int id, const QString& text, const QString& prompt,
@@ -44,6 +46,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void RestorePlacement();
+    // Notes the placement while the window is in its normal state.
+    void NoteNormalPlacement();
 
     CEngineWorker& m_worker;
     CQuorlinView* m_pView = nullptr;
@@ -53,4 +57,7 @@ private:
     QLabel* m_pReady = nullptr;
     QLabel* m_pPatchCount = nullptr;
     bool m_bCloseRequested = false;
+    // The frame position (as move() takes it) and client size (as resize() takes it) the window
+    // last had in its normal state: what is saved when it is closed maximised or minimised.
+    QRect m_normalPlacement;
 };

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include "CommSetupDlg.h"
@@ -185,9 +186,13 @@ void CQuorlinView::ActivateSelection() {
     std::string info;
     // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
     const int selector = m_nDsp == 1 ? 1 : 2;
-    m_worker.Run(tr("Reading program information…"),
-                 [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
-    m_strInfo[m_nDsp == 1 ? 0 : 1] = FromUnit(info);
+    const int infoResult =
+        m_worker.Run(tr("Reading program information…"),
+                     [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
+    // A pane left empty would not say why: it names the failure instead.
+    m_strInfo[m_nDsp == 1 ? 0 : 1] =
+        infoResult == 0 ? FromUnit(info)
+                        : QStringLiteral("The unit did not send the program information.");
     m_list->item(row)->setSelected(false);
     m_list->viewport()->update();
     update();
@@ -289,6 +294,15 @@ void CQuorlinView::resizeEvent(QResizeEvent* event) {
 void CQuorlinView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     m_list->setFocus();
+}
+
+// The wheel over the info pane scrolls its text, as the pane's scroll bar does.
+void CQuorlinView::wheelEvent(QWheelEvent* event) {
+    if (PaneShown() && m_paneScroll->isVisible() && event->position().x() < kPaneColumnWidth) {
+        QApplication::sendEvent(m_paneScroll, event);
+        return;
+    }
+    QWidget::wheelEvent(event);
 }
 
 // Files dropped on the info pane go where drops on the list go.
