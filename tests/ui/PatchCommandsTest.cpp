@@ -398,6 +398,34 @@ private slots:
                  QByteArray::fromStdString(f.unit.Programs(40)[1].text));
     }
 
+    // A link planted where a program's file goes is never written through, and a name longer
+    // than the file system takes is shortened rather than skipped.
+    void backupNeitherFollowsAPlantedLinkNorSkipsALongName() {
+        CUiFixture f;
+        const std::string longName(300, 'x');
+        f.unit.AddBank(40, "Backup");
+        f.unit.AddProgram(40, 0, sim::MakeProgramText("Lead", "Plate", 20, {"a"}), true);
+        f.unit.AddProgram(40, 1, sim::MakeProgramText(longName, "Hall", 40, {"c"}), true);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        const QString outside = WriteSig(elsewhere, QStringLiteral("outside.txt"), "keep me");
+        QVERIFY(QFile::link(outside, dir.filePath(QStringLiteral("Lead.sig"))));
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.Commands().BackupUserPatches();
+
+        QCOMPARE(ReadAll(outside), QByteArray("keep me"));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Lead.sig"))).isSymLink());
+        const QString shortened = QString(251, QLatin1Char('x')) + QStringLiteral(".sig");
+        QCOMPARE(ReadAll(dir.filePath(shortened)),
+                 QByteArray::fromStdString(f.unit.Programs(40)[1].text));
+        QCOMPARE(f.Commands().LastBackup().written, 1);
+        QCOMPARE(f.Commands().LastBackup().skipped, 1);
+        QVERIFY2(f.messages.last().contains(QStringLiteral("0 Lead: cannot write ")),
+                 qPrintable(f.messages.last()));
+    }
+
     // A folder on a read-only file system. Root writes into any folder whatever its permission
     // bits, so the test runs itself again in a child with a private mount namespace, where the
     // folder is a read-only tmpfs; it is skipped where such a mount cannot be made.

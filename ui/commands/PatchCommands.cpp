@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
 #include <bitset>
 
 #include "CreateBankDlg.h"
 #include "EngineWorker.h"
+#include "FileWriter.h"
 #include "EntryListCtrl.h"
 #include "FindPatchDlg.h"
 #include "Host.h"
@@ -106,7 +106,11 @@ void CPatchCommands::DeleteSelection() {
     if (m_view.m_nLevel == 0) {
         const int result =
             m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
-                                [engine, number] { return engine->DeleteBank(number); });
+                                [engine, number] {
+                                    // Key presses are never answered: look whether it is gone.
+                                    const int r = engine->DeleteBank(number);
+                                    return r == 0 ? engine->CheckBankDeleted(number) : r;
+                                });
         if (result == 0) m_view.ShowBanks();
         return;
     }
@@ -152,7 +156,8 @@ void CPatchCommands::CreateBank() {
     }
     const std::string unitName = ToUnit(name);
     m_view.Worker().Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
-        return engine->SetBankName(number, unitName);
+        const int r = engine->SetBankName(number, unitName);
+        return r == 0 ? engine->CheckBankName(number, unitName) : r;
     });
     m_view.ShowBanks();
 }
@@ -288,7 +293,7 @@ void CPatchCommands::BackupUserPatches() {
     BackupResult outcome;
     QStringList reasons;         // one line per skipped program
     QStringList writtenPaths;    // the files this run wrote
-    QSet<QString> writtenFiles;  // the same, as the system names them (links resolved)
+    filewriter::CRunFiles runFiles;  // the same, as the file system knows them
     CBackupNamer namer;          // file names of this run
     worker.Run(
         tr("Backing up bank %1…").arg(m_view.m_nCurrentBank),
@@ -311,23 +316,22 @@ void CPatchCommands::BackupUserPatches() {
                 QString path;
                 do {
                     path = QDir(folder).filePath(FromUnit(namer.Next(ToUnit(item.name))));
-                } while (QFileInfo::exists(path) &&
-                         writtenFiles.contains(QFileInfo(path).canonicalFilePath()));
-                // Written whole under a temporary name, then renamed over the old file: a failed
-                // write never leaves a cut-off file in place of a good one.
-                QSaveFile file(path);
-                if (!file.open(QIODevice::WriteOnly) ||
-                    file.write(data.data(), static_cast<qint64>(data.size())) !=
-                        static_cast<qint64>(data.size()) ||
-                    !file.commit()) {
+                } while (runFiles.Holds(QFile::encodeName(path).toStdString()));
+                // Written whole under a temporary name of its own, then renamed over the old
+                // file: a failed write never leaves a cut-off file in place of a good one, and a
+                // link planted where the file goes is refused, never written through.
+                std::string why;
+                filewriter::FileId written;
+                if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), data,
+                                                filewriter::Target::RegularFile, why, &written)) {
                     ++outcome.skipped;
                     reasons << QStringLiteral("%1: cannot write %2: %3")
                                    .arg(item.entry, QDir::toNativeSeparators(path),
-                                        file.errorString());
+                                        QString::fromLocal8Bit(why.c_str()));
                     continue;
                 }
+                runFiles.Add(written);
                 writtenPaths << path;
-                writtenFiles.insert(QFileInfo(path).canonicalFilePath());
             }
             return 0;
         },

@@ -215,7 +215,9 @@ int CQuorlinView::GetProgramCount() const {
 int CQuorlinView::RenameBank(int number, const QString& name) {
     const std::string unitName = ToUnit(name);
     return m_worker.Run(tr("Naming bank %1…").arg(number), [this, number, &unitName] {
-        return m_pEngine->SetBankName(number, unitName);
+        // Key presses are never answered: look whether the unit lists the new name.
+        const int r = m_pEngine->SetBankName(number, unitName);
+        return r == 0 ? m_pEngine->CheckBankName(number, unitName) : r;
     });
 }
 
