@@ -100,6 +100,7 @@ void CPatchCommands::DeleteSelection() {
     const int row = list->SelectedRow();
     if (row < 0) return;
     const int number = EntryNumber(list->item(row)->text());
+    if (number < 0) return;  // an entry without a number is only shown
     if (m_view.m_nLevel == 0) {
         const int result =
             m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
@@ -189,10 +190,7 @@ void CPatchCommands::FindNext() {
         const QString entry =
             StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
         m_view.m_nCurrentBank = EntryNumber(entry);
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        m_view.SetDocumentTitle(QStringLiteral("Bank %1: %2")
-                                    .arg(blank < 0 ? entry : entry.left(blank),
-                                         blank < 0 ? QString() : entry.mid(blank + 1)));
+        m_view.SetDocumentTitle(BankTitle(entry));
     }
     m_view.ShowPrograms();
     if (programOut < list->count()) {
@@ -222,7 +220,7 @@ void CPatchCommands::BackupUserPatches() {
     for (int i = 0; i < list->count(); ++i) {
         const QString entry = list->item(i)->text();
         const int blank = entry.indexOf(QLatin1Char(' '));
-        if (list->EntryData(i) == 0 || blank < 0) continue;
+        if (list->EntryData(i) == 0 || blank < 0 || EntryNumber(entry) < 0) continue;
         items.push_back({EntryNumber(entry), entry.mid(blank + 1), entry});
     }
 

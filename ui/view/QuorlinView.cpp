@@ -147,11 +147,9 @@ void CQuorlinView::ActivateSelection() {
     const int row = m_list->SelectedRow();
     if (row < 0) return;
     const QString entry = m_list->item(row)->text();
+    if (EntryNumber(entry) < 0) return;  // an entry without a number is only shown
     if (m_nLevel == 0) {
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        const QString number = blank < 0 ? entry : entry.left(blank);
-        const QString name = blank < 0 ? QString() : entry.mid(blank + 1);
-        SetDocumentTitle(QStringLiteral("Bank %1: %2").arg(number, name));
+        SetDocumentTitle(BankTitle(entry));
         const int bank = EntryNumber(entry);
         const int dsp = m_nDsp;
         m_worker.Run(tr("Opening bank %1…").arg(bank),
