@@ -12,9 +12,9 @@
 #include "EngineWorker.h"
 #include "EntryListCtrl.h"
 #include "Librarian.h"
+#include "OptionsSettings.h"
 #include "PatchCommands.h"
 #include "SerialLink.h"
-#include "SettingsStore.h"
 #include "UnitText.h"
 
 int g_nIconBank = -1;
@@ -33,10 +33,6 @@ const QString kNoProgram = QStringLiteral("No program selected");
 constexpr int kColumnWidth = 300;
 const QColor kPaneGrey(212, 208, 200);
 
-int Clamp(int value, int low, int high, int fallback) {
-    return value < low || value > high ? fallback : value;
-}
-
 }  // namespace
 
 CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
@@ -44,11 +40,11 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     : QWidget(parent), m_worker(worker), m_host(host) {
     InitUiResources();
     m_pEngine = factory(host);
-    std::uint32_t missing = 0;
-    // Values out of range (edited by hand, or from another version) fall back to the defaults.
-    m_nChannel = Clamp(ReadSettingDword(kSectionOptions, "Channel", 0, missing), 0, 15, 0);
-    m_nDsp = Clamp(ReadSettingDword(kSectionOptions, "BankChangeDevice", 1, missing), 1, 2, 1);
-    m_bShowInfoPane = ReadSettingDword(kSectionOptions, "DisplayInfoPane", 1, missing) != 0 ? 1 : 0;
+    COptionsSettings options;
+    options.Load();
+    m_nChannel = options.m_nChannel;
+    m_nDsp = options.m_nBankChangeDevice;
+    m_bShowInfoPane = options.m_bDisplayInfoPane;
     m_strInfo[0] = m_strInfo[1] = kNoProgram;
 
     setFocusPolicy(Qt::StrongFocus);
@@ -67,9 +63,11 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
 
 CQuorlinView::~CQuorlinView() {
     m_pEngine.reset();
-    WriteSettingDword(kSectionOptions, "Channel", m_nChannel);
-    WriteSettingDword(kSectionOptions, "BankChangeDevice", m_nDsp);
-    WriteSettingDword(kSectionOptions, "DisplayInfoPane", m_bShowInfoPane);
+    COptionsSettings options;
+    options.m_nChannel = m_nChannel;
+    options.m_nBankChangeDevice = m_nDsp;
+    options.m_bDisplayInfoPane = m_bShowInfoPane;
+    options.Save();
 }
 
 void CQuorlinView::InitialUpdate() {
