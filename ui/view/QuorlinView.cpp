@@ -14,7 +14,6 @@
 #include "Librarian.h"
 #include "OptionsSettings.h"
 #include "PatchCommands.h"
-#include "SerialLink.h"
 #include "UnitText.h"
 
 int g_nIconBank = -1;
@@ -71,9 +70,9 @@ CQuorlinView::~CQuorlinView() {
 }
 
 void CQuorlinView::InitialUpdate() {
-    if (settingsMissing == 1) {
+    if (m_pEngine->SerialSettingsWereMissing()) {
         OnCommSetup();
-        settingsMissing = 0;
+        m_pEngine->ClearSerialSettingsMissing();
     }
     m_images = {QIcon(QStringLiteral(":/icons/130-bank.png")),
                 QIcon(QStringLiteral(":/icons/131-factory.png")),
