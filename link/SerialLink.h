@@ -138,7 +138,8 @@ private:
     std::atomic<bool> m_bMonitorAlive{false};
     std::atomic<bool> m_bShutdown{false};
     std::atomic<bool> m_bPeerGone{false};
-    std::atomic<bool> m_bSettingsMissing{false};  // see SettingsWereMissing
+    // Raised when the settings were incomplete at creation (see SettingsWereMissing).
+    std::atomic<bool> m_bSettingsMissing{false};
     std::string m_strPortPath;  // copied at setup; shown in the warning box
     int m_nBufferSize = 0;
 

@@ -14,7 +14,7 @@ public:
     // Writes the three values.
     void Save() const;
 
-    std::int32_t m_nChannel = 0;          // "Channel": 0 to 15
+    std::int32_t m_nChannel = 0;           // "Channel": 0 to 15
     std::int32_t m_nBankChangeDevice = 1;  // "BankChangeDevice": 1 DSP A, 2 DSP B
     std::int32_t m_bDisplayInfoPane = 1;   // "DisplayInfoPane": 0 or 1
 };
