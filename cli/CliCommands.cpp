@@ -9,8 +9,8 @@
 
 #include "FileWriter.h"
 #include "Librarian.h"
+#include "ReplyParser.h"
 #include "SafeFileName.h"
-#include "TokenCursor.h"
 
 namespace fs = std::filesystem;
 
@@ -22,21 +22,17 @@ std::string StripLeadingBlanks(const std::string& text) {
     return text.substr(i);
 }
 
-// The number before an entry's first blank (atoi rules, clamped to 32 bits like the engine's, so
-// that an overlong number never wraps round to another bank's or program's); -1 for an entry
-// without a blank.
+// The number of an entry as the engine reads it; -1 for an entry that has none ("12", "x y") or
+// a negative one: it is listed, but cannot be acted on.
 int EntryNumber(const std::string& entry) {
-    const std::string text = StripLeadingBlanks(entry);
-    const auto blank = text.find(' ');
-    if (blank == std::string::npos) return -1;
-    return tokens::DecimalValue(std::string_view(text).substr(0, blank));
+    const auto parts = CReplyParser::SplitEntry(entry);
+    return parts && parts->number >= 0 ? parts->number : -1;
 }
 
-// The name after an entry's first blank, unchanged.
+// The name of a numbered entry, unchanged; the empty text for an entry without a number.
 std::string EntryName(const std::string& entry) {
-    const std::string text = StripLeadingBlanks(entry);
-    const auto blank = text.find(' ');
-    return blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    const auto parts = CReplyParser::SplitEntry(entry);
+    return parts ? std::string(parts->name) : std::string();
 }
 
 std::string BankText(int bank) {
@@ -211,7 +207,7 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
     filewriter::CRunFiles written;  // the files this run wrote
     for (const auto& entry : programs) {
         const std::string text = StripLeadingBlanks(entry.text);
-        if (entry.user == 0 || text.find(' ') == std::string::npos) continue;
+        if (entry.user == 0 || EntryNumber(text) < 0) continue;
         const int shown = m_host.Shown();
         m_engine.SelectProgram(m_nChannel, EntryNumber(text));
         std::string data;

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "NameTable.h"
+#include "serial/BaudRates.h"
 
 namespace {
 
@@ -133,8 +134,15 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
             if (!ok) error = "--serial needs a device path";
         } else if (a == "--baud") {
             int baud = 0;
-            ok = number(1, 4000000, baud);
-            o.baudRate = baud;
+            ok = ReadNumber(value, 1, 4000000, baud) && serial::IsSupportedBaudRate(baud);
+            if (ok) {
+                o.baudRate = baud;
+            } else {
+                error = "--baud takes one of";
+                for (const int listed : serial::SupportedBaudRates())
+                    error += " " + std::to_string(listed);
+                error += ", not \"" + value + "\"";
+            }
         } else if (a == "--parity") {
             ok = value == "n" || value == "e" || value == "o";
             if (ok)

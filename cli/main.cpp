@@ -14,6 +14,7 @@
 #include "CliSignals.h"
 #include "Librarian.h"
 #include "LinkSettings.h"
+#include "OptionsSettings.h"
 #include "OverlaySettingsStore.h"
 #include "QtSettingsStore.h"
 #include "SettingsStore.h"
@@ -67,10 +68,6 @@ void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
     }
 }
 
-int Clamp(std::int32_t value, int low, int high, int fallback) {
-    return value < low || value > high ? fallback : static_cast<int>(value);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,11 +112,10 @@ int main(int argc, char** argv) {
                                 ? CCliHost::kMIDIPauseMarginMs
                                 : CCliHost::kSerialPauseMarginMs);
 
-        std::uint32_t missing = 0;
-        const int dsp = options->dsp.value_or(
-            Clamp(ReadSettingDword(kSectionOptions, "BankChangeDevice", 1, missing), 1, 2, 1));
-        const int channel = options->channel.value_or(
-            Clamp(ReadSettingDword(kSectionOptions, "Channel", 0, missing), 0, 15, 0));
+        COptionsSettings stored;
+        stored.Load();
+        const int dsp = options->dsp.value_or(stored.m_nBankChangeDevice);
+        const int channel = options->channel.value_or(stored.m_nChannel);
 
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();

@@ -3,6 +3,7 @@
 
 #include "EngineMessages.h"
 #include "Host.h"
+#include "LinkChoice.h"
 #include "LinkSettings.h"
 #include "MIDISettings.h"
 #include "Protocol.h"
@@ -39,8 +40,8 @@ CLibrarian::~CLibrarian() {
 }
 
 void CLibrarian::ApplyLinkSettings() {
-    // Any value but 1 selects the serial link, so that there is always a current link.
-    m_pLink = m_pLinkSettings->deviceType == 1 ? m_pMIDILink.get() : m_pSerialLink.get();
+    m_pLink =
+        ChooseLink(m_pLinkSettings->deviceType, m_pSerialLink.get(), m_pMIDILink.get(), m_pLink);
 }
 
 CLinkSettings& CLibrarian::GetLinkSettings() {

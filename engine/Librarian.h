@@ -82,6 +82,14 @@ public:
     void ApplyLinkSettings();
     CLinkSettings& GetLinkSettings();
     CDeviceLink& CurrentLink() { return *m_pLink; }
+    // True when the serial link found its settings incomplete when it was built (it has told
+    // the user so): the program then offers the connection setup, and clears it.
+    bool SerialSettingsWereMissing() const {
+        return m_pSerialLink && m_pSerialLink->SettingsWereMissing();
+    }
+    void ClearSerialSettingsMissing() {
+        if (m_pSerialLink) m_pSerialLink->ClearSettingsMissing();
+    }
 
     // --- Primitives (inside a bracket) -------------------------------------------------------
     // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send; 0 when it went

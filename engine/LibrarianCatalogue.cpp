@@ -229,9 +229,8 @@ int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& 
 
 std::string CLibrarian::GetBankName(int n) const {
     for (const auto& entry : m_bankList) {
-        int number = 0;
-        if (CReplyParser::EntryNumber(entry, number) && number == n)
-            return entry.substr(entry.find(' ') + 1);
+        const auto parts = CReplyParser::SplitEntry(entry);
+        if (parts && parts->number == n) return std::string(parts->name);
     }
     return {};
 }

@@ -132,9 +132,9 @@ int CLibrarian::CheckBankName(int n, const std::string& name) {
     if (ReadBankList(banks) != 0) return -2;
     const std::string wanted = WithoutTrailingBlanks(nametable::TypedName(name));
     for (const auto& entry : banks) {
-        int number = 0;
-        if (!CReplyParser::EntryNumber(entry, number) || number != n) continue;
-        if (WithoutTrailingBlanks(entry.substr(entry.find(' ') + 1)) == wanted) return 0;
+        const auto parts = CReplyParser::SplitEntry(entry);
+        if (!parts || parts->number != n) continue;
+        if (WithoutTrailingBlanks(std::string(parts->name)) == wanted) return 0;
         ShowError("The unit did not name " + BankText(n) + " \"" + wanted + "\": it lists \"" +
                   entry + "\".");
         return -2;

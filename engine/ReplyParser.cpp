@@ -133,9 +133,18 @@ bool CReplyParser::ParseInfoText(std::string_view reply, std::string& text) {
     return true;
 }
 
+std::optional<CReplyParser::EntryParts> CReplyParser::SplitEntry(std::string_view entry) {
+    const std::string_view text = tokens::TrimLeft(entry);
+    const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    std::size_t end = sign;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == sign || end >= text.size() || text[end] != ' ') return std::nullopt;
+    return EntryParts{tokens::DecimalValue(text.substr(0, end)), text.substr(end + 1)};
+}
+
 bool CReplyParser::EntryNumber(std::string_view entry, int& number) {
-    const auto blank = entry.find(' ');
-    if (blank == std::string_view::npos) return false;
-    number = tokens::DecimalValue(entry.substr(0, blank));
+    const auto parts = SplitEntry(entry);
+    if (!parts) return false;
+    number = parts->number;
     return true;
 }

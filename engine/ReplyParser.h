@@ -5,9 +5,10 @@
 //
 // Reply text: lines separated by "\n"; tokens within a line separated by blanks; names and list
 // items enclosed in single quotes, some texts in double quotes. Hexadecimal tokens are read like
-// strtol with base 16, entry numbers like atoi.
+// strtol with base 16.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,19 @@ public:
     // when the reply has no first line (it is empty or holds only line breaks).
     static bool ParseInfoText(std::string_view reply, std::string& text);
 
-    // The number of an entry ("number blank name"): the decimal value of its start (atoi rules).
-    // False when the entry holds no blank, i.e. has no number.
+    // A bank or program entry split into its number and name. The entry is "number blank name"
+    // after leading white space (the unit pads its numbers): the number is a run of decimal
+    // digits followed by a blank, its value clamped to -2^31 / 2^31 - 1 like every number the
+    // parsers read (an overlong number is never read as another, smaller one); the name is
+    // everything after that blank, unchanged. A minus sign before the digits is kept, so that a
+    // negative number shows as out of range rather than as no number. An entry of any other shape
+    // ("12", "x y", "3a b", "") has no number: it can be shown, but nothing can be done with it.
+    struct EntryParts {
+        int number = -1;
+        std::string_view name;
+    };
+    static std::optional<EntryParts> SplitEntry(std::string_view entry);
+
+    // The number of an entry as SplitEntry reads it; false (number untouched) when it has none.
     static bool EntryNumber(std::string_view entry, int& number);
 };

@@ -58,6 +58,12 @@ public:
     // an error the MIDI library reported); every exchange then fails at once, until the next Open.
     virtual bool PeerGone() const { return false; }
 
+    // True when the link found its settings incomplete when it was created and has asked the
+    // user to set up the connection (the serial link does); stays so until cleared, once the
+    // setup has been offered.
+    virtual bool SettingsWereMissing() const { return false; }
+    virtual void ClearSettingsMissing() {}
+
     // How long the serial link's SendAndWait waits for the first byte of a reply.
     std::int32_t firstWaitMs = 0;
 

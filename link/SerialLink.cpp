@@ -5,8 +5,6 @@
 
 #include "serial/ISerialPort.h"
 
-std::atomic<int> settingsMissing{0};
-
 namespace {
 
 constexpr const char* kFirstRunText =
@@ -23,7 +21,7 @@ constexpr int kReadChunk = 4096;
 CSerialLink::CSerialLink(IHost& host) : m_host(host), m_pPort(MakeSerialPort()) {
     if (m_settings.Load() != 0) {
         m_host.ShowMessage(kFirstRunText);
-        settingsMissing = 1;
+        m_bSettingsMissing = true;
     }
     firstWaitMs = 5000;
 }

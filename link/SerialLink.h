@@ -38,14 +38,10 @@
 
 class ISerialPort;
 
-// Raised to 1 by a serial link that found its settings incomplete when it was created; the view
-// clears it once it has offered the Communications Setup dialog.
-extern std::atomic<int> settingsMissing;
-
 class CSerialLink : public CDeviceLink {
 public:
     // Loads the serial settings. When any of the five line values was missing, shows the
-    // first-run message and raises settingsMissing. Sets firstWaitMs to 5000.
+    // first-run message and notes it for SettingsWereMissing(). Sets firstWaitMs to 5000.
     explicit CSerialLink(IHost& host);
     // Closes the port if open; the settings record then saves itself.
     ~CSerialLink() override;
@@ -81,6 +77,8 @@ public:
                     int length, std::string& reply) override;
 
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    bool SettingsWereMissing() const override { return m_bSettingsMissing.load(); }
+    void ClearSettingsMissing() override { m_bSettingsMissing = false; }
 
     CSerialSettings& Settings() { return m_settings; }
     bool IsOpen() const { return m_bMonitorAlive.load(); }
@@ -140,6 +138,8 @@ private:
     std::atomic<bool> m_bMonitorAlive{false};
     std::atomic<bool> m_bShutdown{false};
     std::atomic<bool> m_bPeerGone{false};
+    // Raised when the settings were incomplete at creation (see SettingsWereMissing).
+    std::atomic<bool> m_bSettingsMissing{false};
     std::string m_strPortPath;  // copied at setup; shown in the warning box
     int m_nBufferSize = 0;
 

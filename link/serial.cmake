@@ -3,6 +3,7 @@ target_sources(link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SerialLink.h
     ${CMAKE_CURRENT_LIST_DIR}/SerialLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/serial/ISerialPort.h
+    ${CMAKE_CURRENT_LIST_DIR}/serial/BaudRates.h
 )
 if(WIN32)
     message(FATAL_ERROR "The serial port backend for Windows is not written yet")

@@ -188,6 +188,25 @@ TEST_F(CliCommandsTest, AnOverlongBankNumberIsNotTakenForAnotherBank) {
     EXPECT_EQ(r.err, "The unit has no bank 7.\n");
 }
 
+// "15" (no blank) and "7a Seven" (not a run of digits) have no number: they are listed, and no
+// command takes them for bank 15 or 7.
+TEST_F(CliCommandsTest, EntriesWithoutANumberAreListedButNeverActedOn) {
+    arrange = [](CFaultLink& f) {
+        f.editReply = [](const auto& fr, std::string& reply) {
+            if (IsQuery(fr, kBankListQuery)) reply.insert(reply.rfind('\n'), " '15' '7a Seven'");
+        };
+    };
+    Outcome r = Run({"banks"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\n15\n7a Seven\n"));
+    for (const char* bank : {"15", "7"}) {
+        r = Run({"programs", bank});
+        EXPECT_EQ(r.exitCode, 1) << bank;
+        EXPECT_EQ(r.out, "") << bank;
+        EXPECT_EQ(r.err, std::string("The unit has no bank ") + bank + ".\n");
+    }
+}
+
 // The unit vanishes in the middle of a key sequence: the command stops there (no further key is
 // offered to the link) and fails with one message, instead of going on for many seconds and
 // reporting success.

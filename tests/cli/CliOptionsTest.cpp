@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "CliOptions.h"
+#include "serial/BaudRates.h"
 
 namespace {
 
@@ -120,6 +121,9 @@ TEST(CliOptionsTest, UsageErrorsAreRefusedWithAReason) {
         Split("--midi-in 1 --midi-out 1 --stop 2 banks"),    //
         Split("--serial p --baud 0 banks"),                  // bad line settings
         Split("--serial p --baud fast banks"),               //
+        Split("--serial p --baud 76800 banks"),              // a speed the port cannot set
+        Split("--serial p --baud 12345 banks"),              //
+        Split("--serial p --baud 230400 banks"),             // a speed the link does not offer
         Split("--serial p --parity x banks"),                //
         Split("--serial p --data 6 banks"),                  //
         Split("--serial p --stop 3 banks"),                  //
@@ -132,6 +136,24 @@ TEST(CliOptionsTest, UsageErrorsAreRefusedWithAReason) {
         EXPECT_FALSE(CliOptions::Parse(args, error).has_value()) << ::testing::PrintToString(args);
         EXPECT_FALSE(error.empty()) << ::testing::PrintToString(args);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// --baud takes exactly the serial link's speeds; any other is a usage error naming them.
+TEST(CliOptionsTest, BaudRatesAreTheSerialLinksOnly) {
+    for (const int baud : serial::SupportedBaudRates()) {
+        std::string error;
+        const auto o =
+            CliOptions::Parse({"--serial", "p", "--baud", std::to_string(baud), "banks"}, error);
+        ASSERT_TRUE(o.has_value()) << baud << ": " << error;
+        EXPECT_EQ(o->baudRate, baud);
+    }
+    std::string error;
+    EXPECT_FALSE(CliOptions::Parse(Split("--serial p --baud 76800 banks"), error).has_value());
+    EXPECT_EQ(error, "--baud takes one of 2400 4800 9600 19200 38400 57600 115200, not \"76800\"");
 }
 
 }  // namespace

@@ -32,4 +32,30 @@ TEST(RealLinks, DeviceTypeChoosesTheTransport) {
     }
 }
 
+// The engine answers whether its serial link found the serial settings incomplete, whichever
+// link is current, until the program clears it; each engine's link answers for itself.
+TEST(RealLinks, MissingSerialSettingsAreTheSerialLinksToTell) {
+    for (const bool stored : {false, true}) {
+        for (const int deviceType : {0, 1}) {
+            SCOPED_TRACE(stored);
+            SCOPED_TRACE(deviceType);
+            CScopedSettingsStore store;
+            store->WriteDword(kSectionOptions, "DeviceType", deviceType);
+            if (stored) {
+                store->WriteDword(kSectionSerial, "PortNumber", 1);
+                store->WriteDword(kSectionSerial, "BaudRate", 38400);
+                store->WriteDword(kSectionSerial, "Parity", 'n');
+                store->WriteDword(kSectionSerial, "DataBits", 8);
+                store->WriteDword(kSectionSerial, "StopBits", 2);
+            }
+            CRecordingHost host;
+            CLibrarian engine(host);
+            EXPECT_EQ(engine.SerialSettingsWereMissing(), !stored);
+            EXPECT_EQ(host.Messages().size(), stored ? 0u : 1u);
+            engine.ClearSerialSettingsMissing();
+            EXPECT_FALSE(engine.SerialSettingsWereMissing());
+        }
+    }
+}
+
 }  // namespace

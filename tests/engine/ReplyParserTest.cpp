@@ -177,18 +177,50 @@ TEST(ParseInfoText, Lines) {
     }
 }
 
-TEST(EntryNumber, TextBeforeTheFirstBlank) {
+TEST(EntryNumber, DigitsBeforeTheFirstBlankAreTheNumber) {
+    // An entry has a number only when, after leading white space, a run of digits (with a minus
+    // sign, which makes it out of every range) is followed by a blank; anything else is shown but
+    // cannot be acted on, never taken for another entry.
     struct Case {
         std::string entry;
         bool has;
         int number;
-    } cases[] = {{"12 Name", true, 12}, {"12 ", true, 12}, {"7", false, 0},
-                 {"x Name", true, 0},   {"3a b", true, 3}, {"-1 x", true, -1}};
+        std::string name;
+    } cases[] = {
+        {"12 Name", true, 12, "Name"},
+        {" 3 Big Hall", true, 3, "Big Hall"},
+        {"  \t42 Padded", true, 42, "Padded"},
+        {"007 x", true, 7, "x"},
+        {"12 ", true, 12, ""},
+        {"5  two blanks ", true, 5, " two blanks "},
+        {"0 Zero", true, 0, "Zero"},
+        {"4294967303 x", true, 2147483647, "x"},  // clamped, not wrapped round to 7
+        {"99999999999999999999 x", true, 2147483647, "x"},
+        {"12", false, 0, ""},
+        {"  12", false, 0, ""},
+        {"12\tName", false, 0, ""},
+        {"-5 x", true, -5, "x"},  // a number out of every range, never another entry's
+        {"-4294967303 x", true, -2147483647 - 1, "x"},
+        {"- x", false, 0, ""},
+        {"+5 x", false, 0, ""},
+        {"--5 x", false, 0, ""},
+        {"x Name", false, 0, ""},
+        {"3a b", false, 0, ""},
+        {"", false, 0, ""},
+        {" ", false, 0, ""},
+        {"abc", false, 0, ""},
+    };
     for (const auto& c : cases) {
-        int number = 0;
+        int number = -99;
         EXPECT_EQ(CReplyParser::EntryNumber(c.entry, number), c.has) << c.entry;
+        const auto parts = CReplyParser::SplitEntry(c.entry);
+        ASSERT_EQ(parts.has_value(), c.has) << c.entry;
         if (c.has) {
             EXPECT_EQ(number, c.number) << c.entry;
+            EXPECT_EQ(parts->number, c.number) << c.entry;
+            EXPECT_EQ(parts->name, c.name) << c.entry;
+        } else {
+            EXPECT_EQ(number, -99) << c.entry;
         }
     }
 }

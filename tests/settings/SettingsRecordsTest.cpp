@@ -4,6 +4,7 @@
 
 #include "LinkSettings.h"
 #include "MIDISettings.h"
+#include "OptionsSettings.h"
 #include "ScopedSettingsStore.h"
 #include "SerialSettings.h"
 
@@ -121,6 +122,82 @@ TEST(SettingsRecords, LinkSettingsSavesOnlyDeviceType) {
     }
     EXPECT_EQ(Stored(*store, "Options", "DeviceType"), 1);
     EXPECT_EQ(store->Count(), 1u);
+}
+
+// Each option is read back as stored when in range; otherwise (missing, out of range, not a
+// number) it is its default, never the nearest bound.
+TEST(SettingsRecords, OptionsOutOfRangeFallBackToTheirDefaults) {
+    struct Case {
+        const char* name;
+        CMemorySettingsStore::Value stored;
+        std::int32_t expected;
+        std::int32_t COptionsSettings::*field;
+    };
+    const Case cases[] = {
+        {"Channel", std::int64_t{0}, 0, &COptionsSettings::m_nChannel},
+        {"Channel", std::int64_t{15}, 15, &COptionsSettings::m_nChannel},
+        {"Channel", std::int64_t{9}, 9, &COptionsSettings::m_nChannel},
+        {"Channel", std::int64_t{16}, 0, &COptionsSettings::m_nChannel},
+        {"Channel", std::int64_t{40}, 0, &COptionsSettings::m_nChannel},
+        {"Channel", std::int64_t{-1}, 0, &COptionsSettings::m_nChannel},
+        {"Channel", std::string("9"), 0, &COptionsSettings::m_nChannel},
+        {"BankChangeDevice", std::int64_t{1}, 1, &COptionsSettings::m_nBankChangeDevice},
+        {"BankChangeDevice", std::int64_t{2}, 2, &COptionsSettings::m_nBankChangeDevice},
+        {"BankChangeDevice", std::int64_t{0}, 1, &COptionsSettings::m_nBankChangeDevice},
+        {"BankChangeDevice", std::int64_t{3}, 1, &COptionsSettings::m_nBankChangeDevice},
+        {"BankChangeDevice", std::int64_t{7}, 1, &COptionsSettings::m_nBankChangeDevice},
+        {"DisplayInfoPane", std::int64_t{0}, 0, &COptionsSettings::m_bDisplayInfoPane},
+        {"DisplayInfoPane", std::int64_t{1}, 1, &COptionsSettings::m_bDisplayInfoPane},
+        {"DisplayInfoPane", std::int64_t{2}, 1, &COptionsSettings::m_bDisplayInfoPane},
+        {"DisplayInfoPane", std::int64_t{-1}, 1, &COptionsSettings::m_bDisplayInfoPane},
+    };
+    for (const auto& c : cases) {
+        CScopedSettingsStore store;
+        // The other two options are stored off their defaults: one bad value leaves them alone.
+        store->Seed("Options", "Channel", std::int64_t{5});
+        store->Seed("Options", "BankChangeDevice", std::int64_t{2});
+        store->Seed("Options", "DisplayInfoPane", std::int64_t{0});
+        store->Seed("Options", c.name, c.stored);
+        COptionsSettings options;
+        EXPECT_EQ(options.Load(), std::holds_alternative<std::string>(c.stored) ? 1u : 0u)
+            << c.name;
+        EXPECT_EQ(options.*c.field, c.expected) << c.name;
+        if (c.field != &COptionsSettings::m_nChannel) {
+            EXPECT_EQ(options.m_nChannel, 5) << c.name;
+        }
+        if (c.field != &COptionsSettings::m_nBankChangeDevice) {
+            EXPECT_EQ(options.m_nBankChangeDevice, 2) << c.name;
+        }
+        if (c.field != &COptionsSettings::m_bDisplayInfoPane) {
+            EXPECT_EQ(options.m_bDisplayInfoPane, 0) << c.name;
+        }
+    }
+}
+
+TEST(SettingsRecords, OptionsDefaultsForAFreshUserAndSavedAsSet) {
+    CScopedSettingsStore store;
+    COptionsSettings options;
+    options.m_nChannel = 7;  // overwritten by Load
+    EXPECT_EQ(options.Load(), 1u);
+    EXPECT_EQ(options.m_nChannel, 0);
+    EXPECT_EQ(options.m_nBankChangeDevice, 1);
+    EXPECT_EQ(options.m_bDisplayInfoPane, 1);
+    EXPECT_EQ(store->Count(), 0u);  // reading writes nothing
+
+    options.m_nChannel = 15;
+    options.m_nBankChangeDevice = 2;
+    options.m_bDisplayInfoPane = 0;
+    options.Save();
+    EXPECT_EQ(Stored(*store, "Options", "Channel"), 15);
+    EXPECT_EQ(Stored(*store, "Options", "BankChangeDevice"), 2);
+    EXPECT_EQ(Stored(*store, "Options", "DisplayInfoPane"), 0);
+    EXPECT_EQ(store->Count(), 3u);
+
+    COptionsSettings again;
+    EXPECT_EQ(again.Load(), 0u);
+    EXPECT_EQ(again.m_nChannel, 15);
+    EXPECT_EQ(again.m_nBankChangeDevice, 2);
+    EXPECT_EQ(again.m_bDisplayInfoPane, 0);
 }
 
 TEST(SettingsRecords, PortPathComesFromTheStoredPathOrThePortNumber) {

@@ -9,6 +9,7 @@
 #include "MIDISettings.h"
 #include "ScopedSettingsStore.h"
 #include "SerialSettings.h"
+#include "serial/BaudRates.h"
 
 class CommSetupDlgTest : public QObject {
     Q_OBJECT
@@ -108,6 +109,33 @@ private slots:
         QCOMPARE(r.serial.m_nBaudRate, 9600);
         QCOMPARE(r.midi.m_nInputDevice, 1);
         QCOMPARE(r.midi.m_nOutputDevice, 2);
+    }
+
+    // The speeds offered are the serial backend's, each one taken back by OK; 76800, which the
+    // port cannot set, is not offered, and a stored speed outside the list selects none.
+    void offeredSpeedsAreTheSerialBackends() {
+        QStringList expected;
+        for (const int baud : serial::SupportedBaudRates()) expected << QString::number(baud);
+        QVERIFY(!expected.contains(QStringLiteral("76800")));
+        for (const QString& speed : expected) {
+            Records r;
+            CCommSetupDlg dialog;
+            Prepare(dialog, r);
+            dialog.InitDialog();
+            QStringList offered;
+            for (int i = 0; i < dialog.m_pBaudRate->count(); ++i)
+                offered << dialog.m_pBaudRate->itemText(i);
+            QCOMPARE(offered, expected);
+            dialog.m_pBaudRate->setCurrentIndex(dialog.m_pBaudRate->findText(speed));
+            dialog.accept();
+            QCOMPARE(r.serial.m_nBaudRate, speed.toInt());
+        }
+        Records r;
+        r.serial.m_nBaudRate = 76800;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r);
+        dialog.InitDialog();
+        QCOMPARE(dialog.m_pBaudRate->currentIndex(), -1);
     }
 
     void storedMidiDevicesAreSelectedAndMissingOnesLeaveNoSelection() {

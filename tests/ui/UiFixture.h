@@ -59,7 +59,6 @@ private:
 class CUiFixture {
 public:
     CUiFixture() {
-        settingsMissing = 0;
         host.SetPresenter([this](const QString& text, const QString&, IHost::Icon) {
             messages << text;
             if (onMessage) onMessage(text);

@@ -103,6 +103,7 @@ void CPatchCommands::DeleteSelection() {
     const int row = list->SelectedRow();
     if (row < 0) return;
     const int number = EntryNumber(list->item(row)->text());
+    if (number < 0) return;  // an entry without a number is only shown
     if (m_view.m_nLevel == 0) {
         const int result =
             m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
@@ -220,10 +221,7 @@ void CPatchCommands::FindNext() {
         const QString entry =
             StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
         m_view.m_nCurrentBank = EntryNumber(entry);
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        m_view.SetDocumentTitle(QStringLiteral("Bank %1: %2")
-                                    .arg(blank < 0 ? entry : entry.left(blank),
-                                         blank < 0 ? QString() : entry.mid(blank + 1)));
+        m_view.SetDocumentTitle(BankTitle(entry));
     }
     // The search selected each bank on DSP A; the found bank is selected on the DSP chosen for
     // bank changes, as opening a bank does, so that its programs load there.
@@ -272,7 +270,7 @@ void CPatchCommands::BackupUserPatches() {
     for (int i = 0; i < list->count(); ++i) {
         const QString entry = list->item(i)->text();
         const int blank = entry.indexOf(QLatin1Char(' '));
-        if (list->EntryData(i) == 0 || blank < 0) continue;
+        if (list->EntryData(i) == 0 || blank < 0 || EntryNumber(entry) < 0) continue;
         items.push_back({EntryNumber(entry), entry.mid(blank + 1), entry});
     }
 

@@ -13,6 +13,7 @@
 #include "MIDIPortNames.h"
 #include "MIDISettings.h"
 #include "SerialSettings.h"
+#include "serial/BaudRates.h"
 
 namespace {
 
@@ -64,10 +65,9 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
 
     m_pConnectionType = combo("1013", {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
     m_pPort = combo("1000", {});
-    m_pBaudRate =
-        combo("1001", {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
-                       QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-                       QStringLiteral("76800"), QStringLiteral("115200")});
+    QStringList speeds;  // the serial backend's, so that every speed offered can be set
+    for (const int baud : serial::SupportedBaudRates()) speeds << QString::number(baud);
+    m_pBaudRate = combo("1001", speeds);
     m_pDataBits = combo("1002", {QStringLiteral("7"), QStringLiteral("8")});
     m_pStopBits = combo("1004", {QStringLiteral("1"), QStringLiteral("2")});
     m_pParity =

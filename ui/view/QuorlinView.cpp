@@ -15,9 +15,8 @@
 #include "EngineWorker.h"
 #include "EntryListCtrl.h"
 #include "Librarian.h"
+#include "OptionsSettings.h"
 #include "PatchCommands.h"
-#include "SerialLink.h"
-#include "SettingsStore.h"
 #include "UnitText.h"
 
 int g_nIconBank = -1;
@@ -36,10 +35,6 @@ const QString kNoProgram = QStringLiteral("No program selected");
 constexpr int kColumnWidth = 300;
 const QColor kPaneGrey(212, 208, 200);
 
-int Clamp(int value, int low, int high, int fallback) {
-    return value < low || value > high ? fallback : value;
-}
-
 }  // namespace
 
 CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
@@ -47,11 +42,11 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     : QWidget(parent), m_worker(worker), m_host(host) {
     InitUiResources();
     m_pEngine = factory(host);
-    std::uint32_t missing = 0;
-    // Values out of range (edited by hand, or from another version) fall back to the defaults.
-    m_nChannel = Clamp(ReadSettingDword(kSectionOptions, "Channel", 0, missing), 0, 15, 0);
-    m_nDsp = Clamp(ReadSettingDword(kSectionOptions, "BankChangeDevice", 1, missing), 1, 2, 1);
-    m_bShowInfoPane = ReadSettingDword(kSectionOptions, "DisplayInfoPane", 1, missing) != 0 ? 1 : 0;
+    COptionsSettings options;
+    options.Load();
+    m_nChannel = options.m_nChannel;
+    m_nDsp = options.m_nBankChangeDevice;
+    m_bShowInfoPane = options.m_bDisplayInfoPane;
     m_strInfo[0] = m_strInfo[1] = kNoProgram;
 
     setFocusPolicy(Qt::StrongFocus);
@@ -70,15 +65,17 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
 
 CQuorlinView::~CQuorlinView() {
     m_pEngine.reset();
-    WriteSettingDword(kSectionOptions, "Channel", m_nChannel);
-    WriteSettingDword(kSectionOptions, "BankChangeDevice", m_nDsp);
-    WriteSettingDword(kSectionOptions, "DisplayInfoPane", m_bShowInfoPane);
+    COptionsSettings options;
+    options.m_nChannel = m_nChannel;
+    options.m_nBankChangeDevice = m_nDsp;
+    options.m_bDisplayInfoPane = m_bShowInfoPane;
+    options.Save();
 }
 
 void CQuorlinView::InitialUpdate() {
-    if (settingsMissing == 1) {
+    if (m_pEngine->SerialSettingsWereMissing()) {
         OnCommSetup();
-        settingsMissing = 0;
+        m_pEngine->ClearSerialSettingsMissing();
     }
     m_images = {QIcon(QStringLiteral(":/icons/130-bank.png")),
                 QIcon(QStringLiteral(":/icons/131-factory.png")),
@@ -162,11 +159,9 @@ void CQuorlinView::ActivateSelection() {
     const int row = m_list->SelectedRow();
     if (row < 0) return;
     const QString entry = m_list->item(row)->text();
+    if (EntryNumber(entry) < 0) return;  // an entry without a number is only shown
     if (m_nLevel == 0) {
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        const QString number = blank < 0 ? entry : entry.left(blank);
-        const QString name = blank < 0 ? QString() : entry.mid(blank + 1);
-        SetDocumentTitle(QStringLiteral("Bank %1: %2").arg(number, name));
+        SetDocumentTitle(BankTitle(entry));
         const int bank = EntryNumber(entry);
         const int dsp = m_nDsp;
         m_worker.Run(tr("Opening bank %1…").arg(bank),

@@ -5,6 +5,8 @@
 #include <QString>
 #include <string>
 
+#include "ReplyParser.h"
+
 inline QString FromUnit(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -21,15 +23,16 @@ inline QString StripLeadingBlanks(const QString& text) {
     return text.mid(i);
 }
 
-// The number of an entry: the decimal value of the leading digits of the text before its first
-// blank (a text without digits gives 0).
+// The number of an entry, read as the engine reads it (CReplyParser::SplitEntry); -1 for an
+// entry that has none ("12", "x Name") or a negative one: it is shown, but cannot be acted on.
 inline int EntryNumber(const QString& entry) {
-    const QString head = entry.trimmed().section(QLatin1Char(' '), 0, 0);
-    int value = 0;
-    for (QChar c : head) {
-        if (!c.isDigit()) break;
-        value = value * 10 + c.digitValue();
-        if (value > 1000000) break;
-    }
-    return value;
+    const auto parts = CReplyParser::SplitEntry(ToUnit(entry));
+    return parts && parts->number >= 0 ? parts->number : -1;
+}
+
+// The title of an open bank: "Bank <number>: <name>" from the bank's entry as the list shows it.
+inline QString BankTitle(const QString& entry) {
+    const qsizetype blank = entry.indexOf(QLatin1Char(' '));
+    return QStringLiteral("Bank %1: %2")
+        .arg(blank < 0 ? entry : entry.left(blank), blank < 0 ? QString() : entry.mid(blank + 1));
 }
