@@ -18,7 +18,9 @@ std::unique_ptr<CDeviceLink> CInProcessDemoUnit::TakeSerialLink() {
     return std::move(m_pSerialOwned);
 }
 
-std::unique_ptr<CDeviceLink> CInProcessDemoUnit::TakeMIDILink() { return std::move(m_pMIDIOwned); }
+std::unique_ptr<CDeviceLink> CInProcessDemoUnit::TakeMIDILink() {
+    return std::move(m_pMIDIOwned);
+}
 
 void CInProcessDemoUnit::AdvanceClock(int ms) {
     m_pSerial->AdvanceClock(ms);
