@@ -12,14 +12,14 @@
 #include "CliHost.h"
 #include "CliOptions.h"
 #include "CliSignals.h"
+#include "InProcessDemoUnit.h"
 #include "Librarian.h"
 #include "LinkSettings.h"
 #include "OptionsSettings.h"
 #include "OverlaySettingsStore.h"
 #include "QtSettingsStore.h"
+#include "RunSettings.h"
 #include "SettingsStore.h"
-#include "SimLink.h"
-#include "SimUnit.h"
 
 namespace {
 
@@ -28,20 +28,15 @@ std::int32_t SavedOr(ISettingsStore& saved, const char* section, const char* nam
     return saved.ReadDword(section, name).value_or(fallback);
 }
 
-// The serial line of this run: given values first, then the saved ones, then the defaults
-// (38400 baud, no parity, 8 data bits, 2 stop bits). All five are set, so the serial link does
-// not ask for a first setup when a connection was named on the command line.
-void PutSerialLine(const CliOptions& o, ISettingsStore& saved, ISettingsStore& run) {
-    run.WriteDword(kSectionSerial, "PortNumber", SavedOr(saved, kSectionSerial, "PortNumber", 1));
-    run.WriteDword(kSectionSerial, "BaudRate",
-                   o.baudRate.value_or(SavedOr(saved, kSectionSerial, "BaudRate", 38400)));
-    run.WriteDword(kSectionSerial, "Parity",
-                   o.parity ? static_cast<unsigned char>(*o.parity)
-                            : SavedOr(saved, kSectionSerial, "Parity", 'n'));
-    run.WriteDword(kSectionSerial, "DataBits",
-                   o.dataBits.value_or(SavedOr(saved, kSectionSerial, "DataBits", 8)));
-    run.WriteDword(kSectionSerial, "StopBits",
-                   o.stopBits.value_or(SavedOr(saved, kSectionSerial, "StopBits", 2)));
+// The serial line values given on the command line; the saved ones and then the defaults stand
+// in for the others (RunSettings.h).
+SerialLineChoice GivenLine(const CliOptions& o) {
+    SerialLineChoice given;
+    given.baudRate = o.baudRate;
+    if (o.parity) given.parity = static_cast<unsigned char>(*o.parity);
+    given.dataBits = o.dataBits;
+    given.stopBits = o.stopBits;
+    return given;
 }
 
 void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& run) {
@@ -49,15 +44,14 @@ void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
         case CliOptions::Connection::Saved:
             // A run over the saved MIDI connection does not use the serial line: its settings,
             // missing or not, are no reason for the serial link's first-run request.
-            if (SavedOr(saved, kSectionOptions, "DeviceType", 0) == 1) PutSerialLine(o, saved, run);
+            if (SavedOr(saved, kSectionOptions, "DeviceType", 0) == 1)
+                PutSerialLine(saved, run, GivenLine(o), SavedLine::Use);
             return;
         case CliOptions::Connection::Serial:
-            PutSerialLine(o, saved, run);
-            run.WriteString(kSectionSerial, "PortName", o.serialPath);
-            run.WriteDword(kSectionOptions, "DeviceType", 0);
+            PutSerialPort(saved, run, o.serialPath, GivenLine(o), SavedLine::Use);
             return;
         case CliOptions::Connection::MIDI:
-            PutSerialLine(o, saved, run);
+            PutSerialLine(saved, run, GivenLine(o), SavedLine::Use);
             run.WriteDword(kSectionMIDI, "InputDevice", o.midiIn);
             run.WriteDword(kSectionMIDI, "OutputDevice", o.midiOut);
             run.WriteDword(kSectionOptions, "DeviceType", 1);
@@ -89,21 +83,16 @@ int main(int argc, char** argv) {
     int result = 1;
     {
         CCliHost host;
-        std::unique_ptr<CSimUnit> demoUnit;
+        std::unique_ptr<CInProcessDemoUnit> demoUnit;
         std::unique_ptr<CLibrarian> engine;
         if (options->connection == CliOptions::Connection::Demo) {
-            // The simulated unit in this process. Pauses move its clock instead of sleeping, so
-            // it sees the key presses as far apart as the engine spaces them.
-            demoUnit = std::make_unique<CSimUnit>();
-            auto serial = std::make_unique<CSimLink>(*demoUnit, CSimLink::ReplyStyle::Serial);
-            auto midi = std::make_unique<CSimLink>(*demoUnit, CSimLink::ReplyStyle::MIDI);
-            CSimLink* serialLink = serial.get();
-            CSimLink* midiLink = midi.get();
-            host.SetPauseHook([serialLink, midiLink](int ms) {
-                serialLink->AdvanceClock(ms);
-                midiLink->AdvanceClock(ms);
-            });
-            engine = std::make_unique<CLibrarian>(host, std::move(serial), std::move(midi));
+            // The demo unit in this process. Pauses move its clock instead of sleeping, so it
+            // sees the key presses as far apart as the engine spaces them.
+            demoUnit = std::make_unique<CInProcessDemoUnit>();
+            CInProcessDemoUnit* unit = demoUnit.get();
+            host.SetPauseHook([unit](int ms) { unit->AdvanceClock(ms); });
+            engine = std::make_unique<CLibrarian>(host, demoUnit->TakeSerialLink(),
+                                                  demoUnit->TakeMIDILink());
         } else {
             engine = std::make_unique<CLibrarian>(host);
         }

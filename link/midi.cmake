@@ -1,5 +1,5 @@
 # The MIDI device classes over RtMidi, and the MIDI link on top of them.
-add_library(midi_devices STATIC
+add_library(quorlin_midi_devices STATIC
     ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIInDevice.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIOutDevice.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi/MIDIPortNames.cpp
@@ -9,17 +9,19 @@ add_library(midi_devices STATIC
     ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiInPort.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiOutPort.cpp
 )
-target_include_directories(midi_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR}/midi)
-target_link_libraries(midi_devices PUBLIC PkgConfig::RTMIDI Threads::Threads
-                                   PRIVATE quorlin_warnings)
-# RtMidi's JACK API is built on libjack; the output port also asks the server for its period.
-pkg_check_modules(JACK IMPORTED_TARGET jack)
-if(JACK_FOUND)
-    target_link_libraries(midi_devices PRIVATE PkgConfig::JACK)
+add_library(quorlin::midi_devices ALIAS quorlin_midi_devices)
+target_include_directories(quorlin_midi_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR}/midi)
+target_link_libraries(quorlin_midi_devices PRIVATE PkgConfig::RTMIDI Threads::Threads
+                                           quorlin_warnings)
+# An RtMidi built with its JACK API (its flags define __UNIX_JACK__) needs libjack here too: the
+# output port asks the server for its period.
+if("-D__UNIX_JACK__" IN_LIST RTMIDI_CFLAGS)
+    pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+    target_link_libraries(quorlin_midi_devices PRIVATE PkgConfig::JACK)
 endif()
 
-target_sources(link PRIVATE
+target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/MIDIReplyCollector.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MIDILink.cpp
 )
-target_link_libraries(link PUBLIC midi_devices)
+target_link_libraries(quorlin_link PUBLIC quorlin::midi_devices)

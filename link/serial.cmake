@@ -1,5 +1,5 @@
 # The serial link: the link itself and the port backend of the system being built for.
-target_sources(link PRIVATE
+target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SerialLink.h
     ${CMAKE_CURRENT_LIST_DIR}/SerialLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/serial/ISerialPort.h
@@ -8,7 +8,7 @@ target_sources(link PRIVATE
 if(WIN32)
     message(FATAL_ERROR "The serial port backend for Windows is not written yet")
 else()
-    target_sources(link PRIVATE
+    target_sources(quorlin_link PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.cpp
         ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.h

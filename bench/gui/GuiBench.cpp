@@ -36,6 +36,7 @@
 #include "OverlaySettingsStore.h"
 #include "PatchCommands.h"
 #include "ProgramText.h"
+#include "RunSettings.h"
 #include "SimUnit.h"
 
 namespace {
@@ -92,7 +93,7 @@ struct Program {
 
     bool Start() {
         if (!demo.Start()) return false;
-        overlay = CDemoUnit::SerialOverlay(saved, demo.PortPath(), true);
+        overlay = SerialPortOverlay(saved, demo.PortPath(), SavedLine::Ignore);
         SetSettingsStore(overlay.get());
         host.SetPresenter([](const QString& text, const QString&, IHost::Icon) {
             std::fprintf(stderr, "message: %s\n", qPrintable(text));

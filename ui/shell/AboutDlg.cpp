@@ -4,12 +4,15 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "quorlin/Version.h"
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setObjectName(QStringLiteral("CAboutDlg"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(QStringLiteral(":/icons/app.png")));
-    auto* title = new QLabel(QStringLiteral("Quorlin - Version 1.1.0 (b)"), this);
+    auto* title = new QLabel(
+        QStringLiteral("Quorlin - Version %1 (b)").arg(QString::fromLatin1(kQuorlinVersion)), this);
     title->setObjectName(QStringLiteral("title"));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);

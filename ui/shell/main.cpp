@@ -16,12 +16,14 @@
 #include "MainFrame.h"
 #include "OverlaySettingsStore.h"
 #include "QtSettingsStore.h"
+#include "RunSettings.h"
+#include "quorlin/Version.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisca"));
     QApplication::setApplicationName(QStringLiteral("Quorlin"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kQuorlinVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -47,10 +49,10 @@ int main(int argc, char* argv[]) {
                          demo->Error().c_str());
             return 1;
         }
-        runSettings = CDemoUnit::SerialOverlay(savedSettings, demo->PortPath(), true);
+        runSettings = SerialPortOverlay(savedSettings, demo->PortPath(), SavedLine::Ignore);
     } else if (parser.isSet(portOption)) {
-        runSettings =
-            CDemoUnit::SerialOverlay(savedSettings, parser.value(portOption).toStdString(), false);
+        runSettings = SerialPortOverlay(savedSettings, parser.value(portOption).toStdString(),
+                                        SavedLine::Use);
     }
     SetSettingsStore(runSettings ? static_cast<ISettingsStore*>(runSettings.get())
                                  : static_cast<ISettingsStore*>(&savedSettings));

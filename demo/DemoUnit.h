@@ -1,10 +1,8 @@
 #pragma once
 // The built-in demo unit: the simulated unit served on a pseudo-terminal in this process, so the
 // program reaches it through its real serial link, port and monitor thread, exactly as it would
-// reach a unit on a serial cable (paced at 38400 baud, 8 data bits, 2 stop bits).
-//
-// Also builds the settings overlay used for a run on a given device (--demo, --port): the
-// connection settings of that run are kept in memory and never reach the saved settings.
+// reach a unit on a serial cable (paced at 38400 baud, 8 data bits, 2 stop bits). A run against
+// it uses SerialPortOverlay(saved, PortPath(), SavedLine::Ignore) (RunSettings.h) as its settings.
 //
 // Start and the destructor are for the GUI thread; the server runs on a thread of its own.
 
@@ -14,8 +12,6 @@
 
 class CSimUnit;
 class CPtyServer;
-class ISettingsStore;
-class COverlaySettingsStore;
 
 class CDemoUnit {
 public:
@@ -30,14 +26,6 @@ public:
     // The unit itself, for seeding before Start (benchmarks); not to be touched while serving.
     CSimUnit& Unit() { return *m_pUnit; }
     const std::string& Error() const { return m_strError; }
-
-    // A store that reads `saved` but keeps the connection settings of this run to itself, with
-    // the serial device `portPath` as the serial port. `lineDefaults`: 38400 baud, no parity,
-    // 8 data bits, 2 stop bits (the demo unit's line); otherwise the saved line settings stay,
-    // defaults standing in for missing ones.
-    static std::unique_ptr<COverlaySettingsStore> SerialOverlay(ISettingsStore& saved,
-                                                                const std::string& portPath,
-                                                                bool lineDefaults);
 
 private:
     std::unique_ptr<CSimUnit> m_pUnit;
