@@ -255,6 +255,11 @@ TEST_F(SerialLinkTest, APollReplyLongerThanTheLimitIsDiscardedToo) {
         int ProbeCompletion(const std::string&) override { return ++calls, 0; }
         int calls = 0;
     } probe;
+    // Poll waits long enough for 2 MiB to cross the pty on a slow, busy machine: the link must
+    // give up at the limit, not when the waits run out.
+    LinkTimings timings = m_pLink->Timings();
+    timings.pollWaitMs = 2000;
+    m_pLink->SetTimings(timings);
     ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
     AnswerNextFrame(std::string(CSerialLink::kMaxReplyBytes + 1, '\x42') + Bytes({0xF7}));
     std::string reply = "unchanged";
