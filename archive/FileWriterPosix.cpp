@@ -12,7 +12,7 @@
 #include <random>
 #include <system_error>
 
-#include "FileWriter.h"
+#include "archive/FileWriter.h"
 
 namespace filewriter {
 namespace {

@@ -1,4 +1,4 @@
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
 #include <cctype>
 #include <cerrno>
@@ -7,10 +7,10 @@
 #include <set>
 #include <system_error>
 
-#include "FileWriter.h"
-#include "Librarian.h"
-#include "ReplyParser.h"
-#include "SafeFileName.h"
+#include "archive/FileWriter.h"
+#include "engine/Librarian.h"
+#include "engine/ReplyParser.h"
+#include "engine/SafeFileName.h"
 
 namespace fs = std::filesystem;
 

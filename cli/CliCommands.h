@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "CliHost.h"
-#include "CliOptions.h"
-#include "ProgramEntry.h"
+#include "cli/CliHost.h"
+#include "cli/CliOptions.h"
+#include "engine/ProgramEntry.h"
 
 class CLibrarian;
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "Host.h"
+#include "link/Host.h"
 
 class CCliHost : public IHost {
 public:

@@ -1,9 +1,9 @@
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <map>
 
-#include "NameTable.h"
-#include "serial/BaudRates.h"
+#include "engine/NameTable.h"
+#include "link/serial/BaudRates.h"
 
 namespace {
 

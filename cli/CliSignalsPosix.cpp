@@ -7,8 +7,8 @@
 
 #include <thread>
 
-#include "CliSignals.h"
-#include "FileWriter.h"
+#include "cli/CliSignals.h"
+#include "archive/FileWriter.h"
 
 namespace {
 

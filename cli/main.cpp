@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "CliCommands.h"
-#include "CliHost.h"
-#include "CliOptions.h"
-#include "CliSignals.h"
-#include "InProcessDemoUnit.h"
-#include "Librarian.h"
-#include "LinkSettings.h"
-#include "OptionsSettings.h"
-#include "OverlaySettingsStore.h"
-#include "QtSettingsStore.h"
-#include "RunSettings.h"
-#include "SettingsStore.h"
+#include "cli/CliCommands.h"
+#include "cli/CliHost.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSignals.h"
+#include "demo/InProcessDemoUnit.h"
+#include "engine/Librarian.h"
+#include "settings/LinkSettings.h"
+#include "settings/OptionsSettings.h"
+#include "settings/OverlaySettingsStore.h"
+#include "settings/QtSettingsStore.h"
+#include "settings/RunSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "DemoUnit.h"
+#include "demo/DemoUnit.h"
 
-#include "PtyServer.h"
-#include "SimUnit.h"
+#include "sim/PtyServer.h"
+#include "sim/SimUnit.h"
 
 CDemoUnit::CDemoUnit()
     : m_pUnit(std::make_unique<CSimUnit>()),

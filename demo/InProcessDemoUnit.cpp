@@ -1,9 +1,9 @@
-#include "InProcessDemoUnit.h"
+#include "demo/InProcessDemoUnit.h"
 
 #include <utility>
 
-#include "SimLink.h"
-#include "SimUnit.h"
+#include "demo/SimLink.h"
+#include "sim/SimUnit.h"
 
 CInProcessDemoUnit::CInProcessDemoUnit()
     : m_pUnit(std::make_unique<CSimUnit>()),

@@ -1,6 +1,6 @@
-#include "SimLink.h"
+#include "demo/SimLink.h"
 
-#include "SimUnit.h"
+#include "sim/SimUnit.h"
 
 CSimLink::CSimLink(CSimUnit& unit, ReplyStyle style) : m_unit(unit), m_style(style) {
     firstWaitMs = 5000;

@@ -30,8 +30,8 @@
 #include <string>
 #include <vector>
 
-#include "DeviceLink.h"
-#include "FrameAssembler.h"
+#include "link/DeviceLink.h"
+#include "sim/FrameAssembler.h"
 
 class CSimUnit;
 

@@ -1,4 +1,4 @@
-#include "KeyPatterns.h"
+#include "engine/KeyPatterns.h"
 
 const std::array<KeyBytes, kKeyPatternCount> kKeyPatterns = {{
     {0x0F, 0x0F, 0x0F, 0x0B, 0x0F, 0x0F, 0x0F, 0x0F},  // KEY_C3R2

@@ -1,13 +1,13 @@
 // CLibrarian: construction over injected links, link choice and the primitives.
-#include "Librarian.h"
+#include "engine/Librarian.h"
 
-#include "EngineMessages.h"
-#include "Host.h"
-#include "LinkChoice.h"
-#include "LinkSettings.h"
-#include "MIDISettings.h"
-#include "Protocol.h"
-#include "SerialSettings.h"
+#include "engine/EngineMessages.h"
+#include "link/Host.h"
+#include "link/LinkChoice.h"
+#include "settings/LinkSettings.h"
+#include "settings/MIDISettings.h"
+#include "engine/Protocol.h"
+#include "settings/SerialSettings.h"
 
 CLibrarian::CLibrarian(IHost& host, std::unique_ptr<CDeviceLink> serial,
                        std::unique_ptr<CDeviceLink> midi)

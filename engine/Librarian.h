@@ -27,13 +27,13 @@
 #include <string>
 #include <vector>
 
-#include "DeviceLink.h"
-#include "Host.h"
-#include "KeyPatterns.h"
-#include "LinkBracket.h"
-#include "ProgramEntry.h"
-#include "Protocol.h"
-#include "ReplyParser.h"
+#include "link/DeviceLink.h"
+#include "link/Host.h"
+#include "engine/KeyPatterns.h"
+#include "engine/LinkBracket.h"
+#include "engine/ProgramEntry.h"
+#include "engine/Protocol.h"
+#include "engine/ReplyParser.h"
 
 class CLinkSettings;
 class CSerialSettings;

@@ -2,11 +2,11 @@
 #include <algorithm>
 #include <cctype>
 
-#include "EngineMessages.h"
-#include "Host.h"
-#include "Librarian.h"
-#include "LinkBracket.h"
-#include "Protocol.h"
+#include "engine/EngineMessages.h"
+#include "link/Host.h"
+#include "engine/Librarian.h"
+#include "engine/LinkBracket.h"
+#include "engine/Protocol.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // CLibrarian: the front-panel key sequences that delete programs and create, name and delete
 // banks, and the checks that the unit followed them.
-#include "EngineMessages.h"
-#include "Host.h"
-#include "Librarian.h"
-#include "LinkBracket.h"
-#include "NameTable.h"
-#include "Protocol.h"
-#include "WaitCursor.h"
+#include "engine/EngineMessages.h"
+#include "link/Host.h"
+#include "engine/Librarian.h"
+#include "engine/LinkBracket.h"
+#include "engine/NameTable.h"
+#include "engine/Protocol.h"
+#include "engine/WaitCursor.h"
 
 namespace {
 

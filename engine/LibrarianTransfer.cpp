@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "EngineMessages.h"
-#include "Host.h"
-#include "Librarian.h"
-#include "LinkBracket.h"
-#include "Protocol.h"
+#include "engine/EngineMessages.h"
+#include "link/Host.h"
+#include "engine/Librarian.h"
+#include "engine/LinkBracket.h"
+#include "engine/Protocol.h"
 
 namespace {
 

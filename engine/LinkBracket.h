@@ -3,7 +3,7 @@
 // every way out. With `own` false the bracket belongs to the caller and this one does nothing.
 // Used by CLibrarian only, on its thread.
 
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
 class CLinkBracket {
 public:

@@ -1,4 +1,4 @@
-#include "NameTable.h"
+#include "engine/NameTable.h"
 
 namespace nametable {
 

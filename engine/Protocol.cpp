@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "engine/Protocol.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
-#include "ReplyParser.h"
+#include "engine/ReplyParser.h"
 
 #include <optional>
 
-#include "TokenCursor.h"
+#include "engine/TokenCursor.h"
 
 namespace {
 

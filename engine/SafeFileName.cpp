@@ -1,4 +1,4 @@
-#include "SafeFileName.h"
+#include "engine/SafeFileName.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "TokenCursor.h"
+#include "engine/TokenCursor.h"
 
 #include <algorithm>
 #include <cstdint>

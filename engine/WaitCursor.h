@@ -1,7 +1,7 @@
 #pragma once
 // Shows the host's wait cursor for the life of the object (one engine operation).
 
-#include "Host.h"
+#include "link/Host.h"
 
 class CWaitCursor {
 public:

@@ -84,7 +84,7 @@ protected:
     LinkTimings m_timings;
 };
 
-#include "ManualResetEvent.h"
+#include "link/ManualResetEvent.h"
 
 template <typename BufferEmpty, typename TakeReply>
 int CDeviceLink::RunPollLoop(CManualResetEvent& pollEvent, BufferEmpty pollBufferEmpty,

@@ -1,4 +1,4 @@
-#include "MIDILink.h"
+#include "link/MIDILink.h"
 
 #include <cstdio>
 #include <thread>

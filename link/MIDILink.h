@@ -42,13 +42,13 @@
 #include <string>
 #include <vector>
 
-#include "DeviceLink.h"
-#include "Host.h"
-#include "MIDIReplyCollector.h"
-#include "MIDISettings.h"
-#include "midi/MIDIBackend.h"
-#include "midi/MIDIInDevice.h"
-#include "midi/MIDIOutDevice.h"
+#include "link/DeviceLink.h"
+#include "link/Host.h"
+#include "link/MIDIReplyCollector.h"
+#include "settings/MIDISettings.h"
+#include "link/midi/MIDIBackend.h"
+#include "link/midi/MIDIInDevice.h"
+#include "link/midi/MIDIOutDevice.h"
 
 class CMIDILink : public CDeviceLink, public CMIDIReplyCollector {
 public:

@@ -1,4 +1,4 @@
-#include "MIDIReplyCollector.h"
+#include "link/MIDIReplyCollector.h"
 
 CMIDIReplyCollector::CMIDIReplyCollector()
     : m_pWaitReplyEvent(std::make_shared<CManualResetEvent>()),

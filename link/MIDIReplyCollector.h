@@ -28,8 +28,8 @@
 #include <mutex>
 #include <string>
 
-#include "ManualResetEvent.h"
-#include "midi/MIDIInListener.h"
+#include "link/ManualResetEvent.h"
+#include "link/midi/MIDIInListener.h"
 
 class CMIDIReplyCollector : public midi::CMIDIInListener {
 public:

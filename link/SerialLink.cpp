@@ -1,9 +1,9 @@
-#include "SerialLink.h"
+#include "link/SerialLink.h"
 
 #include <algorithm>
 #include <system_error>
 
-#include "serial/ISerialPort.h"
+#include "link/serial/ISerialPort.h"
 
 namespace {
 

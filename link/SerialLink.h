@@ -31,10 +31,10 @@
 #include <string>
 #include <thread>
 
-#include "DeviceLink.h"
-#include "Host.h"
-#include "ManualResetEvent.h"
-#include "SerialSettings.h"
+#include "link/DeviceLink.h"
+#include "link/Host.h"
+#include "link/ManualResetEvent.h"
+#include "settings/SerialSettings.h"
 
 class ISerialPort;
 

@@ -10,7 +10,7 @@ add_library(quorlin_midi_devices STATIC
     ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiOutPort.cpp
 )
 add_library(quorlin::midi_devices ALIAS quorlin_midi_devices)
-target_include_directories(quorlin_midi_devices PUBLIC ${CMAKE_CURRENT_LIST_DIR}/midi)
+target_include_directories(quorlin_midi_devices PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorlin_midi_devices PRIVATE PkgConfig::RTMIDI Threads::Threads
                                            quorlin_warnings)
 # An RtMidi built with its JACK API (its flags define __UNIX_JACK__) needs libjack here too: the

@@ -1,8 +1,8 @@
-#include "LinkSettings.h"
+#include "settings/LinkSettings.h"
 
-#include "MIDISettings.h"
-#include "SerialSettings.h"
-#include "SettingsStore.h"
+#include "settings/MIDISettings.h"
+#include "settings/SerialSettings.h"
+#include "settings/SettingsStore.h"
 
 CLinkSettings::CLinkSettings(CSerialSettings* pSerial, CMIDISettings* pMIDI)
     : pSerial(pSerial), pMIDI(pMIDI) {}

@@ -1,6 +1,6 @@
-#include "MIDISettings.h"
+#include "settings/MIDISettings.h"
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 CMIDISettings::~CMIDISettings() {
     Save();

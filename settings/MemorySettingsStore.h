@@ -9,7 +9,7 @@
 #include <utility>
 #include <variant>
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 class CMemorySettingsStore : public ISettingsStore {
 public:

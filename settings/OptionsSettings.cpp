@@ -1,6 +1,6 @@
-#include "OptionsSettings.h"
+#include "settings/OptionsSettings.h"
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "OverlaySettingsStore.h"
+#include "settings/OverlaySettingsStore.h"
 
 #include <utility>
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "MemorySettingsStore.h"
+#include "settings/MemorySettingsStore.h"
 
 class COverlaySettingsStore : public ISettingsStore {
 public:

@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 class CQtSettingsStore : public ISettingsStore {
 public:

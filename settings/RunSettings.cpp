@@ -1,8 +1,8 @@
-#include "RunSettings.h"
+#include "settings/RunSettings.h"
 
 #include <set>
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 void PutSerialLine(ISettingsStore& saved, ISettingsStore& run, const SerialLineChoice& given,
                    SavedLine savedLine) {

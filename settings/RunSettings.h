@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "OverlaySettingsStore.h"
+#include "settings/OverlaySettingsStore.h"
 
 // Serial line values given for the run. Missing ones come from the saved settings (unless the
 // run ignores them) and then from the defaults: 38400 baud, no parity, 8 data bits, 2 stop bits.

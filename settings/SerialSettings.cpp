@@ -1,6 +1,6 @@
-#include "SerialSettings.h"
+#include "settings/SerialSettings.h"
 
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 CSerialSettings::~CSerialSettings() {
     Save();

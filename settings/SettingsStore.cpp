@@ -1,8 +1,8 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <atomic>
 
-#include "MemorySettingsStore.h"
+#include "settings/MemorySettingsStore.h"
 
 namespace {
 

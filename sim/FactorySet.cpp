@@ -1,10 +1,10 @@
-#include "FactorySet.h"
+#include "sim/FactorySet.h"
 
 #include <string>
 #include <vector>
 
-#include "ProgramText.h"
-#include "SimLibrary.h"
+#include "sim/ProgramText.h"
+#include "sim/SimLibrary.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "FrameAssembler.h"
+#include "sim/FrameAssembler.h"
 
 std::vector<std::string> CFrameAssembler::Feed(const std::string& bytes) {
     std::vector<std::string> frames;

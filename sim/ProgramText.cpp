@@ -1,4 +1,4 @@
-#include "ProgramText.h"
+#include "sim/ProgramText.h"
 
 namespace sim {
 

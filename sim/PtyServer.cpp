@@ -1,4 +1,4 @@
-#include "PtyServer.h"
+#include "sim/PtyServer.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <ostream>
 #include <thread>
 
-#include "SimUnit.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "FrameAssembler.h"
+#include "sim/FrameAssembler.h"
 
 class CSimUnit;
 

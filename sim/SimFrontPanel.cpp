@@ -1,10 +1,10 @@
-#include "SimFrontPanel.h"
+#include "sim/SimFrontPanel.h"
 
 #include <array>
 #include <set>
 #include <utility>
 
-#include "SimLibrary.h"
+#include "sim/SimLibrary.h"
 
 enum class CSimFrontPanel::Key {
     Unknown,

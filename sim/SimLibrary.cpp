@@ -1,4 +1,4 @@
-#include "SimLibrary.h"
+#include "sim/SimLibrary.h"
 
 namespace {
 bool BankInRange(int n) {

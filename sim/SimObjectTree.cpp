@@ -1,11 +1,11 @@
-#include "SimObjectTree.h"
+#include "sim/SimObjectTree.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "ProgramText.h"
-#include "SimFrontPanel.h"
-#include "SimLibrary.h"
+#include "sim/ProgramText.h"
+#include "sim/SimFrontPanel.h"
+#include "sim/SimLibrary.h"
 
 namespace {
 

@@ -35,7 +35,7 @@
 #include <optional>
 #include <string>
 
-#include "SimProcessor.h"
+#include "sim/SimProcessor.h"
 
 class CSimLibrary;
 class CSimFrontPanel;

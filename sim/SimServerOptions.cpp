@@ -1,4 +1,4 @@
-#include "SimServerOptions.h"
+#include "sim/SimServerOptions.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
-#include "SimUnit.h"
+#include "sim/SimUnit.h"
 
 #include <cstdio>
 
-#include "FactorySet.h"
-#include "ProgramText.h"
+#include "sim/FactorySet.h"
+#include "sim/ProgramText.h"
 
 namespace {
 

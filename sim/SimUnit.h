@@ -36,10 +36,10 @@
 #include <string>
 #include <vector>
 
-#include "SimFrontPanel.h"
-#include "SimLibrary.h"
-#include "SimObjectTree.h"
-#include "SimProcessor.h"
+#include "sim/SimFrontPanel.h"
+#include "sim/SimLibrary.h"
+#include "sim/SimObjectTree.h"
+#include "sim/SimProcessor.h"
 
 class CSimUnit {
 public:

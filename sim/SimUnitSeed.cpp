@@ -6,8 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "ProgramText.h"
-#include "SimUnit.h"
+#include "sim/ProgramText.h"
+#include "sim/SimUnit.h"
 
 namespace fs = std::filesystem;
 

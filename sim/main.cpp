@@ -7,9 +7,9 @@
 #include <iostream>
 #include <vector>
 
-#include "PtyServer.h"
-#include "SimServerOptions.h"
-#include "SimUnit.h"
+#include "sim/PtyServer.h"
+#include "sim/SimServerOptions.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

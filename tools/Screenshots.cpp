@@ -10,18 +10,18 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "AboutDlg.h"
-#include "CommSetupDlg.h"
-#include "CreateBankDlg.h"
-#include "EngineWorker.h"
-#include "EntryListCtrl.h"
-#include "FindPatchDlg.h"
-#include "GuiHost.h"
-#include "Librarian.h"
-#include "MainFrame.h"
-#include "MemorySettingsStore.h"
-#include "SimLink.h"
-#include "SimUnit.h"
+#include "ui/shell/AboutDlg.h"
+#include "ui/dialogs/CommSetupDlg.h"
+#include "ui/dialogs/CreateBankDlg.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/dialogs/FindPatchDlg.h"
+#include "ui/shell/GuiHost.h"
+#include "engine/Librarian.h"
+#include "ui/shell/MainFrame.h"
+#include "settings/MemorySettingsStore.h"
+#include "demo/SimLink.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ReplyParser.h"
+#include "engine/ReplyParser.h"
 
 namespace {
 

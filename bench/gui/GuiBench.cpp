@@ -26,18 +26,18 @@
 #include <string>
 #include <vector>
 
-#include "DemoUnit.h"
-#include "EngineWorker.h"
-#include "EntryListCtrl.h"
-#include "GuiHost.h"
-#include "Librarian.h"
-#include "MainFrame.h"
-#include "MemorySettingsStore.h"
-#include "OverlaySettingsStore.h"
-#include "PatchCommands.h"
-#include "ProgramText.h"
-#include "RunSettings.h"
-#include "SimUnit.h"
+#include "demo/DemoUnit.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/GuiHost.h"
+#include "engine/Librarian.h"
+#include "ui/shell/MainFrame.h"
+#include "settings/MemorySettingsStore.h"
+#include "settings/OverlaySettingsStore.h"
+#include "ui/commands/PatchCommands.h"
+#include "sim/ProgramText.h"
+#include "settings/RunSettings.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "JackPeer.h"
-#include "JackServer.h"
-#include "MIDILink.h"
-#include "MIDIPortNames.h"
-#include "RecordingHost.h"
-#include "ScopedSettingsStore.h"
+#include "tests/link/midi/JackPeer.h"
+#include "tests/link/midi/JackServer.h"
+#include "link/MIDILink.h"
+#include "link/midi/MIDIPortNames.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

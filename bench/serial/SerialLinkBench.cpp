@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "Host.h"
-#include "MemorySettingsStore.h"
-#include "SerialLink.h"
-#include "SettingsStore.h"
+#include "link/Host.h"
+#include "settings/MemorySettingsStore.h"
+#include "link/SerialLink.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "MIDIInPort.h"
-#include "MIDIOutPort.h"
+#include "link/midi/MIDIInPort.h"
+#include "link/midi/MIDIOutPort.h"
 
 namespace midi {
 

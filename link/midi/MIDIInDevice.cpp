@@ -1,12 +1,12 @@
-#include "MIDIInDevice.h"
+#include "link/midi/MIDIInDevice.h"
 
 #include <chrono>
 #include <exception>
 #include <new>
 #include <string>
 
-#include "MIDIInException.h"
-#include "MIDIInMemFailure.h"
+#include "link/midi/MIDIInException.h"
+#include "link/midi/MIDIInMemFailure.h"
 
 namespace midi {
 

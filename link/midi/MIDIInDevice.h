@@ -26,8 +26,8 @@
 #include <mutex>
 #include <string>
 
-#include "MIDIBackend.h"
-#include "MIDIInListener.h"
+#include "link/midi/MIDIBackend.h"
+#include "link/midi/MIDIInListener.h"
 
 namespace midi {
 

@@ -1,4 +1,4 @@
-#include "MIDIOutDevice.h"
+#include "link/midi/MIDIOutDevice.h"
 
 #include <chrono>
 #include <exception>
@@ -6,8 +6,8 @@
 #include <new>
 #include <string>
 
-#include "MIDIOutException.h"
-#include "MIDIOutMemFailure.h"
+#include "link/midi/MIDIOutException.h"
+#include "link/midi/MIDIOutMemFailure.h"
 
 namespace midi {
 

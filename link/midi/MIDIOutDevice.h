@@ -26,7 +26,7 @@
 #include <mutex>
 #include <string>
 
-#include "MIDIBackend.h"
+#include "link/midi/MIDIBackend.h"
 
 namespace midi {
 

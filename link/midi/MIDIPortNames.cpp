@@ -1,6 +1,6 @@
-#include "MIDIPortNames.h"
+#include "link/midi/MIDIPortNames.h"
 
-#include "MIDIBackend.h"
+#include "link/midi/MIDIBackend.h"
 
 namespace midi {
 

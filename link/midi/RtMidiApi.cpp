@@ -1,4 +1,4 @@
-#include "RtMidiApi.h"
+#include "link/midi/RtMidiApi.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "RtMidiBackend.h"
+#include "link/midi/RtMidiBackend.h"
 
-#include "RtMidiApi.h"
-#include "RtMidiErrorCatcher.h"
-#include "RtMidiInPort.h"
-#include "RtMidiOutPort.h"
+#include "link/midi/RtMidiApi.h"
+#include "link/midi/RtMidiErrorCatcher.h"
+#include "link/midi/RtMidiInPort.h"
+#include "link/midi/RtMidiOutPort.h"
 
 namespace midi {
 

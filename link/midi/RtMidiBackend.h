@@ -3,7 +3,7 @@
 // every port and every listing (ChooseRtMidiApi), so a JACK server started after the program is
 // found. See MIDIBackend.h for the contract.
 
-#include "MIDIBackend.h"
+#include "link/midi/MIDIBackend.h"
 
 namespace midi {
 

@@ -1,4 +1,4 @@
-#include "RtMidiErrorCatcher.h"
+#include "link/midi/RtMidiErrorCatcher.h"
 
 namespace midi {
 

@@ -1,8 +1,8 @@
-#include "RtMidiInPort.h"
+#include "link/midi/RtMidiInPort.h"
 
 #include <string>
 
-#include "RtMidiApi.h"
+#include "link/midi/RtMidiApi.h"
 
 namespace midi {
 

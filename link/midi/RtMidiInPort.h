@@ -8,8 +8,8 @@
 #include <atomic>
 #include <memory>
 
-#include "MIDIInPort.h"
-#include "RtMidiErrorCatcher.h"
+#include "link/midi/MIDIInPort.h"
+#include "link/midi/RtMidiErrorCatcher.h"
 
 namespace midi {
 

@@ -1,9 +1,9 @@
-#include "RtMidiOutPort.h"
+#include "link/midi/RtMidiOutPort.h"
 
 #include <limits>
 #include <string>
 
-#include "RtMidiApi.h"
+#include "link/midi/RtMidiApi.h"
 
 #if defined(__UNIX_JACK__)
 #include <jack/jack.h>

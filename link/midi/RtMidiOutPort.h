@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "MIDIOutPort.h"
-#include "RtMidiErrorCatcher.h"
+#include "link/midi/MIDIOutPort.h"
+#include "link/midi/RtMidiErrorCatcher.h"
 
 namespace midi {
 

@@ -1,4 +1,4 @@
-#include "PosixSerialPort.h"
+#include "link/serial/PosixSerialPort.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,7 +19,7 @@
 #include <sstream>
 #endif
 
-#include "TermiosLine.h"
+#include "link/serial/TermiosLine.h"
 
 namespace {
 

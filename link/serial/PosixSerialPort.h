@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-#include "ISerialPort.h"
+#include "link/serial/ISerialPort.h"
 
 class CPosixSerialPort final : public ISerialPort {
 public:

@@ -1,6 +1,6 @@
-#include "TermiosLine.h"
+#include "link/serial/TermiosLine.h"
 
-#include "SerialSettings.h"
+#include "settings/SerialSettings.h"
 
 namespace {
 

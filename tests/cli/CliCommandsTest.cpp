@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <sstream>
 
-#include "CliCommands.h"
-#include "CliHost.h"
-#include "CliOptions.h"
-#include "FaultLink.h"
-#include "Librarian.h"
-#include "NameTable.h"
-#include "ScopedSettingsStore.h"
-#include "SimLink.h"
-#include "SimUnit.h"
+#include "cli/CliCommands.h"
+#include "cli/CliHost.h"
+#include "cli/CliOptions.h"
+#include "tests/support/FaultLink.h"
+#include "engine/Librarian.h"
+#include "engine/NameTable.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "demo/SimLink.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

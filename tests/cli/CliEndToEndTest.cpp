@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "CliFixture.h"
+#include "tests/cli/CliFixture.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;

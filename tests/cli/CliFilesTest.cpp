@@ -18,9 +18,9 @@
 #include <functional>
 #include <set>
 
-#include "CliRun.h"
-#include "CliSandbox.h"
-#include "SimServerProcess.h"
+#include "tests/cli/CliRun.h"
+#include "tests/cli/CliSandbox.h"
+#include "tests/cli/SimServerProcess.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "CliRun.h"
-#include "CliSandbox.h"
-#include "MidiTransport.h"
-#include "SerialTransport.h"
+#include "tests/cli/CliRun.h"
+#include "tests/cli/CliSandbox.h"
+#include "tests/cli/MidiTransport.h"
+#include "tests/cli/SerialTransport.h"
 
 enum class TransportKind { Serial, MIDI };
 

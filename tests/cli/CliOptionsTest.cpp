@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "CliOptions.h"
-#include "serial/BaudRates.h"
+#include "cli/CliOptions.h"
+#include "link/serial/BaudRates.h"
 
 namespace {
 

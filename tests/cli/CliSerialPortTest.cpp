@@ -7,8 +7,8 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include "CliRun.h"
-#include "CliSandbox.h"
+#include "tests/cli/CliRun.h"
+#include "tests/cli/CliSandbox.h"
 
 using ::testing::HasSubstr;
 

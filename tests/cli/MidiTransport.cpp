@@ -1,9 +1,9 @@
-#include "MidiTransport.h"
+#include "tests/cli/MidiTransport.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "MIDIPortNames.h"
+#include "link/midi/MIDIPortNames.h"
 
 namespace {
 

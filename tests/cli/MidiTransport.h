@@ -9,10 +9,10 @@
 #include <memory>
 #include <mutex>
 
-#include "JackPeer.h"
-#include "JackServer.h"
-#include "SimUnit.h"
-#include "UnitTransport.h"
+#include "tests/link/midi/JackPeer.h"
+#include "tests/link/midi/JackServer.h"
+#include "sim/SimUnit.h"
+#include "tests/cli/UnitTransport.h"
 
 class CMidiTransport : public IUnitTransport {
 public:

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "SimServerProcess.h"
-#include "UnitTransport.h"
+#include "tests/cli/SimServerProcess.h"
+#include "tests/cli/UnitTransport.h"
 
 class CSerialTransport : public IUnitTransport {
 public:

@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CliSandbox.h"
-#include "CliSignals.h"
-#include "FileWriter.h"
+#include "tests/cli/CliSandbox.h"
+#include "cli/CliSignals.h"
+#include "archive/FileWriter.h"
 
 namespace fs = std::filesystem;
 

@@ -7,10 +7,10 @@
 #include <map>
 #include <memory>
 
-#include "FakeLink.h"
-#include "Librarian.h"
-#include "RecordingHost.h"
-#include "ScopedSettingsStore.h"
+#include "tests/engine/FakeLink.h"
+#include "engine/Librarian.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 inline std::string UnitReply(const std::string& text) {
     return std::string("\xF0\x1C\x70\x00", 4) + text;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
 inline std::string Hex(const std::uint8_t* data, int length) {
     std::string text;

@@ -2,13 +2,13 @@
 // opened while it is built.
 #include <gtest/gtest.h>
 
-#include "Librarian.h"
-#include "LinkSettings.h"
-#include "MIDILink.h"
-#include "RecordingHost.h"
-#include "ScopedSettingsStore.h"
-#include "SerialLink.h"
-#include "SettingsStore.h"
+#include "engine/Librarian.h"
+#include "settings/LinkSettings.h"
+#include "link/MIDILink.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "link/SerialLink.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

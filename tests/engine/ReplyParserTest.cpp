@@ -1,8 +1,8 @@
 // The readers of the unit's listings, as tables of replies and what is read from them.
 #include <gtest/gtest.h>
 
-#include "ReplyParser.h"
-#include "TokenCursor.h"
+#include "engine/ReplyParser.h"
+#include "engine/TokenCursor.h"
 
 namespace {
 

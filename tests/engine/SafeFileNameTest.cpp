@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SafeFileName.h"
+#include "engine/SafeFileName.h"
 
 namespace {
 

@@ -6,15 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "FaultLink.h"
-#include "FrameAssembler.h"
-#include "Librarian.h"
-#include "RecordingHost.h"
-#include "ReplyParser.h"
-#include "ScopedSettingsStore.h"
-#include "SettingsStore.h"
-#include "SimLink.h"
-#include "SimUnit.h"
+#include "tests/support/FaultLink.h"
+#include "sim/FrameAssembler.h"
+#include "engine/Librarian.h"
+#include "tests/support/RecordingHost.h"
+#include "engine/ReplyParser.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "settings/SettingsStore.h"
+#include "demo/SimLink.h"
+#include "sim/SimUnit.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EngineFixture.h"
-#include "Protocol.h"
+#include "tests/engine/EngineFixture.h"
+#include "engine/Protocol.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Protocol.h"
-#include "ReplyParser.h"
+#include "engine/Protocol.h"
+#include "engine/ReplyParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data), size);

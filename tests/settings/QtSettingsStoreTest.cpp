@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "QtSettingsStore.h"
+#include "settings/QtSettingsStore.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // settings.
 #include <gtest/gtest.h>
 
-#include "MemorySettingsStore.h"
-#include "RunSettings.h"
-#include "SettingsStore.h"
+#include "settings/MemorySettingsStore.h"
+#include "settings/RunSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

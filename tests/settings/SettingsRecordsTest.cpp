@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "LinkSettings.h"
-#include "MIDISettings.h"
-#include "OptionsSettings.h"
-#include "ScopedSettingsStore.h"
-#include "SerialSettings.h"
+#include "settings/LinkSettings.h"
+#include "settings/MIDISettings.h"
+#include "settings/OptionsSettings.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "settings/SerialSettings.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "OverlaySettingsStore.h"
-#include "ScopedSettingsStore.h"
-#include "SettingsStore.h"
+#include "settings/OverlaySettingsStore.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

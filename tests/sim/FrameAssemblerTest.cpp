@@ -1,7 +1,7 @@
 // The unit's receiver cutting a byte stream into frames.
 #include <gtest/gtest.h>
 
-#include "FrameAssembler.h"
+#include "sim/FrameAssembler.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <fstream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "ListingReader.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/sim/ListingReader.h"
 
 extern char** environ;
 namespace fs = std::filesystem;

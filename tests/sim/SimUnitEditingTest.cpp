@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "SimUnit.h"
-#include "UnitDriver.h"
+#include "sim/SimUnit.h"
+#include "tests/sim/UnitDriver.h"
 
 namespace {
 

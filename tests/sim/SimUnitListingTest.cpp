@@ -2,10 +2,10 @@
 // the lists' items, the processor columns and their information text.
 #include <gtest/gtest.h>
 
-#include "ListingReader.h"
-#include "ProgramText.h"
-#include "SimUnit.h"
-#include "UnitDriver.h"
+#include "tests/sim/ListingReader.h"
+#include "sim/ProgramText.h"
+#include "sim/SimUnit.h"
+#include "tests/sim/UnitDriver.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Program change, program request and program load.
 #include <gtest/gtest.h>
 
-#include "ListingReader.h"
-#include "ProgramText.h"
-#include "SimUnit.h"
-#include "UnitDriver.h"
+#include "tests/sim/ListingReader.h"
+#include "sim/ProgramText.h"
+#include "sim/SimUnit.h"
+#include "tests/sim/UnitDriver.h"
 
 namespace {
 

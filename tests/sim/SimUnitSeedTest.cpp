@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "SimUnit.h"
+#include "sim/SimUnit.h"
 
 namespace fs = std::filesystem;
 

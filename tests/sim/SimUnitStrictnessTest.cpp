@@ -2,9 +2,9 @@
 // malformed bank selects, and key presses that come too soon.
 #include <gtest/gtest.h>
 
-#include "ListingReader.h"
-#include "SimUnit.h"
-#include "UnitDriver.h"
+#include "tests/sim/ListingReader.h"
+#include "sim/SimUnit.h"
+#include "tests/sim/UnitDriver.h"
 
 namespace {
 

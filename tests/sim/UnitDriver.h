@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "SimUnit.h"
+#include "sim/SimUnit.h"
 
 class UnitDriver {
 public:

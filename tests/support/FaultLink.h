@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
 class CFaultLink : public CDeviceLink {
 public:

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "link/Host.h"
 
 class CRecordingHost : public IHost {
 public:

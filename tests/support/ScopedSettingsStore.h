@@ -2,8 +2,8 @@
 // Installs a fresh in-memory settings store for the life of a test, so no test ever reads or
 // writes the real user's settings.
 
-#include "MemorySettingsStore.h"
-#include "SettingsStore.h"
+#include "settings/MemorySettingsStore.h"
+#include "settings/SettingsStore.h"
 
 class CScopedSettingsStore {
 public:

@@ -4,12 +4,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "CommSetupDlg.h"
-#include "LinkSettings.h"
-#include "MIDISettings.h"
-#include "ScopedSettingsStore.h"
-#include "SerialSettings.h"
-#include "serial/BaudRates.h"
+#include "ui/dialogs/CommSetupDlg.h"
+#include "settings/LinkSettings.h"
+#include "settings/MIDISettings.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "settings/SerialSettings.h"
+#include "link/serial/BaudRates.h"
 
 class CommSetupDlgTest : public QObject {
     Q_OBJECT

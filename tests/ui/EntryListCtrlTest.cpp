@@ -11,11 +11,11 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "BankNameValidator.h"
-#include "CommandIds.h"
-#include "PatchMimeData.h"
-#include "ProgramText.h"
-#include "UiFixture.h"
+#include "ui/dialogs/BankNameValidator.h"
+#include "ui/shell/CommandIds.h"
+#include "ui/list/PatchMimeData.h"
+#include "sim/ProgramText.h"
+#include "tests/ui/UiFixture.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <QThread>
 #include <QWheelEvent>
 
-#include "CommSetupDlg.h"
-#include "CommandIds.h"
-#include "LinkSettings.h"
-#include "ProgramText.h"
-#include "SerialSettings.h"
-#include "UiFixture.h"
+#include "ui/dialogs/CommSetupDlg.h"
+#include "ui/shell/CommandIds.h"
+#include "settings/LinkSettings.h"
+#include "sim/ProgramText.h"
+#include "settings/SerialSettings.h"
+#include "tests/ui/UiFixture.h"
 
 using namespace cmd;
 

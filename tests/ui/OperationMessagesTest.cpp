@@ -12,11 +12,11 @@
 #include <QTest>
 #include <sys/stat.h>
 
-#include "EngineMessages.h"
-#include "LinkSettings.h"
-#include "SettingsStore.h"
-#include "ProgramText.h"
-#include "UiFixture.h"
+#include "engine/EngineMessages.h"
+#include "settings/LinkSettings.h"
+#include "settings/SettingsStore.h"
+#include "sim/ProgramText.h"
+#include "tests/ui/UiFixture.h"
 
 namespace {
 

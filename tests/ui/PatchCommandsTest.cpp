@@ -13,9 +13,9 @@
 #include <QTest>
 #include <QUrl>
 
-#include "CommandIds.h"
-#include "ProgramText.h"
-#include "UiFixture.h"
+#include "ui/shell/CommandIds.h"
+#include "sim/ProgramText.h"
+#include "tests/ui/UiFixture.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <QTest>
 #include <QToolTip>
 
-#include "BankNameValidator.h"
-#include "CreateBankDlg.h"
-#include "FindPatchDlg.h"
+#include "ui/dialogs/BankNameValidator.h"
+#include "ui/dialogs/CreateBankDlg.h"
+#include "ui/dialogs/FindPatchDlg.h"
 
 class SmallDialogsTest : public QObject {
     Q_OBJECT

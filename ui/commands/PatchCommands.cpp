@@ -1,4 +1,4 @@
-#include "PatchCommands.h"
+#include "ui/commands/PatchCommands.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -7,16 +7,16 @@
 #include <QTemporaryFile>
 #include <bitset>
 
-#include "CreateBankDlg.h"
-#include "EngineWorker.h"
-#include "FileWriter.h"
-#include "EntryListCtrl.h"
-#include "FindPatchDlg.h"
-#include "Host.h"
-#include "Librarian.h"
-#include "QuorlinView.h"
-#include "SafeFileName.h"
-#include "UnitText.h"
+#include "ui/dialogs/CreateBankDlg.h"
+#include "ui/shell/EngineWorker.h"
+#include "archive/FileWriter.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/dialogs/FindPatchDlg.h"
+#include "link/Host.h"
+#include "engine/Librarian.h"
+#include "ui/view/QuorlinView.h"
+#include "engine/SafeFileName.h"
+#include "ui/view/UnitText.h"
 
 void CPatchCommands::HostMessage(const QString& text) {
     m_view.Host().ShowMessage(ToUnit(text));

@@ -1,6 +1,6 @@
-#include "BankNameValidator.h"
+#include "ui/dialogs/BankNameValidator.h"
 
-#include "NameTable.h"
+#include "engine/NameTable.h"
 
 bool CBankNameValidator::IsAcceptable(const QString& name) {
     for (QChar c : name) {

@@ -1,4 +1,4 @@
-#include "CommSetupDlg.h"
+#include "ui/dialogs/CommSetupDlg.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -9,11 +9,11 @@
 #include <QSerialPortInfo>
 #include <QStackedWidget>
 
-#include "LinkSettings.h"
-#include "MIDIPortNames.h"
-#include "MIDISettings.h"
-#include "SerialSettings.h"
-#include "serial/BaudRates.h"
+#include "settings/LinkSettings.h"
+#include "link/midi/MIDIPortNames.h"
+#include "settings/MIDISettings.h"
+#include "settings/SerialSettings.h"
+#include "link/serial/BaudRates.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CreateBankDlg.h"
+#include "ui/dialogs/CreateBankDlg.h"
 
 #include <QBoxLayout>
 #include <QEvent>
@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "BankNameValidator.h"
+#include "ui/dialogs/BankNameValidator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FindPatchDlg.h"
+#include "ui/dialogs/FindPatchDlg.h"
 
 #include <QBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "EntryListCtrl.h"
+#include "ui/list/EntryListCtrl.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -12,12 +12,12 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "BankNameValidator.h"
-#include "EngineWorker.h"
-#include "PatchCommands.h"
-#include "PatchMimeData.h"
-#include "QuorlinView.h"
-#include "UnitText.h"
+#include "ui/dialogs/BankNameValidator.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/commands/PatchCommands.h"
+#include "ui/list/PatchMimeData.h"
+#include "ui/view/QuorlinView.h"
+#include "ui/view/UnitText.h"
 
 namespace {
 

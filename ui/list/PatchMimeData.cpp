@@ -1,15 +1,15 @@
-#include "PatchMimeData.h"
+#include "ui/list/PatchMimeData.h"
 
 #include <QDir>
 #include <QFile>
 #include <QUrl>
 
-#include "EngineWorker.h"
-#include "FileWriter.h"
-#include "Librarian.h"
-#include "QuorlinView.h"
-#include "SafeFileName.h"
-#include "UnitText.h"
+#include "ui/shell/EngineWorker.h"
+#include "archive/FileWriter.h"
+#include "engine/Librarian.h"
+#include "ui/view/QuorlinView.h"
+#include "engine/SafeFileName.h"
+#include "ui/view/UnitText.h"
 
 namespace {
 

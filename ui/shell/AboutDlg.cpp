@@ -1,4 +1,4 @@
-#include "AboutDlg.h"
+#include "ui/shell/AboutDlg.h"
 
 #include <QBoxLayout>
 #include <QLabel>

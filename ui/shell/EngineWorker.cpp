@@ -1,4 +1,4 @@
-#include "EngineWorker.h"
+#include "ui/shell/EngineWorker.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "GuiHost.h"
+#include "ui/shell/GuiHost.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -18,7 +18,7 @@
 #include <functional>
 #include <mutex>
 
-#include "Host.h"
+#include "link/Host.h"
 
 class CGuiHost : public QObject, public IHost {
     Q_OBJECT

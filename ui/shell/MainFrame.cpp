@@ -1,4 +1,4 @@
-#include "MainFrame.h"
+#include "ui/shell/MainFrame.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -13,13 +13,13 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "AboutDlg.h"
-#include "CommandIds.h"
-#include "EngineWorker.h"
-#include "EntryListCtrl.h"
-#include "GuiHost.h"
-#include "PatchCommands.h"
-#include "SettingsStore.h"
+#include "ui/shell/AboutDlg.h"
+#include "ui/shell/CommandIds.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/GuiHost.h"
+#include "ui/commands/PatchCommands.h"
+#include "settings/SettingsStore.h"
 
 using namespace cmd;
 

@@ -8,7 +8,7 @@
 #include <QHash>
 #include <QMainWindow>
 
-#include "QuorlinView.h"
+#include "ui/view/QuorlinView.h"
 
 class QAction;
 class QLabel;

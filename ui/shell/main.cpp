@@ -9,14 +9,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "DemoUnit.h"
-#include "EngineWorker.h"
-#include "GuiHost.h"
-#include "Librarian.h"
-#include "MainFrame.h"
-#include "OverlaySettingsStore.h"
-#include "QtSettingsStore.h"
-#include "RunSettings.h"
+#include "demo/DemoUnit.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/shell/GuiHost.h"
+#include "engine/Librarian.h"
+#include "ui/shell/MainFrame.h"
+#include "settings/OverlaySettingsStore.h"
+#include "settings/QtSettingsStore.h"
+#include "settings/RunSettings.h"
 #include "quorlin/Version.h"
 
 int main(int argc, char* argv[]) {

@@ -1,4 +1,4 @@
-#include "QuorlinView.h"
+#include "ui/view/QuorlinView.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -11,13 +11,13 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include "CommSetupDlg.h"
-#include "EngineWorker.h"
-#include "EntryListCtrl.h"
-#include "Librarian.h"
-#include "OptionsSettings.h"
-#include "PatchCommands.h"
-#include "UnitText.h"
+#include "ui/dialogs/CommSetupDlg.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/list/EntryListCtrl.h"
+#include "engine/Librarian.h"
+#include "settings/OptionsSettings.h"
+#include "ui/commands/PatchCommands.h"
+#include "ui/view/UnitText.h"
 
 int g_nIconBank = -1;
 int g_nIconFactory = -1;

@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "ReplyParser.h"
+#include "engine/ReplyParser.h"
 
 inline QString FromUnit(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));

@@ -1,4 +1,4 @@
-#include "FakeMIDIBackend.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
 
 #include <chrono>
 #include <stdexcept>

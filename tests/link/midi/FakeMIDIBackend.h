@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "MIDIBackend.h"
+#include "link/midi/MIDIBackend.h"
 
 class CFakeMIDIBackend : public midi::IMIDIBackend {
 public:

@@ -1,4 +1,4 @@
-#include "JackPeer.h"
+#include "tests/link/midi/JackPeer.h"
 
 #include <chrono>
 

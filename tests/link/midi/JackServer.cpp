@@ -1,4 +1,4 @@
-#include "JackServer.h"
+#include "tests/link/midi/JackServer.h"
 
 #include <jack/jack.h>
 #include <signal.h>

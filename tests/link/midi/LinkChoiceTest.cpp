@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "DeviceLink.h"
-#include "LinkChoice.h"
+#include "link/DeviceLink.h"
+#include "link/LinkChoice.h"
 
 namespace {
 

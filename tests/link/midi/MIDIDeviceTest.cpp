@@ -7,13 +7,13 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "FakeMIDIBackend.h"
-#include "MIDIInDevice.h"
-#include "MIDIInException.h"
-#include "MIDIInMemFailure.h"
-#include "MIDIOutDevice.h"
-#include "MIDIOutException.h"
-#include "MIDIOutMemFailure.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
+#include "link/midi/MIDIInDevice.h"
+#include "link/midi/MIDIInException.h"
+#include "link/midi/MIDIInMemFailure.h"
+#include "link/midi/MIDIOutDevice.h"
+#include "link/midi/MIDIOutException.h"
+#include "link/midi/MIDIOutMemFailure.h"
 
 namespace {
 

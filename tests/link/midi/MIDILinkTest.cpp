@@ -9,10 +9,10 @@
 #include <future>
 #include <stdexcept>
 
-#include "FakeMIDIBackend.h"
-#include "MIDILink.h"
-#include "RecordingHost.h"
-#include "ScopedSettingsStore.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
+#include "link/MIDILink.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

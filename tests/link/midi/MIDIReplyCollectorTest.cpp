@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "MIDIReplyCollector.h"
+#include "link/MIDIReplyCollector.h"
 
 namespace {
 

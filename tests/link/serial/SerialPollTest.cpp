@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "SerialLinkFixture.h"
+#include "tests/link/serial/SerialLinkFixture.h"
 
 namespace {
 

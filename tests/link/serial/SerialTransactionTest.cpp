@@ -5,7 +5,7 @@
 #include <chrono>
 #include <future>
 
-#include "SerialLinkFixture.h"
+#include "tests/link/serial/SerialLinkFixture.h"
 
 namespace {
 

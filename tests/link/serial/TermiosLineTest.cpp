@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ScopedSettingsStore.h"
-#include "SerialSettings.h"
-#include "serial/TermiosLine.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "settings/SerialSettings.h"
+#include "link/serial/TermiosLine.h"
 
 namespace {
 
