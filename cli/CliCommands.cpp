@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "CliArchiveCommands.h"
 #include "FileWriter.h"
 #include "Librarian.h"
 #include "SafeFileName.h"
@@ -82,6 +83,18 @@ int CCliCommands::Run(const CliOptions& o) {
             break;
         case C::Find:
             result = Find(o.text);
+            break;
+        case C::BackupUnit:
+            result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
+                         .BackupUnit(o.path, CCliArchiveCommands::LinkDescription(
+                                                 m_engine, o.connection == CliOptions::Connection::Demo));
+            break;
+        case C::Verify:
+            result = RunVerify(o.path, m_out, m_host);
+            break;
+        case C::Restore:
+            result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
+                         .Restore(o.path, o.banks, o.dryRun);
             break;
     }
     errno = 0;

@@ -1,0 +1,330 @@
+// The whole-unit commands of quorlin-cli in-process (backup-unit, verify, restore) against a small
+// simulated unit behind a link that can lose replies and program changes, and the archive layer's
+// cancel between programs.
+
+#include <gmock/gmock.h>
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "BackupManifest.h"
+#include "CliCommands.h"
+#include "CliHost.h"
+#include "CliOptions.h"
+#include "FaultLink.h"
+#include "Librarian.h"
+#include "ProgramText.h"
+#include "ScopedSettingsStore.h"
+#include "SimLink.h"
+#include "SimUnit.h"
+#include "UnitBackup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::string data;
+    std::string why;
+    archive::ReadWholeFile(path.string(), data, why);
+    return data;
+}
+
+void WriteFile(const fs::path& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+}
+
+QJsonObject Json(const fs::path& path) {
+    const std::string text = ReadFile(path);
+    return QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
+        .object();
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\n";
+    return text;
+}
+
+bool IsProgramRequest(const std::string& frame) {
+    return frame.size() == 6 && static_cast<unsigned char>(frame[4]) == 0x0B;
+}
+bool IsProgramChange(const std::string& frame, int program) {
+    return frame.size() == 2 && (static_cast<unsigned char>(frame[0]) & 0xF0) == 0xC0 &&
+           frame[1] == program;
+}
+
+// The unit of these tests: bank 1 "Live" (a factory program, then "Lead", "lead" and "A/B"),
+// bank 3 "Jo's Scratch" (two programs named "Pad"), bank 5 "Factory" (a factory program only).
+struct SeedBank {
+    int number;
+    std::string name;
+    std::vector<std::pair<std::string, bool>> programs;  // name, user; numbered from 0
+};
+const std::vector<SeedBank> kSeed = {
+    {1, "Live", {{"Hall", false}, {"Lead", true}, {"lead", true}, {"A/B", true}}},
+    {3, "Jo's Scratch", {{"Pad", true}, {"Pad", true}}},
+    {5, "Factory", {{"Room", false}}},
+};
+
+class CliArchiveTest : public ::testing::Test {
+protected:
+    CliArchiveTest() {
+        m_dir = fs::temp_directory_path() /
+                ("quorlin-cli-archive-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        Seed(kSeed);
+    }
+    ~CliArchiveTest() override { fs::remove_all(m_dir); }
+
+    void Seed(const std::vector<SeedBank>& banks) {
+        unit.ClearBanks();
+        for (const auto& bank : banks) {
+            unit.AddBank(bank.number, bank.name);
+            for (std::size_t i = 0; i < bank.programs.size(); ++i)
+                unit.AddProgram(bank.number, static_cast<int>(i),
+                                sim::MakeProgramText(bank.programs[i].first, "Hall", 40,
+                                                     {"seeded"}),
+                                bank.programs[i].second);
+        }
+    }
+
+    // One command line on a fresh engine, as one run of quorlin-cli.
+    Outcome Run(const std::vector<std::string>& args) {
+        Outcome outcome;
+        std::string error;
+        const auto options = CliOptions::Parse(args, error);
+        if (!options) {
+            outcome.exitCode = 2;
+            outcome.err = error;
+            return outcome;
+        }
+        std::FILE* err = std::tmpfile();
+        {
+            CCliHost host(err);
+            host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
+            auto link = std::make_unique<CFaultLink>(inner);
+            CFaultLink* fault = link.get();
+            if (arrange) arrange(*fault);
+            CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
+            std::ostringstream out;
+            outcome.exitCode = CCliCommands(engine, host, out, 1, 0).Run(*options);
+            outcome.out = out.str();
+            sends = fault->sends;
+        }
+        std::rewind(err);
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, err)) > 0;)
+            outcome.err.append(buffer, n);
+        std::fclose(err);
+        return outcome;
+    }
+
+    // A backup of the seeded unit into Backup(); must succeed.
+    void BackUp() {
+        const Outcome r = Run({"backup-unit", Backup()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        arrange = nullptr;
+    }
+    std::string Backup() const { return (m_dir / "backup").string(); }
+    fs::path Manifest() const { return m_dir / "backup" / "manifest.json"; }
+    std::string TextOf(int bank, int program) const {
+        for (const auto& p : unit.Programs(bank))
+            if (p.number == program) return p.text;
+        return {};
+    }
+
+    CScopedSettingsStore store;
+    CSimUnit unit;
+    CSimLink inner{unit};
+    std::function<void(CFaultLink&)> arrange;  // sets up the faults of the next run
+    int sends = 0;
+    fs::path m_dir;
+};
+
+const std::vector<std::string> kAllWritten = {
+    "1\t1\t01 Live/Lead.sig", "1\t2\t01 Live/lead (2).sig", "1\t3\t01 Live/A_B.sig",
+    "3\t0\t03 Jo's Scratch/Pad.sig", "3\t1\t03 Jo's Scratch/Pad (2).sig"};
+
+TEST_F(CliArchiveTest, BackupUnitWritesOneFolderPerBankWithUserProgramsAndAManifest) {
+    const Outcome r = Run({"backup-unit", Backup()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, Lines(kAllWritten));
+    EXPECT_THAT(r.err, HasSubstr("Backup finished: 5 programs from 2 banks written, 0 skipped."));
+
+    // Only banks with user programs have a folder; each file is the text the unit holds.
+    std::vector<std::string> top;
+    for (const auto& entry : fs::directory_iterator(Backup()))
+        top.push_back(entry.path().filename().string());
+    std::sort(top.begin(), top.end());
+    EXPECT_THAT(top, ElementsAre("01 Live", "03 Jo's Scratch", "manifest.json"));
+    EXPECT_EQ(ReadFile(fs::path(Backup()) / "01 Live" / "lead (2).sig"), TextOf(1, 2));
+    EXPECT_EQ(ReadFile(fs::path(Backup()) / "03 Jo's Scratch" / "Pad (2).sig"), TextOf(3, 1));
+
+    const QJsonObject m = Json(Manifest());
+    EXPECT_EQ(m["format"].toInt(), 1);
+    EXPECT_TRUE(std::regex_match(m["created"].toString().toStdString(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d))")))
+        << m["created"].toString().toStdString();
+    EXPECT_FALSE(m["link"].toString().isEmpty());
+    const QJsonArray banks = m["banks"].toArray();
+    ASSERT_EQ(banks.size(), 3);
+    EXPECT_EQ(banks[2].toObject()["number"].toInt(), 5);
+    EXPECT_EQ(banks[1].toObject()["name"].toString(), "Jo's Scratch");
+    const QJsonArray live = banks[0].toObject()["programs"].toArray();
+    ASSERT_EQ(live.size(), 4);
+    // A factory program is listed, without a file.
+    const QJsonObject hall = live[0].toObject();
+    EXPECT_EQ(hall["name"].toString(), "Hall");
+    EXPECT_FALSE(hall["user"].toBool(true));
+    EXPECT_FALSE(hall.contains("file") || hall.contains("bytes") || hall.contains("sha256"));
+    const QJsonObject ab = live[3].toObject();
+    EXPECT_EQ(ab["number"].toInt(), 3);
+    EXPECT_EQ(ab["name"].toString(), "A/B");
+    EXPECT_TRUE(ab["user"].toBool());
+    EXPECT_EQ(ab["file"].toString(), "01 Live/A_B.sig");
+    EXPECT_EQ(ab["bytes"].toInt(), static_cast<int>(TextOf(1, 3).size()));
+    EXPECT_EQ(ab["sha256"].toString().toStdString(), archive::Sha256Hex(TextOf(1, 3)));
+    const QJsonObject result = m["result"].toObject();
+    EXPECT_EQ(result["written"].toInt(), 5);
+    EXPECT_FALSE(result["cancelled"].toBool(true));
+    for (const char* list : {"skipped", "mismatched", "changed_banks", "unread_banks"})
+        EXPECT_TRUE(result[list].isArray() && result[list].toArray().isEmpty()) << list;
+}
+
+TEST_F(CliArchiveTest, BackupUnitRefusesAFolderThatIsNotEmptyOrNotAFolder) {
+    const fs::path full = m_dir / "full";
+    fs::create_directories(full);
+    WriteFile(full / "notes.txt", "mine");
+    WriteFile(m_dir / "file", "mine");
+    for (const fs::path& target : {full, m_dir / "file"}) {
+        SCOPED_TRACE(target.string());
+        const Outcome r = Run({"backup-unit", target.string()});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(sends, 0) << "the unit was asked";
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(full), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadFile(m_dir / "file"), "mine");
+}
+
+// What the manifest says when the run did not go through: the unit stopped answering, a program
+// change did not take effect, someone changed a bank meanwhile.
+TEST_F(CliArchiveTest, BackupUnitRecordsWhatItCouldNotBackUpAndStillWritesTheManifest) {
+    int requests = 0;
+    struct Case {
+        const char* what;
+        std::function<void(CFaultLink&)> arrange;
+        std::vector<std::string> out;
+        std::function<void(const QJsonObject& result, const Outcome&)> check;
+    };
+    const std::vector<Case> cases = {
+        {"the unit stops answering after two programs",
+         [&](CFaultLink& f) {
+             f.loseReply = [&](const std::string& frame) {
+                 return IsProgramRequest(frame) && ++requests > 2;
+             };
+         },
+         {kAllWritten[0], kAllWritten[1]},
+         [&](const QJsonObject& result, const Outcome& r) {
+             // Two programs asked twice each, then nothing more.
+             EXPECT_EQ(requests, 2 + 2 * 2);
+             const QJsonArray skipped = result["skipped"].toArray();
+             ASSERT_EQ(skipped.size(), 3);
+             EXPECT_EQ(skipped[0].toObject()["bank"].toInt(), 1);
+             EXPECT_EQ(skipped[0].toObject()["program"].toInt(), 3);
+             EXPECT_EQ(skipped[0].toObject()["reason"].toString(), "the unit did not send it");
+             EXPECT_EQ(skipped[1].toObject()["bank"].toInt(), 3);
+             EXPECT_EQ(skipped[2].toObject()["name"].toString(), "Pad");
+             EXPECT_THAT(skipped[2].toObject()["reason"].toString().toStdString(),
+                         HasSubstr("stopped answering"));
+             // Bank 3 was not listed when the unit stopped (its list was read first), bank 5 was
+             // not read at all.
+             EXPECT_EQ(result["unread_banks"].toArray(), QJsonArray({5}));
+             EXPECT_THAT(r.err, HasSubstr("2 programs from 1 banks written, 3 skipped."));
+             EXPECT_THAT(r.err, HasSubstr("Skipped bank 3 program 1 \"Pad\": "));
+         }},
+        {"a program change that does not take effect",
+         [](CFaultLink& f) {
+             f.loseSend = [](const std::string& frame) { return IsProgramChange(frame, 2); };
+         },
+         kAllWritten,
+         [&](const QJsonObject& result, const Outcome& r) {
+             const QJsonArray mismatched = result["mismatched"].toArray();
+             ASSERT_EQ(mismatched.size(), 1);
+             EXPECT_EQ(mismatched[0].toObject(),
+                       (QJsonObject{{"bank", 1}, {"program", 2}, {"name", "lead"}, {"got", "Lead"}}));
+             // The file is kept, with what the unit sent.
+             EXPECT_EQ(ReadFile(fs::path(Backup()) / "01 Live" / "lead (2).sig"), TextOf(1, 1));
+             EXPECT_THAT(r.err, HasSubstr("the unit sent \"Lead\""));
+         }},
+        {"a bank changed during the backup",
+         [&](CFaultLink& f) {
+             f.editReply = [&](const std::string& frame, std::string&) {
+                 if (IsProgramRequest(frame) && ++requests == 1)
+                     unit.AddProgram(1, 9, sim::MakeProgramText("New", "Hall", 40, {}), true);
+             };
+         },
+         kAllWritten,
+         [&](const QJsonObject& result, const Outcome& r) {
+             EXPECT_EQ(result["changed_banks"].toArray(), QJsonArray({1}));
+             EXPECT_THAT(r.err, HasSubstr("Bank 1 changed on the unit during the backup"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Seed(kSeed);
+        fs::remove_all(Backup());
+        requests = 0;
+        arrange = c.arrange;
+        const Outcome r = Run({"backup-unit", Backup()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(r.out, Lines(c.out));
+        ASSERT_TRUE(fs::exists(Manifest()));
+        c.check(Json(Manifest())["result"].toObject(), r);
+    }
+}
+
+// Cancel between programs: what was written stays, the manifest says it was cancelled.
+TEST_F(CliArchiveTest, ACancelledBackupWritesAManifestThatSaysSo) {
+    class CCancelAfter : public IArchiveVisitor {
+    public:
+        void OnProgram(int, int, const std::string&) override { ++programs; }
+        bool ShouldCancel() override { return programs >= 2; }
+        int programs = 0;
+    } visitor;
+    CCliHost host(stderr);
+    host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
+    CLibrarian engine(host, std::make_unique<CSimLink>(unit), std::make_unique<CSimLink>(unit));
+    const archive::BackupOutcome outcome =
+        archive::CUnitBackup(engine, visitor, 1, 0).Run(Backup(), "test");
+    EXPECT_EQ(outcome.status, archive::BackupOutcome::Status::Incomplete);
+    EXPECT_EQ(visitor.programs, 2);
+    const QJsonObject result = Json(Manifest())["result"].toObject();
+    EXPECT_TRUE(result["cancelled"].toBool());
+    EXPECT_EQ(result["written"].toInt(), 2);
+    EXPECT_EQ(result["skipped"].toArray().size(), 1);  // the rest of the bank being read
+    EXPECT_EQ(result["unread_banks"].toArray(), QJsonArray({3, 5}));
+    EXPECT_TRUE(fs::exists(fs::path(Backup()) / "01 Live" / "lead (2).sig"));
+}
+
+}  // namespace
