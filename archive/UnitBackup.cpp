@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -248,9 +249,14 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
         return outcome;
     }
 
+    // Local time with its offset written out, also for UTC ("+00:00", not "Z").
     const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc();
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+',
+                  std::abs(offset) / 3600, std::abs(offset) % 3600 / 60);
     manifest.created =
-        now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+        now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone;
     manifest.link = link;
 
     std::vector<std::string> banks;

@@ -33,6 +33,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 struct Outcome {
     int exitCode = -1;
@@ -65,6 +66,9 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 bool IsProgramRequest(const std::string& frame) {
     return frame.size() == 6 && static_cast<unsigned char>(frame[4]) == 0x0B;
+}
+bool IsLoad(const std::string& frame) {
+    return frame.size() > 5 && static_cast<unsigned char>(frame[4]) == 0x0A;
 }
 bool IsProgramChange(const std::string& frame, int program) {
     return frame.size() == 2 && (static_cast<unsigned char>(frame[0]) & 0xF0) == 0xC0 &&
@@ -183,7 +187,7 @@ TEST_F(CliArchiveTest, BackupUnitWritesOneFolderPerBankWithUserProgramsAndAManif
     const QJsonObject m = Json(Manifest());
     EXPECT_EQ(m["format"].toInt(), 1);
     EXPECT_TRUE(std::regex_match(m["created"].toString().toStdString(),
-                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d))")))
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
         << m["created"].toString().toStdString();
     EXPECT_FALSE(m["link"].toString().isEmpty());
     const QJsonArray banks = m["banks"].toArray();
@@ -325,6 +329,212 @@ TEST_F(CliArchiveTest, ACancelledBackupWritesAManifestThatSaysSo) {
     EXPECT_EQ(result["skipped"].toArray().size(), 1);  // the rest of the bank being read
     EXPECT_EQ(result["unread_banks"].toArray(), QJsonArray({3, 5}));
     EXPECT_TRUE(fs::exists(fs::path(Backup()) / "01 Live" / "lead (2).sig"));
+}
+
+
+// Replaces the first `from` in the backup's manifest by `to`.
+void EditManifest(const fs::path& manifest, const std::string& from, const std::string& to) {
+    std::string text = ReadFile(manifest);
+    const auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    WriteFile(manifest, text);
+}
+
+// Points the manifest's entry for A/B at "elsewhere/A_B.sig", where "elsewhere" is a link to a
+// folder beside the backup that holds the same file.
+void PointOutsideThroughALink(const fs::path& backup) {
+    const fs::path outside = backup.parent_path() / "outside";
+    fs::create_directories(outside);
+    fs::copy_file(backup / "01 Live" / "A_B.sig", outside / "A_B.sig");
+    fs::create_directory_symlink(outside, backup / "elsewhere");
+    EditManifest(backup / "manifest.json", "\"01 Live/A_B.sig\"", "\"elsewhere/A_B.sig\"");
+}
+
+TEST_F(CliArchiveTest, VerifyReportsEveryFileThatDoesNotMatchTheManifest) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& backup)> change;
+        int exitCode;
+        std::vector<std::string> out;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"as written", [](const fs::path&) {}, 0, {}, "All 5 files of the backup match"},
+        {"files gone, changed and added",
+         [](const fs::path& b) {
+             fs::remove(b / "01 Live" / "Lead.sig");
+             WriteFile(b / "03 Jo's Scratch" / "Pad.sig", "preset \"Pad\"\n");
+             WriteFile(b / "01 Live" / "Extra.sig", "preset \"Extra\"\n");
+             WriteFile(b / "notes.txt", "not a program");
+         },
+         1,
+         {"missing 01 Live/Lead.sig", "changed 03 Jo's Scratch/Pad.sig",
+          "unlisted 01 Live/Extra.sig"},
+         "3 problems"},
+        {"an entry outside the folder through a link", PointOutsideThroughALink, 1,
+         {"outside elsewhere/A_B.sig", "unlisted 01 Live/A_B.sig"}, "2 problems"},
+        {"an entry that climbs out",
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"01 Live/A_B.sig\"", "\"../A_B.sig\"");
+         },
+         1, {"outside ../A_B.sig", "unlisted 01 Live/A_B.sig"}, "2 problems"},
+        {"no manifest", [](const fs::path& b) { fs::remove(b / "manifest.json"); }, 2, {},
+         "manifest.json: No such file or directory"},
+        {"a manifest that is not JSON",
+         [](const fs::path& b) { WriteFile(b / "manifest.json", "{\n  \"format\": 1,\n  [\n}"); },
+         2, {}, "manifest.json is not valid JSON: "},
+        {"a manifest of another format",
+         [](const fs::path& b) { EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 2"); },
+         2, {}, "manifest.json is of format 2; this version reads format 1 backups."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir / "outside");
+        fs::remove_all(Backup());
+        BackUp();
+        c.change(Backup());
+        const Outcome r = Run({"verify", Backup()});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out, Lines(c.out));
+        EXPECT_THAT(r.err, HasSubstr(c.err));
+        EXPECT_EQ(sends, 0) << "verify asked the unit";
+    }
+}
+
+TEST_F(CliArchiveTest, VerifyNamesTheLineOfAJsonError) {
+    BackUp();
+    WriteFile(Manifest(), "{\n  \"format\": 1,\n  \"banks\": [ 1, ]\n}\n");
+    const Outcome r = Run({"verify", Backup()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_THAT(r.err, HasSubstr(" at line 3, column "));
+}
+
+// The unit without bank 3, and bank 1 without A/B.
+std::vector<SeedBank> WithoutBank3AndAB() {
+    return {{1, "Live", {{"Hall", false}, {"Lead", true}, {"lead", true}}},
+            {5, "Factory", {{"Room", false}}}};
+}
+
+TEST_F(CliArchiveTest, RestorePlansFromTheManifestAndTheUnitsLists) {
+    struct Case {
+        const char* what;
+        std::vector<SeedBank> backedUp;  // the unit when it was backed up
+        std::vector<SeedBank> now;       // the unit when it is restored
+        std::function<void(const fs::path& backup)> change;
+        std::vector<std::string> options;
+        int exitCode;
+        std::vector<std::string> out;
+        std::string err = {};
+    };
+    const auto none = [](const fs::path&) {};
+    const std::vector<Case> cases = {
+        {"the unit as backed up", kSeed, kSeed, none, {}, 0,
+         {"skip 1 Lead (present)", "skip 1 lead (present)", "skip 1 A/B (present)",
+          "skip 3 Pad (present)", "skip 3 Pad (present)"}},
+        {"a bank missing, a program missing", kSeed, WithoutBank3AndAB(), none, {}, 0,
+         {"skip 1 Lead (present)", "skip 1 lead (present)", "load 1 01 Live/A_B.sig",
+          "create bank 3 Jo's Scratch", "load 3 03 Jo's Scratch/Pad.sig",
+          "load 3 03 Jo's Scratch/Pad (2).sig"}},
+        {"a missing bank whose name the unit cannot type, without user programs",
+         {{1, "Live", {{"Hall", false}}}, {4, "K\xC3\xA4se", {{"Room", false}}}},
+         {{1, "Live", {{"Hall", false}}}}, none, {}, 0, {"create bank 4 K se"}},
+        {"a renamed bank, two programs of one name and one on the unit", kSeed,
+         {{1, "Stage", {{"Hall", false}, {"Lead", true}, {"lead ", true}, {"A/B", true}}},
+          {3, "Jo's Scratch", {{"Pad", true}}},
+          {5, "Factory", {{"Room", false}}}},
+         none, {}, 0,
+         {"keep bank 1 \"Stage\" (backup: \"Live\")", "skip 1 Lead (present)",
+          "skip 1 lead (present)", "skip 1 A/B (present)", "skip 3 Pad (present)",
+          "load 3 03 Jo's Scratch/Pad (2).sig"}},
+        {"a file changed since the backup", kSeed, WithoutBank3AndAB(),
+         [](const fs::path& b) { WriteFile(b / "01 Live" / "A_B.sig", "preset \"A/B\"\n"); },
+         {"--bank", "1"}, 0,
+         {"skip 1 Lead (present)", "skip 1 lead (present)",
+          "refuse 1 01 Live/A_B.sig (changed since backup)"}},
+        {"one bank chosen", kSeed, WithoutBank3AndAB(), none, {"--bank", "3"}, 0,
+         {"create bank 3 Jo's Scratch", "load 3 03 Jo's Scratch/Pad.sig",
+          "load 3 03 Jo's Scratch/Pad (2).sig"}},
+        {"a bank the backup does not hold", kSeed, kSeed, none, {"--bank", "3", "--bank", "7"}, 2,
+         {}, "The backup holds no bank 7."},
+        {"an entry outside the folder through a link", kSeed, WithoutBank3AndAB(),
+         PointOutsideThroughALink, {}, 2, {}, "The manifest names a file outside "},
+        {"a manifest of another format", kSeed, kSeed,
+         [](const fs::path& b) { EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 3"); },
+         {}, 2, {}, "is of format 3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir / "outside");
+        fs::remove_all(Backup());
+        Seed(c.backedUp);
+        BackUp();
+        c.change(Backup());
+        Seed(c.now);
+        std::vector<std::string> args = {"restore", Backup()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("--dry-run");
+        int loads = 0;
+        int keys = 0;
+        arrange = [&](CFaultLink& f) {
+            f.loseSend = [&](const std::string& frame) {
+                loads += IsLoad(frame) ? 1 : 0;
+                keys += CFaultLink::IsKey(frame) ? 1 : 0;
+                return false;
+            };
+        };
+        const Outcome r = Run(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out, Lines(c.out));
+        EXPECT_THAT(r.err, HasSubstr(c.err));
+        EXPECT_EQ(loads + keys, 0) << "a dry run changed the unit";
+        if (c.exitCode == 2) {
+            EXPECT_EQ(sends, 0) << "a refused manifest asked the unit";
+        }
+    }
+}
+
+TEST_F(CliArchiveTest, RestoreLoadsWhatTheUnitLacksAndChecksItIsListed) {
+    BackUp();
+    Seed(WithoutBank3AndAB());
+    const Outcome r = Run({"restore", Backup()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, Lines({"skip 1 Lead (present)", "skip 1 lead (present)",
+                            "load 1 01 Live/A_B.sig", "create bank 3 Jo's Scratch",
+                            "load 3 03 Jo's Scratch/Pad.sig",
+                            "load 3 03 Jo's Scratch/Pad (2).sig"}));
+    EXPECT_THAT(r.err, HasSubstr("Restore finished: 3 programs loaded, 1 banks created, "
+                                 "2 already present, 0 not loaded."));
+    const auto names = [this](int bank) {
+        std::vector<std::string> list;
+        for (const auto& p : unit.Programs(bank)) list.push_back(p.name + (p.user ? "" : " F"));
+        return list;
+    };
+    EXPECT_THAT(names(1), ElementsAre("Hall F", "Lead", "lead", "A/B"));
+    EXPECT_THAT(names(3), ElementsAre("Pad", "Pad"));
+    EXPECT_EQ(unit.Programs(3)[1].text, ReadFile(fs::path(Backup()) / "03 Jo's Scratch" / "Pad (2).sig"));
+    bool named = false;
+    for (const auto& b : unit.Banks()) named = named || (b.number == 3 && b.name == "Jo's Scratch");
+    EXPECT_TRUE(named);
+
+    // Nothing is left to do: a second restore only skips.
+    const Outcome again = Run({"restore", Backup()});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_THAT(again.out, Not(HasSubstr("load ")));
+}
+
+TEST_F(CliArchiveTest, ALoadTheUnitRefusesFailsTheRestoreWhichGoesOn) {
+    BackUp();
+    // Bank 1 is full: the unit refuses every load into it; bank 3 is missing.
+    std::vector<SeedBank> now = WithoutBank3AndAB();
+    for (int n = 3; n < 128; ++n) now[0].programs.push_back({"Fill " + std::to_string(n), true});
+    Seed(now);
+    const Outcome r = Run({"restore", Backup()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("load 1 01 Live/A_B.sig\n"));
+    EXPECT_THAT(r.err, HasSubstr("bank 1 is full"));
+    EXPECT_THAT(r.err, HasSubstr("Not loaded: 01 Live/A_B.sig."));
+    EXPECT_EQ(unit.Programs(3).size(), 2u) << "the restore did not go on";
 }
 
 }  // namespace
