@@ -20,6 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The room kept for the manifest: a pretty-printed program entry with a file takes some 250
+// bytes, and a bank holds at most 128 programs.
+constexpr std::size_t kManifestRoomBase = 64 * 1024;
+constexpr std::size_t kManifestRoomPerBank = 128 * 256;
+
 std::string LeadingBlanksRemoved(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -261,6 +266,18 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
 
     std::vector<std::string> banks;
     bool listed = m_engine.ReadBankList(banks) == 0;
+    // Room for the manifest, taken before any program file and given back just before the
+    // manifest is written, so that a disk that fills up during the backup still takes the
+    // manifest that says what is missing. Without the room (a disk already nearly full) the
+    // backup goes on all the same.
+    filewriter::CTemporaryFile room;
+    {
+        const std::size_t size = kManifestRoomBase + kManifestRoomPerBank * banks.size();
+        std::string ignored;
+        if (!room.Create(folder, ignored) || !room.Write(std::string(size, '\0'), ignored) ||
+            !room.Finish(ignored))
+            room.Discard();
+    }
     if (!listed) {
         m_visitor.OnMessage("Cannot read the bank list of the unit; nothing is backed up.");
     } else {
@@ -280,6 +297,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
         }
     }
     manifest.cancelled = m_bCancelled;
+    room.Discard();
 
     const std::string manifestPath = (fs::path(folder) / kManifestFileName).string();
     if (!filewriter::WriteFileWhole(manifestPath, ManifestJson(manifest),
