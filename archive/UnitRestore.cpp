@@ -146,6 +146,10 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
     bool failed = false;
     std::size_t i = 0;
     while (i < plan.steps.size() && !m_bCancelled) {
+        if (m_visitor.ShouldCancel()) {
+            m_bCancelled = true;
+            break;
+        }
         // One bank's steps.
         const int bank = plan.steps[i].bank;
         std::size_t end = i;

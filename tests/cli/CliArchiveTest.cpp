@@ -26,6 +26,7 @@
 #include "SimLink.h"
 #include "SimUnit.h"
 #include "UnitBackup.h"
+#include "UnitRestore.h"
 
 namespace {
 
@@ -281,6 +282,18 @@ TEST_F(CliArchiveTest, BackupUnitRecordsWhatItCouldNotBackUpAndStillWritesTheMan
              EXPECT_EQ(ReadFile(fs::path(Backup()) / "01 Live" / "lead (2).sig"), TextOf(1, 1));
              EXPECT_THAT(r.err, HasSubstr("the unit sent \"Lead\""));
          }},
+        {"a bank whose list cannot be read",
+         [&](CFaultLink& f) {
+             f.loseReply = [&](const std::string& frame) {
+                 return CFaultLink::QueryText(frame) == "2D 0" && ++requests == 1;
+             };
+         },
+         {kAllWritten[3], kAllWritten[4]},
+         [&](const QJsonObject& result, const Outcome& r) {
+             EXPECT_EQ(result["unread_banks"].toArray(), QJsonArray({1}));
+             EXPECT_EQ(result["written"].toInt(), 2);
+             EXPECT_THAT(r.err, HasSubstr("Cannot read the programs of bank 1"));
+         }},
         {"a bank changed during the backup",
          [&](CFaultLink& f) {
              f.editReply = [&](const std::string& frame, std::string&) {
@@ -317,8 +330,10 @@ TEST_F(CliArchiveTest, ACancelledBackupWritesAManifestThatSaysSo) {
         int programs = 0;
     } visitor;
     CCliHost host(stderr);
-    host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
-    CLibrarian engine(host, std::make_unique<CSimLink>(unit), std::make_unique<CSimLink>(unit));
+    auto link = std::make_unique<CSimLink>(unit);
+    CSimLink* serial = link.get();
+    host.SetPauseHook([serial](int ms) { serial->AdvanceClock(ms); });
+    CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
     const archive::BackupOutcome outcome =
         archive::CUnitBackup(engine, visitor, 1, 0).Run(Backup(), "test");
     EXPECT_EQ(outcome.status, archive::BackupOutcome::Status::Incomplete);
@@ -535,6 +550,31 @@ TEST_F(CliArchiveTest, ALoadTheUnitRefusesFailsTheRestoreWhichGoesOn) {
     EXPECT_THAT(r.err, HasSubstr("bank 1 is full"));
     EXPECT_THAT(r.err, HasSubstr("Not loaded: 01 Live/A_B.sig."));
     EXPECT_EQ(unit.Programs(3).size(), 2u) << "the restore did not go on";
+}
+
+// Cancel between loads: nothing more is loaded, and the restore does not count as done.
+TEST_F(CliArchiveTest, ACancelledRestoreStopsBetweenPrograms) {
+    BackUp();
+    Seed(WithoutBank3AndAB());
+    class CCancelAfterFirst : public IArchiveVisitor {
+    public:
+        void OnProgram(int, int, const std::string&) override { ++programs; }
+        bool ShouldCancel() override { return programs >= 1; }
+        int programs = 0;
+    } visitor;
+    CCliHost host(stderr);
+    auto link = std::make_unique<CSimLink>(unit);
+    CSimLink* serial = link.get();
+    host.SetPauseHook([serial](int ms) { serial->AdvanceClock(ms); });
+    CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
+    archive::CUnitRestore restore(engine, visitor, 1);
+    archive::RestorePlan plan;
+    ASSERT_EQ(restore.Plan(Backup(), {}, plan), archive::CUnitRestore::Result::Done);
+    EXPECT_EQ(restore.Carry(plan), archive::CUnitRestore::Result::Failed);
+    EXPECT_EQ(visitor.programs, 1);
+    EXPECT_EQ(unit.Programs(1).size(), 4u);  // A/B came back
+    EXPECT_EQ(unit.Banks().size(), 2u);  // bank 3 was not created
+    EXPECT_THAT(restore.Summary(), HasSubstr("1 programs loaded"));
 }
 
 }  // namespace
