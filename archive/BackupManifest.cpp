@@ -94,8 +94,8 @@ std::string ManifestJson(const Manifest& m) {
             }
             programs.append(program);
         }
-        banks.append(QJsonObject{
-            {"number", bank.number}, {"name", Q(bank.name)}, {"programs", programs}});
+        banks.append(
+            QJsonObject{{"number", bank.number}, {"name", Q(bank.name)}, {"programs", programs}});
     }
     QJsonArray skipped;
     for (const auto& s : m.skipped)
@@ -113,8 +113,11 @@ std::string ManifestJson(const Manifest& m) {
                              {"cancelled", m.cancelled},
                              {"changed_banks", Numbers(m.changedBanks)},
                              {"unread_banks", Numbers(m.unreadBanks)}};
-    const QJsonObject top{{"format", m.format}, {"created", Q(m.created)}, {"link", Q(m.link)},
-                          {"banks", banks},     {"result", result}};
+    const QJsonObject top{{"format", m.format},
+                          {"created", Q(m.created)},
+                          {"link", Q(m.link)},
+                          {"banks", banks},
+                          {"result", result}};
     const QByteArray json = QJsonDocument(top).toJson(QJsonDocument::Indented);
     return std::string(json.constData(), static_cast<std::size_t>(json.size()));
 }
@@ -187,7 +190,8 @@ bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& er
     const QJsonObject result = top.value("result").toObject();
     m.written = result.value("written").toInt(0);
     m.cancelled = result.value("cancelled").toBool(false);
-    for (const auto& v : result.value("changed_banks").toArray()) m.changedBanks.push_back(v.toInt());
+    for (const auto& v : result.value("changed_banks").toArray())
+        m.changedBanks.push_back(v.toInt());
     for (const auto& v : result.value("unread_banks").toArray()) m.unreadBanks.push_back(v.toInt());
     for (const auto& v : result.value("skipped").toArray()) {
         const QJsonObject s = v.toObject();

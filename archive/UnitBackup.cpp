@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -83,7 +83,8 @@ void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manif
                            const std::string& reason) {
     for (std::size_t i = from; i < bank.programs.size(); ++i) {
         const auto& p = bank.programs[i];
-        if (p.user && p.file.empty()) manifest.skipped.push_back({bank.number, p.number, p.name, reason});
+        if (p.user && p.file.empty())
+            manifest.skipped.push_back({bank.number, p.number, p.name, reason});
     }
 }
 
@@ -258,10 +259,9 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
     const QDateTime now = QDateTime::currentDateTime();
     const int offset = now.offsetFromUtc();
     char zone[16];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+',
-                  std::abs(offset) / 3600, std::abs(offset) % 3600 / 60);
-    manifest.created =
-        now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone;
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 3600,
+                  std::abs(offset) % 3600 / 60);
+    manifest.created = now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone;
     manifest.link = link;
 
     std::vector<std::string> banks;
@@ -310,7 +310,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
     const bool complete = listed && manifest.skipped.empty() && manifest.mismatched.empty() &&
                           manifest.changedBanks.empty() && manifest.unreadBanks.empty() &&
                           !manifest.cancelled && !m_bUncertain;
-    outcome.status = !listed   ? BackupOutcome::Status::Failed
+    outcome.status = !listed    ? BackupOutcome::Status::Failed
                      : complete ? BackupOutcome::Status::Complete
                                 : BackupOutcome::Status::Incomplete;
     return outcome;

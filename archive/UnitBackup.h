@@ -67,7 +67,7 @@ private:
     int m_nChannel;
     int m_nFailuresInRow = 0;      // programs in a row the unit did not deliver
     int m_nListFailuresInRow = 0;  // program lists in a row the unit did not deliver
-    bool m_bDead = false;      // the unit is asked nothing more
+    bool m_bDead = false;          // the unit is asked nothing more
     bool m_bCancelled = false;
     bool m_bUncertain = false;  // a bank's list could not be read again after its programs
 };

@@ -94,12 +94,20 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
         std::map<std::string, int> present;
         const auto onUnit = unitNames.find(bank.number);
         if (onUnit == unitNames.end()) {
-            plan.steps.push_back({RestoreStep::Kind::CreateBank, bank.number,
-                                  nametable::TypedName(bank.name), bank.name, {}, false});
+            plan.steps.push_back({RestoreStep::Kind::CreateBank,
+                                  bank.number,
+                                  nametable::TypedName(bank.name),
+                                  bank.name,
+                                  {},
+                                  false});
         } else {
             if (TrimmedName(onUnit->second) != TrimmedName(bank.name))
-                plan.steps.push_back({RestoreStep::Kind::KeepBank, bank.number, onUnit->second,
-                                      bank.name, {}, false});
+                plan.steps.push_back({RestoreStep::Kind::KeepBank,
+                                      bank.number,
+                                      onUnit->second,
+                                      bank.name,
+                                      {},
+                                      false});
             const bool hasUser = std::any_of(bank.programs.begin(), bank.programs.end(),
                                              [](const auto& p) { return p.user; });
             if (hasUser) {
@@ -134,7 +142,11 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
             const bool intact = read && static_cast<std::int64_t>(data.size()) == program.bytes &&
                                 Sha256Hex(data) == program.sha256;
             plan.steps.push_back({intact ? RestoreStep::Kind::Load : RestoreStep::Kind::Refuse,
-                                  bank.number, program.name, {}, program.file, !read});
+                                  bank.number,
+                                  program.name,
+                                  {},
+                                  program.file,
+                                  !read});
         }
     }
     return Result::Done;
@@ -207,8 +219,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                     }
                     selected = true;
                     m_visitor.OnProgram(bank, -1, step.name);
-                    if (m_engine.LoadPatchFile((fs::path(plan.folder) / step.file).string()) !=
-                        0) {
+                    if (m_engine.LoadPatchFile((fs::path(plan.folder) / step.file).string()) != 0) {
                         m_visitor.OnMessage("Not loaded: " + step.file + ".");
                         ++m_nNotLoaded;
                         failed = true;

@@ -41,8 +41,7 @@ int RunVerify(const std::string& folder, std::ostream& out, IHost& host) {
                          " files of the backup match its manifest.");
         return out ? 0 : 1;
     }
-    host.ShowMessage(std::to_string(outcome.findings.size()) +
-                     " problems found in the backup.");
+    host.ShowMessage(std::to_string(outcome.findings.size()) + " problems found in the backup.");
     return 1;
 }
 
@@ -52,6 +51,8 @@ int CCliArchiveCommands::BackupUnit(const std::string& folder, const std::string
     const archive::BackupOutcome outcome = backup.Run(folder, link);
     using S = archive::BackupOutcome::Status;
     if (outcome.status == S::Refused) return 2;
+    // A folder that could not be made or written has been reported; nothing was begun.
+    if (outcome.status == S::Failed && outcome.manifest.created.empty()) return 1;
     m_host.ShowMessage(archive::BackupSummary(outcome));
     return outcome.status == S::Complete ? 0 : 1;
 }

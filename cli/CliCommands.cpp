@@ -86,8 +86,9 @@ int CCliCommands::Run(const CliOptions& o) {
             break;
         case C::BackupUnit:
             result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
-                         .BackupUnit(o.path, CCliArchiveCommands::LinkDescription(
-                                                 m_engine, o.connection == CliOptions::Connection::Demo));
+                         .BackupUnit(o.path,
+                                     CCliArchiveCommands::LinkDescription(
+                                         m_engine, o.connection == CliOptions::Connection::Demo));
             break;
         case C::Verify:
             result = RunVerify(o.path, m_out, m_host);

@@ -22,8 +22,12 @@ bool ReadNumber(const std::string& text, long low, long high, int& value) {
 struct CommandShape {
     CliOptions::Command command;
     std::size_t arguments;
-    bool more = false;  // options may follow the arguments
 };
+
+// Commands whose arguments may be followed by options of their own.
+bool TakesMore(CliOptions::Command command) {
+    return command == CliOptions::Command::Restore;
+}
 
 const std::map<std::string, CommandShape>& Commands() {
     using C = CliOptions::Command;
@@ -33,8 +37,8 @@ const std::map<std::string, CommandShape>& Commands() {
         {"backup", {C::Backup, 2}},      {"fetch", {C::Fetch, 3}},
         {"delete", {C::Delete, 2}},      {"delete-bank", {C::DeleteBank, 1}},
         {"name-bank", {C::NameBank, 2}}, {"find", {C::Find, 1}},
-        {"backup-unit", {C::BackupUnit, 1}}, {"verify", {C::Verify, 1}},
-        {"restore", {C::Restore, 1, true}},
+        {"verify", {C::Verify, 1}},      {"backup-unit", {C::BackupUnit, 1}},
+        {"restore", {C::Restore, 1}},
     };
     return commands;
 }
@@ -237,7 +241,7 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
     o.command = found->second.command;
     const std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
     if (rest.size() < found->second.arguments ||
-        (!found->second.more && rest.size() != found->second.arguments)) {
+        (!TakesMore(o.command) && rest.size() != found->second.arguments)) {
         error = args[i] + " takes " + std::to_string(found->second.arguments) + " argument" +
                 (found->second.arguments == 1 ? "" : "s") + ", not " + std::to_string(rest.size());
         return std::nullopt;

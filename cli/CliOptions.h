@@ -55,6 +55,7 @@ struct CliOptions {
     std::string path;  // load: the file; backup, backup-unit, verify, restore: the folder;
                        // fetch: the file to write
     std::string text;  // name-bank: the name; find: the search text
+
     std::vector<int> banks;  // restore: the --bank numbers, in order given (empty: every bank)
     bool dryRun = false;     // restore: print the plan only
 

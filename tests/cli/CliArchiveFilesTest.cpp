@@ -50,8 +50,7 @@ protected:
 
 TEST_F(CliArchiveFilesTest, ASmallUnitIsBackedUpCheckedAndRestoredOverTheSerialLine) {
     const fs::path seed = m_sandbox.Dir() / "seed";
-    for (const auto& [bank, names] :
-         std::vector<std::pair<std::string, std::vector<std::string>>>{
+    for (const auto& [bank, names] : std::vector<std::pair<std::string, std::vector<std::string>>>{
              {"40 Names", {"Alpha", "Bravo"}}, {"41 Other", {"Charlie"}}}) {
         fs::create_directories(seed / bank);
         for (std::size_t i = 0; i < names.size(); ++i)
@@ -119,7 +118,8 @@ TEST_F(CliArchiveFilesTest, ADiskThatFillsUpKeepsWholeFilesAndAManifestThatSaysW
     EXPECT_THAT(r.err, HasSubstr("No space left on device"));
     const fs::path copy = m_sandbox.Dir() / "copy";
     ASSERT_TRUE(fs::exists(copy / "manifest.json")) << r.err;
-    for (const auto& name : Tree(copy)) EXPECT_EQ(name.find(".quorlin-"), std::string::npos) << name;
+    for (const auto& name : Tree(copy))
+        EXPECT_EQ(name.find(".quorlin-"), std::string::npos) << name;
     // What the manifest lists is there and whole; what is not there is listed as skipped.
     const CliResult check = RunOffline({"verify", copy.string()});
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
@@ -127,16 +127,14 @@ TEST_F(CliArchiveFilesTest, ADiskThatFillsUpKeepsWholeFilesAndAManifestThatSaysW
     const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
     EXPECT_GT(lines, 0);
     EXPECT_LT(lines, 7);
-    EXPECT_THAT(r.err, HasSubstr("Backup finished: " + std::to_string(lines) +
-                                 " programs from "));
+    EXPECT_THAT(r.err, HasSubstr("Backup finished: " + std::to_string(lines) + " programs from "));
     EXPECT_THAT(r.err, HasSubstr(std::to_string(7 - lines) + " skipped."));
     EXPECT_THAT(manifest, HasSubstr("No space left on device"));
 }
 
 TEST_F(CliArchiveFilesTest, AFolderThatTakesNoFilesIsRefusedBeforeTheUnitIsAsked) {
     CliResult r;
-    if (!BackUpOnTmpfs(m_sandbox, "size=1m", "mkdir \"$MNT/b\" && mount -o remount,ro \"$MNT\"",
-                       r))
+    if (!BackUpOnTmpfs(m_sandbox, "size=1m", "mkdir \"$MNT/b\" && mount -o remount,ro \"$MNT\"", r))
         GTEST_SKIP() << "cannot mount: " << r.err;
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");

@@ -106,10 +106,10 @@ protected:
         for (const auto& bank : banks) {
             unit.AddBank(bank.number, bank.name);
             for (std::size_t i = 0; i < bank.programs.size(); ++i)
-                unit.AddProgram(bank.number, static_cast<int>(i),
-                                sim::MakeProgramText(bank.programs[i].first, "Hall", 40,
-                                                     {"seeded"}),
-                                bank.programs[i].second);
+                unit.AddProgram(
+                    bank.number, static_cast<int>(i),
+                    sim::MakeProgramText(bank.programs[i].first, "Hall", 40, {"seeded"}),
+                    bank.programs[i].second);
         }
     }
 
@@ -276,8 +276,9 @@ TEST_F(CliArchiveTest, BackupUnitRecordsWhatItCouldNotBackUpAndStillWritesTheMan
          [&](const QJsonObject& result, const Outcome& r) {
              const QJsonArray mismatched = result["mismatched"].toArray();
              ASSERT_EQ(mismatched.size(), 1);
-             EXPECT_EQ(mismatched[0].toObject(),
-                       (QJsonObject{{"bank", 1}, {"program", 2}, {"name", "lead"}, {"got", "Lead"}}));
+             EXPECT_EQ(
+                 mismatched[0].toObject(),
+                 (QJsonObject{{"bank", 1}, {"program", 2}, {"name", "lead"}, {"got", "Lead"}}));
              // The file is kept, with what the unit sent.
              EXPECT_EQ(ReadFile(fs::path(Backup()) / "01 Live" / "lead (2).sig"), TextOf(1, 1));
              EXPECT_THAT(r.err, HasSubstr("the unit sent \"Lead\""));
@@ -346,7 +347,6 @@ TEST_F(CliArchiveTest, ACancelledBackupWritesAManifestThatSaysSo) {
     EXPECT_TRUE(fs::exists(fs::path(Backup()) / "01 Live" / "lead (2).sig"));
 }
 
-
 // Replaces the first `from` in the backup's manifest by `to`.
 void EditManifest(const fs::path& manifest, const std::string& from, const std::string& to) {
     std::string text = ReadFile(manifest);
@@ -387,21 +387,35 @@ TEST_F(CliArchiveTest, VerifyReportsEveryFileThatDoesNotMatchTheManifest) {
          {"missing 01 Live/Lead.sig", "changed 03 Jo's Scratch/Pad.sig",
           "unlisted 01 Live/Extra.sig"},
          "3 problems"},
-        {"an entry outside the folder through a link", PointOutsideThroughALink, 1,
-         {"outside elsewhere/A_B.sig", "unlisted 01 Live/A_B.sig"}, "2 problems"},
+        {"an entry outside the folder through a link",
+         PointOutsideThroughALink,
+         1,
+         {"outside elsewhere/A_B.sig", "unlisted 01 Live/A_B.sig"},
+         "2 problems"},
         {"an entry that climbs out",
          [](const fs::path& b) {
              EditManifest(b / "manifest.json", "\"01 Live/A_B.sig\"", "\"../A_B.sig\"");
          },
-         1, {"outside ../A_B.sig", "unlisted 01 Live/A_B.sig"}, "2 problems"},
-        {"no manifest", [](const fs::path& b) { fs::remove(b / "manifest.json"); }, 2, {},
+         1,
+         {"outside ../A_B.sig", "unlisted 01 Live/A_B.sig"},
+         "2 problems"},
+        {"no manifest",
+         [](const fs::path& b) { fs::remove(b / "manifest.json"); },
+         2,
+         {},
          "manifest.json: No such file or directory"},
         {"a manifest that is not JSON",
          [](const fs::path& b) { WriteFile(b / "manifest.json", "{\n  \"format\": 1,\n  [\n}"); },
-         2, {}, "manifest.json is not valid JSON: "},
+         2,
+         {},
+         "manifest.json is not valid JSON: "},
         {"a manifest of another format",
-         [](const fs::path& b) { EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 2"); },
-         2, {}, "manifest.json is of format 2; this version reads format 1 backups."},
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 2");
+         },
+         2,
+         {},
+         "manifest.json is of format 2; this version reads format 1 backups."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -444,39 +458,83 @@ TEST_F(CliArchiveTest, RestorePlansFromTheManifestAndTheUnitsLists) {
     };
     const auto none = [](const fs::path&) {};
     const std::vector<Case> cases = {
-        {"the unit as backed up", kSeed, kSeed, none, {}, 0,
+        {"the unit as backed up",
+         kSeed,
+         kSeed,
+         none,
+         {},
+         0,
          {"skip 1 Lead (present)", "skip 1 lead (present)", "skip 1 A/B (present)",
           "skip 3 Pad (present)", "skip 3 Pad (present)"}},
-        {"a bank missing, a program missing", kSeed, WithoutBank3AndAB(), none, {}, 0,
+        {"a bank missing, a program missing",
+         kSeed,
+         WithoutBank3AndAB(),
+         none,
+         {},
+         0,
          {"skip 1 Lead (present)", "skip 1 lead (present)", "load 1 01 Live/A_B.sig",
           "create bank 3 Jo's Scratch", "load 3 03 Jo's Scratch/Pad.sig",
           "load 3 03 Jo's Scratch/Pad (2).sig"}},
         {"a missing bank whose name the unit cannot type, without user programs",
          {{1, "Live", {{"Hall", false}}}, {4, "K\xC3\xA4se", {{"Room", false}}}},
-         {{1, "Live", {{"Hall", false}}}}, none, {}, 0, {"create bank 4 K se"}},
-        {"a renamed bank, two programs of one name and one on the unit", kSeed,
+         {{1, "Live", {{"Hall", false}}}},
+         none,
+         {},
+         0,
+         {"create bank 4 K se"}},
+        {"a renamed bank, two programs of one name and one on the unit",
+         kSeed,
          {{1, "Stage", {{"Hall", false}, {"Lead", true}, {"lead ", true}, {"A/B", true}}},
           {3, "Jo's Scratch", {{"Pad", true}}},
           {5, "Factory", {{"Room", false}}}},
-         none, {}, 0,
+         none,
+         {},
+         0,
          {"keep bank 1 \"Stage\" (backup: \"Live\")", "skip 1 Lead (present)",
           "skip 1 lead (present)", "skip 1 A/B (present)", "skip 3 Pad (present)",
           "load 3 03 Jo's Scratch/Pad (2).sig"}},
-        {"a file changed since the backup", kSeed, WithoutBank3AndAB(),
+        {"a file changed since the backup",
+         kSeed,
+         WithoutBank3AndAB(),
          [](const fs::path& b) { WriteFile(b / "01 Live" / "A_B.sig", "preset \"A/B\"\n"); },
-         {"--bank", "1"}, 0,
+         {"--bank", "1"},
+         0,
          {"skip 1 Lead (present)", "skip 1 lead (present)",
           "refuse 1 01 Live/A_B.sig (changed since backup)"}},
-        {"one bank chosen", kSeed, WithoutBank3AndAB(), none, {"--bank", "3"}, 0,
+        {"one bank chosen",
+         kSeed,
+         WithoutBank3AndAB(),
+         none,
+         {"--bank", "3"},
+         0,
          {"create bank 3 Jo's Scratch", "load 3 03 Jo's Scratch/Pad.sig",
           "load 3 03 Jo's Scratch/Pad (2).sig"}},
-        {"a bank the backup does not hold", kSeed, kSeed, none, {"--bank", "3", "--bank", "7"}, 2,
-         {}, "The backup holds no bank 7."},
-        {"an entry outside the folder through a link", kSeed, WithoutBank3AndAB(),
-         PointOutsideThroughALink, {}, 2, {}, "The manifest names a file outside "},
-        {"a manifest of another format", kSeed, kSeed,
-         [](const fs::path& b) { EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 3"); },
-         {}, 2, {}, "is of format 3"},
+        {"a bank the backup does not hold",
+         kSeed,
+         kSeed,
+         none,
+         {"--bank", "3", "--bank", "7"},
+         2,
+         {},
+         "The backup holds no bank 7."},
+        {"an entry outside the folder through a link",
+         kSeed,
+         WithoutBank3AndAB(),
+         PointOutsideThroughALink,
+         {},
+         2,
+         {},
+         "The manifest names a file outside "},
+        {"a manifest of another format",
+         kSeed,
+         kSeed,
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"format\": 1", "\"format\": 3");
+         },
+         {},
+         2,
+         {},
+         "is of format 3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -514,10 +572,10 @@ TEST_F(CliArchiveTest, RestoreLoadsWhatTheUnitLacksAndChecksItIsListed) {
     Seed(WithoutBank3AndAB());
     const Outcome r = Run({"restore", Backup()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, Lines({"skip 1 Lead (present)", "skip 1 lead (present)",
-                            "load 1 01 Live/A_B.sig", "create bank 3 Jo's Scratch",
-                            "load 3 03 Jo's Scratch/Pad.sig",
-                            "load 3 03 Jo's Scratch/Pad (2).sig"}));
+    EXPECT_EQ(r.out,
+              Lines({"skip 1 Lead (present)", "skip 1 lead (present)", "load 1 01 Live/A_B.sig",
+                     "create bank 3 Jo's Scratch", "load 3 03 Jo's Scratch/Pad.sig",
+                     "load 3 03 Jo's Scratch/Pad (2).sig"}));
     EXPECT_THAT(r.err, HasSubstr("Restore finished: 3 programs loaded, 1 banks created, "
                                  "2 already present, 0 not loaded."));
     const auto names = [this](int bank) {
@@ -527,7 +585,8 @@ TEST_F(CliArchiveTest, RestoreLoadsWhatTheUnitLacksAndChecksItIsListed) {
     };
     EXPECT_THAT(names(1), ElementsAre("Hall F", "Lead", "lead", "A/B"));
     EXPECT_THAT(names(3), ElementsAre("Pad", "Pad"));
-    EXPECT_EQ(unit.Programs(3)[1].text, ReadFile(fs::path(Backup()) / "03 Jo's Scratch" / "Pad (2).sig"));
+    EXPECT_EQ(unit.Programs(3)[1].text,
+              ReadFile(fs::path(Backup()) / "03 Jo's Scratch" / "Pad (2).sig"));
     bool named = false;
     for (const auto& b : unit.Banks()) named = named || (b.number == 3 && b.name == "Jo's Scratch");
     EXPECT_TRUE(named);
@@ -573,8 +632,22 @@ TEST_F(CliArchiveTest, ACancelledRestoreStopsBetweenPrograms) {
     EXPECT_EQ(restore.Carry(plan), archive::CUnitRestore::Result::Failed);
     EXPECT_EQ(visitor.programs, 1);
     EXPECT_EQ(unit.Programs(1).size(), 4u);  // A/B came back
-    EXPECT_EQ(unit.Banks().size(), 2u);  // bank 3 was not created
+    EXPECT_EQ(unit.Banks().size(), 2u);      // bank 3 was not created
     EXPECT_THAT(restore.Summary(), HasSubstr("1 programs loaded"));
+}
+
+// The unit's 8-bit names: the manifest holds them as UTF-8 text, file names are made from that
+// text, and a restore still finds the program present on the unit.
+TEST_F(CliArchiveTest, EightBitNamesSurviveTheManifest) {
+    Seed({{1, "Caf\xE9s", {{"Caf\xE9", true}}}});
+    BackUp();
+    const QJsonObject bank = Json(Manifest())["banks"].toArray()[0].toObject();
+    EXPECT_EQ(bank["name"].toString(), QString::fromUtf8("Caf\xC3\xA9s"));
+    EXPECT_EQ(bank["programs"].toArray()[0].toObject()["file"].toString(),
+              QString::fromUtf8("01 Caf\xC3\xA9s/Caf\xC3\xA9.sig"));
+    const Outcome r = Run({"restore", Backup(), "--dry-run"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "skip 1 Caf\xC3\xA9 (present)\n");
 }
 
 }  // namespace
