@@ -229,6 +229,12 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
     std::error_code error;
     const auto status = fs::status(folder, error);
     bool created = false;
+    // A name that stands for nothing (a link that leads nowhere) is not a folder either.
+    if (fs::exists(fs::symlink_status(folder, error)) && !fs::exists(status)) {
+        m_visitor.OnMessage("Cannot back up into " + folder + ": it is not a folder.");
+        outcome.status = BackupOutcome::Status::Refused;
+        return outcome;
+    }
     if (fs::exists(status)) {
         if (!fs::is_directory(status)) {
             m_visitor.OnMessage("Cannot back up into " + folder + ": it is not a folder.");

@@ -221,7 +221,8 @@ TEST_F(CliArchiveTest, BackupUnitRefusesAFolderThatIsNotEmptyOrNotAFolder) {
     fs::create_directories(full);
     WriteFile(full / "notes.txt", "mine");
     WriteFile(m_dir / "file", "mine");
-    for (const fs::path& target : {full, m_dir / "file"}) {
+    fs::create_symlink(m_dir / "nowhere", m_dir / "dangling");
+    for (const fs::path& target : {full, m_dir / "file", m_dir / "dangling"}) {
         SCOPED_TRACE(target.string());
         const Outcome r = Run({"backup-unit", target.string()});
         EXPECT_EQ(r.exitCode, 2);
@@ -230,6 +231,7 @@ TEST_F(CliArchiveTest, BackupUnitRefusesAFolderThatIsNotEmptyOrNotAFolder) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(full), fs::directory_iterator()), 1);
     EXPECT_EQ(ReadFile(m_dir / "file"), "mine");
+    EXPECT_FALSE(fs::exists(m_dir / "nowhere"));
 }
 
 // What the manifest says when the run did not go through: the unit stopped answering, a program
