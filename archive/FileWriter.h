@@ -74,6 +74,8 @@ public:
     bool Create(const std::string& folder, std::string& error);
     // The open file, for writing (until Finish).
     int Fd() const { return m_nFd; }
+    // Appends `data` to the open file. False with the system's reason.
+    bool Write(const std::string& data, std::string& error);
     // Makes the content whole on disk and closes the file.
     bool Finish(std::string& error);
     // Renames the file over `target`; it is then no longer the run's to remove.

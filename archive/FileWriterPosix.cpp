@@ -168,6 +168,10 @@ void CTemporaryFile::Discard() {
     m_nSlot = -1;
 }
 
+bool CTemporaryFile::Write(const std::string& data, std::string& error) {
+    return WriteAll(m_nFd, data, error);
+}
+
 bool WriteFileWhole(const std::string& path, const std::string& data, Target target,
                     std::string& error, FileId* written) {
     if (target == Target::FileOrStream && path == "-") {

@@ -8,9 +8,11 @@
 #include <system_error>
 
 #include "archive/FileWriter.h"
+#include "cli/CliArchiveCommands.h"
 #include "engine/Librarian.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
+#include "engine/TokenCursor.h"
 
 namespace fs = std::filesystem;
 
@@ -78,6 +80,19 @@ int CCliCommands::Run(const CliOptions& o) {
             break;
         case C::Find:
             result = Find(o.text);
+            break;
+        case C::BackupUnit:
+            result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
+                         .BackupUnit(o.path,
+                                     CCliArchiveCommands::LinkDescription(
+                                         m_engine, o.connection == CliOptions::Connection::Demo));
+            break;
+        case C::Verify:
+            result = RunVerify(o.path, m_out, m_host);
+            break;
+        case C::Restore:
+            result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
+                         .Restore(o.path, o.banks, o.dryRun);
             break;
     }
     errno = 0;

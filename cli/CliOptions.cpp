@@ -25,6 +25,11 @@ struct CommandShape {
     std::size_t arguments;
 };
 
+// Commands whose arguments may be followed by options of their own.
+bool TakesMore(CliOptions::Command command) {
+    return command == CliOptions::Command::Restore;
+}
+
 const std::map<std::string, CommandShape>& Commands() {
     using C = CliOptions::Command;
     static const std::map<std::string, CommandShape> commands = {
@@ -33,6 +38,8 @@ const std::map<std::string, CommandShape>& Commands() {
         {"backup", {C::Backup, 2}},      {"fetch", {C::Fetch, 3}},
         {"delete", {C::Delete, 2}},      {"delete-bank", {C::DeleteBank, 1}},
         {"name-bank", {C::NameBank, 2}}, {"find", {C::Find, 1}},
+        {"verify", {C::Verify, 1}},      {"backup-unit", {C::BackupUnit, 1}},
+        {"restore", {C::Restore, 1}},
     };
     return commands;
 }
@@ -95,6 +102,30 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
         case C::Find:
             o.text = a[0];
             return nonEmpty(o.text, "TEXT");
+        case C::BackupUnit:
+        case C::Verify:
+            o.path = a[0];
+            return nonEmpty(o.path, "DIR");
+        case C::Restore:
+            o.path = a[0];
+            if (!nonEmpty(o.path, "DIR")) return false;
+            for (std::size_t i = 1; i < a.size(); ++i) {
+                if (a[i] == "--dry-run" && !o.dryRun) {
+                    o.dryRun = true;
+                } else if (a[i] == "--bank" && i + 1 < a.size()) {
+                    int n = 0;
+                    if (!ReadNumber(a[++i], 0, 99, n)) {
+                        error = "--bank takes a bank number from 0 to 99, not \"" + a[i] + "\"";
+                        return false;
+                    }
+                    o.banks.push_back(n);
+                } else {
+                    error = a[i] == "--bank" ? "--bank needs a value"
+                                             : "restore does not take \"" + a[i] + "\"";
+                    return false;
+                }
+            }
+            return true;
     }
     return false;
 }
@@ -217,7 +248,8 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
     }
     o.command = found->second.command;
     const std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
-    if (rest.size() != found->second.arguments) {
+    if (rest.size() < found->second.arguments ||
+        (!TakesMore(o.command) && rest.size() != found->second.arguments)) {
         error = args[i] + " takes " + std::to_string(found->second.arguments) + " argument" +
                 (found->second.arguments == 1 ? "" : "s") + ", not " + std::to_string(rest.size());
         return std::nullopt;
@@ -249,6 +281,15 @@ std::string CliOptions::Usage() {
            " characters)\n"
            "  find TEXT                  prints \"<bank entry>\\t<program entry>\" of the first "
            "match, else \"Cannot find TEXT\" and exit 1\n"
+           "  backup-unit DIR            backs up every bank's user programs into DIR (new or "
+           "empty)\n"
+           "                             with manifest.json; one line per file: "
+           "\"BANK\\tPROGRAM\\tPATH\"\n"
+           "  verify DIR                 checks a backup against its manifest, without the "
+           "unit\n"
+           "  restore DIR [--bank N]... [--dry-run]\n"
+           "                             loads the backed-up programs the unit lacks; prints "
+           "the plan first\n"
            "Without a connection option the saved settings are used. BANK is a bank number; "
            "--dsp and\n"
            "--channel default to the saved ones. The saved settings are never changed.\n"

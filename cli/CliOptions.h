@@ -29,6 +29,9 @@ struct CliOptions {
         DeleteBank,  // delete-bank BANK
         NameBank,    // name-bank BANK NAME
         Find,        // find TEXT
+        BackupUnit,  // backup-unit DIR
+        Verify,      // verify DIR (offline)
+        Restore,     // restore DIR [--bank N]... [--dry-run]
     };
 
     Connection connection = Connection::Saved;
@@ -49,8 +52,12 @@ struct CliOptions {
     Command command = Command::Banks;
     int bank = -1;     // every command but banks and find
     int program = -1;  // info, fetch, delete
-    std::string path;  // load: the file; backup: the folder; fetch: the file to write
+    std::string path;  // load: the file; backup, backup-unit, verify, restore: the folder;
+                       // fetch: the file to write
     std::string text;  // name-bank: the name; find: the search text
+
+    std::vector<int> banks;  // restore: the --bank numbers, in order given (empty: every bank)
+    bool dryRun = false;     // restore: print the plan only
 
     // Reads the arguments after the program name. On a usage error returns nothing and sets
     // `error` to a one-line reason.

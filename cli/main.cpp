@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliArchiveCommands.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
     if (!options) {
         std::cerr << "quorlin-cli: " << error << "\n" << CliOptions::Usage();
         return 2;
+    }
+
+    // Checking a backup needs no unit: no settings are read and no port is opened.
+    if (options->command == CliOptions::Command::Verify) {
+        CCliHost host;
+        return RunVerify(options->path, std::cout, host);
     }
 
     CQtSettingsStore saved;

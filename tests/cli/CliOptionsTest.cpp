@@ -31,6 +31,11 @@ std::string Describe(const CliOptions& o) {
     }
     if (o.connection == Conn::MIDI) d << " in=" << o.midiIn << " out=" << o.midiOut;
     d << " dsp=" << o.dsp.value_or(-1) << " channel=" << o.channel.value_or(-1);
+    if (o.command == Cmd::Restore) {
+        d << " banks=";
+        for (int n : o.banks) d << n << ",";
+        d << " dry=" << o.dryRun;
+    }
     return d.str();
 }
 
@@ -75,6 +80,13 @@ TEST(CliOptionsTest, ValidLinesReadAsExpected) {
          "conn=3 cmd=0 bank=-1 program=-1 path= text= dsp=2 channel=15"},
         {Split("--dsp A --channel 1 banks"),
          "conn=0 cmd=0 bank=-1 program=-1 path= text= dsp=1 channel=0"},
+        {Split("backup-unit /tmp/b"),
+         "conn=0 cmd=10 bank=-1 program=-1 path=/tmp/b text= dsp=-1 channel=-1"},
+        {Split("verify b"), "conn=0 cmd=11 bank=-1 program=-1 path=b text= dsp=-1 channel=-1"},
+        {Split("restore b"),
+         "conn=0 cmd=12 bank=-1 program=-1 path=b text= dsp=-1 channel=-1 banks= dry=0"},
+        {Split("--demo restore b --bank 3 --dry-run --bank 07"),
+         "conn=3 cmd=12 bank=-1 program=-1 path=b text= dsp=-1 channel=-1 banks=3,7, dry=1"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -130,6 +142,17 @@ TEST(CliOptionsTest, UsageErrorsAreRefusedWithAReason) {
         Split("--demo --demo banks"),                        // given twice
         Split("--channel 2 --channel 3 banks"),              //
         {"--serial", "", "banks"},                           // empty device path
+        Split("backup-unit"),                                // whole-unit commands: no folder
+        Split("verify"),                                     //
+        Split("restore"),                                    //
+        {"verify", ""},                                      //
+        Split("backup-unit a b"),                            // extra argument
+        Split("verify a --dry-run"),                         //
+        Split("restore b extra"),                            //
+        Split("restore b --bank"),                           // --bank without its number
+        Split("restore b --bank 100"),                       //
+        Split("restore b --bank x"),                         //
+        Split("restore b --dry-run --dry-run"),              // given twice
     };
     for (const auto& args : cases) {
         std::string error;

@@ -1,0 +1,101 @@
+#pragma once
+// The manifest of a whole-unit backup ("manifest.json" at the top of the backup folder): every
+// bank of the unit in order with every program it listed, the file, size and SHA-256 of each user
+// program written, and the result of the run (what was skipped, what came back under another
+// name, whether it was cancelled, which banks changed meanwhile or could not be read).
+//
+//   { "format": 1, "created": "2026-12-10T16:15:00+01:00", "link": "...",
+//     "banks": [ { "number": 3, "name": "Live", "programs": [
+//         { "number": 0, "name": "Hall", "user": false },
+//         { "number": 12, "name": "Lead", "user": true, "file": "03 Live/Lead.sig",
+//           "bytes": 412, "sha256": "<64 hex digits>" } ] } ],
+//     "result": { "written": 1, "skipped": [ { "bank", "program", "name", "reason" } ],
+//                 "mismatched": [ { "bank", "program", "name", "got" } ], "cancelled": false,
+//                 "changed_banks": [], "unread_banks": [] } }
+//
+// Names are UTF-8: the unit's names are taken as UTF-8 when they are valid UTF-8 and as 8-bit
+// (Latin-1) characters otherwise (NameText), and file names are made from the same text.
+// File paths are relative to the backup folder, with "/".
+//
+// Qt Core (JSON, SHA-256); no Qt Widgets. Functions without shared state; any thread.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace archive {
+
+inline constexpr int kManifestFormat = 1;
+inline constexpr const char* kManifestFileName = "manifest.json";
+
+struct ManifestProgram {
+    int number = -1;
+    std::string name;
+    bool user = false;
+    std::string file;  // empty: no file (a factory program, or a user program not written)
+    std::int64_t bytes = 0;
+    std::string sha256;  // lower-case hexadecimal
+};
+
+struct ManifestBank {
+    int number = -1;
+    std::string name;
+    std::vector<ManifestProgram> programs;
+};
+
+struct SkippedProgram {
+    int bank = -1;
+    int program = -1;
+    std::string name;
+    std::string reason;
+};
+
+struct MismatchedProgram {
+    int bank = -1;
+    int program = -1;
+    std::string name;  // as the program list names it
+    std::string got;   // the name in the text the unit sent
+};
+
+struct Manifest {
+    int format = kManifestFormat;
+    std::string created;
+    std::string link;
+    std::vector<ManifestBank> banks;
+    int written = 0;
+    std::vector<SkippedProgram> skipped;
+    std::vector<MismatchedProgram> mismatched;
+    bool cancelled = false;
+    std::vector<int> changedBanks;
+    std::vector<int> unreadBanks;
+};
+
+// The manifest as pretty-printed UTF-8 JSON.
+std::string ManifestJson(const Manifest& manifest);
+
+// Reads `folder`/manifest.json. False with a message naming the problem in `error`: the file
+// cannot be read, is not JSON (the parser's error with its line and column), is of another
+// format number, or lacks a field this reader needs.
+bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& error);
+
+// Lower-case hexadecimal SHA-256 of `data`.
+std::string Sha256Hex(const std::string& data);
+
+// The unit's name as UTF-8 text (see above).
+std::string NameText(const std::string& unitName);
+
+// `name` without trailing blanks (names are compared so).
+std::string TrimmedName(const std::string& name);
+
+// The text between the first two double quotes of a program's text, as a load reads the name;
+// empty without two.
+std::string ProgramTextName(const std::string& text);
+
+// True when `relative` names a place inside `folder` once every symbolic link on the way is
+// resolved (an absolute path, ".." that climbs out, or a link that leads elsewhere is outside).
+bool InsideFolder(const std::string& folder, const std::string& relative);
+
+// Reads a whole file; false with the system's reason.
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error);
+
+}  // namespace archive

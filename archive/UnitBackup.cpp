@@ -1,0 +1,344 @@
+#include "archive/UnitBackup.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/FileWriter.h"
+#include "engine/Librarian.h"
+#include "engine/SafeFileName.h"
+#include "engine/TokenCursor.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The room kept for the manifest: a pretty-printed program entry with a file takes some 250
+// bytes, and a bank holds at most 128 programs.
+constexpr std::size_t kManifestRoomBase = 64 * 1024;
+constexpr std::size_t kManifestRoomPerBank = 128 * 256;
+
+std::string LeadingBlanksRemoved(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    return text.substr(i);
+}
+
+std::string ProgramText(int bank, int program, const std::string& name) {
+    return "bank " + std::to_string(bank) + " program " + std::to_string(program) + " \"" + name +
+           "\"";
+}
+
+std::string Join(const std::vector<int>& numbers) {
+    std::string text;
+    for (int n : numbers) text += (text.empty() ? "" : ", ") + std::to_string(n);
+    return text;
+}
+
+}  // namespace
+
+int ListEntryNumber(const std::string& entry) {
+    const std::string text = LeadingBlanksRemoved(entry);
+    const auto blank = text.find(' ');
+    if (blank == std::string::npos) return -1;
+    return tokens::DecimalValue(std::string_view(text).substr(0, blank));
+}
+
+std::string ListEntryName(const std::string& entry) {
+    const std::string text = LeadingBlanksRemoved(entry);
+    const auto blank = text.find(' ');
+    return blank == std::string::npos ? std::string() : text.substr(blank + 1);
+}
+
+std::string BankFolderName(int number, const std::string& name) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%02d", number);
+    // The same rule as program files: the namer gives "<name>.sig", shortened to fit.
+    CBackupNamer namer;
+    std::string file = namer.Next(std::string(digits) + " " + name);
+    file.resize(file.size() - 4);
+    return file;
+}
+
+bool CUnitBackup::Fetch(int program, std::string& data) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string text;
+        if (m_engine.SelectProgram(m_nChannel, program) == 0 &&
+            m_engine.GetProgramData(text) == 0) {
+            data = std::move(text);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,
+                           const std::string& reason) {
+    for (std::size_t i = from; i < bank.programs.size(); ++i) {
+        const auto& p = bank.programs[i];
+        if (p.user && p.file.empty())
+            manifest.skipped.push_back({bank.number, p.number, p.name, reason});
+    }
+}
+
+void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Manifest& manifest,
+                             int& banksWritten) {
+    std::vector<ProgramEntry> listed;
+    if (m_engine.SelectBank(bank.number, m_nDsp, true) != 0 ||
+        m_engine.GetProgramList(listed) != 0) {
+        m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
+                            "; none of them is backed up.");
+        manifest.unreadBanks.push_back(bank.number);
+        if (++m_nListFailuresInRow >= 2) m_bDead = true;
+        return;
+    }
+    m_nListFailuresInRow = 0;
+    for (const auto& entry : listed) {
+        const int number = ListEntryNumber(entry.text);
+        if (number < 0) continue;
+        ManifestProgram program;
+        program.number = number;
+        program.name = NameText(ListEntryName(entry.text));
+        program.user = entry.user != 0;
+        bank.programs.push_back(std::move(program));
+    }
+    std::stable_sort(bank.programs.begin(), bank.programs.end(),
+                     [](const auto& a, const auto& b) { return a.number < b.number; });
+
+    const std::string bankFolder = BankFolderName(bank.number, bank.name);
+    bool folderMade = false;
+    bool fetchedAny = false;
+    int writtenHere = 0;
+    CBackupNamer namer;
+    filewriter::CRunFiles runFiles;
+    for (std::size_t i = 0; i < bank.programs.size(); ++i) {
+        auto& program = bank.programs[i];
+        if (!program.user) continue;
+        if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
+        if (Stopped()) {
+            SkipRest(bank, i, manifest,
+                     m_bCancelled ? "the backup was cancelled"
+                                  : "not asked: the unit stopped answering");
+            break;
+        }
+        m_visitor.OnProgram(bank.number, program.number, program.name);
+        const std::string what = ProgramText(bank.number, program.number, program.name);
+        std::string data;
+        fetchedAny = true;
+        if (!Fetch(program.number, data)) {
+            manifest.skipped.push_back(
+                {bank.number, program.number, program.name, "the unit did not send it"});
+            m_visitor.OnMessage("Skipped " + what + ": the unit did not send it.");
+            if (++m_nFailuresInRow >= 2) {
+                m_bDead = true;
+                m_visitor.OnMessage("The unit stopped answering; it is asked nothing more.");
+            }
+            continue;
+        }
+        m_nFailuresInRow = 0;
+        std::string got = TrimmedName(NameText(ProgramTextName(data)));
+        if (got != TrimmedName(program.name)) {
+            // A program change that did not take effect: the unit sent the program it ran before.
+            std::string again;
+            if (Fetch(program.number, again)) {
+                data = std::move(again);
+                got = TrimmedName(NameText(ProgramTextName(data)));
+            }
+            if (got != TrimmedName(program.name)) {
+                manifest.mismatched.push_back({bank.number, program.number, program.name, got});
+                m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
+                                    "; the file is kept.");
+            }
+        }
+
+        std::string why;
+        if (!folderMade) {
+            std::error_code error;
+            fs::create_directory(fs::path(folder) / bankFolder, error);
+            if (error) why = "cannot create the folder " + bankFolder + ": " + error.message();
+            folderMade = !error;
+        }
+        std::string relative;
+        std::string path;
+        filewriter::FileId id{};
+        if (why.empty()) {
+            do {
+                relative = bankFolder + "/" + namer.Next(program.name);
+                path = (fs::path(folder) / bankFolder / fs::path(relative).filename()).string();
+            } while (runFiles.Holds(path));
+            if (!filewriter::WriteFileWhole(path, data, filewriter::Target::RegularFile, why, &id))
+                why = "cannot write " + relative + ": " + why;
+        }
+        if (why.empty()) {
+            std::string back;
+            runFiles.Add(id);
+            if (!ReadWholeFile(path, back, why))
+                why = "cannot read " + relative + " back: " + why;
+            else if (back != data)
+                why = relative + " reads back differently from what the unit sent";
+        }
+        if (!why.empty()) {
+            manifest.skipped.push_back({bank.number, program.number, program.name, why});
+            m_visitor.OnMessage("Skipped " + what + ": " + why + ".");
+            continue;
+        }
+        program.file = relative;
+        program.bytes = static_cast<std::int64_t>(data.size());
+        program.sha256 = Sha256Hex(data);
+        ++manifest.written;
+        ++writtenHere;
+        m_visitor.OnFileWritten(bank.number, program.number, relative);
+    }
+    if (writtenHere > 0) ++banksWritten;
+
+    // Someone may have changed the unit meanwhile: the list must be what it was.
+    if (!fetchedAny || m_bDead) return;
+    std::vector<ProgramEntry> after;
+    if (m_engine.GetProgramList(after) != 0) {
+        m_bUncertain = true;
+        m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
+                            " again to see whether they changed during the backup.");
+        if (++m_nListFailuresInRow >= 2) m_bDead = true;
+        return;
+    }
+    const auto same = [](const ProgramEntry& a, const ProgramEntry& b) {
+        return a.text == b.text && a.user == b.user;
+    };
+    if (!std::equal(listed.begin(), listed.end(), after.begin(), after.end(), same)) {
+        manifest.changedBanks.push_back(bank.number);
+        m_visitor.OnMessage("Bank " + std::to_string(bank.number) +
+                            " changed on the unit during the backup; its files are kept, but "
+                            "they may not be what the bank holds now.");
+    }
+}
+
+BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& link) {
+    BackupOutcome outcome;
+    Manifest& manifest = outcome.manifest;
+    m_nFailuresInRow = m_nListFailuresInRow = 0;
+    m_bDead = m_bCancelled = m_bUncertain = false;
+
+    // The folder: new, or empty; nothing is written into one that holds anything.
+    std::error_code error;
+    const auto status = fs::status(folder, error);
+    bool created = false;
+    // A name that stands for nothing (a link that leads nowhere) is not a folder either.
+    if (fs::exists(fs::symlink_status(folder, error)) && !fs::exists(status)) {
+        m_visitor.OnMessage("Cannot back up into " + folder + ": it is not a folder.");
+        outcome.status = BackupOutcome::Status::Refused;
+        return outcome;
+    }
+    if (fs::exists(status)) {
+        if (!fs::is_directory(status)) {
+            m_visitor.OnMessage("Cannot back up into " + folder + ": it is not a folder.");
+            outcome.status = BackupOutcome::Status::Refused;
+            return outcome;
+        }
+        if (!fs::is_empty(folder, error) || error) {
+            m_visitor.OnMessage("Cannot back up into " + folder + ": " +
+                                (error ? error.message() : "it is not empty."));
+            outcome.status = BackupOutcome::Status::Refused;
+            return outcome;
+        }
+    } else {
+        if (!fs::create_directory(folder, error)) {
+            m_visitor.OnMessage("Cannot create the folder " + folder + ": " + error.message());
+            return outcome;
+        }
+        created = true;
+    }
+    std::string why;
+    if (!filewriter::CheckFolderWritable(folder, why)) {
+        m_visitor.OnMessage("Cannot back up into " + folder + ": " + why);
+        if (created) fs::remove(folder, error);
+        return outcome;
+    }
+
+    // Local time with its offset written out, also for UTC ("+00:00", not "Z").
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc();
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 3600,
+                  std::abs(offset) % 3600 / 60);
+    manifest.created = now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone;
+    manifest.link = link;
+
+    std::vector<std::string> banks;
+    bool listed = m_engine.ReadBankList(banks) == 0;
+    // Room for the manifest, taken before any program file and given back just before the
+    // manifest is written, so that a disk that fills up during the backup still takes the
+    // manifest that says what is missing. Without the room (a disk already nearly full) the
+    // backup goes on all the same.
+    filewriter::CTemporaryFile room;
+    {
+        const std::size_t size = kManifestRoomBase + kManifestRoomPerBank * banks.size();
+        std::string ignored;
+        if (!room.Create(folder, ignored) || !room.Write(std::string(size, '\0'), ignored) ||
+            !room.Finish(ignored))
+            room.Discard();
+    }
+    if (!listed) {
+        m_visitor.OnMessage("Cannot read the bank list of the unit; nothing is backed up.");
+    } else {
+        for (const auto& entry : banks) {
+            const int number = ListEntryNumber(entry);
+            if (number < 0 || number > 99) continue;
+            manifest.banks.push_back({number, NameText(ListEntryName(entry)), {}});
+        }
+        for (auto& bank : manifest.banks) {
+            if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
+            if (Stopped()) {
+                manifest.unreadBanks.push_back(bank.number);
+                continue;
+            }
+            m_visitor.OnBank(bank.number, bank.name);
+            BackUpBank(folder, bank, manifest, outcome.banksWritten);
+        }
+    }
+    manifest.cancelled = m_bCancelled;
+    room.Discard();
+
+    const std::string manifestPath = (fs::path(folder) / kManifestFileName).string();
+    if (!filewriter::WriteFileWhole(manifestPath, ManifestJson(manifest),
+                                    filewriter::Target::RegularFile, why)) {
+        m_visitor.OnMessage("Cannot write " + manifestPath + ": " + why);
+        outcome.status = BackupOutcome::Status::Failed;
+        return outcome;
+    }
+    outcome.manifestWritten = true;
+    const bool complete = listed && manifest.skipped.empty() && manifest.mismatched.empty() &&
+                          manifest.changedBanks.empty() && manifest.unreadBanks.empty() &&
+                          !manifest.cancelled && !m_bUncertain;
+    outcome.status = !listed    ? BackupOutcome::Status::Failed
+                     : complete ? BackupOutcome::Status::Complete
+                                : BackupOutcome::Status::Incomplete;
+    return outcome;
+}
+
+std::string BackupSummary(const BackupOutcome& outcome) {
+    const Manifest& m = outcome.manifest;
+    std::string text = "Backup finished: " + std::to_string(m.written) + " programs from " +
+                       std::to_string(outcome.banksWritten) + " banks written, " +
+                       std::to_string(m.skipped.size()) + " skipped.\n";
+    for (const auto& s : m.skipped)
+        text += "Skipped " + ProgramText(s.bank, s.program, s.name) + ": " + s.reason + "\n";
+    for (const auto& s : m.mismatched)
+        text += "Mismatched " + ProgramText(s.bank, s.program, s.name) + ": the unit sent \"" +
+                s.got + "\" (file kept)\n";
+    if (!m.changedBanks.empty())
+        text += "Changed on the unit during the backup: bank " + Join(m.changedBanks) + "\n";
+    if (!m.unreadBanks.empty()) text += "Not read: bank " + Join(m.unreadBanks) + "\n";
+    if (m.cancelled) text += "The backup was cancelled.\n";
+    if (!outcome.manifestWritten) text += "The manifest could not be written.\n";
+    text.pop_back();
+    return text;
+}
+
+}  // namespace archive

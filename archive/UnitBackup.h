@@ -1,0 +1,87 @@
+#pragma once
+// The backup of the whole unit into one folder: every bank in order, every user program fetched,
+// written whole and read back, and "manifest.json" written last (BackupManifest.h), also after a
+// cancel or a failure, so that a partial backup says what it holds.
+//
+// Layout: one folder per bank that has user programs, "<bank number, 2 digits> <safe bank
+// name>", holding "<safe program name>.sig" (SafeFileName.h: the same rule and collision suffixes
+// as a bank backup, given in program-number order).
+//
+// What the run checks:
+// - a program the unit does not deliver is asked once more, then skipped with the reason; after
+//   two programs in a row not delivered the unit is asked nothing more, every user program not yet
+//   written is skipped, and banks not read go to the unread banks;
+// - the name in the text the unit sent (between its first two double quotes) must be the listed
+//   one (trailing blanks ignored): a program change that did not take effect sends the previous
+//   program. The program is selected and asked once more; a name that still differs is recorded
+//   as mismatched and the file is kept;
+// - after a bank's programs its program list is read again; a list that differs (the unit was
+//   changed meanwhile) puts the bank among the changed banks.
+//
+// Called on the thread that owns the engine; progress and Cancel through the visitor.
+
+#include <string>
+
+#include "archive/ArchiveVisitor.h"
+#include "archive/BackupManifest.h"
+
+class CLibrarian;
+
+namespace archive {
+
+struct BackupOutcome {
+    enum class Status {
+        Complete,    // every user program of every bank written and verified
+        Incomplete,  // something skipped, mismatched, changed, unread or cancelled
+        Failed,      // nothing could be backed up, or the manifest could not be written
+        Refused,     // the folder is not a folder or not empty: nothing written
+    };
+    Status status = Status::Failed;
+    Manifest manifest;
+    int banksWritten = 0;  // banks with at least one program written
+    bool manifestWritten = false;
+};
+
+class CUnitBackup {
+public:
+    // `dsp`: 1 DSP A, 2 DSP B (bank selects); `channel`: 0 to 15 (program changes).
+    CUnitBackup(CLibrarian& engine, IArchiveVisitor& visitor, int dsp, int channel)
+        : m_engine(engine), m_visitor(visitor), m_nDsp(dsp), m_nChannel(channel) {}
+
+    // Backs the unit up into `folder`, which must not exist (it is created; its parent must
+    // exist) or be empty. `link` describes the connection for the manifest. Every problem is
+    // told through the visitor's OnMessage.
+    BackupOutcome Run(const std::string& folder, const std::string& link);
+
+private:
+    bool Fetch(int program, std::string& data);
+    void BackUpBank(const std::string& folder, ManifestBank& bank, Manifest& manifest,
+                    int& banksWritten);
+    void SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,
+                  const std::string& reason);
+    bool Stopped() const { return m_bDead || m_bCancelled; }
+
+    CLibrarian& m_engine;
+    IArchiveVisitor& m_visitor;
+    int m_nDsp;
+    int m_nChannel;
+    int m_nFailuresInRow = 0;      // programs in a row the unit did not deliver
+    int m_nListFailuresInRow = 0;  // program lists in a row the unit did not deliver
+    bool m_bDead = false;          // the unit is asked nothing more
+    bool m_bCancelled = false;
+    bool m_bUncertain = false;  // a bank's list could not be read again after its programs
+};
+
+// "Backup finished: N programs from M banks written, K skipped." and, one per line, the programs
+// skipped and mismatched, the banks changed or not read, and whether it was cancelled.
+std::string BackupSummary(const BackupOutcome& outcome);
+
+// The name of a bank's folder: "<number, 2 digits> <safe name>".
+std::string BankFolderName(int number, const std::string& name);
+
+// The number and the name of an entry of the unit's lists ("12 Lead"); number -1 for an entry
+// without a blank.
+int ListEntryNumber(const std::string& entry);
+std::string ListEntryName(const std::string& entry);
+
+}  // namespace archive

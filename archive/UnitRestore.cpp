@@ -1,0 +1,269 @@
+#include "archive/UnitRestore.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/Librarian.h"
+#include "engine/NameTable.h"
+#include "archive/UnitBackup.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// How many programs of each name (trailing blanks ignored) a bank lists.
+std::map<std::string, int> NameCounts(const std::vector<ProgramEntry>& programs) {
+    std::map<std::string, int> counts;
+    for (const auto& entry : programs) {
+        if (ListEntryNumber(entry.text) < 0) continue;
+        ++counts[TrimmedName(NameText(ListEntryName(entry.text)))];
+    }
+    return counts;
+}
+
+}  // namespace
+
+std::string StepLine(const RestoreStep& s) {
+    const std::string bank = std::to_string(s.bank);
+    switch (s.kind) {
+        case RestoreStep::Kind::CreateBank:
+            return "create bank " + bank + " " + s.name;
+        case RestoreStep::Kind::KeepBank:
+            return "keep bank " + bank + " \"" + s.name + "\" (backup: \"" + s.backupName + "\")";
+        case RestoreStep::Kind::Skip:
+            return "skip " + bank + " " + s.name + " (present)";
+        case RestoreStep::Kind::Load:
+            return "load " + bank + " " + s.file;
+        case RestoreStep::Kind::Refuse:
+            return "refuse " + bank + " " + s.file +
+                   (s.missing ? " (missing)" : " (changed since backup)");
+    }
+    return {};
+}
+
+CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::vector<int>& banks,
+                                        RestorePlan& plan) {
+    plan = RestorePlan{};
+    plan.folder = folder;
+    Manifest manifest;
+    std::string error;
+    if (!LoadManifest(folder, manifest, error)) {
+        m_visitor.OnMessage(error);
+        return Result::Refused;
+    }
+    // The whole manifest is refused when any of its files lies outside the folder.
+    for (const auto& bank : manifest.banks) {
+        for (const auto& program : bank.programs) {
+            if (!program.file.empty() && !InsideFolder(folder, program.file)) {
+                m_visitor.OnMessage("The manifest names a file outside " + folder + ": " +
+                                    program.file + "; nothing is restored.");
+                return Result::Refused;
+            }
+        }
+    }
+    const std::set<int> wanted(banks.begin(), banks.end());
+    for (int n : wanted) {
+        const bool held = std::any_of(manifest.banks.begin(), manifest.banks.end(),
+                                      [n](const auto& b) { return b.number == n; });
+        if (!held) {
+            m_visitor.OnMessage("The backup holds no bank " + std::to_string(n) + ".");
+            return Result::Refused;
+        }
+    }
+    std::vector<ManifestBank> chosen;
+    for (const auto& bank : manifest.banks) {
+        if (wanted.empty() || wanted.count(bank.number) != 0) chosen.push_back(bank);
+    }
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const auto& a, const auto& b) { return a.number < b.number; });
+
+    std::vector<std::string> unitBanks;
+    if (m_engine.GetBankList(unitBanks) != 0) {
+        m_visitor.OnMessage("Cannot read the bank list of the unit.");
+        return Result::Failed;
+    }
+    std::map<int, std::string> unitNames;
+    for (const auto& entry : unitBanks)
+        unitNames[ListEntryNumber(entry)] = NameText(ListEntryName(entry));
+
+    for (const auto& bank : chosen) {
+        std::map<std::string, int> present;
+        const auto onUnit = unitNames.find(bank.number);
+        if (onUnit == unitNames.end()) {
+            plan.steps.push_back({RestoreStep::Kind::CreateBank,
+                                  bank.number,
+                                  nametable::TypedName(bank.name),
+                                  bank.name,
+                                  {},
+                                  false});
+        } else {
+            if (TrimmedName(onUnit->second) != TrimmedName(bank.name))
+                plan.steps.push_back({RestoreStep::Kind::KeepBank,
+                                      bank.number,
+                                      onUnit->second,
+                                      bank.name,
+                                      {},
+                                      false});
+            const bool hasUser = std::any_of(bank.programs.begin(), bank.programs.end(),
+                                             [](const auto& p) { return p.user; });
+            if (hasUser) {
+                std::vector<ProgramEntry> programs;
+                if (m_engine.SelectBank(bank.number, m_nDsp, true) != 0 ||
+                    m_engine.GetProgramList(programs) != 0) {
+                    m_visitor.OnMessage("Cannot read the programs of bank " +
+                                        std::to_string(bank.number) + " on the unit.");
+                    return Result::Failed;
+                }
+                present = NameCounts(programs);
+            }
+        }
+        for (const auto& program : bank.programs) {
+            if (!program.user) continue;
+            if (program.file.empty()) {
+                m_visitor.OnMessage("Program " + std::to_string(program.number) + " \"" +
+                                    program.name + "\" of bank " + std::to_string(bank.number) +
+                                    " has no file in the backup; it cannot be restored.");
+                continue;
+            }
+            auto count = present.find(TrimmedName(program.name));
+            if (count != present.end() && count->second > 0) {
+                --count->second;
+                plan.steps.push_back(
+                    {RestoreStep::Kind::Skip, bank.number, program.name, {}, program.file, false});
+                continue;
+            }
+            std::string data;
+            std::string why;
+            const bool read = ReadWholeFile((fs::path(folder) / program.file).string(), data, why);
+            const bool intact = read && static_cast<std::int64_t>(data.size()) == program.bytes &&
+                                Sha256Hex(data) == program.sha256;
+            plan.steps.push_back({intact ? RestoreStep::Kind::Load : RestoreStep::Kind::Refuse,
+                                  bank.number,
+                                  program.name,
+                                  {},
+                                  program.file,
+                                  !read});
+        }
+    }
+    return Result::Done;
+}
+
+CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
+    m_nLoaded = m_nPresent = m_nNotLoaded = m_nBanksCreated = 0;
+    m_bCancelled = false;
+    bool failed = false;
+    std::size_t i = 0;
+    while (i < plan.steps.size() && !m_bCancelled) {
+        if (m_visitor.ShouldCancel()) {
+            m_bCancelled = true;
+            break;
+        }
+        // One bank's steps.
+        const int bank = plan.steps[i].bank;
+        std::size_t end = i;
+        while (end < plan.steps.size() && plan.steps[end].bank == bank) ++end;
+        m_visitor.OnBank(bank, plan.steps[i].kind == RestoreStep::Kind::CreateBank ||
+                                       plan.steps[i].kind == RestoreStep::Kind::KeepBank
+                                   ? plan.steps[i].name
+                                   : std::string());
+        bool usable = true;
+        bool selected = false;
+        std::map<std::string, int> required;  // names the bank must list afterwards
+        std::vector<std::string> loadedNames;
+        for (std::size_t k = i; k < end; ++k) {
+            const RestoreStep& step = plan.steps[k];
+            switch (step.kind) {
+                case RestoreStep::Kind::CreateBank:
+                    if (m_engine.SetBankName(bank, step.name) != 0 ||
+                        m_engine.CheckBankName(bank, step.name) != 0) {
+                        m_visitor.OnMessage("Cannot create bank " + std::to_string(bank) +
+                                            "; its programs are not restored.");
+                        usable = false;
+                        failed = true;
+                    } else {
+                        ++m_nBanksCreated;
+                    }
+                    break;
+                case RestoreStep::Kind::KeepBank:
+                    break;
+                case RestoreStep::Kind::Skip:
+                    ++m_nPresent;
+                    ++required[TrimmedName(step.name)];
+                    break;
+                case RestoreStep::Kind::Refuse:
+                    ++m_nNotLoaded;
+                    failed = true;
+                    break;
+                case RestoreStep::Kind::Load:
+                    if (!usable || m_bCancelled) {
+                        ++m_nNotLoaded;
+                        break;
+                    }
+                    if (m_visitor.ShouldCancel()) {
+                        m_bCancelled = true;
+                        ++m_nNotLoaded;
+                        failed = true;
+                        break;
+                    }
+                    if (!selected && m_engine.SelectBank(bank, m_nDsp, true) != 0) {
+                        m_visitor.OnMessage("Cannot select bank " + std::to_string(bank) +
+                                            "; its programs are not restored.");
+                        usable = false;
+                        failed = true;
+                        ++m_nNotLoaded;
+                        break;
+                    }
+                    selected = true;
+                    m_visitor.OnProgram(bank, -1, step.name);
+                    if (m_engine.LoadPatchFile((fs::path(plan.folder) / step.file).string()) != 0) {
+                        m_visitor.OnMessage("Not loaded: " + step.file + ".");
+                        ++m_nNotLoaded;
+                        failed = true;
+                        break;
+                    }
+                    ++m_nLoaded;
+                    loadedNames.push_back(step.name);
+                    ++required[TrimmedName(step.name)];
+                    break;
+            }
+        }
+        // Every loaded program's name must be listed now (as often as it was loaded, plus the
+        // programs of that name that were there already).
+        if (!loadedNames.empty()) {
+            std::vector<ProgramEntry> programs;
+            if (m_engine.GetProgramList(programs) != 0) {
+                m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank) +
+                                    " to check the restore.");
+                failed = true;
+            } else {
+                const auto listed = NameCounts(programs);
+                std::set<std::string> reported;
+                for (const auto& name : loadedNames) {
+                    const std::string trimmed = TrimmedName(name);
+                    const auto found = listed.find(trimmed);
+                    const int have = found == listed.end() ? 0 : found->second;
+                    if (have < required[trimmed] && reported.insert(trimmed).second) {
+                        m_visitor.OnMessage("Bank " + std::to_string(bank) + " does not list \"" +
+                                            name + "\" after the restore.");
+                        failed = true;
+                    }
+                }
+            }
+        }
+        i = end;
+    }
+    if (m_bCancelled) m_visitor.OnMessage("The restore was cancelled.");
+    return failed || m_bCancelled ? Result::Failed : Result::Done;
+}
+
+std::string CUnitRestore::Summary() const {
+    return "Restore finished: " + std::to_string(m_nLoaded) + " programs loaded, " +
+           std::to_string(m_nBanksCreated) + " banks created, " + std::to_string(m_nPresent) +
+           " already present, " + std::to_string(m_nNotLoaded) + " not loaded.";
+}
+
+}  // namespace archive

@@ -1,0 +1,91 @@
+#pragma once
+// Restoring a whole-unit backup (UnitBackup.h) into the unit. The unit numbers a loaded program
+// itself, so a restore makes sure that every backed-up user program is present again in its bank;
+// it does not promise the same program numbers.
+//
+// The plan comes first, from the manifest and the unit's current lists, bank by bank in bank
+// order:
+//   create bank N NAME                              the unit lacks the bank (NAME as it will be
+//                                                   typed: characters the unit cannot type are
+//                                                   blanks); also for a bank without user programs
+//   keep bank N "UNIT NAME" (backup: "BACKUP NAME")  the bank is there under another name; kept
+//   skip N PROGRAM (present)                         the bank already lists the name (same
+//                                                   letters, trailing blanks ignored), counted by
+//                                                   name: two of one name in the backup and one on
+//                                                   the unit load one
+//   load N FILE                                     otherwise
+//   refuse N FILE (changed since backup)            the file's size or SHA-256 is not the
+//                                                   manifest's (or "(missing)": it is not there)
+// FILE is the manifest's relative path. Factory programs are never loaded; a bank that needs
+// nothing has no lines.
+//
+// A manifest that cannot be read, or that names any file outside the folder once symbolic links
+// are resolved, is refused whole before the unit is asked anything.
+//
+// Carrying the plan out creates the banks, loads the files (a load the unit refuses is reported
+// and the restore goes on), then reads every touched bank's program list again: every loaded
+// program's name must be listed.
+//
+// Called on the thread that owns the engine; progress and Cancel through the visitor.
+
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveVisitor.h"
+#include "archive/BackupManifest.h"
+
+class CLibrarian;
+
+namespace archive {
+
+struct RestoreStep {
+    enum class Kind { CreateBank, KeepBank, Skip, Load, Refuse };
+    Kind kind = Kind::Load;
+    int bank = -1;
+    std::string name;        // create: as typed; keep: the unit's; skip/load/refuse: the program's
+    std::string backupName;  // keep: the bank's name in the backup
+    std::string file;        // load, refuse
+    bool missing = false;    // refuse: the file is not there at all
+};
+
+struct RestorePlan {
+    std::string folder;
+    std::vector<RestoreStep> steps;
+};
+
+// One plan line, in the forms above.
+std::string StepLine(const RestoreStep& step);
+
+class CUnitRestore {
+public:
+    enum class Result { Done, Failed, Refused };
+
+    // `dsp`: 1 DSP A, 2 DSP B (bank selects and loads).
+    CUnitRestore(CLibrarian& engine, IArchiveVisitor& visitor, int dsp)
+        : m_engine(engine), m_visitor(visitor), m_nDsp(dsp) {}
+
+    // Makes the plan for the banks `banks` of the backup in `folder` (empty: all). Refused (told
+    // through the visitor, nothing asked of the unit) for a manifest that cannot be read or
+    // names a file outside the folder, and for a bank the backup does not hold; Failed when the
+    // unit's lists cannot be read. Loads and bank changes are never sent here.
+    Result Plan(const std::string& folder, const std::vector<int>& banks, RestorePlan& plan);
+
+    // Carries the plan out and checks the result. Done only when every step was carried out
+    // and verified (a refuse step is a failure).
+    Result Carry(const RestorePlan& plan);
+
+    // "Restore finished: ..." for the last Carry.
+    std::string Summary() const;
+
+private:
+    CLibrarian& m_engine;
+    IArchiveVisitor& m_visitor;
+    int m_nDsp;
+    int m_nLoaded = 0;
+    int m_nPresent = 0;
+    int m_nNotLoaded = 0;  // refused by the plan or by the unit
+    int m_nBanksCreated = 0;
+    bool m_bCancelled = false;
+};
+
+}  // namespace archive
