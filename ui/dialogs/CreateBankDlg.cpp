@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "engine/NameTable.h"
 #include "ui/dialogs/BankNameValidator.h"
 
 namespace {
@@ -46,6 +47,7 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     m_pNumber->setObjectName(QStringLiteral("1024"));
     m_pName = new QLineEdit(this);
     m_pName->setObjectName(QStringLiteral("1023"));
+    m_pName->setMaxLength(static_cast<int>(nametable::kMaxNameLength));
     m_pName->setMinimumWidth(fontMetrics().averageCharWidth() * 28);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Bank Number:"), m_pNumber);

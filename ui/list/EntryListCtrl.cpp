@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "engine/NameTable.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/shell/EngineWorker.h"
 #include "ui/commands/PatchCommands.h"
@@ -42,7 +43,7 @@ public:
                                                 CBankNameValidator::ToolTipText(message), editor);
                          });
         editor->setValidator(validator);
-        editor->setMaxLength(79);
+        editor->setMaxLength(static_cast<int>(nametable::kMaxNameLength));
         return editor;
     }
 
