@@ -73,12 +73,12 @@ void CPatchCommands::LoadPatch(const QString& path) {
     std::bitset<128> before;
     const int count = list->count();
     for (int i = 0; i < count; ++i) {
-        const int number = EntryNumber(list->item(i)->text());
+        const int number = list->EntryNumberAt(i);
         if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
     }
     m_view.ShowPrograms();
     for (int i = 0; i <= count && i < list->count(); ++i) {
-        const int number = EntryNumber(list->item(i)->text());
+        const int number = list->EntryNumberAt(i);
         if (number >= 0 && number < 128 && !before.test(static_cast<std::size_t>(number))) {
             list->setCurrentRow(i);
             list->item(i)->setSelected(true);
@@ -102,7 +102,7 @@ void CPatchCommands::DeleteSelection() {
     CEntryListCtrl* list = m_view.List();
     const int row = list->SelectedRow();
     if (row < 0) return;
-    const int number = EntryNumber(list->item(row)->text());
+    const int number = list->EntryNumberAt(row);
     if (number < 0) return;  // an entry without a number is only shown
     if (m_view.m_nLevel == 0) {
         const int result =
@@ -270,8 +270,8 @@ void CPatchCommands::BackupUserPatches() {
     for (int i = 0; i < list->count(); ++i) {
         const QString entry = list->item(i)->text();
         const int blank = entry.indexOf(QLatin1Char(' '));
-        if (list->EntryData(i) == 0 || blank < 0 || EntryNumber(entry) < 0) continue;
-        items.push_back({EntryNumber(entry), entry.mid(blank + 1), entry});
+        if (list->EntryData(i) == 0 || blank < 0 || list->EntryNumberAt(i) < 0) continue;
+        items.push_back({list->EntryNumberAt(i), entry.mid(blank + 1), entry});
     }
 
     // Nothing is fetched from the unit for a folder that cannot take the files.

@@ -63,7 +63,7 @@ public:
         // The user edits the name alone; the number is kept aside.
         const QString text = index.data(Qt::DisplayRole).toString();
         const int blank = text.indexOf(QLatin1Char(' '));
-        m_list.m_nEditNumber = EntryNumber(text);
+        m_list.m_nEditNumber = index.data(CEntryListCtrl::kNumberRole).toInt();
         m_list.m_strEditEntry = text;
         auto* field = static_cast<QLineEdit*>(editor);
         field->setText(blank >= 0 ? text.mid(blank + 1) : text);
@@ -131,6 +131,8 @@ void CEntryListCtrl::AddEntry(const QString& text, int iconIndex, int data) {
         item->setIcon(m_view.m_images[iconIndex]);
     }
     item->setData(Qt::UserRole, data);
+    // The number is read once, from the unit's text; the shown text may change (a rename).
+    item->setData(kNumberRole, EntryNumber(text));
     item->setFlags(item->flags() | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
     item->setSizeHint(QSize(m_nColumnWidth, std::max(fontMetrics().height(), 16) + 2));
     UpdateEntryToolTip(item);
@@ -155,6 +157,11 @@ int CEntryListCtrl::SelectedRow() const {
 int CEntryListCtrl::EntryData(int rowIndex) const {
     const QListWidgetItem* entry = item(rowIndex);
     return entry != nullptr ? entry->data(Qt::UserRole).toInt() : 0;
+}
+
+int CEntryListCtrl::EntryNumberAt(int rowIndex) const {
+    const QListWidgetItem* entry = item(rowIndex);
+    return entry != nullptr ? entry->data(kNumberRole).toInt() : -1;
 }
 
 void CEntryListCtrl::SetColumnWidth(int width) {

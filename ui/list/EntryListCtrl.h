@@ -30,6 +30,10 @@ public:
     // The first selected entry, or -1.
     int SelectedRow() const;
     int EntryData(int row) const;
+    // The bank or program number of the entry at `row`, kept as item data when it was added
+    // (-1 for an entry without a number, which is shown but cannot be acted on).
+    int EntryNumberAt(int row) const;
+    static constexpr int kNumberRole = Qt::UserRole + 1;
 
     void SetColumnWidth(int width);
     int ColumnWidth() const { return m_nColumnWidth; }

@@ -159,10 +159,11 @@ void CQuorlinView::ActivateSelection() {
     const int row = m_list->SelectedRow();
     if (row < 0) return;
     const QString entry = m_list->item(row)->text();
-    if (EntryNumber(entry) < 0) return;  // an entry without a number is only shown
+    const int number = m_list->EntryNumberAt(row);
+    if (number < 0) return;  // an entry without a number is only shown
     if (m_nLevel == 0) {
         SetDocumentTitle(BankTitle(entry));
-        const int bank = EntryNumber(entry);
+        const int bank = number;
         const int dsp = m_nDsp;
         m_worker.Run(tr("Opening bank %1…").arg(bank),
                      [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
@@ -171,7 +172,7 @@ void CQuorlinView::ActivateSelection() {
         ShowPrograms();
         return;
     }
-    const int program = EntryNumber(entry);
+    const int program = number;
     const int channel = m_nChannel;
     m_worker.Run(tr("Loading program %1…").arg(program),
                  [this, channel, program] { return m_pEngine->SelectProgram(channel, program); });
