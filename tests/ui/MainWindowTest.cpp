@@ -454,7 +454,7 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
     f.Start();
     const QStringList entries = {QStringLiteral("12"), QStringLiteral("x Name")};
     for (const QString& entry : entries) {
-        f.List().AddEntry(entry, g_nIconBank, 0);
+        f.List().AddEntry(entry, kIconBank, 0);
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
@@ -466,7 +466,7 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
     f.OpenBank(10);
     const int programs = f.List().count();
     for (const QString& entry : entries) {
-        f.List().AddEntry(entry, g_nIconUser, 1);
+        f.List().AddEntry(entry, kIconUser, 1);
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();

@@ -90,9 +90,9 @@ protected:
         };
         if (m_view.IsLoadedProgram(row)) {
             option->font = m_view.m_hBoldFont;
-            option->icon = icon(g_nIconLoaded);
+            option->icon = icon(kIconLoaded);
         } else {
-            option->icon = icon(m_list.EntryData(row) != 0 ? g_nIconUser : g_nIconFactory);
+            option->icon = icon(m_list.EntryData(row) != 0 ? kIconUser : kIconFactory);
         }
     }
 
@@ -294,8 +294,8 @@ void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     // program stays loaded, as after any drag that ends without a drop.
     if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
-    if (g_nIconLoaded >= 0 && g_nIconLoaded < m_view.m_images.size()) {
-        drag->setPixmap(m_view.m_images[g_nIconLoaded].pixmap(16, 16));
+    if (kIconLoaded >= 0 && kIconLoaded < m_view.m_images.size()) {
+        drag->setPixmap(m_view.m_images[kIconLoaded].pixmap(16, 16));
     }
     drag->setMimeData(data.release());
     drag->exec(Qt::CopyAction);

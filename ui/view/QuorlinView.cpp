@@ -19,10 +19,6 @@
 #include "ui/commands/PatchCommands.h"
 #include "ui/view/UnitText.h"
 
-int g_nIconBank = -1;
-int g_nIconFactory = -1;
-int g_nIconLoaded = -1;
-int g_nIconUser = -1;
 
 // The icons live in the program's resources, compiled into this library.
 static void InitUiResources() {
@@ -81,10 +77,6 @@ void CQuorlinView::InitialUpdate() {
                 QIcon(QStringLiteral(":/icons/131-factory.png")),
                 QIcon(QStringLiteral(":/icons/136-loaded.png")),
                 QIcon(QStringLiteral(":/icons/140-user.png"))};
-    g_nIconBank = 0;
-    g_nIconFactory = 1;
-    g_nIconLoaded = 2;
-    g_nIconUser = 3;
     m_hBoldFont = m_list->font();
     m_hBoldFont.setWeight(QFont::Bold);
     m_list->SetColumnWidth(kColumnWidth);
@@ -133,7 +125,7 @@ int CQuorlinView::ShowBanks() {
 void CQuorlinView::FillBankList(const QStringList& entries) {
     m_list->clear();
     for (const QString& entry : entries) {
-        m_list->AddEntry(StripLeadingBlanks(entry), g_nIconBank, 0);
+        m_list->AddEntry(StripLeadingBlanks(entry), kIconBank, 0);
     }
 }
 
@@ -146,7 +138,7 @@ void CQuorlinView::ShowPrograms() {
     m_list->clear();
     for (const auto& program : programs) {
         m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
-                         program.user != 0 ? g_nIconUser : g_nIconFactory, program.user);
+                         program.user != 0 ? kIconUser : kIconFactory, program.user);
     }
     m_nLevel = 1;
     m_list->SetAcceptDrops(true);

@@ -20,10 +20,7 @@ class CPatchCommands;
 class IHost;
 
 // Image-list positions of the entry icons (resources 130, 131, 136, 140).
-extern int g_nIconBank;
-extern int g_nIconFactory;
-extern int g_nIconLoaded;
-extern int g_nIconUser;
+enum EntryIcon : int { kIconBank = 0, kIconFactory = 1, kIconLoaded = 2, kIconUser = 3 };
 
 // Layout margins shared by the view, the info pane and the main frame's tracking size.
 inline constexpr int kPaneMarginX = 12;
