@@ -30,14 +30,14 @@ constexpr int kDefaultHeight = 513;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CEngineWorker& worker, IHost& host,
+CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
                        const CQuorlinView::EngineFactory& factory)
     : m_worker(worker) {
-    if (auto* guiHost = dynamic_cast<CGuiHost*>(&host)) {
-        connect(&m_worker, &CEngineWorker::operationStarting, guiHost, &CGuiHost::BeginOperation);
-        connect(guiHost, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
-        connect(guiHost, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
-    }
+    // A message that the engine asks for belongs to the operation that asked; while it is up,
+    // the worker keeps its progress dialog out of the way.
+    connect(&m_worker, &CEngineWorker::operationStarting, &host, &CGuiHost::BeginOperation);
+    connect(&host, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
+    connect(&host, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
     RestorePlacement();

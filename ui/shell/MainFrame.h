@@ -13,13 +13,14 @@
 class QAction;
 class QLabel;
 class CEngineWorker;
+class CGuiHost;
 class CPatchCommands;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     // Reads the placement, then builds the view (and with it the engine).
-    CMainFrame(CEngineWorker& worker, IHost& host, const CQuorlinView::EngineFactory& factory);
+    CMainFrame(CEngineWorker& worker, CGuiHost& host, const CQuorlinView::EngineFactory& factory);
     ~CMainFrame() override;
 
     CQuorlinView* View() const { return m_pView; }
