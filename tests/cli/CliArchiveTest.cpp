@@ -540,6 +540,7 @@ TEST_F(CliArchiveTest, RestorePlansFromTheManifestAndTheUnitsLists) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        arrange = nullptr;  // the last case's counters are gone
         fs::remove_all(m_dir / "outside");
         fs::remove_all(Backup());
         Seed(c.backedUp);
