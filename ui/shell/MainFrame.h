@@ -14,6 +14,7 @@ class QAction;
 class QLabel;
 class CEngineWorker;
 class CPatchCommands;
+class CArchiveCommands;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
 
     CQuorlinView* View() const { return m_pView; }
     CPatchCommands* Commands() const { return m_pCommands; }
+    CArchiveCommands* Archive() const { return m_pArchive; }
     QAction* Action(int id) const { return m_actions.value(id); }
     QLabel* PatchCountPane() const { return m_pPatchCount; }
     QToolBar* ToolBar() const { return m_pToolBar; }
@@ -52,6 +54,7 @@ private:
     CEngineWorker& m_worker;
     CQuorlinView* m_pView = nullptr;
     CPatchCommands* m_pCommands = nullptr;
+    CArchiveCommands* m_pArchive = nullptr;
     QHash<int, QAction*> m_actions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pReady = nullptr;
