@@ -161,7 +161,8 @@ private slots:
         const QString folder = BackUp(f, parent.path());
         f.onPause = nullptr;
 
-        QVERIFY2(shown.contains(QStringLiteral("Bank 40 Live: fetching 1 Lead")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("Bank 40 Live: fetching 1 Lead")),
+                 qPrintable(shown));
         QVERIFY(disabledWhileRunning);
         const QJsonObject result = ReadManifest(folder).value(QStringLiteral("result")).toObject();
         QCOMPARE(result.value(QStringLiteral("cancelled")).toBool(), true);
@@ -220,14 +221,36 @@ private slots:
         QCOMPARE(f.View().m_nLevel, 0);
     }
 
+    // A parent that is not a folder: said, nothing asked of the unit, nothing made.
+    void backUpIntoSomethingThatIsNotAFolderIsRefused() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        f.link->ClearTranscript();
+        for (const QString& parent : {plain.fileName(), dir.filePath(QStringLiteral("gone"))}) {
+            f.messages.clear();
+            BackUp(f, parent);
+            QCOMPARE(f.messages,
+                     QStringList{QStringLiteral("Cannot back up into %1: it is not a folder.")
+                                     .arg(QDir::toNativeSeparators(parent))});
+        }
+        QVERIFY(f.link->Transcript().empty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("plain")});
+    }
+
     // Nothing is sent to the unit when the plan is cancelled or the manifest is refused.
     void restoreSendsNothingWhenCancelledOrRefused_data() {
         QTest::addColumn<QByteArray>("manifest");  // empty: the backup as written
         QTest::addColumn<QString>("message");      // empty: none
         QTest::newRow("plan cancelled") << QByteArray() << QString();
         QTest::newRow("not JSON") << QByteArray("{ \"format\": 1,") << QStringLiteral("manifest");
-        QTest::newRow("other format") << QByteArray("{ \"format\": 2, \"banks\": [] }")
-                                      << QStringLiteral("format");
+        QTest::newRow("other format")
+            << QByteArray("{ \"format\": 2, \"banks\": [] }") << QStringLiteral("format");
     }
 
     void restoreSendsNothingWhenCancelledOrRefused() {

@@ -1,10 +1,10 @@
 #include "ui/commands/ArchiveCommands.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
@@ -16,8 +16,12 @@
 namespace {
 
 // The archive layer's texts are UTF-8; paths are the system's.
-QString FromArchive(const std::string& text) { return QString::fromUtf8(text); }
-std::string ToArchivePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FromArchive(const std::string& text) {
+    return QString::fromUtf8(text);
+}
+std::string ToArchivePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 // Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
 // skipped program would stop the run until the user closed it).
@@ -34,10 +38,10 @@ public:
         const QString what = program >= 0
                                  ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
                                  : FromArchive(name);
-        m_worker.SetProgress(QStringLiteral("%1: %2 %3")
-                                 .arg(m_strBank, m_bRestore ? QStringLiteral("loading")
-                                                            : QStringLiteral("fetching"),
-                                      what));
+        m_worker.SetProgress(
+            QStringLiteral("%1: %2 %3")
+                .arg(m_strBank, m_bRestore ? QStringLiteral("loading") : QStringLiteral("fetching"),
+                     what));
     }
     void OnMessage(const std::string& text) override { messages << FromArchive(text); }
     bool ShouldCancel() override { return m_worker.CancelRequested(); }
@@ -74,7 +78,11 @@ CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
     };
 }
 
-void CArchiveCommands::Tell(const QString& text) { m_view.Host().ShowMessage(ToUnit(text)); }
+void CArchiveCommands::Tell(const QString& text) {
+    // A failure is never left unsaid, even when the archive layer gave no reason.
+    m_view.Host().ShowMessage(
+        ToUnit(text.isEmpty() ? QStringLiteral("The command could not be carried out.") : text));
+}
 
 void CArchiveCommands::BackUpUnit() {
     const QString parent = m_fnChooseBackupParent();
@@ -108,7 +116,8 @@ void CArchiveCommands::BackUpUnit() {
         true);
     if (!ran) return;  // another operation was running, or the window is closing
     using S = archive::BackupOutcome::Status;
-    if (outcome.status == S::Refused || (outcome.status == S::Failed && outcome.manifest.created.empty())) {
+    if (outcome.status == S::Refused ||
+        (outcome.status == S::Failed && outcome.manifest.created.empty())) {
         // Nothing was begun: the reason is among the messages.
         Tell(visitor.messages.join(QLatin1Char('\n')));
     } else {
@@ -168,7 +177,8 @@ void CArchiveCommands::RestoreUnit() {
         true);
     if (!ran) return;
     QString text = FromArchive(restore.Summary());
-    if (!visitor.messages.isEmpty()) text += QLatin1Char('\n') + visitor.messages.join(QLatin1Char('\n'));
+    if (!visitor.messages.isEmpty())
+        text += QLatin1Char('\n') + visitor.messages.join(QLatin1Char('\n'));
     Tell(text);
     Refresh();
 }

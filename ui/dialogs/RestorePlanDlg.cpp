@@ -37,8 +37,7 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
             bankItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             bankItem->setCheckState(0, Qt::Checked);
         }
-        auto* item =
-            new QTreeWidgetItem(bankItem, {QString::fromUtf8(archive::StepLine(step))});
+        auto* item = new QTreeWidgetItem(bankItem, {QString::fromUtf8(archive::StepLine(step))});
         item->setFlags(Qt::ItemIsEnabled);
     }
     m_pSteps->expandAll();
@@ -58,7 +57,8 @@ std::vector<int> CRestorePlanDlg::CheckedBanks() const {
     std::vector<int> banks;
     for (int i = 0; i < m_pSteps->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_pSteps->topLevelItem(i);
-        if (item->checkState(0) == Qt::Checked) banks.push_back(item->data(0, Qt::UserRole).toInt());
+        if (item->checkState(0) == Qt::Checked)
+            banks.push_back(item->data(0, Qt::UserRole).toInt());
     }
     return banks;
 }
