@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <atomic>
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
@@ -241,6 +242,50 @@ private slots:
         QVERIFY(f.link->Transcript().empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("plain")});
+    }
+
+    // Cancel in the progress dialog stops the restore between programs; the summary says so.
+    void cancellingTheRestoreStopsBetweenPrograms() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});
+        f.View().ShowBanks();
+        f.messages.clear();
+        f.worker.SetProgressDelay(0);
+        std::atomic<bool> armed{false};  // set once the plan is accepted
+        CPauseGate gate;                 // holds the restore's first pause
+        f.onPause = [&armed, hold = gate.Hook()](int ms) {
+            if (armed) hold(ms);
+        };
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        // Accepting the plan arms the gate and queues the cancel, which runs while the restore
+        // is under way.
+        f.frame->Archive()->m_fnPlanDialog = [&](const archive::RestorePlan&, std::vector<int>&) {
+            armed = true;
+            QTimer::singleShot(0, [&] {
+                struct ReleaseOnExit {  // a failed check must not leave the restore held
+                    CPauseGate& gate;
+                    ~ReleaseOnExit() { gate.Release(); }
+                } release{gate};
+                QTRY_VERIFY(gate.Held());
+                QTRY_VERIFY(f.worker.ProgressDialog() != nullptr);
+                QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
+                QTRY_VERIFY(f.worker.CancelRequested());
+            });
+            return true;
+        };
+        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.onPause = nullptr;
+
+        QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(f.messages.first().startsWith(QStringLiteral("Restore finished: ")),
+                 qPrintable(f.messages.first()));
+        QVERIFY2(f.messages.first().contains(QStringLiteral("The restore was cancelled.")),
+                 qPrintable(f.messages.first()));
     }
 
     // Nothing is sent to the unit when the plan is cancelled or the manifest is refused.
