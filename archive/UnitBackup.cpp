@@ -13,6 +13,9 @@
 #include "engine/Librarian.h"
 #include "engine/SafeFileName.h"
 #include "engine/TokenCursor.h"
+#include "settings/LinkSettings.h"
+#include "settings/MIDISettings.h"
+#include "settings/SerialSettings.h"
 
 namespace archive {
 
@@ -339,6 +342,15 @@ std::string BackupSummary(const BackupOutcome& outcome) {
     if (!outcome.manifestWritten) text += "The manifest could not be written.\n";
     text.pop_back();
     return text;
+}
+
+std::string LinkDescription(CLibrarian& engine) {
+    const CLinkSettings& settings = engine.GetLinkSettings();
+    if (settings.deviceType == 1)
+        return "MIDI in " + std::to_string(settings.pMIDI->m_nInputDevice) + ", out " +
+               std::to_string(settings.pMIDI->m_nOutputDevice);
+    return "serial " + settings.pSerial->PortPath() + ", " +
+           std::to_string(settings.pSerial->m_nBaudRate) + " baud";
 }
 
 }  // namespace archive

@@ -76,6 +76,10 @@ private:
 // skipped and mismatched, the banks changed or not read, and whether it was cancelled.
 std::string BackupSummary(const BackupOutcome& outcome);
 
+// The connection the engine uses, in words, as the manifest describes it ("serial /dev/ttyUSB0,
+// 38400 baud", "MIDI in 1, out 2").
+std::string LinkDescription(CLibrarian& engine);
+
 // The name of a bank's folder: "<number, 2 digits> <safe name>".
 std::string BankFolderName(int number, const std::string& name);
 

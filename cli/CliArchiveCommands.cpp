@@ -2,9 +2,6 @@
 
 #include "archive/BackupCheck.h"
 #include "engine/Librarian.h"
-#include "settings/LinkSettings.h"
-#include "settings/MIDISettings.h"
-#include "settings/SerialSettings.h"
 #include "archive/UnitBackup.h"
 #include "archive/UnitRestore.h"
 
@@ -76,10 +73,5 @@ int CCliArchiveCommands::Restore(const std::string& folder, const std::vector<in
 
 std::string CCliArchiveCommands::LinkDescription(CLibrarian& engine, bool demo) {
     if (demo) return "demo unit";
-    const CLinkSettings& settings = engine.GetLinkSettings();
-    if (settings.deviceType == 1)
-        return "MIDI in " + std::to_string(settings.pMIDI->m_nInputDevice) + ", out " +
-               std::to_string(settings.pMIDI->m_nOutputDevice);
-    return "serial " + settings.pSerial->PortPath() + ", " +
-           std::to_string(settings.pSerial->m_nBaudRate) + " baud";
+    return archive::LinkDescription(engine);
 }

@@ -16,6 +16,7 @@
 #include "ui/shell/EngineWorker.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/dialogs/FindPatchDlg.h"
+#include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/shell/GuiHost.h"
 #include "engine/Librarian.h"
 #include "ui/shell/MainFrame.h"
@@ -116,6 +117,31 @@ int main(int argc, char* argv[]) {
 
         CFindPatchDlg find(&frame);
         ShowAndSave(find, folder, QStringLiteral("find-patch"));
+
+        {
+            using K = archive::RestoreStep::Kind;
+            archive::RestorePlan plan;
+            plan.folder = "/home/user/Backups/Quorlin backup 2026-12-10 161500";
+            auto step = [&plan](K kind, int bank, const char* name, const char* file = "",
+                                const char* backupName = "") {
+                archive::RestoreStep s;
+                s.kind = kind;
+                s.bank = bank;
+                s.name = name;
+                s.file = file;
+                s.backupName = backupName;
+                plan.steps.push_back(s);
+            };
+            step(K::KeepBank, 3, "Live Set", "", "Live");
+            step(K::Skip, 3, "Lead Vox");
+            step(K::Load, 3, "Big Hall", "03 Live/Big Hall.sig");
+            step(K::Load, 3, "Snare Room", "03 Live/Snare Room.sig");
+            step(K::CreateBank, 12, "Studio B");
+            step(K::Load, 12, "Vocal Plate", "12 Studio B/Vocal Plate.sig");
+            step(K::Refuse, 12, "Tape Echo", "12 Studio B/Tape Echo.sig");
+            CRestorePlanDlg restorePlan(plan, &frame);
+            ShowAndSave(restorePlan, folder, QStringLiteral("restore-plan"));
+        }
 
         frame.View()->OnBack();
         frame.View()->List()->setCurrentRow(1);

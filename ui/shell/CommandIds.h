@@ -19,6 +19,8 @@ inline constexpr int ID_DELETE = 32805;
 inline constexpr int ID_FIND = 32806;
 inline constexpr int ID_FIND_NEXT = 32807;
 inline constexpr int ID_BACKUP = 32808;
+inline constexpr int ID_BACKUP_UNIT = 32809;
+inline constexpr int ID_RESTORE_UNIT = 32810;
 inline constexpr int ID_LOAD_PATCH = 57601;
 inline constexpr int ID_APP_ABOUT = 57664;
 

@@ -18,6 +18,7 @@
 #include "ui/shell/EngineWorker.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/shell/GuiHost.h"
+#include "ui/commands/ArchiveCommands.h"
 #include "ui/commands/PatchCommands.h"
 #include "settings/SettingsStore.h"
 
@@ -45,6 +46,7 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
     m_pView = new CQuorlinView(worker, host, factory, this);
     setCentralWidget(m_pView);
     m_pCommands = m_pView->Commands();
+    m_pArchive = new CArchiveCommands(*m_pView, this);
 
     CreateMenus();
     CreateToolBar();
@@ -169,6 +171,17 @@ void CMainFrame::CreateMenus() {
                                 QStringLiteral("Backup user patches in the current bank"));
     connect(backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
     tools->addAction(backup);
+    tools->addSeparator();
+    QAction* backupUnit =
+        AddAction(ID_BACKUP_UNIT, QStringLiteral("Back Up Entire Unit…"),
+                  QStringLiteral("Back up every user program of every bank into a new folder"));
+    connect(backupUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::BackUpUnit);
+    tools->addAction(backupUnit);
+    QAction* restoreUnit =
+        AddAction(ID_RESTORE_UNIT, QStringLiteral("Restore Backup to Unit…"),
+                  QStringLiteral("Put the programs of a whole-unit backup back into the unit"));
+    connect(restoreUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::RestoreUnit);
+    tools->addAction(restoreUnit);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = AddAction(

@@ -15,6 +15,7 @@ class QLabel;
 class CEngineWorker;
 class CGuiHost;
 class CPatchCommands;
+class CArchiveCommands;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
 
     CQuorlinView* View() const { return m_pView; }
     CPatchCommands* Commands() const { return m_pCommands; }
+    CArchiveCommands* Archive() const { return m_pArchive; }
     QAction* Action(int id) const { return m_actions.value(id); }
     QLabel* PatchCountPane() const { return m_pPatchCount; }
     QToolBar* ToolBar() const { return m_pToolBar; }
@@ -53,6 +55,7 @@ private:
     CEngineWorker& m_worker;
     CQuorlinView* m_pView = nullptr;
     CPatchCommands* m_pCommands = nullptr;
+    CArchiveCommands* m_pArchive = nullptr;
     QHash<int, QAction*> m_actions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pReady = nullptr;

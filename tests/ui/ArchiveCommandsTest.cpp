@@ -1,0 +1,340 @@
+// The whole-unit commands of the Tools menu over the simulated unit: back up every bank into a
+// new dated folder, cancel it from the progress dialog, restore a backup through its plan dialog.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <atomic>
+
+#include "sim/ProgramText.h"
+#include "tests/ui/UiFixture.h"
+#include "ui/commands/ArchiveCommands.h"
+#include "ui/dialogs/RestorePlanDlg.h"
+#include "ui/shell/CommandIds.h"
+
+namespace {
+
+std::string Text(const std::string& name) {
+    return sim::MakeProgramText(name, "Plate", 20, {"a"});
+}
+
+// A small unit: bank 40 "Live" (factory 0 Hall, user 1 Lead, 2 Pad), bank 41 "Studio" (user 0
+// Room). `without` leaves out programs by name (as if they had been deleted since).
+void Seed(CSimUnit& unit, const QStringList& without = {}) {
+    unit.ClearBanks();
+    unit.AddBank(40, "Live");
+    unit.AddBank(41, "Studio");
+    auto add = [&](int bank, int number, const std::string& name, bool user) {
+        if (!without.contains(QString::fromStdString(name)))
+            unit.AddProgram(bank, number, Text(name), user);
+    };
+    add(40, 0, "Hall", false);
+    add(40, 1, "Lead", true);
+    add(40, 2, "Pad", true);
+    add(41, 0, "Room", true);
+}
+
+QStringList Names(const CSimUnit& unit, int bank) {
+    QStringList names;
+    for (const auto& program : unit.Programs(bank)) names << QString::fromStdString(program.name);
+    return names;
+}
+
+QJsonObject ReadManifest(const QString& folder) {
+    QFile file(QDir(folder).filePath(QStringLiteral("manifest.json")));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// Backs the seeded unit up into a new folder under `parent`; the folder written.
+QString BackUp(CUiFixture& f, const QString& parent) {
+    f.frame->Archive()->m_fnChooseBackupParent = [parent] { return parent; };
+    f.frame->Action(cmd::ID_BACKUP_UNIT)->trigger();
+    return f.frame->Archive()->LastBackupFolder();
+}
+
+}  // namespace
+
+class ArchiveCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // At either level: a dated folder with the manifest and one file per user program, the
+    // summary, and the shown bank selected again on the unit afterwards.
+    void backUpEntireUnitWritesADatedFolder_data() {
+        QTest::addColumn<int>("openBank");
+        QTest::newRow("bank level") << -1;
+        QTest::newRow("program level") << 41;
+    }
+
+    void backUpEntireUnitWritesADatedFolder() {
+        QFETCH(int, openBank);
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        if (openBank >= 0) f.OpenBank(openBank);
+        QVERIFY(f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled());
+        QVERIFY(f.frame->Action(cmd::ID_RESTORE_UNIT)->isEnabled());
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+
+        QCOMPARE(QDir(parent.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(folder).fileName()});
+        QVERIFY2(QRegularExpression(QStringLiteral("^Quorlin backup \\d{4}-\\d\\d-\\d\\d \\d{6}$"))
+                     .match(QFileInfo(folder).fileName())
+                     .hasMatch(),
+                 qPrintable(folder));
+        const QJsonObject manifest = ReadManifest(folder);
+        QCOMPARE(manifest.value(QStringLiteral("banks")).toArray().size(), 2);
+        QCOMPARE(manifest.value(QStringLiteral("result")).toObject().value("written").toInt(), 3);
+        QCOMPARE(manifest.value(QStringLiteral("result")).toObject().value("cancelled").toBool(),
+                 false);
+        const QDir dir(folder);
+        QCOMPARE(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("40 Live"), QStringLiteral("41 Studio")}));
+        for (const auto& [bank, file, number] :
+             {std::tuple{40, "40 Live/Lead.sig", 1}, std::tuple{40, "40 Live/Pad.sig", 2},
+              std::tuple{41, "41 Studio/Room.sig", 0}}) {
+            QFile written(dir.filePath(QString::fromUtf8(file)));
+            QVERIFY2(written.open(QIODevice::ReadOnly), file);
+            const auto programs = f.unit.Programs(bank);
+            const auto it = std::find_if(programs.begin(), programs.end(),
+                                         [n = number](const auto& p) { return p.number == n; });
+            QCOMPARE(written.readAll(), QByteArray::fromStdString(it->text));
+        }
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("40 Live/Hall.sig"))));
+        QCOMPARE(f.messages,
+                 QStringList{QStringLiteral("Backup finished: 3 programs from 2 banks written, "
+                                            "0 skipped.")});
+        if (openBank >= 0) {
+            // The backup selected other banks on the unit; the shown one is selected again, so
+            // that a load goes where the window says.
+            QCOMPARE(f.unit.SelectedBank(f.View().m_nDsp), openBank);
+            QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 41: Studio"));
+        } else {
+            QCOMPARE(f.View().m_nLevel, 0);
+        }
+        QVERIFY(f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled());
+    }
+
+    // Cancel in the progress dialog (which names the bank and program being fetched) stops the
+    // backup between programs; the manifest says it was cancelled.
+    void cancellingTheBackupWritesACancelledManifest() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        f.worker.SetProgressDelay(0);
+        QTemporaryDir parent;
+        // Holds the backup in the pause after the program change to Lead (the pause hook runs
+        // on the thread that drives the simulated unit).
+        CPauseGate gate;
+        f.onPause = [&f, hold = gate.Hook()](int ms) {
+            const auto running = f.unit.LoadedProgram(f.unit.CurrentProcessor());
+            if (running && running->name == "Lead") hold(ms);
+        };
+        QString shown;
+        bool disabledWhileRunning = false;
+        QTimer::singleShot(0, [&] {
+            struct ReleaseOnExit {  // a failed check must not leave the backup held
+                CPauseGate& gate;
+                ~ReleaseOnExit() { gate.Release(); }
+            } release{gate};
+            QTRY_VERIFY(gate.Held());
+            QTRY_VERIFY(f.worker.ProgressDialog() != nullptr);
+            QTRY_VERIFY(f.worker.ProgressDialog()->labelText().contains(QStringLiteral("Lead")));
+            shown = f.worker.ProgressDialog()->labelText();
+            disabledWhileRunning = !f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled() &&
+                                   !f.frame->Action(cmd::ID_RESTORE_UNIT)->isEnabled();
+            QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
+            QTRY_VERIFY(f.worker.CancelRequested());
+        });
+        const QString folder = BackUp(f, parent.path());
+        f.onPause = nullptr;
+
+        QVERIFY2(shown.contains(QStringLiteral("Bank 40 Live: fetching 1 Lead")),
+                 qPrintable(shown));
+        QVERIFY(disabledWhileRunning);
+        const QJsonObject result = ReadManifest(folder).value(QStringLiteral("result")).toObject();
+        QCOMPARE(result.value(QStringLiteral("cancelled")).toBool(), true);
+        QCOMPARE(result.value(QStringLiteral("written")).toInt(), 1);
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("40 Live/Lead.sig"))));
+        QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("40 Live/Pad.sig"))));
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.messages.first(),
+                 QStringLiteral("Backup finished: 1 programs from 1 banks written, 1 skipped.\n"
+                                "Skipped bank 40 program 2 \"Pad\": the backup was cancelled\n"
+                                "Not read: bank 41\n"
+                                "The backup was cancelled."));
+    }
+
+    // The plan dialog lists each bank's steps under a check box; the banks left checked are
+    // restored (a deleted program comes back), an unchecked one is not touched.
+    void restoreShowsThePlanAndRestoresTheCheckedBanks() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});  // deleted since
+        f.View().ShowBanks();
+        f.messages.clear();
+
+        QStringList banksShown;
+        QStringList stepsShown;
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        CUiFixture::OnNextDialog([&](QDialog& dialog) {
+            auto* plan = qobject_cast<CRestorePlanDlg*>(&dialog);
+            QVERIFY(plan != nullptr);
+            QTreeWidget* tree = plan->Steps();
+            for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+                QTreeWidgetItem* bank = tree->topLevelItem(i);
+                banksShown << bank->text(0);
+                QCOMPARE(bank->checkState(0), Qt::Checked);
+                for (int k = 0; k < bank->childCount(); ++k) stepsShown << bank->child(k)->text(0);
+            }
+            tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);  // bank 41 stays as it is
+            plan->Buttons()->button(QDialogButtonBox::Ok)->click();
+        });
+        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+
+        QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40"), QStringLiteral("Bank 41")}));
+        QCOMPARE(stepsShown, (QStringList{QStringLiteral("skip 40 Lead (present)"),
+                                          QStringLiteral("load 40 40 Live/Pad.sig"),
+                                          QStringLiteral("load 41 41 Studio/Room.sig")}));
+        QVERIFY(Names(f.unit, 40).contains(QStringLiteral("Pad")));
+        QCOMPARE(Names(f.unit, 41), QStringList());
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(f.messages.first().startsWith(QStringLiteral(
+                     "Restore finished: 1 programs loaded, 0 banks created, 1 already present, "
+                     "0 not loaded.")),
+                 qPrintable(f.messages.first()));
+        QCOMPARE(f.View().m_nLevel, 0);
+    }
+
+    // A parent that is not a folder: said, nothing asked of the unit, nothing made.
+    void backUpIntoSomethingThatIsNotAFolderIsRefused() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        f.link->ClearTranscript();
+        for (const QString& parent : {plain.fileName(), dir.filePath(QStringLiteral("gone"))}) {
+            f.messages.clear();
+            BackUp(f, parent);
+            QCOMPARE(f.messages,
+                     QStringList{QStringLiteral("Cannot back up into %1: it is not a folder.")
+                                     .arg(QDir::toNativeSeparators(parent))});
+        }
+        QVERIFY(f.link->Transcript().empty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("plain")});
+    }
+
+    // Cancel in the progress dialog stops the restore between programs; the summary says so.
+    void cancellingTheRestoreStopsBetweenPrograms() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});
+        f.View().ShowBanks();
+        f.messages.clear();
+        f.worker.SetProgressDelay(0);
+        std::atomic<bool> armed{false};  // set once the plan is accepted
+        CPauseGate gate;                 // holds the restore's first pause
+        f.onPause = [&armed, hold = gate.Hook()](int ms) {
+            if (armed) hold(ms);
+        };
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        // Accepting the plan arms the gate and queues the cancel, which runs while the restore
+        // is under way.
+        f.frame->Archive()->m_fnPlanDialog = [&](const archive::RestorePlan&, std::vector<int>&) {
+            armed = true;
+            QTimer::singleShot(0, [&] {
+                struct ReleaseOnExit {  // a failed check must not leave the restore held
+                    CPauseGate& gate;
+                    ~ReleaseOnExit() { gate.Release(); }
+                } release{gate};
+                QTRY_VERIFY(gate.Held());
+                QTRY_VERIFY(f.worker.ProgressDialog() != nullptr);
+                QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
+                QTRY_VERIFY(f.worker.CancelRequested());
+            });
+            return true;
+        };
+        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.onPause = nullptr;
+
+        QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(f.messages.first().startsWith(QStringLiteral("Restore finished: ")),
+                 qPrintable(f.messages.first()));
+        QVERIFY2(f.messages.first().contains(QStringLiteral("The restore was cancelled.")),
+                 qPrintable(f.messages.first()));
+    }
+
+    // Nothing is sent to the unit when the plan is cancelled or the manifest is refused.
+    void restoreSendsNothingWhenCancelledOrRefused_data() {
+        QTest::addColumn<QByteArray>("manifest");  // empty: the backup as written
+        QTest::addColumn<QString>("message");      // empty: none
+        QTest::newRow("plan cancelled") << QByteArray() << QString();
+        QTest::newRow("not JSON") << QByteArray("{ \"format\": 1,") << QStringLiteral("manifest");
+        QTest::newRow("other format")
+            << QByteArray("{ \"format\": 2, \"banks\": [] }") << QStringLiteral("format");
+    }
+
+    void restoreSendsNothingWhenCancelledOrRefused() {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, message);
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        if (!manifest.isEmpty()) {
+            QFile file(QDir(folder).filePath(QStringLiteral("manifest.json")));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(manifest);
+        }
+        Seed(f.unit, {QStringLiteral("Pad")});
+        f.messages.clear();
+        bool planShown = false;
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        f.frame->Archive()->m_fnPlanDialog = [&](const archive::RestorePlan&, std::vector<int>&) {
+            planShown = true;
+            f.link->ClearTranscript();
+            return false;
+        };
+        if (!manifest.isEmpty()) f.link->ClearTranscript();
+        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+
+        QCOMPARE(planShown, manifest.isEmpty());
+        QVERIFY(f.link->Transcript().empty());
+        QCOMPARE(Names(f.unit, 40), (QStringList{QStringLiteral("Hall"), QStringLiteral("Lead")}));
+        if (message.isEmpty()) {
+            QVERIFY(f.messages.isEmpty());
+        } else {
+            QCOMPARE(f.messages.size(), 1);
+            QVERIFY2(f.messages.first().contains(message, Qt::CaseInsensitive),
+                     qPrintable(f.messages.first()));
+        }
+    }
+};
+
+QTEST_MAIN(ArchiveCommandsTest)
+#include "ArchiveCommandsTest.moc"

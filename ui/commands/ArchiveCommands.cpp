@@ -1,0 +1,201 @@
+#include "ui/commands/ArchiveCommands.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "archive/UnitBackup.h"
+#include "engine/Librarian.h"
+#include "ui/dialogs/RestorePlanDlg.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/view/QuorlinView.h"
+#include "ui/view/UnitText.h"
+
+namespace {
+
+// The archive layer's texts are UTF-8; paths are the system's.
+QString FromArchive(const std::string& text) {
+    return QString::fromUtf8(text);
+}
+std::string ToArchivePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
+// skipped program would stop the run until the user closed it).
+class CWorkerVisitor : public IArchiveVisitor {
+public:
+    CWorkerVisitor(CEngineWorker& worker, bool restore) : m_worker(worker), m_bRestore(restore) {}
+
+    void OnBank(int bank, const std::string& name) override {
+        m_strBank = name.empty() ? QStringLiteral("Bank %1").arg(bank)
+                                 : QStringLiteral("Bank %1 %2").arg(bank).arg(FromArchive(name));
+        m_worker.SetProgress(m_strBank);
+    }
+    void OnProgram(int, int program, const std::string& name) override {
+        const QString what = program >= 0
+                                 ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
+                                 : FromArchive(name);
+        m_worker.SetProgress(
+            QStringLiteral("%1: %2 %3")
+                .arg(m_strBank, m_bRestore ? QStringLiteral("loading") : QStringLiteral("fetching"),
+                     what));
+    }
+    void OnMessage(const std::string& text) override { messages << FromArchive(text); }
+    bool ShouldCancel() override { return m_worker.CancelRequested(); }
+
+    QStringList messages;
+
+private:
+    CEngineWorker& m_worker;
+    bool m_bRestore;
+    QString m_strBank;
+};
+
+}  // namespace
+
+QString UnitBackupFolderName(const QDateTime& when) {
+    return QStringLiteral("Quorlin backup ") + when.toString(QStringLiteral("yyyy-MM-dd HHmmss"));
+}
+
+CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
+    : QObject(parent), m_view(view) {
+    m_fnChooseBackupParent = [this] {
+        return QFileDialog::getExistingDirectory(
+            m_view.window(), QStringLiteral("Choose the folder to hold the unit's backup"));
+    };
+    m_fnChooseRestoreFolder = [this] {
+        return QFileDialog::getExistingDirectory(
+            m_view.window(), QStringLiteral("Choose the backup folder to restore"));
+    };
+    m_fnPlanDialog = [this](const archive::RestorePlan& plan, std::vector<int>& banks) {
+        CRestorePlanDlg dialog(plan, m_view.window());
+        if (dialog.exec() != QDialog::Accepted) return false;
+        banks = dialog.CheckedBanks();
+        return true;
+    };
+}
+
+void CArchiveCommands::Tell(const QString& text) {
+    // A failure is never left unsaid, even when the archive layer gave no reason.
+    m_view.Host().ShowMessage(
+        ToUnit(text.isEmpty() ? QStringLiteral("The command could not be carried out.") : text));
+}
+
+void CArchiveCommands::BackUpUnit() {
+    const QString parent = m_fnChooseBackupParent();
+    if (parent.isEmpty()) return;  // cancelled
+    if (!QFileInfo(parent).isDir()) {
+        Tell(QStringLiteral("Cannot back up into %1: it is not a folder.")
+                 .arg(QDir::toNativeSeparators(parent)));
+        return;
+    }
+    // A second backup in the same second gets a folder of its own.
+    const QString base = UnitBackupFolderName(QDateTime::currentDateTime());
+    QString folder = QDir(parent).filePath(base);
+    for (int n = 2; QFileInfo::exists(folder) || QFileInfo(folder).isSymLink(); ++n)
+        folder = QDir(parent).filePath(QStringLiteral("%1 (%2)").arg(base).arg(n));
+    m_strLastBackupFolder = folder;
+
+    CLibrarian* engine = m_view.Engine();
+    CEngineWorker& worker = m_view.Worker();
+    CWorkerVisitor visitor(worker, false);
+    const int dsp = m_view.m_nDsp;
+    const int channel = m_view.m_nChannel;
+    const std::string path = ToArchivePath(folder);
+    bool ran = false;
+    const archive::BackupOutcome outcome = worker.Run(
+        tr("Backing up the unit…"),
+        [&] {
+            ran = true;
+            archive::CUnitBackup backup(*engine, visitor, dsp, channel);
+            return backup.Run(path, archive::LinkDescription(*engine));
+        },
+        true);
+    if (!ran) return;  // another operation was running, or the window is closing
+    using S = archive::BackupOutcome::Status;
+    if (outcome.status == S::Refused ||
+        (outcome.status == S::Failed && outcome.manifest.created.empty())) {
+        // Nothing was begun: the reason is among the messages.
+        Tell(visitor.messages.join(QLatin1Char('\n')));
+    } else {
+        QString text = FromArchive(archive::BackupSummary(outcome));
+        if (!outcome.manifestWritten && !visitor.messages.isEmpty())
+            text += QLatin1Char('\n') + visitor.messages.last();
+        Tell(text);
+    }
+    Refresh();
+}
+
+void CArchiveCommands::RestoreUnit() {
+    const QString folder = m_fnChooseRestoreFolder();
+    if (folder.isEmpty()) return;  // cancelled
+
+    CLibrarian* engine = m_view.Engine();
+    CEngineWorker& worker = m_view.Worker();
+    CWorkerVisitor visitor(worker, true);
+    archive::CUnitRestore restore(*engine, visitor, m_view.m_nDsp);
+    using R = archive::CUnitRestore::Result;
+    archive::RestorePlan plan;
+    const std::string path = ToArchivePath(folder);
+    bool ran = false;
+    const R planned = worker.Run(tr("Planning the restore…"), [&] {
+        ran = true;
+        return restore.Plan(path, {}, plan);
+    });
+    if (!ran) return;
+    if (planned != R::Done) {
+        // A manifest refused whole, or the unit's lists not read: nothing was sent.
+        Tell(visitor.messages.join(QLatin1Char('\n')));
+        return;
+    }
+    std::vector<int> banks;
+    for (const auto& step : plan.steps)
+        if (banks.empty() || banks.back() != step.bank) banks.push_back(step.bank);
+    if (banks.empty()) {
+        Tell(QStringLiteral("Every program of the backup is on the unit; nothing to restore."));
+        return;
+    }
+    if (!m_fnPlanDialog(plan, banks)) return;
+    archive::RestorePlan chosen;
+    chosen.folder = plan.folder;
+    for (const auto& step : plan.steps)
+        if (std::find(banks.begin(), banks.end(), step.bank) != banks.end())
+            chosen.steps.push_back(step);
+    if (chosen.steps.empty()) return;
+
+    visitor.messages.clear();
+    ran = false;
+    worker.Run(
+        tr("Restoring the backup…"),
+        [&] {
+            ran = true;
+            return restore.Carry(chosen);
+        },
+        true);
+    if (!ran) return;
+    QString text = FromArchive(restore.Summary());
+    if (!visitor.messages.isEmpty())
+        text += QLatin1Char('\n') + visitor.messages.join(QLatin1Char('\n'));
+    Tell(text);
+    Refresh();
+}
+
+void CArchiveCommands::Refresh() {
+    if (m_view.m_nLevel == 0) {
+        m_view.ShowBanks();
+        return;
+    }
+    const int bank = m_view.m_nCurrentBank;
+    const int dsp = m_view.m_nDsp;
+    CLibrarian* engine = m_view.Engine();
+    if (bank >= 0)
+        m_view.Worker().Run(tr("Opening bank %1…").arg(bank),
+                            [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
+    m_view.m_loaded[0] = {};
+    m_view.m_loaded[1] = {};
+    m_view.ShowPrograms();
+    m_view.update();
+}
