@@ -5,9 +5,9 @@
 #include <map>
 #include <set>
 
+#include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
-#include "archive/UnitBackup.h"
 
 namespace archive {
 

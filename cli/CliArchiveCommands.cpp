@@ -1,9 +1,9 @@
 #include "cli/CliArchiveCommands.h"
 
 #include "archive/BackupCheck.h"
-#include "engine/Librarian.h"
 #include "archive/UnitBackup.h"
 #include "archive/UnitRestore.h"
+#include "engine/Librarian.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <thread>
 
-#include "cli/CliSignals.h"
 #include "archive/FileWriter.h"
+#include "cli/CliSignals.h"
 
 namespace {
 

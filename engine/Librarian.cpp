@@ -2,11 +2,11 @@
 #include "engine/Librarian.h"
 
 #include "engine/EngineMessages.h"
+#include "engine/Protocol.h"
 #include "link/Host.h"
 #include "link/LinkChoice.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
-#include "engine/Protocol.h"
 #include "settings/SerialSettings.h"
 
 CLibrarian::CLibrarian(IHost& host, std::unique_ptr<CDeviceLink> serial,

@@ -27,13 +27,13 @@
 #include <string>
 #include <vector>
 
-#include "link/DeviceLink.h"
-#include "link/Host.h"
 #include "engine/KeyPatterns.h"
 #include "engine/LinkBracket.h"
 #include "engine/ProgramEntry.h"
 #include "engine/Protocol.h"
 #include "engine/ReplyParser.h"
+#include "link/DeviceLink.h"
+#include "link/Host.h"
 
 class CLinkSettings;
 class CSerialSettings;

@@ -3,10 +3,10 @@
 #include <cctype>
 
 #include "engine/EngineMessages.h"
-#include "link/Host.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
+#include "link/Host.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // CLibrarian: the front-panel key sequences that delete programs and create, name and delete
 // banks, and the checks that the unit followed them.
 #include "engine/EngineMessages.h"
-#include "link/Host.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
 #include "engine/WaitCursor.h"
+#include "link/Host.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The program's engine over the real transports. Kept apart so that everything else in the
 // engine builds and runs without them.
 #include "engine/Librarian.h"
-#include "settings/LinkSettings.h"
 #include "link/MIDILink.h"
 #include "link/SerialLink.h"
+#include "settings/LinkSettings.h"
 
 CLibrarian::CLibrarian(IHost& host) : m_host(host), m_linkHost(host) {
     auto serial = std::make_unique<CSerialLink>(m_linkHost);

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "engine/EngineMessages.h"
-#include "link/Host.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
+#include "link/Host.h"
 
 namespace {
 

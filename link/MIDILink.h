@@ -45,10 +45,10 @@
 #include "link/DeviceLink.h"
 #include "link/Host.h"
 #include "link/MIDIReplyCollector.h"
-#include "settings/MIDISettings.h"
 #include "link/midi/MIDIBackend.h"
 #include "link/midi/MIDIInDevice.h"
 #include "link/midi/MIDIOutDevice.h"
+#include "settings/MIDISettings.h"
 
 class CMIDILink : public CDeviceLink, public CMIDIReplyCollector {
 public:

@@ -10,19 +10,19 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "ui/shell/AboutDlg.h"
+#include "demo/SimLink.h"
+#include "engine/Librarian.h"
+#include "settings/MemorySettingsStore.h"
+#include "sim/SimUnit.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/dialogs/CreateBankDlg.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/list/EntryListCtrl.h"
 #include "ui/dialogs/FindPatchDlg.h"
 #include "ui/dialogs/RestorePlanDlg.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/AboutDlg.h"
+#include "ui/shell/EngineWorker.h"
 #include "ui/shell/GuiHost.h"
-#include "engine/Librarian.h"
 #include "ui/shell/MainFrame.h"
-#include "settings/MemorySettingsStore.h"
-#include "demo/SimLink.h"
-#include "sim/SimUnit.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/cli/CliRun.h"
 #include "tests/cli/CliSandbox.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 

@@ -27,17 +27,17 @@
 #include <vector>
 
 #include "demo/DemoUnit.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/list/EntryListCtrl.h"
-#include "ui/shell/GuiHost.h"
 #include "engine/Librarian.h"
-#include "ui/shell/MainFrame.h"
 #include "settings/MemorySettingsStore.h"
 #include "settings/OverlaySettingsStore.h"
-#include "ui/commands/PatchCommands.h"
-#include "sim/ProgramText.h"
 #include "settings/RunSettings.h"
+#include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
+#include "ui/commands/PatchCommands.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/shell/GuiHost.h"
+#include "ui/shell/MainFrame.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/link/midi/JackPeer.h"
-#include "tests/link/midi/JackServer.h"
 #include "link/MIDILink.h"
 #include "link/midi/MIDIPortNames.h"
+#include "tests/link/midi/JackPeer.h"
+#include "tests/link/midi/JackServer.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
 

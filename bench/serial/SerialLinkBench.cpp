@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "link/Host.h"
-#include "settings/MemorySettingsStore.h"
 #include "link/SerialLink.h"
+#include "settings/MemorySettingsStore.h"
 #include "settings/SettingsStore.h"
 
 namespace {

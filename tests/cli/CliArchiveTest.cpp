@@ -16,17 +16,17 @@
 #include <sstream>
 
 #include "archive/BackupManifest.h"
+#include "archive/UnitBackup.h"
+#include "archive/UnitRestore.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
-#include "tests/support/FaultLink.h"
+#include "demo/SimLink.h"
 #include "engine/Librarian.h"
 #include "sim/ProgramText.h"
-#include "tests/support/ScopedSettingsStore.h"
-#include "demo/SimLink.h"
 #include "sim/SimUnit.h"
-#include "archive/UnitBackup.h"
-#include "archive/UnitRestore.h"
+#include "tests/support/FaultLink.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
-#include "tests/support/FaultLink.h"
+#include "demo/SimLink.h"
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
-#include "tests/support/ScopedSettingsStore.h"
-#include "demo/SimLink.h"
 #include "sim/SimUnit.h"
+#include "tests/support/FaultLink.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

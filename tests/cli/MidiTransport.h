@@ -9,10 +9,10 @@
 #include <memory>
 #include <mutex>
 
-#include "tests/link/midi/JackPeer.h"
-#include "tests/link/midi/JackServer.h"
 #include "sim/SimUnit.h"
 #include "tests/cli/UnitTransport.h"
+#include "tests/link/midi/JackPeer.h"
+#include "tests/link/midi/JackServer.h"
 
 class CMidiTransport : public IUnitTransport {
 public:

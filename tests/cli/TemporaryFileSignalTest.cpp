@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/cli/CliSandbox.h"
-#include "cli/CliSignals.h"
 #include "archive/FileWriter.h"
+#include "cli/CliSignals.h"
+#include "tests/cli/CliSandbox.h"
 
 namespace fs = std::filesystem;
 

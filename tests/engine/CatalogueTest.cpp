@@ -1,9 +1,9 @@
 // The catalogue: key lookups and their caching, banks, programs, information, search.
 #include <gtest/gtest.h>
 
-#include "tests/engine/EngineFixture.h"
 #include "settings/LinkSettings.h"
 #include "settings/SettingsStore.h"
+#include "tests/engine/EngineFixture.h"
 
 namespace {
 

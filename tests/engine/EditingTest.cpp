@@ -1,9 +1,9 @@
 // The key sequences of program deletion and bank editing, and name entry.
 #include <gtest/gtest.h>
 
-#include "tests/engine/EngineFixture.h"
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
+#include "tests/engine/EngineFixture.h"
 
 namespace {
 

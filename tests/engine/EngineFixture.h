@@ -7,8 +7,8 @@
 #include <map>
 #include <memory>
 
-#include "tests/engine/FakeLink.h"
 #include "engine/Librarian.h"
+#include "tests/engine/FakeLink.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
 

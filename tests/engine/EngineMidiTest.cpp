@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/engine/FakeLink.h"
-#include "tests/link/midi/FakeMIDIBackend.h"
 #include "engine/Librarian.h"
 #include "link/MIDILink.h"
+#include "settings/SettingsStore.h"
+#include "tests/engine/FakeLink.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
-#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The bytes of frames, key patterns and the name table.
 #include <gtest/gtest.h>
 
-#include "tests/engine/FakeLink.h"
 #include "engine/KeyPatterns.h"
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
+#include "tests/engine/FakeLink.h"
 
 namespace {
 

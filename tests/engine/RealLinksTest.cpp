@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/Librarian.h"
-#include "settings/LinkSettings.h"
 #include "link/MIDILink.h"
+#include "link/SerialLink.h"
+#include "settings/LinkSettings.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
-#include "link/SerialLink.h"
-#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -6,15 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/FaultLink.h"
-#include "sim/FrameAssembler.h"
-#include "engine/Librarian.h"
-#include "tests/support/RecordingHost.h"
-#include "engine/ReplyParser.h"
-#include "tests/support/ScopedSettingsStore.h"
-#include "settings/SettingsStore.h"
 #include "demo/SimLink.h"
+#include "engine/Librarian.h"
+#include "engine/ReplyParser.h"
+#include "settings/SettingsStore.h"
+#include "sim/FrameAssembler.h"
 #include "sim/SimUnit.h"
+#include "tests/support/FaultLink.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

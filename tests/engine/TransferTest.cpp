@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/engine/EngineFixture.h"
 #include "engine/Protocol.h"
+#include "tests/engine/EngineFixture.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/OptionsSettings.h"
-#include "tests/support/ScopedSettingsStore.h"
 #include "settings/SerialSettings.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/OverlaySettingsStore.h"
-#include "tests/support/ScopedSettingsStore.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 

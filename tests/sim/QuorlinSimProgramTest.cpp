@@ -14,8 +14,8 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/support/ChildProcess.h"
 #include "tests/sim/ListingReader.h"
+#include "tests/support/ChildProcess.h"
 
 extern char** environ;
 namespace fs = std::filesystem;

@@ -2,10 +2,10 @@
 // faults of a caller that it records.
 #include <gtest/gtest.h>
 
-#include "tests/support/RecordingHost.h"
 #include "demo/SimLink.h"
 #include "sim/SimUnit.h"
 #include "tests/sim/UnitDriver.h"
+#include "tests/support/RecordingHost.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // the lists' items, the processor columns and their information text.
 #include <gtest/gtest.h>
 
-#include "tests/sim/ListingReader.h"
 #include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
+#include "tests/sim/ListingReader.h"
 #include "tests/sim/UnitDriver.h"
 
 namespace {

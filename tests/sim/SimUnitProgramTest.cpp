@@ -1,9 +1,9 @@
 // Program change, program request and program load.
 #include <gtest/gtest.h>
 
-#include "tests/sim/ListingReader.h"
 #include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
+#include "tests/sim/ListingReader.h"
 #include "tests/sim/UnitDriver.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // malformed bank selects, and key presses that come too soon.
 #include <gtest/gtest.h>
 
-#include "tests/sim/ListingReader.h"
 #include "sim/SimUnit.h"
+#include "tests/sim/ListingReader.h"
 #include "tests/sim/UnitDriver.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/dialogs/CommSetupDlg.h"
+#include "link/serial/BaudRates.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
-#include "tests/support/ScopedSettingsStore.h"
 #include "settings/SerialSettings.h"
-#include "link/serial/BaudRates.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "ui/dialogs/CommSetupDlg.h"
 
 class CommSetupDlgTest : public QObject {
     Q_OBJECT

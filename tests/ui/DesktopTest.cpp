@@ -27,9 +27,9 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include "ui/shell/CommandIds.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/shell/CommandIds.h"
 
 namespace {
 

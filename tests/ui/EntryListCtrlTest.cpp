@@ -11,11 +11,11 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "ui/dialogs/BankNameValidator.h"
-#include "ui/shell/CommandIds.h"
-#include "ui/list/PatchMimeData.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/dialogs/BankNameValidator.h"
+#include "ui/list/PatchMimeData.h"
+#include "ui/shell/CommandIds.h"
 
 namespace {
 

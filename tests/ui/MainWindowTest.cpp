@@ -11,12 +11,12 @@
 #include <QThread>
 #include <QWheelEvent>
 
+#include "settings/LinkSettings.h"
+#include "settings/SerialSettings.h"
+#include "sim/ProgramText.h"
+#include "tests/ui/UiFixture.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/shell/CommandIds.h"
-#include "settings/LinkSettings.h"
-#include "sim/ProgramText.h"
-#include "settings/SerialSettings.h"
-#include "tests/ui/UiFixture.h"
 
 using namespace cmd;
 

@@ -13,9 +13,9 @@
 #include <QTest>
 #include <QUrl>
 
-#include "ui/shell/CommandIds.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/shell/CommandIds.h"
 
 namespace {
 

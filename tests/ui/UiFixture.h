@@ -13,17 +13,17 @@
 #include <mutex>
 #include <vector>
 
-#include "ui/shell/EngineWorker.h"
-#include "ui/list/EntryListCtrl.h"
-#include "ui/shell/GuiHost.h"
-#include "engine/Librarian.h"
-#include "ui/shell/MainFrame.h"
-#include "ui/commands/PatchCommands.h"
-#include "ui/view/QuorlinView.h"
-#include "tests/support/ScopedSettingsStore.h"
-#include "link/SerialLink.h"
 #include "demo/SimLink.h"
+#include "engine/Librarian.h"
+#include "link/SerialLink.h"
 #include "sim/SimUnit.h"
+#include "tests/support/ScopedSettingsStore.h"
+#include "ui/commands/PatchCommands.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/shell/GuiHost.h"
+#include "ui/shell/MainFrame.h"
+#include "ui/view/QuorlinView.h"
 
 // Holds the engine's worker in its next pause until released, so a test can look at the window
 // while an operation is under way.

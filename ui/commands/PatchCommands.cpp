@@ -7,15 +7,15 @@
 #include <QTemporaryFile>
 #include <bitset>
 
-#include "ui/dialogs/CreateBankDlg.h"
-#include "ui/shell/EngineWorker.h"
 #include "archive/FileWriter.h"
-#include "ui/list/EntryListCtrl.h"
-#include "ui/dialogs/FindPatchDlg.h"
-#include "link/Host.h"
 #include "engine/Librarian.h"
-#include "ui/view/QuorlinView.h"
 #include "engine/SafeFileName.h"
+#include "link/Host.h"
+#include "ui/dialogs/CreateBankDlg.h"
+#include "ui/dialogs/FindPatchDlg.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/view/QuorlinView.h"
 #include "ui/view/UnitText.h"
 
 void CPatchCommands::HostMessage(const QString& text) {

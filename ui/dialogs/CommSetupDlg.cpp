@@ -9,11 +9,11 @@
 #include <QSerialPortInfo>
 #include <QStackedWidget>
 
-#include "settings/LinkSettings.h"
 #include "link/midi/MIDIPortNames.h"
+#include "link/serial/BaudRates.h"
+#include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
-#include "link/serial/BaudRates.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <QToolTip>
 
 #include "engine/NameTable.h"
-#include "ui/dialogs/BankNameValidator.h"
-#include "ui/shell/EngineWorker.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
+#include "ui/shell/EngineWorker.h"
 #include "ui/view/QuorlinView.h"
 #include "ui/view/UnitText.h"
 

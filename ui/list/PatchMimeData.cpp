@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QUrl>
 
-#include "ui/shell/EngineWorker.h"
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
-#include "ui/view/QuorlinView.h"
 #include "engine/SafeFileName.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/view/QuorlinView.h"
 #include "ui/view/UnitText.h"
 
 namespace {

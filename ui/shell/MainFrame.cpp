@@ -13,14 +13,14 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "settings/SettingsStore.h"
+#include "ui/commands/ArchiveCommands.h"
+#include "ui/commands/PatchCommands.h"
+#include "ui/list/EntryListCtrl.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/CommandIds.h"
 #include "ui/shell/EngineWorker.h"
-#include "ui/list/EntryListCtrl.h"
 #include "ui/shell/GuiHost.h"
-#include "ui/commands/ArchiveCommands.h"
-#include "ui/commands/PatchCommands.h"
-#include "settings/SettingsStore.h"
 
 using namespace cmd;
 

@@ -10,14 +10,14 @@
 #include <memory>
 
 #include "demo/DemoUnit.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
 #include "engine/Librarian.h"
-#include "ui/shell/MainFrame.h"
+#include "quorlin/Version.h"
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
-#include "quorlin/Version.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/shell/GuiHost.h"
+#include "ui/shell/MainFrame.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

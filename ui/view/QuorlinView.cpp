@@ -11,12 +11,12 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include "ui/dialogs/CommSetupDlg.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/list/EntryListCtrl.h"
 #include "engine/Librarian.h"
 #include "settings/OptionsSettings.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/dialogs/CommSetupDlg.h"
+#include "ui/list/EntryListCtrl.h"
+#include "ui/shell/EngineWorker.h"
 #include "ui/view/UnitText.h"
 
 

@@ -7,13 +7,13 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "tests/link/midi/FakeMIDIBackend.h"
 #include "link/midi/MIDIInDevice.h"
 #include "link/midi/MIDIInException.h"
 #include "link/midi/MIDIInMemFailure.h"
 #include "link/midi/MIDIOutDevice.h"
 #include "link/midi/MIDIOutException.h"
 #include "link/midi/MIDIOutMemFailure.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <future>
 #include <stdexcept>
 
-#include "tests/link/midi/FakeMIDIBackend.h"
 #include "link/MIDILink.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
 

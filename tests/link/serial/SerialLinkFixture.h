@@ -11,11 +11,11 @@
 #include <string>
 #include <thread>
 
+#include "link/SerialLink.h"
+#include "settings/SettingsStore.h"
 #include "tests/link/serial/PtyPair.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
-#include "link/SerialLink.h"
-#include "settings/SettingsStore.h"
 
 // Bytes written as a string literal with escapes; a frame is an std::string of bytes.
 inline std::string Bytes(std::initializer_list<int> values) {

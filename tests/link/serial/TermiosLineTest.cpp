@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/ScopedSettingsStore.h"
-#include "settings/SerialSettings.h"
 #include "link/serial/TermiosLine.h"
+#include "settings/SerialSettings.h"
+#include "tests/support/ScopedSettingsStore.h"
 
 namespace {
 
