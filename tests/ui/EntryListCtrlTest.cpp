@@ -70,7 +70,8 @@ private slots:
         f.link->ClearTranscript();
         int operations = 0;
         std::size_t framesBeforeAnOperation = 0;
-        connect(&f.worker, &CEngineWorker::operationStarting, [&] {
+        QObject counting;  // goes before the counters do
+        connect(&f.worker, &CEngineWorker::operationStarting, &counting, [&] {
             if (++operations == 1) framesBeforeAnOperation = f.link->Transcript().size();
         });
         f.List().RenameSelectedBank();

@@ -110,7 +110,9 @@ private slots:
             QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("c.sig"), ProgramText("Drop Three")))};
 
         int operations = 0;
-        connect(&f.worker, &CEngineWorker::operationStarting, [&operations] { ++operations; });
+        QObject counting;  // goes before the counter does
+        connect(&f.worker, &CEngineWorker::operationStarting, &counting,
+                [&operations] { ++operations; });
         auto dropped = [&f](int bank) {
             QStringList names;
             for (const auto& program : f.unit.Programs(bank)) {
