@@ -25,8 +25,8 @@ namespace {
 // The program under test, started with arguments; its first output line is the terminal's path.
 class SimProcess : public CChildProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args)
-        : CChildProcess(QUORLIN_SIM_PATH, std::move(args)) {}
+    explicit SimProcess(std::vector<std::string> args, bool collectStderr = false)
+        : CChildProcess(QUORLIN_SIM_PATH, std::move(args), collectStderr) {}
     std::string FirstLine() { return ReadLine(); }
 };
 
@@ -80,7 +80,8 @@ protected:
 
 TEST_F(QuorlinSimProgramTest, ServesQueriesAcrossReopeningsOfThePort) {
     const std::string link = (m_dir / "unit").string();
-    SimProcess sim({"--link", link, "--seed", (m_dir / "seed").string()});
+    // Verbose: the log says when the program has seen the port closed.
+    SimProcess sim({"--link", link, "--seed", (m_dir / "seed").string(), "--verbose"}, true);
     const std::string path = sim.FirstLine();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(fs::read_symlink(link).string(), path);
@@ -106,12 +107,31 @@ TEST_F(QuorlinSimProgramTest, ServesQueriesAcrossReopeningsOfThePort) {
     EXPECT_EQ(ReadFrame(fd), std::string("\xF0\x1C\x70\x00", 4) + "preset \"From Disk\"\n\xF7");
     ::close(fd);
 
-    // A reply left unread when the port closes is not handed to the next client.
+    // A reply left unread when the port closes is not handed to the next client. The port is
+    // closed once the reply has begun to arrive, and opened again once the program has seen it
+    // closed (it handles its port in one thread: the query first, then the hang-up).
     fd = OpenPort(path);
     ASSERT_GE(fd, 0);
     Write(fd, Query("0 0"));
+    pollfd arriving{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&arriving, 1, 10000), 1) << "no reply began to arrive";
     ::close(fd);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The log's second "0 0" query is this one (the first opened the test), and the hang-up it
+    // notes after it is this close.
+    const auto closeSeen = [&sim] {
+        const std::string log = sim.StderrSince(0);
+        const std::string query = "<- F0 1C 70 00 31 30 20 30 F7 ";
+        const auto first = log.find(query);
+        const auto second = first == std::string::npos ? first : log.find(query, first + 1);
+        return second != std::string::npos &&
+               log.find("port closed by the client", second) != std::string::npos;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!closeSeen()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+            << "the program did not see the port closed:\n" << sim.StderrSince(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     fd = OpenPort(path);
     ASSERT_GE(fd, 0);
     Write(fd, Query("1A0 0"));

@@ -4,12 +4,25 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "engine/Librarian.h"
 #include "link/serial/BaudRates.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
 #include "ui/dialogs/CommSetupDlg.h"
+
+#include <QAbstractItemView>
+#include <QTimer>
+#include <map>
+
+#if defined(Q_OS_LINUX)
+#include <termios.h>
+
+#include "tests/link/serial/PtyPair.h"
+#endif
 
 class CommSetupDlgTest : public QObject {
     Q_OBJECT
@@ -136,6 +149,83 @@ private slots:
         Prepare(dialog, r);
         dialog.InitDialog();
         QCOMPARE(dialog.m_pBaudRate->currentIndex(), -1);
+    }
+
+    // From the user's pick to the line: each speed is chosen in the open dialog's list with the
+    // mouse and taken with OK, as the program runs the dialog; the engine's serial link, opened
+    // on a pseudo-terminal, then runs the terminal at that speed.
+    void aSpeedPickedInTheDialogIsTheSpeedOfThePort() {
+#if !defined(Q_OS_LINUX)
+        QSKIP("pseudo-terminals are opened the Linux way here");
+#else
+        // The termios codes, written out here rather than taken from the port's own table.
+        const std::map<int, speed_t> codes = {{2400, B2400},    {4800, B4800},   {9600, B9600},
+                                              {19200, B19200},  {38400, B38400}, {57600, B57600},
+                                              {115200, B115200}};
+        CPtyPair pty;
+        CScopedSettingsStore store;
+        store->WriteDword(kSectionSerial, "PortNumber", 1);
+        store->WriteDword(kSectionSerial, "BaudRate", 38400);
+        store->WriteDword(kSectionSerial, "Parity", 'n');
+        store->WriteDword(kSectionSerial, "DataBits", 8);
+        store->WriteDword(kSectionSerial, "StopBits", 2);
+        store->WriteString(kSectionSerial, "PortName", pty.SlavePath());
+        CRecordingHost host;
+        CLibrarian engine(host);
+        QVERIFY(host.Messages().empty());
+
+        QVERIFY(!serial::SupportedBaudRates().empty());
+        for (const int baud : serial::SupportedBaudRates()) {
+            const QString speed = QString::number(baud);
+            const auto code = codes.find(baud);
+            QVERIFY2(code != codes.end(), qPrintable(speed));
+
+            CCommSetupDlg dialog;
+            dialog.m_pSettings = &engine.GetLinkSettings();
+            dialog.m_fnSerialPorts = [] { return QStringList{QStringLiteral("/dev/ttyS0")}; };
+            bool picked = false;
+            auto pick = [&dialog, &picked, speed] {
+                QComboBox* list = dialog.m_pBaudRate;
+                QTest::mouseClick(list, Qt::LeftButton);
+                QAbstractItemView* view = list->view();
+                QTRY_VERIFY(view->isVisible());
+                const QModelIndex item = view->model()->index(list->findText(speed), 0);
+                QVERIFY(item.isValid());
+                view->scrollTo(item);
+                // The list ignores a release that comes within a double-click time of its
+                // opening (it would be the opening click's own); a user then clicks again.
+                auto clickTheSpeed = [view, item] {
+                    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                      view->visualRect(item).center());
+                    return !view->isVisible();
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(clickTheSpeed(), 30000);
+                QCOMPARE(list->currentText(), speed);
+                auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("IDOK"));
+                QVERIFY(ok != nullptr);
+                picked = true;
+                QTest::mouseClick(ok, Qt::LeftButton);
+            };
+            QTimer::singleShot(0, &dialog, [&dialog, &pick] {
+                pick();
+                if (dialog.isVisible()) dialog.reject();  // a failed step must not hang exec
+            });
+            const int result = dialog.exec();
+            if (QTest::currentTestFailed()) return;
+            QVERIFY2(picked, qPrintable(speed));
+            QCOMPARE(result, int(QDialog::Accepted));
+            engine.ApplyLinkSettings();  // as the program does after OK
+
+            CDeviceLink& link = engine.CurrentLink();
+            QCOMPARE(link.Open(512), 0);
+            termios tio{};
+            QCOMPARE(::tcgetattr(pty.SlaveFd(), &tio), 0);
+            QVERIFY2(cfgetospeed(&tio) == code->second, qPrintable(speed));
+            QVERIFY2(cfgetispeed(&tio) == code->second, qPrintable(speed));
+            link.Close();
+        }
+        QVERIFY(host.Messages().empty());
+#endif
     }
 
     void storedMidiDevicesAreSelectedAndMissingOnesLeaveNoSelection() {

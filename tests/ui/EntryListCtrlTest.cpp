@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -66,15 +68,23 @@ private slots:
         // Esc: nothing is sent, the entry keeps its text.
         f.Select(row);
         f.link->ClearTranscript();
+        int operations = 0;
+        std::size_t framesBeforeAnOperation = 0;
+        QObject counting;  // goes before the counters do
+        connect(&f.worker, &CEngineWorker::operationStarting, &counting, [&] {
+            if (++operations == 1) framesBeforeAnOperation = f.link->Transcript().size();
+        });
         f.List().RenameSelectedBank();
-        QLineEdit* editor = Editor(f.List());
+        QPointer<QLineEdit> editor = Editor(f.List());
         QVERIFY(editor != nullptr);
         QCOMPARE(editor->text(), QStringLiteral("Old"));  // the name alone
         editor->setText(QStringLiteral("Nope"));
         QTest::keyClick(editor, Qt::Key_Escape);
-        QTest::qWait(20);
+        QTRY_VERIFY(editor.isNull());  // the field is gone
+        f.Settle();
         QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
         QVERIFY(f.link->Transcript().empty());
+        QCOMPARE(operations, 0);
 
         f.List().RenameSelectedBank();
         editor = Editor(f.List());
@@ -82,6 +92,9 @@ private slots:
         editor->setText(QStringLiteral("New"));
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(f.List().item(row)->text(), QStringLiteral("7 New"));
+        // A rename that Esc had let through would have reached the unit before this one began.
+        QCOMPARE(operations, 1);
+        QCOMPARE(framesBeforeAnOperation, std::size_t{0});
         bool renamed = false;
         for (const auto& bank : f.unit.Banks()) renamed |= bank.number == 7 && bank.name == "New";
         QVERIFY(renamed);
@@ -99,8 +112,12 @@ private slots:
         QLineEdit* editor = Editor(f.List());
         QVERIFY(editor != nullptr);
         editor->setText(QStringLiteral("New"));
+        QSignalSpy busy(&f.worker, &CEngineWorker::busyChanged);
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(50);
+        // The rename was tried: its operation began and ended.
+        QTRY_VERIFY_WITH_TIMEOUT(busy.size() >= 2, 30000);
+        QCOMPARE(busy.first().at(0).toBool(), true);
+        f.Settle();
         QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
     }
 
@@ -261,6 +278,47 @@ private slots:
         QVERIFY(f.View().IsLoadedProgram(row));
         QCOMPARE(f.List().SelectedRow(), -1);  // the mark replaces the selection
         QCOMPARE(f.unit.LoadedProgram(1)->number, 1);
+    }
+
+    // As a user does it: a double click on the bank opens it, a double click on a program loads
+    // it; the title names the bank, the program is marked loaded and the pane shows its text.
+    void doubleClickingOpensABankAndLoadsAProgram() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Clicked");
+        f.unit.AddProgram(40, 2, sim::MakeProgramText("Dark Room", "Room", 30, {"Double-clicked."}),
+                          true);
+        f.unit.AddProgram(40, 3, sim::MakeProgramText("Bright Room", "Room", 30, {"Not this."}),
+                          true);
+        f.Start();
+        f.List().clearSelection();
+        auto doubleClick = [&f](int row) {
+            QListWidgetItem* item = f.List().item(row);
+            QVERIFY(item != nullptr);
+            f.List().scrollToItem(item);
+            const QPoint where = f.List().visualItemRect(item).center();
+            QVERIFY(f.List().viewport()->rect().contains(where));
+            QTest::mouseDClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, where);
+        };
+
+        doubleClick(f.RowOf(40));
+        QTRY_COMPARE(f.View().m_nLevel, 1);
+        QCOMPARE(f.View().m_nCurrentBank, 40);
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 40: Clicked"));
+        QTRY_COMPARE(f.frame->windowTitle(), QStringLiteral("Bank 40: Clicked - Quorlin"));
+        QCOMPARE(f.Entries(), (QStringList{QStringLiteral("2 Dark Room"),
+                                           QStringLiteral("3 Bright Room")}));
+        QVERIFY(Editor(f.List()) == nullptr);  // no rename began on the way
+        QCOMPARE(f.unit.SelectedBank(1), 40);
+
+        const int row = f.RowOf(2);
+        doubleClick(row);
+        QTRY_VERIFY(f.View().IsLoadedProgram(row));
+        QVERIFY(!f.View().IsLoadedProgram(f.RowOf(3)));
+        QVERIFY(f.unit.LoadedProgram(1).has_value());
+        QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("Dark Room"));
+        QVERIFY2(f.View().PaneText().startsWith(QStringLiteral("Double-clicked.")),
+                 qPrintable(f.View().PaneText()));
+        QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 40: Clicked"));
     }
 
     void dragOutOffersTheSameBytesAsABackup() {

@@ -44,15 +44,18 @@ void StartOnTwoUserPrograms(CUiFixture& f) {
     f.OpenBank(40);
 }
 
-void Drop(QWidget* target, const QList<QUrl>& urls) {
+// Whether the target took the drop.
+bool Drop(QWidget* target, const QList<QUrl>& urls) {
     auto* data = new QMimeData;
     data->setUrls(urls);
     const QPointF where(10, 10);
     QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(where, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
     QApplication::sendEvent(target, &drop);
     delete data;
+    return drop.isAccepted();
 }
 
 }  // namespace
@@ -106,17 +109,36 @@ private slots:
             QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("b.sig"), ProgramText("Drop Two"))),
             QUrl::fromLocalFile(WriteSig(dir, QStringLiteral("c.sig"), ProgramText("Drop Three")))};
 
+        int operations = 0;
+        QObject counting;  // goes before the counter does
+        connect(&f.worker, &CEngineWorker::operationStarting, &counting,
+                [&operations] { ++operations; });
+        auto dropped = [&f](int bank) {
+            QStringList names;
+            for (const auto& program : f.unit.Programs(bank)) {
+                if (program.name.rfind("Drop", 0) == 0) names << QString::fromStdString(program.name);
+            }
+            return names;
+        };
+
         // At the bank level nothing is taken.
-        Drop(f.List().viewport(), urls);
-        QTest::qWait(20);
+        QVERIFY(!Drop(f.List().viewport(), urls));
+        f.Settle();
+        QCOMPARE(operations, 0);
         QCOMPARE(f.View().m_nLevel, 0);
-        for (const auto& program : f.unit.Programs(12)) QVERIFY(program.name.rfind("Drop", 0) != 0);
+        QCOMPARE(dropped(12), QStringList());
 
         f.OpenBank(12);
         const auto before = f.unit.Programs(12).size();
-        Drop(f.List().viewport(), urls);
-        QTRY_COMPARE(f.unit.Programs(12).size(), before + 1);
-        QTest::qWait(20);
+        QVERIFY(Drop(f.List().viewport(), urls));
+        // The load ends with the new program marked loaded in the list.
+        auto loadedDropOne = [&f] {
+            const auto found = f.List().findItems(QStringLiteral(" Drop One"), Qt::MatchEndsWith);
+            return found.size() == 1 && f.View().IsLoadedProgram(f.List().row(found.first()));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(loadedDropOne(), 30000);
+        f.Settle();
+        QCOMPARE(dropped(12), QStringList{QStringLiteral("Drop One")});
         QCOMPARE(f.unit.Programs(12).size(), before + 1);
         QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("Drop One"));
         QCOMPARE(f.List().count(), static_cast<int>(before) + 1);

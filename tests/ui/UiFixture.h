@@ -139,6 +139,16 @@ public:
         return m_pauses;
     }
 
+    // Lets everything already on its way run to its end, so that what must NOT have happened
+    // can be checked afterwards: a call queued now runs after every call queued before it (a
+    // committed rename, a dropped file's load, each deferred by the control), and the wait goes
+    // on until no operation runs. The bound only stops a hung test.
+    void Settle() {
+        bool reached = false;
+        QTimer::singleShot(0, frame.get(), [&reached] { reached = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(reached && !worker.IsBusy(), 30000);
+    }
+
     // Runs `handle` on the next modal dialog that opens (then the caller's exec returns).
     static void OnNextDialog(std::function<void(QDialog&)> handle) {
         auto* timer = new QTimer(qApp);

@@ -53,6 +53,11 @@ TEST_F(SerialPollTest, AProbeThatSeesTheProgramEndsThePollWithReplyUnchanged) {
 }
 
 TEST_F(SerialPollTest, AReplyEndsThePollWithThatReply) {
+    // The reply must come within the first wait for the probe never to be asked: a wait long
+    // enough for a peer thread on a busy machine.
+    LinkTimings timings = m_pLink->Timings();
+    timings.pollWaitMs = 5000;
+    m_pLink->SetTimings(timings);
     CScriptedProbe probe([](int) { return 1; });
     AnswerNextFrame(Bytes({0xF0, 0x1C, 0x70, 0x01, 'e', 'r', 'r', 0xF7}));
     std::string reply;
@@ -101,11 +106,25 @@ TEST_F(SerialPollTest, ElevenSilentProbesThenGivesUp) {
 }
 
 // While part of a reply is buffered the unit is still talking: the probe is not asked.
+// The partial reply is written by the probe's first call, which is made while nothing has come,
+// and the link has read it before that call returns; a probe asked again would end the poll.
 TEST_F(SerialPollTest, APartialReplyHoldsBackTheProbe) {
-    CScriptedProbe probe([](int) { return 1; });
-    AnswerNextFrame(Bytes({0xF0, 0x1C, 0x70}));
+    LinkTimings timings = m_pLink->Timings();
+    timings.pollWaitMs = 300;  // the bytes read go into the reply's buffer well within one wait
+    m_pLink->SetTimings(timings);
+    std::atomic<bool> programSeen{false};
+    CScriptedProbe probe([this, &programSeen](int call) {
+        if (call > 1) return 1;
+        // Once the program is out, the link takes what comes as its reply.
+        WaitUntil([&programSeen] { return programSeen.load(); });
+        m_pty.Write(Bytes({0xF0, 0x1C, 0x70}));
+        WaitUntil([this] { return m_pty.SlaveInputQueued() == 0; });
+        return 0;
+    });
+    StartPeer([&programSeen](CPtyPair& pty) { programSeen = pty.ReadFrame(10000) == kProgram; });
     std::string reply = "unchanged";
     EXPECT_EQ(m_pLink->SendAndPoll(probe, "Big Hall", Data(kProgram), Length(kProgram), reply), -1);
-    EXPECT_EQ(probe.Calls(), 0);
+    JoinPeer();
+    EXPECT_EQ(probe.Calls(), 1);
     EXPECT_EQ(reply, "unchanged");
 }

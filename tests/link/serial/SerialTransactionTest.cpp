@@ -109,33 +109,38 @@ TEST_F(SerialLinkTest, SilenceEndsAfterTheFirstWaitNotTheWholeTimeout) {
     EXPECT_LT(elapsed, 10000);
     EXPECT_EQ(m_host.WaitCursorDepth(), 0);
 
-    // The link is still good for the next transaction.
+    // The link is still good for the next transaction (with time for the peer to answer).
+    m_pLink->firstWaitMs = 5000;
     AnswerNextFrame(Bytes({0xF0, 0x03, 0xF7}));
     EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 1000, reply), 0);
     EXPECT_EQ(reply, Bytes({0xF0, 0x03}));
 }
 
+// The first bytes of each reply must come within the first wait: it is long enough for a peer
+// thread on a busy machine, and the whole timeout is longer still.
 TEST_F(SerialLinkTest, AReplyThatHasBegunGetsTheRestOfTheTimeout) {
-    m_pLink->firstWaitMs = 100;
+    constexpr int kFirstWaitMs = 2000;
+    m_pLink->firstWaitMs = kFirstWaitMs;
     ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
 
     // Never finished: -1 once the whole timeout has passed.
     AnswerNextFrame(Bytes({0xF0, 0x1C, 0x70}));
     std::string reply = "unchanged";
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 400, reply), -1);
-    EXPECT_GE(Elapsed(start), 400);
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), kFirstWaitMs + 1000, reply), -1);
+    EXPECT_GE(Elapsed(start), kFirstWaitMs + 1000);
     EXPECT_EQ(reply, "unchanged");
     JoinPeer();
 
-    // Finished after the first wait: the reply is still taken.
+    // Finished after the first wait: the reply is still taken. The rest is written at least
+    // the first wait and a bit after the query went out (sleep_for waits at least that long).
     StartPeer([](CPtyPair& pty) {
-        if (pty.ReadFrame(3000).empty()) return;
+        if (pty.ReadFrame(10000).empty()) return;
         pty.Write(Bytes({0xF0, 0x1C}));
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFirstWaitMs + 300));
         pty.Write(Bytes({0x70, 0x01, 0xF7}));
     });
-    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 3000, reply), 0);
+    EXPECT_EQ(m_pLink->SendAndWait(Data(kQuery), Length(kQuery), 30000, reply), 0);
     EXPECT_EQ(reply, Bytes({0xF0, 0x1C, 0x70, 0x01}));
     EXPECT_EQ(m_host.WaitCursorDepth(), 0);
 }
@@ -152,8 +157,12 @@ TEST_F(SerialLinkTest, FramesLongerThanTheOpenSizeAreRefusedUnsent) {
     m_pLink->Send(Data(kQuery), Length(kQuery));
     m_pLink->Send(Data(small), -1);
     m_pLink->Send(Data(small), Length(small));
+    // A frame that fits, sent last: the link writes in order, so once it has come everything
+    // sent before it has come too.
+    const std::string last = Bytes({0xF0, 0x7E, 0xF7});
+    m_pLink->Send(Data(last), Length(last));
 
-    EXPECT_EQ(m_pty.ReadAll(200), small);
+    EXPECT_EQ(m_pty.ReadFrame(10000), small + last);
     EXPECT_EQ(m_host.WaitCursorDepth(), 0);
 }
 
@@ -166,7 +175,13 @@ TEST_F(SerialLinkTest, NothingIsSentWhileClosed) {
     ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
     m_pLink->Close();
     m_pLink->Send(Data(kQuery), Length(kQuery));
-    EXPECT_EQ(m_pty.ReadAll(100), "");
+    // Open again and send a frame: it is the first and only thing the port gets.
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    const std::string next = Bytes({0xF0, 0x7E, 0xF7});
+    m_pLink->Send(Data(next), Length(next));
+    EXPECT_EQ(m_pty.ReadFrame(10000), next);
+    m_pLink->Close();
+    EXPECT_EQ(m_pty.ReadAll(0), "");
     EXPECT_EQ(m_host.WaitCursorDepth(), 0);
 }
 
