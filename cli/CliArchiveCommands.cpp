@@ -3,6 +3,7 @@
 #include "archive/BackupCheck.h"
 #include "archive/UnitBackup.h"
 #include "archive/UnitRestore.h"
+#include "cli/CliSignals.h"
 #include "engine/Librarian.h"
 
 namespace {
@@ -17,6 +18,8 @@ public:
         m_pOut->flush();
     }
     void OnMessage(const std::string& text) override { m_host.ShowMessage(text); }
+    // Ctrl-C (or SIGTERM) during the run: stop between programs (CliSignals.h).
+    bool ShouldCancel() override { return CStopBetweenSteps::Requested(); }
 
 private:
     IHost& m_host;
@@ -43,6 +46,7 @@ int RunVerify(const std::string& folder, std::ostream& out, IHost& host) {
 }
 
 int CCliArchiveCommands::BackupUnit(const std::string& folder, const std::string& link) {
+    CStopBetweenSteps stopOnSignal;
     CCliVisitor visitor(m_host, &m_out);
     archive::CUnitBackup backup(m_engine, visitor, m_nDsp, m_nChannel);
     const archive::BackupOutcome outcome = backup.Run(folder, link);
@@ -56,6 +60,7 @@ int CCliArchiveCommands::BackupUnit(const std::string& folder, const std::string
 
 int CCliArchiveCommands::Restore(const std::string& folder, const std::vector<int>& banks,
                                  bool dryRun) {
+    CStopBetweenSteps stopOnSignal;
     CCliVisitor visitor(m_host, nullptr);
     archive::CUnitRestore restore(m_engine, visitor, m_nDsp);
     archive::RestorePlan plan;

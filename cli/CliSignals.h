@@ -9,9 +9,24 @@
 //   by the same signal with its default action, so the caller sees the usual status (a shell
 //   reports 128 + the signal's number).
 //
+// - While a CStopBetweenSteps lives (a whole-unit backup or a restore runs), the first of those
+//   signals only asks the run to stop between programs: the backup then still writes its
+//   manifest (saying it was cancelled), and no load or key sequence is cut in the middle, which
+//   would leave the unit inside one of its menus. A second signal ends the program as above.
+//
 // StartSignalHandling must be called first thing in main, before any other thread exists, so that
 // every later thread inherits the blocked signals.
 //
 // One backend per platform (CliSignalsPosix.cpp).
 
 void StartSignalHandling();
+
+class CStopBetweenSteps {
+public:
+    CStopBetweenSteps();
+    ~CStopBetweenSteps();
+    CStopBetweenSteps(const CStopBetweenSteps&) = delete;
+    CStopBetweenSteps& operator=(const CStopBetweenSteps&) = delete;
+    // A signal asked the run to stop.
+    static bool Requested();
+};

@@ -5,12 +5,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 #include "archive/FileWriter.h"
 #include "cli/CliSignals.h"
 
 namespace {
+
+std::atomic<bool> g_stopArmed{false};
+std::atomic<bool> g_stopRequested{false};
 
 // The ending signals, leaving out any that the program was started with ignored (nohup).
 sigset_t EndingSignals() {
@@ -49,9 +53,25 @@ void StartSignalHandling() {
     const sigset_t set = EndingSignals();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([set] {
-        int signal = 0;
-        while (::sigwait(&set, &signal) != 0) {
+        for (;;) {
+            int signal = 0;
+            if (::sigwait(&set, &signal) != 0) continue;
+            // The first signal during a whole-unit run asks it to stop between programs.
+            if (g_stopArmed.load() && !g_stopRequested.exchange(true)) continue;
+            EndBySignal(signal);
         }
-        EndBySignal(signal);
     }).detach();
+}
+
+CStopBetweenSteps::CStopBetweenSteps() {
+    g_stopRequested = false;
+    g_stopArmed = true;
+}
+
+CStopBetweenSteps::~CStopBetweenSteps() {
+    g_stopArmed = false;
+}
+
+bool CStopBetweenSteps::Requested() {
+    return g_stopRequested.load();
 }

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "tests/cli/CliRun.h"
@@ -89,6 +90,31 @@ TEST_F(CliArchiveFilesTest, ASmallUnitIsBackedUpCheckedAndRestoredOverTheSerialL
     EXPECT_EQ(r.out, plan);
     r = run({"programs", "40"});
     EXPECT_THAT(r.out, HasSubstr(" Bravo\n"));
+}
+
+// Ctrl-C during backup-unit stops it between programs: the files written so far are whole and the
+// manifest says the backup was cancelled; a second signal would end it at once.
+TEST_F(CliArchiveFilesTest, AnInterruptedBackupStopsBetweenProgramsAndWritesItsManifest) {
+    const fs::path seed = m_sandbox.Dir() / "seed";
+    fs::create_directories(seed / "40 Names");
+    for (int i = 0; i < 4; ++i)
+        CCliSandbox::WriteFile(seed / "40 Names" / (std::to_string(i) + ".sig"),
+                               "preset \"Name " + std::to_string(i) + "\"\nmix 50\n");
+    CSimServerProcess unit({"--no-factory", "--seed", seed.string()});
+    ASSERT_FALSE(unit.Path().empty());
+    const std::string backup = Path("backup");
+    CCliChild child({"--serial", unit.Path(), "backup-unit", backup}, m_sandbox.ConfigHome());
+    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.WaitForLines(1));
+    child.Signal(SIGINT);
+    const CliResult r = child.Finish();
+    EXPECT_EQ(r.signal, 0) << "ended by the signal instead of stopping between programs";
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("The backup was cancelled."));
+    const std::string manifest = CCliSandbox::ReadFile(fs::path(backup) / "manifest.json");
+    EXPECT_THAT(manifest, HasSubstr("\"cancelled\": true"));
+    // What the manifest lists is whole.
+    EXPECT_EQ(RunOffline({"verify", backup}).exitCode, 0);
 }
 
 // backup-unit of the demo unit with a tmpfs (mount options `options`) on Path("mnt"), after the
