@@ -25,6 +25,7 @@
 #include "engine/Librarian.h"
 #include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
+#include "tests/cli/InProcessCliTest.h"
 #include "tests/support/FaultLink.h"
 #include "tests/support/ScopedSettingsStore.h"
 
@@ -36,11 +37,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = CliOutcome;
 
 std::string ReadFile(const fs::path& path) {
     std::string data;
@@ -89,7 +86,7 @@ const std::vector<SeedBank> kSeed = {
     {5, "Factory", {{"Room", false}}},
 };
 
-class CliArchiveTest : public ::testing::Test {
+class CliArchiveTest : public CInProcessCliTest {
 protected:
     CliArchiveTest() {
         m_dir = fs::temp_directory_path() /
@@ -113,37 +110,6 @@ protected:
         }
     }
 
-    // One command line on a fresh engine, as one run of quorlin-cli.
-    Outcome Run(const std::vector<std::string>& args) {
-        Outcome outcome;
-        std::string error;
-        const auto options = CliOptions::Parse(args, error);
-        if (!options) {
-            outcome.exitCode = 2;
-            outcome.err = error;
-            return outcome;
-        }
-        std::FILE* err = std::tmpfile();
-        {
-            CCliHost host(err);
-            host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
-            auto link = std::make_unique<CFaultLink>(inner);
-            CFaultLink* fault = link.get();
-            if (arrange) arrange(*fault);
-            CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
-            std::ostringstream out;
-            outcome.exitCode = CCliCommands(engine, host, out, 1, 0).Run(*options);
-            outcome.out = out.str();
-            sends = fault->sends;
-        }
-        std::rewind(err);
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, err)) > 0;)
-            outcome.err.append(buffer, n);
-        std::fclose(err);
-        return outcome;
-    }
-
     // A backup of the seeded unit into Backup(); must succeed.
     void BackUp() {
         const Outcome r = Run({"backup-unit", Backup()});
@@ -158,11 +124,6 @@ protected:
         return {};
     }
 
-    CScopedSettingsStore store;
-    CSimUnit unit;
-    CSimLink inner{unit};
-    std::function<void(CFaultLink&)> arrange;  // sets up the faults of the next run
-    int sends = 0;
     fs::path m_dir;
 };
 

@@ -15,6 +15,7 @@
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
 #include "sim/SimUnit.h"
+#include "tests/cli/InProcessCliTest.h"
 #include "tests/support/FaultLink.h"
 #include "tests/support/ScopedSettingsStore.h"
 
@@ -26,13 +27,9 @@ using ::testing::HasSubstr;
 constexpr const char* kNoCommunication =
     "Unable to communicate with the unit.  Check your communication settings.";
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = CliOutcome;
 
-class CliCommandsTest : public ::testing::Test {
+class CliCommandsTest : public CInProcessCliTest {
 protected:
     CliCommandsTest() {
         m_dir = fs::temp_directory_path() /
@@ -42,39 +39,6 @@ protected:
     }
     ~CliCommandsTest() override { fs::remove_all(m_dir); }
 
-    // Runs one command line (without connection options) on a fresh engine, as one run of
-    // quorlin-cli does.
-    Outcome Run(const std::vector<std::string>& args) {
-        Outcome outcome;
-        std::string error;
-        const auto options = CliOptions::Parse(args, error);
-        if (!options) {
-            outcome.exitCode = 2;
-            outcome.err = error;
-            return outcome;
-        }
-        std::FILE* err = std::tmpfile();
-        {
-            CCliHost host(err);
-            host.SetPauseHook([this](int ms) { inner.AdvanceClock(ms); });
-            auto link = std::make_unique<CFaultLink>(inner);
-            fault = link.get();
-            if (arrange) arrange(*fault);
-            CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
-            std::ostringstream out;
-            outcome.exitCode = CCliCommands(engine, host, out, 1, 0).Run(*options);
-            outcome.out = out.str();
-            sendsAfterGone = fault->sendsAfterGone;
-            fault = nullptr;
-        }
-        std::rewind(err);
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, err)) > 0;)
-            outcome.err.append(buffer, n);
-        std::fclose(err);
-        return outcome;
-    }
-
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(m_dir))
@@ -82,12 +46,6 @@ protected:
         return names;
     }
 
-    CScopedSettingsStore store;
-    CSimUnit unit;
-    CSimLink inner{unit};
-    CFaultLink* fault = nullptr;
-    std::function<void(CFaultLink&)> arrange;  // sets up the faults of the next run
-    int sendsAfterGone = 0;
     fs::path m_dir;
 };
 
