@@ -231,14 +231,6 @@ std::string TrimmedName(const std::string& name) {
     return name.substr(0, end);
 }
 
-std::string ProgramTextName(const std::string& text) {
-    const auto first = text.find('"');
-    if (first == std::string::npos) return {};
-    const auto second = text.find('"', first + 1);
-    if (second == std::string::npos) return {};
-    return text.substr(first + 1, second - first - 1);
-}
-
 bool InsideFolder(const std::string& folder, const std::string& relative) {
     const fs::path rel(relative);
     if (relative.empty() || rel.is_absolute() || rel.has_root_name()) return false;

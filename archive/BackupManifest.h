@@ -87,10 +87,6 @@ std::string NameText(const std::string& unitName);
 // `name` without trailing blanks (names are compared so).
 std::string TrimmedName(const std::string& name);
 
-// The text between the first two double quotes of a program's text, as a load reads the name;
-// empty without two.
-std::string ProgramTextName(const std::string& text);
-
 // True when `relative` names a place inside `folder` once every symbolic link on the way is
 // resolved (an absolute path, ".." that climbs out, or a link that leads elsewhere is outside).
 bool InsideFolder(const std::string& folder, const std::string& relative);

@@ -11,6 +11,7 @@
 
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
+#include "engine/Protocol.h"
 #include "engine/SafeFileName.h"
 #include "engine/TokenCursor.h"
 #include "settings/LinkSettings.h"
@@ -146,13 +147,13 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
             continue;
         }
         m_nFailuresInRow = 0;
-        std::string got = TrimmedName(NameText(ProgramTextName(data)));
+        std::string got = TrimmedName(NameText(protocol::PatchName(data)));
         if (got != TrimmedName(program.name)) {
             // A program change that did not take effect: the unit sent the program it ran before.
             std::string again;
             if (Fetch(program.number, again)) {
                 data = std::move(again);
-                got = TrimmedName(NameText(ProgramTextName(data)));
+                got = TrimmedName(NameText(protocol::PatchName(data)));
             }
             if (got != TrimmedName(program.name)) {
                 manifest.mismatched.push_back({bank.number, program.number, program.name, got});

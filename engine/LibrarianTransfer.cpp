@@ -22,15 +22,6 @@ bool HasSigExtension(const std::string& path) {
     return tail == ".sig";
 }
 
-// The text between the first and the second double quote; empty without two.
-std::string PatchName(const std::string& content) {
-    const auto first = content.find('"');
-    if (first == std::string::npos) return {};
-    const auto second = content.find('"', first + 1);
-    if (second == std::string::npos) return {};
-    return content.substr(first + 1, second - first - 1);
-}
-
 std::string TooLargeText(const std::string& path, std::uintmax_t size) {
     return "The patch file \"" + path + "\" is too large (" + std::to_string(size) +
            " bytes). A patch file holds at most " + std::to_string(CLibrarian::kMaxPatchFileSize) +
@@ -79,7 +70,7 @@ int CLibrarian::LoadPatchFile(std::string path) {
     content.resize(got);
     file.reset();
 
-    const std::string name = PatchName(content);
+    const std::string name = protocol::PatchName(content);
     std::vector<std::uint8_t> frame = protocol::BuildFrame(
         protocol::MSG_PROGRAM_LOAD, reinterpret_cast<const std::uint8_t*>(content.data()),
         static_cast<int>(content.size()));

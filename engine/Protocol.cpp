@@ -41,4 +41,12 @@ std::string ReplyText(const std::string& reply) {
     return reply.size() > 4 ? reply.substr(4) : std::string();
 }
 
+std::string PatchName(const std::string& content) {
+    const auto first = content.find('"');
+    if (first == std::string::npos) return {};
+    const auto second = content.find('"', first + 1);
+    if (second == std::string::npos) return {};
+    return content.substr(first + 1, second - first - 1);
+}
+
 }  // namespace protocol

@@ -48,4 +48,8 @@ std::vector<std::uint8_t> ProgramChange(int channel, int program);
 // with F0 1C 70 (the fourth byte is not examined); otherwise the empty text.
 std::string ReplyText(const std::string& reply);
 
+// The name of a program in its text (a ".sig" file's content, or what the unit sends for a program
+// request): the text between the first and the second double quote; empty without two.
+std::string PatchName(const std::string& content);
+
 }  // namespace protocol
