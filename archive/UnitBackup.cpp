@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,8 +11,8 @@
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
 #include "engine/Protocol.h"
+#include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
-#include "engine/TokenCursor.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
@@ -29,12 +28,6 @@ namespace {
 constexpr std::size_t kManifestRoomBase = 64 * 1024;
 constexpr std::size_t kManifestRoomPerBank = 128 * 256;
 
-std::string LeadingBlanksRemoved(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    return text.substr(i);
-}
-
 std::string ProgramText(int bank, int program, const std::string& name) {
     return "bank " + std::to_string(bank) + " program " + std::to_string(program) + " \"" + name +
            "\"";
@@ -49,16 +42,14 @@ std::string Join(const std::vector<int>& numbers) {
 }  // namespace
 
 int ListEntryNumber(const std::string& entry) {
-    const std::string text = LeadingBlanksRemoved(entry);
-    const auto blank = text.find(' ');
-    if (blank == std::string::npos) return -1;
-    return tokens::DecimalValue(std::string_view(text).substr(0, blank));
+    int number = -1;
+    CReplyParser::EntryNumber(entry, number);
+    return number;
 }
 
 std::string ListEntryName(const std::string& entry) {
-    const std::string text = LeadingBlanksRemoved(entry);
-    const auto blank = text.find(' ');
-    return blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    const auto parts = CReplyParser::SplitEntry(entry);
+    return parts ? std::string(parts->name) : std::string();
 }
 
 std::string BankFolderName(int number, const std::string& name) {

@@ -83,8 +83,8 @@ std::string LinkDescription(CLibrarian& engine);
 // The name of a bank's folder: "<number, 2 digits> <safe name>".
 std::string BankFolderName(int number, const std::string& name);
 
-// The number and the name of an entry of the unit's lists ("12 Lead"); number -1 for an entry
-// without a blank.
+// The number and the name of an entry of the unit's lists ("12 Lead"), as the engine reads an
+// entry (CReplyParser::SplitEntry); number -1 and no name for an entry without a number.
 int ListEntryNumber(const std::string& entry);
 std::string ListEntryName(const std::string& entry);
 
