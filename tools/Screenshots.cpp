@@ -14,14 +14,14 @@
 #include "engine/Librarian.h"
 #include "settings/MemorySettingsStore.h"
 #include "sim/SimUnit.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/dialogs/CreateBankDlg.h"
 #include "ui/dialogs/FindPatchDlg.h"
 #include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/shell/AboutDlg.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
 #include "ui/shell/MainFrame.h"
 
 namespace {

@@ -34,9 +34,9 @@
 #include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
 #include "ui/shell/MainFrame.h"
 
 namespace {

@@ -20,8 +20,8 @@
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/commands/ArchiveCommands.h"
+#include "ui/core/CommandIds.h"
 #include "ui/dialogs/RestorePlanDlg.h"
-#include "ui/shell/CommandIds.h"
 
 namespace {
 

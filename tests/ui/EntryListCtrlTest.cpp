@@ -15,9 +15,9 @@
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/core/CommandIds.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
-#include "ui/shell/CommandIds.h"
 
 namespace {
 

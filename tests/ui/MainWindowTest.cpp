@@ -15,8 +15,8 @@
 #include "settings/SerialSettings.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/core/CommandIds.h"
 #include "ui/dialogs/CommSetupDlg.h"
-#include "ui/shell/CommandIds.h"
 
 using namespace cmd;
 

@@ -15,7 +15,7 @@
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/shell/CommandIds.h"
+#include "ui/core/CommandIds.h"
 
 namespace {
 

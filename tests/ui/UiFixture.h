@@ -19,9 +19,9 @@
 #include "sim/SimUnit.h"
 #include "tests/support/ScopedSettingsStore.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
 #include "ui/shell/MainFrame.h"
 #include "ui/view/QuorlinView.h"
 

@@ -8,10 +8,10 @@
 
 #include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/dialogs/RestorePlanDlg.h"
-#include "ui/shell/EngineWorker.h"
 #include "ui/view/QuorlinView.h"
-#include "ui/view/UnitText.h"
 
 namespace {
 

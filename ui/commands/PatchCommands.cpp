@@ -11,12 +11,12 @@
 #include "engine/Librarian.h"
 #include "engine/SafeFileName.h"
 #include "link/Host.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/dialogs/CreateBankDlg.h"
 #include "ui/dialogs/FindPatchDlg.h"
 #include "ui/list/EntryListCtrl.h"
-#include "ui/shell/EngineWorker.h"
 #include "ui/view/QuorlinView.h"
-#include "ui/view/UnitText.h"
 
 void CPatchCommands::HostMessage(const QString& text) {
     m_view.Host().ShowMessage(ToUnit(text));

@@ -14,11 +14,11 @@
 
 #include "engine/NameTable.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
-#include "ui/shell/EngineWorker.h"
 #include "ui/view/QuorlinView.h"
-#include "ui/view/UnitText.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
 #include "engine/SafeFileName.h"
-#include "ui/shell/EngineWorker.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/view/QuorlinView.h"
-#include "ui/view/UnitText.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include "settings/SettingsStore.h"
 #include "ui/commands/ArchiveCommands.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/CommandIds.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/shell/AboutDlg.h"
-#include "ui/shell/CommandIds.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
 
 using namespace cmd;
 

@@ -15,8 +15,8 @@
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/shell/GuiHost.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/shell/MainFrame.h"
 
 int main(int argc, char* argv[]) {

@@ -14,10 +14,10 @@
 #include "engine/Librarian.h"
 #include "settings/OptionsSettings.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/list/EntryListCtrl.h"
-#include "ui/shell/EngineWorker.h"
-#include "ui/view/UnitText.h"
 
 
 // The icons live in the program's resources, compiled into this library.

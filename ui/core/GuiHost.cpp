@@ -1,4 +1,4 @@
-#include "ui/shell/GuiHost.h"
+#include "ui/core/GuiHost.h"
 
 #include <QApplication>
 #include <QGridLayout>

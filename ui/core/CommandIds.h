@@ -14,6 +14,7 @@ inline constexpr int ID_CHANNEL_16 = 32788;
 inline constexpr int ID_DSP_A = 32793;
 inline constexpr int ID_DSP_B = 32794;
 inline constexpr int ID_BACK = 32771;
+inline constexpr int ID_RENAME_BANK = 32802;  // the list's context menu only
 inline constexpr int ID_CREATE_BANK = 32803;
 inline constexpr int ID_DELETE = 32805;
 inline constexpr int ID_FIND = 32806;

@@ -1,4 +1,4 @@
-#include "ui/shell/EngineWorker.h"
+#include "ui/core/EngineWorker.h"
 
 #include <QApplication>
 #include <QEventLoop>
