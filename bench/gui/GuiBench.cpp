@@ -197,7 +197,7 @@ int Backup() {
     program.Open(60);
     program.frame->View()->List()->clearSelection();
     QTemporaryDir folder;
-    CPatchCommands& commands = *program.frame->View()->Commands();
+    CPatchCommands& commands = *program.frame->Commands();
     commands.m_fnChooseBackupFolder = [&folder] { return folder.path(); };
     program.host.SetPresenter([](const QString&, const QString&, IHost::Icon) {});
 

@@ -120,10 +120,10 @@ private slots:
         if (openBank >= 0) {
             // The backup selected other banks on the unit; the shown one is selected again, so
             // that a load goes where the window says.
-            QCOMPARE(f.unit.SelectedBank(f.View().m_nDsp), openBank);
+            QCOMPARE(f.unit.SelectedBank(f.State().Dsp()), openBank);
             QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 41: Studio"));
         } else {
-            QCOMPARE(f.View().m_nLevel, 0);
+            QCOMPARE(f.State().Level(), 0);
         }
         QVERIFY(f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled());
     }
@@ -219,7 +219,7 @@ private slots:
                      "Restore finished: 1 programs loaded, 0 banks created, 1 already present, "
                      "0 not loaded.")),
                  qPrintable(f.messages.first()));
-        QCOMPARE(f.View().m_nLevel, 0);
+        QCOMPARE(f.State().Level(), 0);
     }
 
     // A parent that is not a folder: said, nothing asked of the unit, nothing made.

@@ -301,8 +301,8 @@ private slots:
         };
 
         doubleClick(f.RowOf(40));
-        QTRY_COMPARE(f.View().m_nLevel, 1);
-        QCOMPARE(f.View().m_nCurrentBank, 40);
+        QTRY_COMPARE(f.State().Level(), 1);
+        QCOMPARE(f.State().CurrentBank(), 40);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 40: Clicked"));
         QTRY_COMPARE(f.frame->windowTitle(), QStringLiteral("Bank 40: Clicked - Quorlin"));
         QCOMPARE(f.Entries(), (QStringList{QStringLiteral("2 Dark Room"),

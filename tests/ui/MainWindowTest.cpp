@@ -95,7 +95,7 @@ void MainWindowTest::openingABankShowsItsProgramsWithTitleIconsAndCount() {
     f.OpenBank(10);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
     QCOMPARE(f.frame->windowTitle(), QStringLiteral("Bank 10: Mine - Quorlin"));
-    QCOMPARE(f.View().m_nCurrentBank, 10);
+    QCOMPARE(f.State().CurrentBank(), 10);
     const auto programs = f.unit.Programs(10);
     QCOMPARE(f.List().count(), static_cast<int>(programs.size()));
     for (int i = 0; i < f.List().count(); ++i) {
@@ -122,9 +122,9 @@ void MainWindowTest::backSelectsTheBankThatWasOpen() {
     f.Start();
     f.Select(2);
     f.View().ActivateSelection();
-    QCOMPARE(f.View().m_nLevel, 1);
+    QCOMPARE(f.State().Level(), 1);
     f.frame->Action(ID_BACK)->trigger();
-    QCOMPARE(f.View().m_nLevel, 0);
+    QCOMPARE(f.State().Level(), 0);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
     QCOMPARE(f.List().SelectedRow(), 2);
     QCOMPARE(f.List().currentRow(), 2);
@@ -151,12 +151,12 @@ void MainWindowTest::dspSwitchMovesTheChannel() {
     CUiFixture f;
     f.Start();
     f.OpenBank(3);
-    f.View().m_nDsp = dsp;
-    f.View().m_nChannel = channel;
+    f.State().SetDsp(dsp);
+    f.State().SetChannel(channel);
     f.link->ClearTranscript();
     f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->trigger();
-    QCOMPARE(f.View().m_nChannel, expected);
-    QCOMPARE(f.View().m_nDsp, choose);
+    QCOMPARE(f.State().Channel(), expected);
+    QCOMPARE(f.State().Dsp(), choose);
     QVERIFY(f.frame->Action(ID_CHANNEL_1 + expected)->isChecked());
     QVERIFY(f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->isChecked());
     // With the programs shown, the bank is selected again on the chosen DSP.
@@ -289,7 +289,7 @@ void MainWindowTest::menuItemsSayWhatTheyDoAndChannelsAreRadioItems() {
     QVERIFY(f.frame->Action(ID_DSP_A)->actionGroup() != nullptr);
     QCOMPARE(f.frame->Action(ID_DSP_A)->actionGroup(), f.frame->Action(ID_DSP_B)->actionGroup());
     f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
-    QCOMPARE(f.View().m_nChannel, 4);
+    QCOMPARE(f.State().Channel(), 4);
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
         QCOMPARE(f.frame->Action(id)->isChecked(), id == ID_CHANNEL_1 + 4);
     }
@@ -375,8 +375,8 @@ void MainWindowTest::settingsOutOfRangeFallBackToDefaults() {
     f.settings->Seed("Options", "BankChangeDevice", std::int64_t{7});
     f.settings->Seed("Options", "Cx", std::int64_t{-3});
     f.Start();
-    QCOMPARE(f.View().m_nChannel, 0);
-    QCOMPARE(f.View().m_nDsp, 1);
+    QCOMPARE(f.State().Channel(), 0);
+    QCOMPARE(f.State().Dsp(), 1);
     QCOMPARE(f.frame->width(), 349);
     f.frame->close();
     f.frame.reset();
@@ -408,7 +408,7 @@ void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
     f.Start();
     CPauseGate gate;
     f.onPause = gate.Hook();
-    f.View().m_nChannel = 5;
+    f.State().SetChannel(5);
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(gate.Held());
         f.frame->close();  // while the bank select pauses
@@ -440,7 +440,7 @@ void MainWindowTest::commandsFollowTheLevel() {
     QVERIFY(!f.frame->Action(ID_CREATE_BANK)->isEnabled());
     // Channel menu: one check mark, on the chosen channel.
     f.frame->Action(ID_CHANNEL_1 + 9)->trigger();
-    QCOMPARE(f.View().m_nChannel, 9);
+    QCOMPARE(f.State().Channel(), 9);
     int checked = 0;
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id)
         checked += f.frame->Action(id)->isChecked();
@@ -459,7 +459,7 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
         f.Commands().DeleteSelection();
-        QCOMPARE(f.View().m_nLevel, 0);
+        QCOMPARE(f.State().Level(), 0);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
         QCOMPARE(f.Pauses().size(), pauses);
     }
@@ -471,7 +471,7 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
         f.Commands().DeleteSelection();
-        QCOMPARE(f.View().m_loaded[0].nIndex, -1);
+        QCOMPARE(f.State().Loaded(1).nIndex, -1);
         QCOMPARE(f.Pauses().size(), pauses);
     }
     QCOMPARE(f.List().count(), programs + 2);
@@ -510,7 +510,7 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     QVERIFY(blockedInput);
     QVERIFY(repainted);
     QVERIFY(f.worker.ProgressDialog() == nullptr);
-    QCOMPARE(f.View().m_nLevel, 1);
+    QCOMPARE(f.State().Level(), 1);
 }
 
 void MainWindowTest::engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin() {

@@ -125,7 +125,7 @@ private slots:
         QVERIFY(!Drop(f.List().viewport(), urls));
         f.Settle();
         QCOMPARE(operations, 0);
-        QCOMPARE(f.View().m_nLevel, 0);
+        QCOMPARE(f.State().Level(), 0);
         QCOMPARE(dropped(12), QStringList());
 
         f.OpenBank(12);
@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(f.unit.Programs(0).size(), before - 1);
         QCOMPARE(f.RowOf(5), -1);
         QCOMPARE(f.View().PaneText(), QStringLiteral("No program selected"));
-        QCOMPARE(f.View().m_loaded[0].nIndex, -1);
+        QCOMPARE(f.State().Loaded(1).nIndex, -1);
     }
 
     void deletingBanks() {
@@ -270,9 +270,9 @@ private slots:
         f.OpenBank(3);
         const int row = f.RowOf(1);  // Fifth Up, the only program with "fifth"
         f.Select(row);
-        f.View().m_strFind = QStringLiteral("FIFTH");
+        f.State().SetFindText(QStringLiteral("FIFTH"));
         f.frame->Action(cmd::ID_FIND_NEXT)->trigger();
-        QCOMPARE(f.View().m_nLevel, 1);
+        QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.List().SelectedRow(), row);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 3: Pitch"));
         QVERIFY(f.messages.isEmpty());
@@ -286,8 +286,8 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_FIND)->trigger();
-        QCOMPARE(f.View().m_nLevel, 1);
-        QCOMPARE(f.View().m_nCurrentBank, 10);
+        QCOMPARE(f.State().Level(), 1);
+        QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
         QCOMPARE(f.List().item(f.List().SelectedRow())->text(), QStringLiteral("3 Snare Room"));
         QVERIFY(f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
@@ -315,9 +315,9 @@ private slots:
         f.Start();
         f.frame->Action(cmd::ID_DSP_B)->trigger();
         QCOMPARE(f.unit.SelectedBank(2), 0);
-        f.View().m_strFind = QStringLiteral("snare");
+        f.State().SetFindText(QStringLiteral("snare"));
         f.Commands().FindNext();
-        QCOMPARE(f.View().m_nCurrentBank, 10);
+        QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.unit.SelectedBank(2), 10);
         QCOMPARE(f.unit.CurrentProcessor(), 2);
         // The program found loads on DSP B, and the pane shows its text.
@@ -549,7 +549,7 @@ private slots:
 
         // A search stops between banks: nothing found, nothing said.
         f.messages.clear();
-        f.View().m_strFind = QStringLiteral("no such program");
+        f.State().SetFindText(QStringLiteral("no such program"));
         {
             CPauseGate gate;  // holds the search after its first bank select
             f.onPause = gate.Hook();
@@ -564,7 +564,7 @@ private slots:
     void findWithoutABankListSaysItCannotFind() {
         CUiFixture f;
         f.Start(false);
-        f.View().m_strFind = QStringLiteral("hall");
+        f.State().SetFindText(QStringLiteral("hall"));
         f.Commands().FindNext();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find hall")});
     }

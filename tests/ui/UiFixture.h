@@ -19,6 +19,7 @@
 #include "sim/SimUnit.h"
 #include "tests/support/ScopedSettingsStore.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
@@ -100,8 +101,9 @@ public:
     }
 
     CQuorlinView& View() { return *frame->View(); }
+    CBrowseState& State() { return View().State(); }
     CEntryListCtrl& List() { return *View().List(); }
-    CPatchCommands& Commands() { return *View().Commands(); }
+    CPatchCommands& Commands() { return *frame->Commands(); }
 
     QStringList Entries() {
         QStringList entries;
@@ -126,7 +128,7 @@ public:
         QVERIFY2(row >= 0, qPrintable(QStringLiteral("no bank %1").arg(number)));
         Select(row);
         View().ActivateSelection();
-        QCOMPARE(View().m_nLevel, 1);
+        QCOMPARE(State().Level(), 1);
     }
     void ActivateProgram(int number) {
         const int row = RowOf(number);

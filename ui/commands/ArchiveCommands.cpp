@@ -8,6 +8,7 @@
 
 #include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
+#include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/RestorePlanDlg.h"
@@ -30,8 +31,9 @@ public:
     CWorkerVisitor(CEngineWorker& worker, bool restore) : m_worker(worker), m_bRestore(restore) {}
 
     void OnBank(int bank, const std::string& name) override {
-        m_strBank = name.empty() ? QStringLiteral("Bank %1").arg(bank)
-                                 : QStringLiteral("Bank %1 %2").arg(bank).arg(FromArchive(name));
+        m_strBank = name.empty()
+                        ? CArchiveCommands::tr("Bank %1").arg(bank)
+                        : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromArchive(name));
         m_worker.SetProgress(m_strBank);
     }
     void OnProgram(int, int program, const std::string& name) override {
@@ -39,8 +41,9 @@ public:
                                  ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
                                  : FromArchive(name);
         m_worker.SetProgress(
-            QStringLiteral("%1: %2 %3")
-                .arg(m_strBank, m_bRestore ? QStringLiteral("loading") : QStringLiteral("fetching"),
+            CArchiveCommands::tr("%1: %2 %3")
+                .arg(m_strBank,
+                     m_bRestore ? CArchiveCommands::tr("loading") : CArchiveCommands::tr("fetching"),
                      what));
     }
     void OnMessage(const std::string& text) override { messages << FromArchive(text); }
@@ -61,14 +64,14 @@ QString UnitBackupFolderName(const QDateTime& when) {
 }
 
 CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
-    : QObject(parent), m_view(view) {
+    : QObject(parent), m_view(view), m_state(view.State()) {
     m_fnChooseBackupParent = [this] {
         return QFileDialog::getExistingDirectory(
-            m_view.window(), QStringLiteral("Choose the folder to hold the unit's backup"));
+            m_view.window(), tr("Choose the folder to hold the unit's backup"));
     };
     m_fnChooseRestoreFolder = [this] {
         return QFileDialog::getExistingDirectory(
-            m_view.window(), QStringLiteral("Choose the backup folder to restore"));
+            m_view.window(), tr("Choose the backup folder to restore"));
     };
     m_fnPlanDialog = [this](const archive::RestorePlan& plan, std::vector<int>& banks) {
         CRestorePlanDlg dialog(plan, m_view.window());
@@ -81,14 +84,14 @@ CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
 void CArchiveCommands::Tell(const QString& text) {
     // A failure is never left unsaid, even when the archive layer gave no reason.
     m_view.Host().ShowMessage(
-        ToUnit(text.isEmpty() ? QStringLiteral("The command could not be carried out.") : text));
+        ToUnit(text.isEmpty() ? tr("The command could not be carried out.") : text));
 }
 
 void CArchiveCommands::BackUpUnit() {
     const QString parent = m_fnChooseBackupParent();
     if (parent.isEmpty()) return;  // cancelled
     if (!QFileInfo(parent).isDir()) {
-        Tell(QStringLiteral("Cannot back up into %1: it is not a folder.")
+        Tell(tr("Cannot back up into %1: it is not a folder.")
                  .arg(QDir::toNativeSeparators(parent)));
         return;
     }
@@ -102,8 +105,8 @@ void CArchiveCommands::BackUpUnit() {
     CLibrarian* engine = m_view.Engine();
     CEngineWorker& worker = m_view.Worker();
     CWorkerVisitor visitor(worker, false);
-    const int dsp = m_view.m_nDsp;
-    const int channel = m_view.m_nChannel;
+    const int dsp = m_state.Dsp();
+    const int channel = m_state.Channel();
     const std::string path = ToArchivePath(folder);
     bool ran = false;
     const archive::BackupOutcome outcome = worker.Run(
@@ -136,7 +139,7 @@ void CArchiveCommands::RestoreUnit() {
     CLibrarian* engine = m_view.Engine();
     CEngineWorker& worker = m_view.Worker();
     CWorkerVisitor visitor(worker, true);
-    archive::CUnitRestore restore(*engine, visitor, m_view.m_nDsp);
+    archive::CUnitRestore restore(*engine, visitor, m_state.Dsp());
     using R = archive::CUnitRestore::Result;
     archive::RestorePlan plan;
     const std::string path = ToArchivePath(folder);
@@ -155,7 +158,7 @@ void CArchiveCommands::RestoreUnit() {
     for (const auto& step : plan.steps)
         if (banks.empty() || banks.back() != step.bank) banks.push_back(step.bank);
     if (banks.empty()) {
-        Tell(QStringLiteral("Every program of the backup is on the unit; nothing to restore."));
+        Tell(tr("Every program of the backup is on the unit; nothing to restore."));
         return;
     }
     if (!m_fnPlanDialog(plan, banks)) return;
@@ -184,18 +187,18 @@ void CArchiveCommands::RestoreUnit() {
 }
 
 void CArchiveCommands::Refresh() {
-    if (m_view.m_nLevel == 0) {
+    if (m_state.Level() == CBrowseState::kBankLevel) {
         m_view.ShowBanks();
         return;
     }
-    const int bank = m_view.m_nCurrentBank;
-    const int dsp = m_view.m_nDsp;
+    const int bank = m_state.CurrentBank();
+    const int dsp = m_state.Dsp();
     CLibrarian* engine = m_view.Engine();
     if (bank >= 0)
         m_view.Worker().Run(tr("Opening bank %1…").arg(bank),
                             [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
-    m_view.m_loaded[0] = {};
-    m_view.m_loaded[1] = {};
+    // The run may have replaced what was loaded: nothing is shown as loaded.
+    m_state.ClearLoaded(1);
+    m_state.ClearLoaded(2);
     m_view.ShowPrograms();
-    m_view.update();
 }

@@ -21,6 +21,7 @@
 
 #include "archive/UnitRestore.h"
 
+class CBrowseState;
 class CQuorlinView;
 
 // The name of the folder a whole-unit backup started at `when` (local time) is written to.
@@ -51,5 +52,6 @@ private:
     void Refresh();
 
     CQuorlinView& m_view;
+    CBrowseState& m_state;
     QString m_strLastBackupFolder;
 };

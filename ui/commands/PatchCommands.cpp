@@ -11,7 +11,9 @@
 #include "engine/Librarian.h"
 #include "engine/SafeFileName.h"
 #include "link/Host.h"
+#include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/CreateBankDlg.h"
 #include "ui/dialogs/FindPatchDlg.h"
@@ -23,10 +25,20 @@ void CPatchCommands::HostMessage(const QString& text) {
 }
 
 CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
-    : QObject(parent), m_view(view) {
+    : QObject(parent),
+      m_view(view),
+      m_state(view.State()),
+      m_worker(view.Worker()),
+      m_engine(*view.Engine()),
+      m_list(*view.List()) {
+    connect(&m_list, &CEntryListCtrl::deleteRequested, this, &CPatchCommands::DeleteSelection);
+    connect(&m_list, &CEntryListCtrl::createBankRequested, this, &CPatchCommands::CreateBank);
+    connect(&m_list, &CEntryListCtrl::renameCommitted, this, &CPatchCommands::RenameBank);
+    connect(&m_list, &CEntryListCtrl::filesDropped, this, &CPatchCommands::LoadDroppedFiles);
+
     m_fnChoosePatchFile = [this] {
-        QFileDialog dialog(m_view.window(), QStringLiteral("Load Patch"));
-        dialog.setNameFilter(QStringLiteral("Sigfiles (*.sig)"));
+        QFileDialog dialog(m_view.window(), tr("Load Patch"));
+        dialog.setNameFilter(tr("Sigfiles (*.sig)"));
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setOption(QFileDialog::ReadOnly, false);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
@@ -35,8 +47,7 @@ CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
     };
     m_fnChooseBackupFolder = [this] {
         return QFileDialog::getExistingDirectory(
-            m_view.window(),
-            QStringLiteral("Choose folder where the user patches should be stored"));
+            m_view.window(), tr("Choose folder where the user patches should be stored"));
     };
     m_fnCreateBankDialog = [this](int& number, QString& name) {
         CCreateBankDlg dialog(m_view.window());
@@ -56,20 +67,24 @@ CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
 }
 
 void CPatchCommands::OnLoadPatch() {
-    if (m_view.m_nLevel != 1) return;
+    if (m_state.Level() != CBrowseState::kProgramLevel) return;
     const QString path = m_fnChoosePatchFile();
     if (!path.isEmpty()) LoadPatch(path);
 }
 
+void CPatchCommands::LoadDroppedFiles(const QStringList& paths) {
+    if (!paths.isEmpty()) LoadPatch(paths.first());
+}
+
 void CPatchCommands::LoadPatch(const QString& path) {
-    CLibrarian* engine = m_view.Engine();
+    CLibrarian* engine = &m_engine;
     const std::string file = QFile::encodeName(path).toStdString();
-    const int result = m_view.Worker().Run(
-        tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_view.m_nCurrentBank),
+    const int result = m_worker.Run(
+        tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
         [engine, &file] { return engine->LoadPatchFile(file); });
     if (result != 0) return;
 
-    CEntryListCtrl* list = m_view.List();
+    CEntryListCtrl* list = &m_list;
     std::bitset<128> before;
     const int count = list->count();
     for (int i = 0; i < count; ++i) {
@@ -90,47 +105,55 @@ void CPatchCommands::LoadPatch(const QString& path) {
 }
 
 bool CPatchCommands::CanDelete() const {
-    const CEntryListCtrl* list = m_view.List();
-    const int row = list->SelectedRow();
+    const int row = m_list.SelectedRow();
     if (row < 0) return false;
-    if (m_view.m_nLevel == 0) return true;
-    return m_view.m_nLevel == 1 && list->EntryData(row) != 0;
+    if (m_state.Level() == CBrowseState::kBankLevel) return true;
+    return m_state.Level() == CBrowseState::kProgramLevel && m_list.EntryData(row) != 0;
 }
 
 void CPatchCommands::DeleteSelection() {
-    CLibrarian* engine = m_view.Engine();
-    CEntryListCtrl* list = m_view.List();
+    CLibrarian* engine = &m_engine;
+    CEntryListCtrl* list = &m_list;
     const int row = list->SelectedRow();
     if (row < 0) return;
     const int number = list->EntryNumberAt(row);
     if (number < 0) return;  // an entry without a number is only shown
-    if (m_view.m_nLevel == 0) {
-        const int result =
-            m_view.Worker().Run(tr("Deleting bank %1…").arg(number),
-                                [engine, number] {
-                                    // Key presses are never answered: look whether it is gone.
-                                    const int r = engine->DeleteBank(number);
-                                    return r == 0 ? engine->CheckBankDeleted(number) : r;
-                                });
+    if (m_state.Level() == CBrowseState::kBankLevel) {
+        const int result = m_worker.Run(tr("Deleting bank %1…").arg(number), [engine, number] {
+            // Key presses are never answered: look whether it is gone.
+            const int r = engine->DeleteBank(number);
+            return r == 0 ? engine->CheckBankDeleted(number) : r;
+        });
         if (result == 0) m_view.ShowBanks();
         return;
     }
-    if (m_view.m_nLevel != 1 || list->EntryData(row) == 0) return;  // factory programs stay
-    const int bank = m_view.m_nCurrentBank;
-    const int channel = m_view.m_nChannel;
-    const int dsp = m_view.m_nDsp;
-    m_view.Worker().Run(tr("Deleting program %1…").arg(number),
-                        [=] { return engine->DeletePreset(bank, number, channel, dsp); });
-    m_view.m_loaded[dsp == 1 ? 0 : 1] = {};
+    // Factory programs stay.
+    if (m_state.Level() != CBrowseState::kProgramLevel || list->EntryData(row) == 0) return;
+    const int bank = m_state.CurrentBank();
+    const int channel = m_state.Channel();
+    const int dsp = m_state.Dsp();
+    m_worker.Run(tr("Deleting program %1…").arg(number),
+                 [=] { return engine->DeletePreset(bank, number, channel, dsp); });
+    m_state.ClearLoaded(dsp);
     m_view.ShowPrograms();
-    m_view.update();
+}
+
+void CPatchCommands::RenameBank(int number, const QString& entry, const QString& name) {
+    CLibrarian* engine = &m_engine;
+    const std::string unitName = ToUnit(name);
+    const int result = m_worker.Run(tr("Naming bank %1…").arg(number), [engine, number, &unitName] {
+        // Key presses are never answered: look whether the unit lists the new name.
+        const int r = engine->SetBankName(number, unitName);
+        return r == 0 ? engine->CheckBankName(number, unitName) : r;
+    });
+    if (result == 0) m_list.ShowBankName(entry, number, name);  // else the old name stays
 }
 
 void CPatchCommands::CreateBank() {
-    if (m_view.m_nLevel != 0) return;
-    CLibrarian* engine = m_view.Engine();
+    if (m_state.Level() != CBrowseState::kBankLevel) return;
+    CLibrarian* engine = &m_engine;
     int number = engine->NextFreeBankNumber();
-    QString name = QStringLiteral("Bank %1").arg(number);
+    QString name = tr("Bank %1").arg(number);
     for (;;) {
         if (!m_fnCreateBankDialog(number, name)) return;
         // Naming a number that is taken renames that bank: only when the user says so. No
@@ -146,8 +169,8 @@ void CPatchCommands::CreateBank() {
             break;
         }
         if (!taken) break;
-        QMessageBox question(QMessageBox::Question, QStringLiteral("Quorlin"),
-                             QStringLiteral("Bank %1 \"%2\" exists. Rename it to \"%3\"?")
+        QMessageBox question(QMessageBox::Question, CGuiHost::ApplicationTitle(),
+                             tr("Bank %1 \"%2\" exists. Rename it to \"%3\"?")
                                  .arg(number)
                                  .arg(existing, name),
                              QMessageBox::Yes | QMessageBox::No, m_view.window());
@@ -156,7 +179,7 @@ void CPatchCommands::CreateBank() {
         if (question.exec() == QMessageBox::Yes) break;
     }
     const std::string unitName = ToUnit(name);
-    m_view.Worker().Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
+    m_worker.Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
         const int r = engine->SetBankName(number, unitName);
         return r == 0 ? engine->CheckBankName(number, unitName) : r;
     });
@@ -166,29 +189,29 @@ void CPatchCommands::CreateBank() {
 void CPatchCommands::OnFind() {
     QString text;
     if (!m_fnFindDialog(text)) return;
-    m_view.m_strFind = text;
-    emit m_view.stateChanged();
+    m_state.SetFindText(text);
     FindNext();
 }
 
 void CPatchCommands::FindNext() {
-    if (m_view.m_strFind.isEmpty()) return;
-    CLibrarian* engine = m_view.Engine();
-    CEntryListCtrl* list = m_view.List();
+    const QString findText = m_state.FindText();
+    if (findText.isEmpty()) return;
+    CLibrarian* engine = &m_engine;
+    CEntryListCtrl* list = &m_list;
     const int selected = list->SelectedRow();
     int startBank = 0;
     int startProgram = 0;
-    if (m_view.m_nLevel == 0) {
+    if (m_state.Level() == CBrowseState::kBankLevel) {
         startBank = selected >= 0 ? selected : 0;
     } else {
-        startBank = m_view.m_nBankIndex;
+        startBank = m_state.BankIndex();
         startProgram = selected >= 0 ? selected + 1 : 0;
     }
-    const std::string search = ToUnit(m_view.m_strFind);
+    const std::string search = ToUnit(findText);
     int bankOut = -1;
     int programOut = -1;
-    CEngineWorker& worker = m_view.Worker();
-    const QString notFound = QStringLiteral("Cannot find %1").arg(m_view.m_strFind);
+    CEngineWorker& worker = m_worker;
+    const QString notFound = tr("Cannot find %1").arg(findText);
     if (startBank < 0 || startBank >= static_cast<int>(engine->BankList().size())) {
         HostMessage(notFound);  // nothing to search from (the bank list is empty)
         return;
@@ -196,7 +219,7 @@ void CPatchCommands::FindNext() {
     bool searched = false;
     bool cancelled = false;
     const int result = worker.Run(
-        tr("Searching for \"%1\"…").arg(m_view.m_strFind),
+        tr("Searching for \"%1\"…").arg(findText),
         [&] {
             return engine->FindProgram(startBank, startProgram, search, bankOut, programOut,
                                        [&](int, const std::string& bankEntry) {
@@ -216,18 +239,18 @@ void CPatchCommands::FindNext() {
     }
     // The shown bank's number and the title follow the bank found, as opening a bank does.
     const auto& banks = engine->BankList();
-    m_view.m_nBankIndex = bankOut;
+    m_state.SetBankIndex(bankOut);
     if (bankOut >= 0 && bankOut < static_cast<int>(banks.size())) {
         const QString entry =
             StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
-        m_view.m_nCurrentBank = EntryNumber(entry);
-        m_view.SetDocumentTitle(BankTitle(entry));
+        m_state.SetCurrentBank(EntryNumber(entry));
+        m_state.SetTitle(BankTitle(entry));
     }
     // The search selected each bank on DSP A; the found bank is selected on the DSP chosen for
     // bank changes, as opening a bank does, so that its programs load there.
-    if (m_view.m_nCurrentBank >= 0) {
-        const int bank = m_view.m_nCurrentBank;
-        const int dsp = m_view.m_nDsp;
+    if (m_state.CurrentBank() >= 0) {
+        const int bank = m_state.CurrentBank();
+        const int dsp = m_state.Dsp();
         worker.Run(tr("Opening bank %1…").arg(bank),
                    [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
     }
@@ -246,7 +269,7 @@ QString BackupFolderProblem(const QString& folder) {
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorlin-probe-XXXXXX")));
     if (!probe.open()) {
         const QString reason = probe.errorString();
-        return reason.isEmpty() ? QStringLiteral("the folder cannot be written to") : reason;
+        return reason.isEmpty() ? CPatchCommands::tr("the folder cannot be written to") : reason;
     }
     return {};
 }
@@ -255,10 +278,11 @@ void CPatchCommands::BackupUserPatches() {
     const QString folder = m_fnChooseBackupFolder();
     if (folder.isNull()) return;  // cancelled
     if (folder.isEmpty() || !QDir(folder).exists()) {
-        m_view.Host().ShowMessage("Unable to get directory list", {}, IHost::Icon::Error);
+        m_view.Host().ShowMessage(ToUnit(tr("Unable to get directory list")), {},
+                                  IHost::Icon::Error);
         return;
     }
-    if (m_view.m_nLevel != 1) return;
+    if (m_state.Level() != CBrowseState::kProgramLevel) return;
 
     struct Item {
         int number;
@@ -266,7 +290,7 @@ void CPatchCommands::BackupUserPatches() {
         QString entry;
     };
     std::vector<Item> items;
-    CEntryListCtrl* list = m_view.List();
+    CEntryListCtrl* list = &m_list;
     for (int i = 0; i < list->count(); ++i) {
         const QString entry = list->item(i)->text();
         const int blank = entry.indexOf(QLatin1Char(' '));
@@ -278,23 +302,23 @@ void CPatchCommands::BackupUserPatches() {
     if (!items.empty()) {
         const QString problem = BackupFolderProblem(folder);
         if (!problem.isEmpty()) {
-            m_view.Host().ShowMessage(ToUnit(QStringLiteral("Cannot back up into %1: %2")
+            m_view.Host().ShowMessage(ToUnit(tr("Cannot back up into %1: %2")
                                                  .arg(QDir::toNativeSeparators(folder), problem)),
                                       {}, IHost::Icon::Error);
             return;
         }
     }
 
-    CLibrarian* engine = m_view.Engine();
-    CEngineWorker& worker = m_view.Worker();
-    const int channel = m_view.m_nChannel;
+    CLibrarian* engine = &m_engine;
+    CEngineWorker& worker = m_worker;
+    const int channel = m_state.Channel();
     BackupResult outcome;
     QStringList reasons;         // one line per skipped program
     QStringList writtenPaths;    // the files this run wrote
     filewriter::CRunFiles runFiles;  // the same, as the file system knows them
     CBackupNamer namer;          // file names of this run
     worker.Run(
-        tr("Backing up bank %1…").arg(m_view.m_nCurrentBank),
+        tr("Backing up bank %1…").arg(m_state.CurrentBank()),
         [&] {
             for (const Item& item : items) {
                 if (worker.CancelRequested()) {
@@ -306,7 +330,7 @@ void CPatchCommands::BackupUserPatches() {
                 std::string data;
                 if (engine->GetProgramData(data) != 0) {
                     ++outcome.skipped;
-                    reasons << QStringLiteral("%1: the unit did not send it.").arg(item.entry);
+                    reasons << tr("%1: the unit did not send it.").arg(item.entry);
                     continue;
                 }
                 // Two programs may share a name, or two names may give the same file name: each
@@ -323,7 +347,7 @@ void CPatchCommands::BackupUserPatches() {
                 if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), data,
                                                 filewriter::Target::RegularFile, why, &written)) {
                     ++outcome.skipped;
-                    reasons << QStringLiteral("%1: cannot write %2: %3")
+                    reasons << tr("%1: cannot write %2: %3")
                                    .arg(item.entry, QDir::toNativeSeparators(path),
                                         QString::fromLocal8Bit(why.c_str()));
                     continue;
@@ -344,13 +368,12 @@ void CPatchCommands::BackupUserPatches() {
     m_lastBackup = outcome;
     if (!items.empty()) {
         QString summary =
-            QStringLiteral("%1: %2 %3 written, %4 skipped.")
-                .arg(outcome.cancelled ? QStringLiteral("Backup cancelled")
-                                       : QStringLiteral("Backup finished"))
+            tr("%1: %2 %3 written, %4 skipped.")
+                .arg(outcome.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
                 .arg(outcome.written)
-                .arg(outcome.written == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                .arg(outcome.written == 1 ? tr("file") : tr("files"))
                 .arg(outcome.skipped);
-        if (!reasons.isEmpty()) summary += QStringLiteral("\n\nSkipped:\n") + reasons.join('\n');
+        if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
         HostMessage(summary);
     }
     if (list->SelectedRow() >= 0) m_view.ActivateSelection();

@@ -2,15 +2,22 @@
 // The commands that change what the unit holds or copy it to the computer: load a ".sig" file
 // into the shown bank (file dialog or drop), delete a program or a bank, create and rename banks,
 // find a program by name across all banks, back up the shown bank's user programs to a folder.
-// Every exchange with the unit runs through the view's engine worker.
+// They act on the view's browsing state and engine; every exchange with the unit runs through
+// the engine worker. They take the list's requests (deleteRequested, createBankRequested,
+// renameCommitted, filesDropped) from its signals.
 //
 // GUI thread only. The choosers (file, folder, the two small dialogs) can be replaced, so tests
 // drive the commands without modal dialogs.
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
+class CBrowseState;
+class CEngineWorker;
+class CEntryListCtrl;
+class CLibrarian;
 class CQuorlinView;
 
 // Why files cannot be written into `folder` (the system's reason), or empty when they can.
@@ -32,6 +39,9 @@ public:
     void LoadPatch(const QString& path);
     void DeleteSelection();
     void CreateBank();
+    // Gives bank `number`, listed as `entry`, the name `name`; the list shows "<number> <name>"
+    // only if the unit took it.
+    void RenameBank(int number, const QString& entry, const QString& name);
     void FindNext();
     void BackupUserPatches();
     // Delete: a selected bank at the bank level, a selected user program at the program level.
@@ -53,7 +63,13 @@ public:
 
 private:
     void HostMessage(const QString& text);
+    // The first of the dropped files is loaded; the others are ignored.
+    void LoadDroppedFiles(const QStringList& paths);
 
     CQuorlinView& m_view;
+    CBrowseState& m_state;
+    CEngineWorker& m_worker;
+    CLibrarian& m_engine;
+    CEntryListCtrl& m_list;
     BackupResult m_lastBackup;
 };

@@ -11,22 +11,25 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolTip>
+#include <QUrl>
 
 #include "engine/NameTable.h"
-#include "ui/commands/PatchCommands.h"
+#include "ui/core/BrowseState.h"
+#include "ui/core/CommandIds.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
-#include "ui/view/QuorlinView.h"
+
+using namespace cmd;
 
 namespace {
 
 // Draws the loaded program bold with the arrow icon; edits a bank's name without its number.
 class CEntryDelegate : public QStyledItemDelegate {
 public:
-    CEntryDelegate(CQuorlinView& view, CEntryListCtrl& list)
-        : QStyledItemDelegate(&list), m_view(view), m_list(list) {}
+    CEntryDelegate(const CBrowseState& state, CEntryListCtrl& list)
+        : QStyledItemDelegate(&list), m_state(state), m_list(list) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -83,13 +86,16 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (m_view.m_nLevel != 1) return;
+        if (m_state.Level() != CBrowseState::kProgramLevel) return;
         const int row = index.row();
         auto icon = [this](int i) {
-            return i >= 0 && i < m_view.m_images.size() ? m_view.m_images[i] : QIcon();
+            const QList<QIcon>& images = m_list.Images();
+            return i >= 0 && i < images.size() ? images[i] : QIcon();
         };
-        if (m_view.IsLoadedProgram(row)) {
-            option->font = m_view.m_hBoldFont;
+        if (m_state.IsLoadedProgram(row)) {
+            QFont bold = m_list.font();
+            bold.setWeight(QFont::Bold);
+            option->font = bold;
             option->icon = icon(kIconLoaded);
         } else {
             option->icon = icon(m_list.EntryData(row) != 0 ? kIconUser : kIconFactory);
@@ -97,14 +103,22 @@ protected:
     }
 
 private:
-    CQuorlinView& m_view;
+    const CBrowseState& m_state;
     CEntryListCtrl& m_list;
 };
 
 }  // namespace
 
-CEntryListCtrl::CEntryListCtrl(CQuorlinView& view, QWidget* parent)
-    : QListWidget(parent), m_view(view) {
+CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker,
+                               CLibrarian& engine, QWidget* parent)
+    : QListWidget(parent),
+      m_state(state),
+      m_worker(worker),
+      m_engine(engine),
+      m_images{QIcon(QStringLiteral(":/icons/130-bank.png")),
+               QIcon(QStringLiteral(":/icons/131-factory.png")),
+               QIcon(QStringLiteral(":/icons/136-loaded.png")),
+               QIcon(QStringLiteral(":/icons/140-user.png"))} {
     setObjectName(QStringLiteral("m_list"));
     setViewMode(QListView::ListMode);
     setFlow(QListView::TopToBottom);
@@ -113,23 +127,31 @@ CEntryListCtrl::CEntryListCtrl(CQuorlinView& view, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setIconSize(QSize(16, 16));
-    setItemDelegate(new CEntryDelegate(view, *this));
+    setItemDelegate(new CEntryDelegate(state, *this));
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
     SetColumnWidth(m_nColumnWidth);
+    SetAcceptDrops(state.Level() == CBrowseState::kProgramLevel);
+    // Files are dropped on the program list only.
+    connect(&state, &CBrowseState::levelChanged, this,
+            [this](int level) { SetAcceptDrops(level == CBrowseState::kProgramLevel); });
+    // The loaded program's mark follows the level, the bank, the DSP and the loaded program.
+    auto repaint = [this] { viewport()->update(); };
+    connect(&state, &CBrowseState::levelChanged, this, repaint);
+    connect(&state, &CBrowseState::currentBankChanged, this, repaint);
+    connect(&state, &CBrowseState::dspChanged, this, repaint);
+    connect(&state, &CBrowseState::loadedChanged, this, repaint);
     // An operation may change the banks under an open name editor: the edit is given up.
-    connect(&view.Worker(), &CEngineWorker::operationStarting, this, &CEntryListCtrl::CancelEdit);
+    connect(&worker, &CEngineWorker::operationStarting, this, &CEntryListCtrl::CancelEdit);
 }
 
 CEntryListCtrl::~CEntryListCtrl() = default;
 
 void CEntryListCtrl::AddEntry(const QString& text, int iconIndex, int data) {
     auto* item = new QListWidgetItem(text, this);
-    if (iconIndex >= 0 && iconIndex < m_view.m_images.size()) {
-        item->setIcon(m_view.m_images[iconIndex]);
-    }
+    if (iconIndex >= 0 && iconIndex < m_images.size()) item->setIcon(m_images[iconIndex]);
     item->setData(Qt::UserRole, data);
     // The number is read once, from the unit's text; the shown text may change (a rename).
     item->setData(kNumberRole, EntryNumber(text));
@@ -173,7 +195,6 @@ void CEntryListCtrl::SetColumnWidth(int width) {
 }
 
 void CEntryListCtrl::SetAcceptDrops(bool accept) {
-    m_view.setAcceptDrops(accept);
     setAcceptDrops(accept);
     viewport()->setAcceptDrops(accept);
     setDragDropMode(accept ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
@@ -182,11 +203,11 @@ void CEntryListCtrl::SetAcceptDrops(bool accept) {
 void CEntryListCtrl::keyPressEvent(QKeyEvent* event) {
     if (state() != QAbstractItemView::EditingState) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            m_view.ActivateSelection();
+            emit activated();
             return;
         }
         if (event->key() == Qt::Key_Delete) {
-            m_view.Commands()->DeleteSelection();
+            emit deleteRequested();
             return;
         }
     }
@@ -195,20 +216,18 @@ void CEntryListCtrl::keyPressEvent(QKeyEvent* event) {
 
 void CEntryListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && itemAt(event->pos()) != nullptr) {
-        m_view.ActivateSelection();
-    }
+    if (event->button() == Qt::LeftButton && itemAt(event->pos()) != nullptr) emit activated();
 }
 
 bool CEntryListCtrl::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     // Only a bank's name is edited in place.
-    if (m_view.m_nLevel != 0) return false;
+    if (m_state.Level() != CBrowseState::kBankLevel) return false;
     return QListWidget::edit(index, trigger, event);
 }
 
 void CEntryListCtrl::RenameSelectedBank() {
     const int row = SelectedRow();
-    if (row < 0 || m_view.m_nLevel != 0) return;
+    if (row < 0 || m_state.Level() != CBrowseState::kBankLevel) return;
     editItem(item(row));
 }
 
@@ -220,10 +239,10 @@ void CEntryListCtrl::CancelEdit() {
 }
 
 void CEntryListCtrl::FinishRename(int number, const QString& entry, const QString& name) {
-    if (m_view.Worker().IsBusy()) {
+    if (m_worker.IsBusy()) {
         // Another operation is under way: try again once it is over.
         connect(
-            &m_view.Worker(), &CEngineWorker::busyChanged, this,
+            &m_worker, &CEngineWorker::busyChanged, this,
             [this, number, entry, name](bool) {
                 QTimer::singleShot(
                     0, this, [this, number, entry, name] { FinishRename(number, entry, name); });
@@ -233,10 +252,13 @@ void CEntryListCtrl::FinishRename(int number, const QString& entry, const QStrin
     }
     // Only a bank that is still listed as it was when the edit began is renamed: never one that
     // was deleted (the rename would create it again) or changed meanwhile.
-    if (m_view.m_nLevel != 0) return;
+    if (m_state.Level() != CBrowseState::kBankLevel) return;
     const QList<QListWidgetItem*> found = findItems(entry, Qt::MatchExactly);
     if (found.isEmpty() || EntryNumber(entry) != number) return;
-    if (m_view.RenameBank(number, name) != 0) return;  // the unit did not get it: keep the old
+    emit renameCommitted(number, entry, name);
+}
+
+void CEntryListCtrl::ShowBankName(const QString& entry, int number, const QString& name) {
     // The list may have been refilled while the unit was asked.
     for (QListWidgetItem* item : findItems(entry, Qt::MatchExactly)) {
         item->setText(QStringLiteral("%1 %2").arg(number).arg(name));
@@ -252,16 +274,15 @@ std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
         action->setData(id);
         connect(action, &QAction::triggered, this, handler);
     };
-    CPatchCommands* commands = m_view.Commands();
-    if (m_view.m_nLevel == 0) {
+    if (m_state.Level() == CBrowseState::kBankLevel) {
         if (row < 0) {
-            add(QStringLiteral("Create Bank"), 32803, [commands] { commands->CreateBank(); });
+            add(tr("Create Bank"), ID_CREATE_BANK, &CEntryListCtrl::createBankRequested);
         } else {
-            add(QStringLiteral("Rename Bank"), ID_RENAME_BANK, [this] { RenameSelectedBank(); });
-            add(QStringLiteral("Delete Bank"), 32805, [commands] { commands->DeleteSelection(); });
+            add(tr("Rename Bank"), ID_RENAME_BANK, &CEntryListCtrl::RenameSelectedBank);
+            add(tr("Delete Bank"), ID_DELETE, &CEntryListCtrl::deleteRequested);
         }
-    } else if (m_view.m_nLevel == 1 && row >= 0 && EntryData(row) != 0) {
-        add(QStringLiteral("Delete Patch"), 32805, [commands] { commands->DeleteSelection(); });
+    } else if (m_state.Level() == CBrowseState::kProgramLevel && row >= 0 && EntryData(row) != 0) {
+        add(tr("Delete Patch"), ID_DELETE, &CEntryListCtrl::deleteRequested);
     }
     if (menu->actions().isEmpty()) return nullptr;
     return menu;
@@ -272,21 +293,22 @@ void CEntryListCtrl::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
-    if (m_view.m_nLevel != 1) return nullptr;
+    if (m_state.Level() != CBrowseState::kProgramLevel) return nullptr;
     const int row = SelectedRow();
     if (row < 0) return nullptr;
     const QString text = item(row)->text();
     const int blank = text.indexOf(QLatin1Char(' '));
     if (blank < 0) return nullptr;
-    m_view.ActivateSelection();
-    return std::make_unique<CPatchMimeData>(m_view, text.mid(blank + 1) + QStringLiteral(".sig"),
+    emit dragStarted();
+    return std::make_unique<CPatchMimeData>(m_worker, m_engine,
+                                            text.mid(blank + 1) + QStringLiteral(".sig"),
                                             m_dragFolder.path());
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     // Loading the program runs a local event loop in which the mouse still moves: the gesture
     // must not start a second drag from inside the first, nor one while another operation runs.
-    if (m_bStartingDrag || m_view.Worker().IsBusy()) return;
+    if (m_bStartingDrag || m_worker.IsBusy()) return;
     m_bStartingDrag = true;
     std::unique_ptr<CPatchMimeData> data = CreatePatchDrag();
     m_bStartingDrag = false;
@@ -294,15 +316,13 @@ void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     // program stays loaded, as after any drag that ends without a drop.
     if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
-    if (kIconLoaded >= 0 && kIconLoaded < m_view.m_images.size()) {
-        drag->setPixmap(m_view.m_images[kIconLoaded].pixmap(16, 16));
-    }
+    if (kIconLoaded < m_images.size()) drag->setPixmap(m_images[kIconLoaded].pixmap(16, 16));
     drag->setMimeData(data.release());
     drag->exec(Qt::CopyAction);
 }
 
 bool CEntryListCtrl::AcceptsDrop(const QMimeData* data, QObject* source) const {
-    return m_view.m_nLevel == 1 && source != this && data != nullptr && data->hasUrls() &&
+    return m_state.Level() == CBrowseState::kProgramLevel && source != this && data != nullptr && data->hasUrls() &&
            !data->urls().isEmpty() && data->urls().first().isLocalFile();
 }
 
@@ -335,9 +355,12 @@ void CEntryListCtrl::dropEvent(QDropEvent* event) {
 }
 
 void CEntryListCtrl::TakeDrop(const QMimeData* data) {
-    // The first file only; the others are ignored.
-    const QString path = data->urls().first().toLocalFile();
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    }
     window()->raise();
     window()->activateWindow();
-    QTimer::singleShot(0, this, [this, path] { m_view.Commands()->LoadPatch(path); });
+    // Loading talks to the unit: not from inside the drop.
+    QTimer::singleShot(0, this, [this, paths] { emit filesDropped(paths); });
 }

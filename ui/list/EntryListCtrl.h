@@ -1,31 +1,45 @@
 #pragma once
-// The list of bank or program entries in the view, and what the user does with it: double-click
-// and Enter activate the selected entry, Delete deletes it, a right-click offers the commands
-// that fit the level and the selection, a bank's name can be edited in place, a program can be
-// dragged out of the window as a ".sig" file, and a ".sig" file dropped on the program list is
-// loaded into the shown bank. The program loaded on the current DSP is drawn bold with the arrow
-// icon, chosen anew at every paint.
+// The list of bank or program entries in the view, and what the user does with it. It acts on
+// nothing itself: it says what the user asked for with its signals, and its owners (the view and
+// the patch commands) do it:
+//   activated          double-click or Enter on an entry: open the bank or load the program
+//   deleteRequested    the Delete key, or Delete Bank / Delete Patch of the context menu
+//   createBankRequested  Create Bank of the context menu
+//   renameCommitted    a bank's name edited in place was taken with Enter
+//   filesDropped       files were dropped on the program list (or on the info pane)
+//   dragStarted        a program is being dragged out: load it (the drop then fetches its bytes)
+// The context menu offers what fits the level and the selection. The program loaded on the
+// current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
+// state, which the list only reads.
 //
 // GUI thread only.
 
+#include <QIcon>
+#include <QList>
 #include <QListWidget>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
-class CQuorlinView;
+class CBrowseState;
+class CEngineWorker;
+class CLibrarian;
 class CPatchMimeData;
 class QMenu;
+
+// Positions of the entry icons in the list's image list (resources 130, 131, 136, 140).
+enum EntryIcon : int { kIconBank = 0, kIconFactory = 1, kIconLoaded = 2, kIconUser = 3 };
 
 class CEntryListCtrl : public QListWidget {
     Q_OBJECT
 public:
-    static constexpr int ID_RENAME_BANK = 32802;
-
-    CEntryListCtrl(CQuorlinView& view, QWidget* parent);
+    // `engine` is asked for a dragged program's bytes through `worker` when it is dropped.
+    CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, CLibrarian& engine,
+                   QWidget* parent);
     ~CEntryListCtrl() override;
 
-    // Appends an entry with the icon at `iconIndex` of the view's image list; `data` is the
-    // entry's item data (the user flag of a program).
+    // Appends an entry with the icon at `iconIndex` of the image list; `data` is the entry's
+    // item data (the user flag of a program).
     void AddEntry(const QString& text, int iconIndex, int data);
     // The first selected entry, or -1.
     int SelectedRow() const;
@@ -37,34 +51,54 @@ public:
 
     void SetColumnWidth(int width);
     int ColumnWidth() const { return m_nColumnWidth; }
-    void SetAcceptDrops(bool accept);
+    // The entry icons, at the positions of EntryIcon.
+    const QList<QIcon>& Images() const { return m_images; }
 
     // The context menu for the current level and selection (nullptr: no menu). Each action's
     // data is its command id.
     std::unique_ptr<QMenu> BuildContextMenu();
     // Starts in-place editing of the selected bank's name.
     void RenameSelectedBank();
-    // Steps of a drag-out up to the drag loop: activates the selected program and returns the
-    // data to offer (nullptr when nothing is dragged: bank level, no selection, no blank).
+    // Steps of a drag-out up to the drag loop: emits dragStarted (the program is loaded before
+    // this returns) and returns the data to offer (nullptr when nothing is dragged: bank level,
+    // no selection, no blank).
     std::unique_ptr<CPatchMimeData> CreatePatchDrag();
 
     // Dropped files: whether a drop is taken (program level, a local file, not our own drag), and
-    // taking it (the first file is loaded; the window comes to the front). The view forwards
-    // drops on the info pane here too.
+    // taking it (the window comes to the front; filesDropped follows from the event loop, with
+    // the local files in their order). The view forwards drops on the info pane here too.
     bool AcceptsDrop(const QMimeData* data, QObject* source) const;
     void TakeDrop(const QMimeData* data);
 
     // The bank being renamed, taken when the edit begins: its number and its entry's text.
     int m_nEditNumber = -1;
     QString m_strEditEntry;
-    // Finishes a rename: asks the unit to name the bank and shows "%d %s" only if it took it.
-    // While another operation runs the rename waits for it; it is dropped when the bank list is
-    // no longer shown or no longer holds the entry `entry` (the bank was deleted or renamed).
+    // Finishes a rename: emits renameCommitted. While another operation runs the rename waits
+    // for it; it is dropped when the bank list is no longer shown or no longer holds the entry
+    // `entry` (the bank was deleted or renamed).
     void FinishRename(int number, const QString& entry, const QString& name);
+    // The unit took the new name of bank `number`: the entries that read `entry` show
+    // "<number> <name>".
+    void ShowBankName(const QString& entry, int number, const QString& name);
     // Closes an open name editor without taking its text (an operation is about to start).
     void CancelEdit();
     // Gives the entry a tool tip with its whole text when the text does not fit its column.
     void UpdateEntryToolTip(QListWidgetItem* entry) const;
+
+signals:
+    // The user asked to act on the selected entry (double-click, Enter).
+    void activated();
+    // The user asked to delete the selected entry.
+    void deleteRequested();
+    // The user asked for a new bank.
+    void createBankRequested();
+    // A bank's name edited in place is to be given to the unit: bank `number`, listed as
+    // `entry` when the edit began, is to be named `name`.
+    void renameCommitted(int number, const QString& entry, const QString& name);
+    // Local files were dropped; the first is the one to load.
+    void filesDropped(const QStringList& paths);
+    // A program is being dragged out; the handler loads the selected program.
+    void dragStarted();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -77,7 +111,12 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    CQuorlinView& m_view;
+    void SetAcceptDrops(bool accept);
+
+    const CBrowseState& m_state;
+    CEngineWorker& m_worker;
+    CLibrarian& m_engine;
+    QList<QIcon> m_images;
     int m_nColumnWidth = 300;
     bool m_bStartingDrag = false;
     QTemporaryDir m_dragFolder;

@@ -9,7 +9,6 @@
 #include "engine/SafeFileName.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
-#include "ui/view/QuorlinView.h"
 
 namespace {
 
@@ -17,8 +16,9 @@ const QString kUriList = QStringLiteral("text/uri-list");
 
 }  // namespace
 
-CPatchMimeData::CPatchMimeData(CQuorlinView& view, QString fileName, QString folder)
-    : m_view(view), m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)) {}
+CPatchMimeData::CPatchMimeData(CEngineWorker& worker, CLibrarian& engine, QString fileName,
+                               QString folder)
+    : m_worker(worker), m_engine(engine), m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)) {}
 
 QStringList CPatchMimeData::formats() const {
     return {kUriList, RawFormat()};
@@ -31,11 +31,10 @@ bool CPatchMimeData::hasFormat(const QString& mimeType) const {
 bool CPatchMimeData::Fetch() const {
     if (m_data) return true;
     if (m_bFetchFailed) return false;
-    CLibrarian* engine = m_view.Engine();
+    CLibrarian& engine = m_engine;
     std::string text;
-    const int result =
-        m_view.Worker().Run(QObject::tr("Fetching %1…").arg(m_strFileName),
-                            [engine, &text] { return engine->GetProgramData(text); });
+    const int result = m_worker.Run(tr("Fetching %1…").arg(m_strFileName),
+                                    [&engine, &text] { return engine.GetProgramData(text); });
     if (result != 0) {
         m_bFetchFailed = true;
         return false;

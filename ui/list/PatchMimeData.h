@@ -10,14 +10,16 @@
 #include <QString>
 #include <optional>
 
-class CQuorlinView;
+class CEngineWorker;
+class CLibrarian;
 
 class CPatchMimeData : public QMimeData {
     Q_OBJECT
 public:
     // `fileName` is the name offered ("<program name>.sig", unchanged); `folder` the private
-    // folder where the file is written when asked for.
-    CPatchMimeData(CQuorlinView& view, QString fileName, QString folder);
+    // folder where the file is written when asked for. The loaded program is fetched from
+    // `engine` through `worker`.
+    CPatchMimeData(CEngineWorker& worker, CLibrarian& engine, QString fileName, QString folder);
 
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
@@ -36,7 +38,8 @@ private:
     bool Fetch() const;
     bool WriteFile() const;
 
-    CQuorlinView& m_view;
+    CEngineWorker& m_worker;
+    CLibrarian& m_engine;
     QString m_strFileName;
     QString m_strFolder;
     mutable std::optional<QByteArray> m_data;

@@ -16,6 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/commands/ArchiveCommands.h"
 #include "ui/commands/PatchCommands.h"
+#include "ui/core/BrowseState.h"
 #include "ui/core/CommandIds.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
@@ -45,16 +46,24 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
 
     m_pView = new CQuorlinView(worker, host, factory, this);
     setCentralWidget(m_pView);
-    m_pCommands = m_pView->Commands();
+    m_pCommands = new CPatchCommands(*m_pView, this);
     m_pArchive = new CArchiveCommands(*m_pView, this);
 
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
 
-    connect(m_pView, &CQuorlinView::titleChanged, this,
-            [this](const QString& title) { setWindowTitle(title + QStringLiteral(" - Quorlin")); });
-    connect(m_pView, &CQuorlinView::stateChanged, this, &CMainFrame::UpdateCommandUI);
+    // The caption, enable rules, check marks and the patch count follow the browsing state.
+    const CBrowseState& state = m_pView->State();
+    connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
+        setWindowTitle(title + QStringLiteral(" - ") + CGuiHost::ApplicationTitle());
+    });
+    connect(&state, &CBrowseState::levelChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&state, &CBrowseState::dspChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&state, &CBrowseState::channelChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&state, &CBrowseState::showInfoPaneChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&state, &CBrowseState::findTextChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pView, &CQuorlinView::entriesChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pView->List(), &QListWidget::itemSelectionChanged, this,
             &CMainFrame::UpdateCommandUI);
     connect(&m_worker, &CEngineWorker::busyChanged, this, [this](bool busy) {
@@ -65,7 +74,7 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
             if (m_bCloseRequested) QTimer::singleShot(0, this, &QWidget::close);
         }
     });
-    setWindowTitle(QStringLiteral("Quorlin"));
+    setWindowTitle(CGuiHost::ApplicationTitle());
     UpdateCommandUI();
 }
 
@@ -250,6 +259,7 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::UpdateCommandUI() {
     const bool busy = m_worker.IsBusy();
     const CQuorlinView& view = *m_pView;
+    const CBrowseState& state = view.State();
     auto enable = [&](int id, bool on) {
         if (QAction* action = m_actions.value(id)) action->setEnabled(on && !busy);
     };
@@ -257,29 +267,30 @@ void CMainFrame::UpdateCommandUI() {
         if (QAction* action = m_actions.value(id)) action->setChecked(on);
     };
     for (QAction* action : std::as_const(m_actions)) action->setEnabled(!busy);
-    enable(ID_BACK, view.m_nLevel == 1);
-    enable(ID_CREATE_BANK, view.m_nLevel == 0);
-    enable(ID_LOAD_PATCH, view.m_nLevel == 1);
-    enable(ID_BACKUP, view.m_nLevel == 1);
-    enable(ID_FIND_NEXT, !view.m_strFind.isEmpty());
+    const bool programs = state.Level() == CBrowseState::kProgramLevel;
+    enable(ID_BACK, programs);
+    enable(ID_CREATE_BANK, state.Level() == CBrowseState::kBankLevel);
+    enable(ID_LOAD_PATCH, programs);
+    enable(ID_BACKUP, programs);
+    enable(ID_FIND_NEXT, !state.FindText().isEmpty());
     enable(ID_DELETE, m_pCommands->CanDelete());
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
-        check(id, id == ID_CHANNEL_1 + view.m_nChannel);
+        check(id, id == ID_CHANNEL_1 + state.Channel());
     }
-    check(ID_DSP_A, view.m_nDsp == 1);
-    check(ID_DSP_B, view.m_nDsp == 2);
-    check(ID_VIEW_PATCHINFO, view.m_bShowInfoPane == 1);
+    check(ID_DSP_A, state.Dsp() == 1);
+    check(ID_DSP_B, state.Dsp() == 2);
+    check(ID_VIEW_PATCHINFO, state.ShowInfoPane());
     check(ID_VIEW_TOOLBAR, m_pToolBar != nullptr && !m_pToolBar->isHidden());
     check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
 
     if (m_pPatchCount != nullptr) {
-        m_pPatchCount->setText(view.m_nLevel != 0
-                                   ? QStringLiteral("%1 patches").arg(view.GetProgramCount())
+        m_pPatchCount->setText(state.Level() != CBrowseState::kBankLevel
+                                   ? tr("%1 patches").arg(view.GetProgramCount())
                                    : QString());
     }
     // Smallest tracking size: the list column, plus the pane column while it is shown.
     int minWidth = view.GetListWidth();
-    if (view.m_nLevel == 1 && view.m_bShowInfoPane == 1) minWidth += kPaneColumnWidth;
+    if (state.PaneShown()) minWidth += kPaneColumnWidth;
     setMinimumSize(minWidth, 200);
 }
 

@@ -13,7 +13,6 @@
 
 #include "engine/Librarian.h"
 #include "settings/OptionsSettings.h"
-#include "ui/commands/PatchCommands.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/CommSetupDlg.h"
@@ -27,7 +26,6 @@ static void InitUiResources() {
 
 namespace {
 
-const QString kNoProgram = QStringLiteral("No program selected");
 constexpr int kColumnWidth = 300;
 const QColor kPaneGrey(212, 208, 200);
 
@@ -40,15 +38,17 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     m_pEngine = factory(host);
     COptionsSettings options;
     options.Load();
-    m_nChannel = options.m_nChannel;
-    m_nDsp = options.m_nBankChangeDevice;
-    m_bShowInfoPane = options.m_bDisplayInfoPane;
-    m_strInfo[0] = m_strInfo[1] = kNoProgram;
+    m_state.SetChannel(options.m_nChannel);
+    m_state.SetDsp(options.m_nBankChangeDevice);
+    m_state.SetShowInfoPane(options.m_bDisplayInfoPane != 0);
 
     setFocusPolicy(Qt::StrongFocus);
-    m_pCommands = new CPatchCommands(*this, this);
-    m_list = new CEntryListCtrl(*this, this);
+    m_list = new CEntryListCtrl(m_state, worker, *m_pEngine, this);
     m_list->setObjectName(QStringLiteral("m_list"));
+    // Enter, a double click and the start of a drag-out load the selected program (or open the
+    // selected bank); the drag's drop then fetches what was loaded.
+    connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
+    connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
     m_paneScroll = new QScrollBar(Qt::Vertical, this);
     m_paneScroll->setObjectName(QStringLiteral("m_paneScroll"));
     m_paneScroll->setPageStep(1);
@@ -57,14 +57,30 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     connect(m_paneScroll, &QScrollBar::actionTriggered, this, &CQuorlinView::OnPaneScrollAction);
     connect(m_paneScroll, &QScrollBar::valueChanged, this,
             [this] { update(QRect(0, 0, kPaneBoxWidth + kPaneMarginX / 2, height())); });
+
+    // The layout follows the level and the pane's switch; the pane follows what it shows.
+    setAcceptDrops(m_state.Level() == CBrowseState::kProgramLevel);
+    connect(&m_state, &CBrowseState::levelChanged, this, [this](int level) {
+        setAcceptDrops(level == CBrowseState::kProgramLevel);  // on the pane too
+        RecalcLayout();
+    });
+    connect(&m_state, &CBrowseState::showInfoPaneChanged, this, &CQuorlinView::RecalcLayout);
+    auto paneTextChanged = [this] {
+        UpdatePaneScroll();
+        update();
+    };
+    connect(&m_state, &CBrowseState::currentBankChanged, this, paneTextChanged);
+    connect(&m_state, &CBrowseState::dspChanged, this, paneTextChanged);
+    connect(&m_state, &CBrowseState::loadedChanged, this, paneTextChanged);
+    connect(&m_state, &CBrowseState::infoChanged, this, paneTextChanged);
 }
 
 CQuorlinView::~CQuorlinView() {
     m_pEngine.reset();
     COptionsSettings options;
-    options.m_nChannel = m_nChannel;
-    options.m_nBankChangeDevice = m_nDsp;
-    options.m_bDisplayInfoPane = m_bShowInfoPane;
+    options.m_nChannel = m_state.Channel();
+    options.m_nBankChangeDevice = m_state.Dsp();
+    options.m_bDisplayInfoPane = m_state.ShowInfoPane() ? 1 : 0;
     options.Save();
 }
 
@@ -73,14 +89,8 @@ void CQuorlinView::InitialUpdate() {
         OnCommSetup();
         m_pEngine->ClearSerialSettingsMissing();
     }
-    m_images = {QIcon(QStringLiteral(":/icons/130-bank.png")),
-                QIcon(QStringLiteral(":/icons/131-factory.png")),
-                QIcon(QStringLiteral(":/icons/136-loaded.png")),
-                QIcon(QStringLiteral(":/icons/140-user.png"))};
-    m_hBoldFont = m_list->font();
-    m_hBoldFont.setWeight(QFont::Bold);
     m_list->SetColumnWidth(kColumnWidth);
-    SetDocumentTitle(QStringLiteral("Banks"));
+    m_state.SetTitle(tr("Banks"));
 }
 
 void CQuorlinView::PostBankListRequest() {
@@ -99,16 +109,9 @@ void CQuorlinView::PostBankListRequest() {
     poll->start(0);
 }
 
-void CQuorlinView::SetDocumentTitle(const QString& title) {
-    m_strTitle = title;
-    emit titleChanged(title);
-}
-
 int CQuorlinView::ShowBanks() {
-    m_nLevel = 0;
-    m_list->SetAcceptDrops(false);
-    SetDocumentTitle(QStringLiteral("Banks"));
-    emit stateChanged();
+    m_state.SetLevel(CBrowseState::kBankLevel);
+    m_state.SetTitle(tr("Banks"));
 
     std::vector<std::string> banks;
     const int result = m_worker.Run(tr("Reading bank list…"),
@@ -118,7 +121,7 @@ int CQuorlinView::ShowBanks() {
     for (const auto& bank : banks) entries << FromUnit(bank);
     FillBankList(entries);
     RecalcLayout();
-    emit stateChanged();
+    emit entriesChanged();
     return 0;
 }
 
@@ -132,7 +135,7 @@ void CQuorlinView::FillBankList(const QStringList& entries) {
 void CQuorlinView::ShowPrograms() {
     std::vector<ProgramEntry> programs;
     const int result =
-        m_worker.Run(tr("Reading programs of bank %1…").arg(m_nCurrentBank),
+        m_worker.Run(tr("Reading programs of bank %1…").arg(m_state.CurrentBank()),
                      [this, &programs] { return m_pEngine->GetProgramList(programs, 1); });
     if (result != 0) return;
     m_list->clear();
@@ -140,11 +143,10 @@ void CQuorlinView::ShowPrograms() {
         m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
                          program.user != 0 ? kIconUser : kIconFactory, program.user);
     }
-    m_nLevel = 1;
-    m_list->SetAcceptDrops(true);
+    m_state.SetLevel(CBrowseState::kProgramLevel);
     EnsureFrameWidth();
     RecalcLayout();
-    emit stateChanged();
+    emit entriesChanged();
 }
 
 void CQuorlinView::ActivateSelection() {
@@ -153,43 +155,33 @@ void CQuorlinView::ActivateSelection() {
     const QString entry = m_list->item(row)->text();
     const int number = m_list->EntryNumberAt(row);
     if (number < 0) return;  // an entry without a number is only shown
-    if (m_nLevel == 0) {
-        SetDocumentTitle(BankTitle(entry));
+    if (m_state.Level() == CBrowseState::kBankLevel) {
+        m_state.SetTitle(BankTitle(entry));
         const int bank = number;
-        const int dsp = m_nDsp;
+        const int dsp = m_state.Dsp();
         m_worker.Run(tr("Opening bank %1…").arg(bank),
                      [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
-        m_nCurrentBank = bank;
-        m_nBankIndex = row;
+        m_state.SetCurrentBank(bank);
+        m_state.SetBankIndex(row);
         ShowPrograms();
         return;
     }
     const int program = number;
-    const int channel = m_nChannel;
+    const int channel = m_state.Channel();
+    const int dsp = m_state.Dsp();
     m_worker.Run(tr("Loading program %1…").arg(program),
                  [this, channel, program] { return m_pEngine->SelectProgram(channel, program); });
-    Loaded& loaded = m_loaded[m_nDsp == 1 ? 0 : 1];
-    loaded.nIndex = row;
-    loaded.nBank = m_nCurrentBank;
+    m_state.SetLoaded(dsp, {row, m_state.CurrentBank()});
     std::string info;
     // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
-    const int selector = m_nDsp == 1 ? 1 : 2;
+    const int selector = dsp == 1 ? 1 : 2;
     const int infoResult =
         m_worker.Run(tr("Reading program information…"),
                      [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
     // A pane left empty would not say why: it names the failure instead.
-    m_strInfo[m_nDsp == 1 ? 0 : 1] =
-        infoResult == 0 ? FromUnit(info)
-                        : QStringLiteral("The unit did not send the program information.");
+    m_state.SetInfo(dsp, infoResult == 0 ? FromUnit(info)
+                                         : tr("The unit did not send the program information."));
     m_list->item(row)->setSelected(false);
-    m_list->viewport()->update();
-    update();
-    emit stateChanged();
-}
-
-bool CQuorlinView::IsLoadedProgram(int index) const {
-    const Loaded& loaded = m_loaded[m_nDsp == 1 ? 0 : 1];
-    return m_nLevel == 1 && loaded.nIndex == index && loaded.nBank == m_nCurrentBank;
 }
 
 int CQuorlinView::GetListWidth() const {
@@ -197,24 +189,16 @@ int CQuorlinView::GetListWidth() const {
 }
 
 int CQuorlinView::GetProgramCount() const {
-    return m_nLevel == 1 ? m_list->count() : 0;
-}
-
-int CQuorlinView::RenameBank(int number, const QString& name) {
-    const std::string unitName = ToUnit(name);
-    return m_worker.Run(tr("Naming bank %1…").arg(number), [this, number, &unitName] {
-        // Key presses are never answered: look whether the unit lists the new name.
-        const int r = m_pEngine->SetBankName(number, unitName);
-        return r == 0 ? m_pEngine->CheckBankName(number, unitName) : r;
-    });
+    return m_state.Level() == CBrowseState::kProgramLevel ? m_list->count() : 0;
 }
 
 void CQuorlinView::OnBack() {
-    if (m_nLevel != 1) return;
+    if (m_state.Level() != CBrowseState::kProgramLevel) return;
     ShowBanks();
-    if (m_nBankIndex >= 0 && m_nBankIndex < m_list->count()) {
-        m_list->setCurrentRow(m_nBankIndex);
-        m_list->item(m_nBankIndex)->setSelected(true);
+    const int index = m_state.BankIndex();
+    if (index >= 0 && index < m_list->count()) {
+        m_list->setCurrentRow(index);
+        m_list->item(index)->setSelected(true);
         m_list->setFocus();
     }
 }
@@ -226,37 +210,37 @@ void CQuorlinView::OnCommSetup() {
     m_pEngine->ApplyLinkSettings();
     // Before the window is on screen (the first run's setup) the bank list is fetched once it
     // shows, so that its progress window never appears alone.
-    if (m_nLevel == 0 && m_list->count() == 0 && window()->isVisible()) ShowBanks();
+    if (m_state.Level() == CBrowseState::kBankLevel && m_list->count() == 0 &&
+        window()->isVisible()) {
+        ShowBanks();
+    }
 }
 
 void CQuorlinView::OnChannel(int channel) {
-    m_nChannel = std::clamp(channel, 0, 15);
-    emit stateChanged();
+    m_state.SetChannel(channel);
 }
 
 void CQuorlinView::OnDsp(int dsp) {
-    if (dsp == 1 && m_nDsp == 2) m_nChannel = std::max(m_nChannel - 1, 0);
-    if (dsp == 2 && m_nDsp == 1) m_nChannel = std::min(m_nChannel + 1, 15);
-    m_nDsp = dsp;
-    if (m_nLevel == 1) {
-        const int bank = m_nCurrentBank;
+    // The channel moves with the DSP: DSP B listens one channel above DSP A.
+    const int channel = m_state.Channel();
+    if (dsp == 1 && m_state.Dsp() == 2) m_state.SetChannel(std::max(channel - 1, 0));
+    if (dsp == 2 && m_state.Dsp() == 1) m_state.SetChannel(std::min(channel + 1, 15));
+    m_state.SetDsp(dsp);
+    if (m_state.Level() == CBrowseState::kProgramLevel) {
+        const int bank = m_state.CurrentBank();
         m_worker.Run(tr("Selecting bank %1 on DSP %2…").arg(bank).arg(dsp == 1 ? 'A' : 'B'),
                      [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
     }
-    m_list->viewport()->update();
-    update();
-    emit stateChanged();
 }
 
 void CQuorlinView::OnTogglePatchInfo() {
-    m_bShowInfoPane = m_bShowInfoPane != 0 ? 0 : 1;
+    m_state.SetShowInfoPane(!m_state.ShowInfoPane());
     EnsureFrameWidth();
     RecalcLayout();
-    emit stateChanged();
 }
 
 void CQuorlinView::EnsureFrameWidth() {
-    if (m_bShowInfoPane != 1) return;
+    if (!m_state.ShowInfoPane()) return;
     QWidget* frame = window();
     const int needed = GetListWidth() + kPaneColumnWidth;
     if (frame != this && frame->width() < needed) frame->resize(needed, frame->height());
@@ -273,12 +257,20 @@ void CQuorlinView::RecalcLayout() {
     } else {
         m_list->setGeometry(0, 0, w, h);
     }
+    UpdatePaneScroll();
     update();
 }
 
 void CQuorlinView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     RecalcLayout();
+}
+
+void CQuorlinView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        UpdatePaneScroll();
+    }
 }
 
 void CQuorlinView::focusInEvent(QFocusEvent* event) {
@@ -314,19 +306,48 @@ void CQuorlinView::dropEvent(QDropEvent* event) {
     m_list->TakeDrop(event->mimeData());
 }
 
-QString CQuorlinView::PaneText() const {
-    const int slot = m_nDsp == 1 ? 0 : 1;
-    return m_loaded[slot].nBank == m_nCurrentBank ? m_strInfo[slot] : kNoProgram;
+namespace {
+
+constexpr int kWrapFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
+constexpr int kPaneTitleHeight = 23;
+
+}  // namespace
+
+QFont CQuorlinView::PaneBodyFont() const {
+    QFont bodyFont = m_list->font();
+    bodyFont.setPixelSize(11);
+    bodyFont.setWeight(QFont::Normal);
+    return bodyFont;
+}
+
+int CQuorlinView::PaneTextHeight(int boxWidth) const {
+    const QFontMetrics bodyMetrics(PaneBodyFont());
+    return bodyMetrics.boundingRect(QRect(0, 0, boxWidth - 5, 1 << 20), kWrapFlags, PaneText())
+        .height();
+}
+
+void CQuorlinView::UpdatePaneScroll() {
+    const int clientHeight = height();
+    if (PaneShown() &&
+        PaneTextHeight(kPaneBoxWidth) + 2 * kPaneMarginY + kPaneTitleHeight > clientHeight) {
+        // Narrower beside the bar, the text runs longer: the range is measured at that width.
+        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const int needed = PaneTextHeight(kPaneBoxWidth - sbw) + 2 * kPaneMarginY + kPaneTitleHeight;
+        const int maximum = (needed - clientHeight) / 10 + 1;
+        if (m_paneScroll->maximum() != maximum || m_paneScroll->minimum() != 0) {
+            m_paneScroll->setRange(0, maximum);
+        }
+        m_paneScroll->show();
+        return;
+    }
+    m_paneScroll->hide();
+    m_paneScroll->blockSignals(true);
+    m_paneScroll->setValue(0);
+    m_paneScroll->blockSignals(false);
 }
 
 void CQuorlinView::paintEvent(QPaintEvent* /*event*/) {
-    if (!PaneShown()) {
-        m_paneScroll->hide();
-        m_paneScroll->blockSignals(true);
-        m_paneScroll->setValue(0);
-        m_paneScroll->blockSignals(false);
-        return;
-    }
+    if (!PaneShown()) return;
     QPainter painter(this);  // Qt draws widgets double-buffered: one block copy to the screen
     DrawInfoPane(painter);
 }
@@ -335,36 +356,16 @@ void CQuorlinView::DrawInfoPane(QPainter& painter) {
     painter.fillRect(rect(), palette().color(QPalette::Base));
     const QString text = PaneText();
 
-    QFont bodyFont = m_list->font();
-    bodyFont.setPixelSize(11);
-    bodyFont.setWeight(QFont::Normal);
-    const QFontMetrics bodyMetrics(bodyFont);
-    const int wrapFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
-    auto measure = [&](int boxWidth) {
-        return bodyMetrics.boundingRect(QRect(0, 0, boxWidth - 5, 1 << 20), wrapFlags, text)
-            .height();
-    };
-
-    QRect box(kPaneMarginX, kPaneMarginY, kPaneBoxWidth, 23);
-    int textHeight = measure(box.width());
-    const int clientHeight = height();
-    if (textHeight + 2 * kPaneMarginY + 23 > clientHeight) {
+    // The scroll bar is there when the text does not fit (UpdatePaneScroll); the text then runs
+    // beside it, moved up by ten pixels a step.
+    QRect box(kPaneMarginX, kPaneMarginY, kPaneBoxWidth, kPaneTitleHeight);
+    if (!m_paneScroll->isHidden()) {
         const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        box =
-            QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw, 23);
-        textHeight = measure(box.width());
-        const int needed = textHeight + 2 * kPaneMarginY + 23;
-        const int maximum = (needed - clientHeight) / 10 + 1;
-        if (m_paneScroll->maximum() != maximum || m_paneScroll->minimum() != 0) {
-            m_paneScroll->setRange(0, maximum);
-        }
-        m_paneScroll->show();
-    } else {
-        m_paneScroll->hide();
-        m_paneScroll->blockSignals(true);
-        m_paneScroll->setValue(0);
-        m_paneScroll->blockSignals(false);
+        box = QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw,
+                    kPaneTitleHeight);
     }
+    const int textHeight = PaneTextHeight(box.width());
+    const QFont bodyFont = PaneBodyFont();
 
     // Title bar.
     painter.fillRect(box, kPaneGrey);
@@ -374,7 +375,7 @@ void CQuorlinView::DrawInfoPane(QPainter& painter) {
     painter.setFont(titleFont);
     painter.setPen(Qt::black);
     painter.drawText(box.translated(5, 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     QStringLiteral("Patch Info"));
+                     tr("Patch Info"));
 
     // Frame: left, bottom and right; the title bar closes the top.
     painter.setPen(QPen(kPaneGrey, 1));
@@ -388,7 +389,7 @@ void CQuorlinView::DrawInfoPane(QPainter& painter) {
     painter.setFont(bodyFont);
     painter.setPen(Qt::black);
     const QRect body(box.left() + 5, box.top() + 26, box.width() - 5, 1 << 20);
-    painter.drawText(body, wrapFlags, text);
+    painter.drawText(body, kWrapFlags, text);
 }
 
 void CQuorlinView::OnPaneScrollAction(int action) {

@@ -1,26 +1,24 @@
 #pragma once
 // The one view of the main window: the unit's banks, or the programs of one bank with the patch
-// info pane beside them. It owns the librarian engine and runs every engine operation through
-// the engine worker, so the window keeps painting while the unit is asked.
+// info pane beside them. It owns the librarian engine and the browsing state, and runs every
+// engine operation through the engine worker, so the window keeps painting while the unit is
+// asked. It opens banks and loads programs (the list's activated and dragStarted); the commands
+// that change what the unit holds are CPatchCommands', over the same engine and state.
 //
 // GUI thread only.
 
-#include <QIcon>
-#include <QList>
 #include <QScrollBar>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+#include "ui/core/BrowseState.h"
+
 class CLibrarian;
 class CEngineWorker;
 class CEntryListCtrl;
-class CPatchCommands;
 class IHost;
-
-// Image-list positions of the entry icons (resources 130, 131, 136, 140).
-enum EntryIcon : int { kIconBank = 0, kIconFactory = 1, kIconLoaded = 2, kIconUser = 3 };
 
 // Layout margins shared by the view, the info pane and the main frame's tracking size.
 inline constexpr int kPaneMarginX = 12;
@@ -34,10 +32,10 @@ public:
     using EngineFactory = std::function<std::unique_ptr<CLibrarian>(IHost&)>;
 
     // Builds the engine (and with it both links, which may ask the user to set up the
-    // connection), then reads "Channel", "BankChangeDevice" and "DisplayInfoPane".
+    // connection), then reads "Channel", "BankChangeDevice" and "DisplayInfoPane" into the state.
     CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
                  QWidget* parent = nullptr);
-    // Destroys the engine, then writes the view's three settings.
+    // Destroys the engine, then writes the state's three settings.
     ~CQuorlinView() override;
 
     // Opens the setup dialog if the serial settings were missing, prepares the list. The caller
@@ -46,13 +44,15 @@ public:
     // Fetches the bank list once the event loop runs (the window is on screen by then).
     void PostBankListRequest();
 
+    // Lists the banks (level 0); -2 when the unit did not send the list.
     int ShowBanks();
+    // Lists the programs of the current bank (level 1, once they were read).
     void ShowPrograms();
+    // Opens the selected bank, or loads the selected program on the current DSP.
     void ActivateSelection();
-    bool IsLoadedProgram(int index) const;
+    bool IsLoadedProgram(int index) const { return m_state.IsLoadedProgram(index); }
     int GetListWidth() const;
     int GetProgramCount() const;
-    int RenameBank(int number, const QString& name);
 
     // Commands.
     void OnBack();
@@ -61,36 +61,22 @@ public:
     void OnDsp(int dsp);          // 1 DSP A, 2 DSP B
     void OnTogglePatchInfo();
 
-    // Read access for the frame, the list control and the patch commands.
-    int m_nLevel = 0;
-    int m_bShowInfoPane = 1;
-    int m_nDsp = 1;
-    int m_nChannel = 0;
-    int m_nCurrentBank = -1;
-    int m_nBankIndex = -1;
-    struct Loaded {
-        int nIndex = -1;
-        int nBank = -1;
-    };
-    Loaded m_loaded[2];
-    QString m_strInfo[2];
-    QString m_strFind;
-    QFont m_hBoldFont;
-    QList<QIcon> m_images;
-
+    // What is browsed; the commands change it, the frame and the list observe it.
+    CBrowseState& State() { return m_state; }
+    const CBrowseState& State() const { return m_state; }
     CLibrarian* Engine() const { return m_pEngine.get(); }
     CEngineWorker& Worker() const { return m_worker; }
+    IHost& Host() const { return m_host; }
     CEntryListCtrl* List() const { return m_list; }
     QScrollBar* PaneScroll() const { return m_paneScroll; }
-    QString DocumentTitle() const { return m_strTitle; }
+    QString DocumentTitle() const { return m_state.Title(); }
     // The text the info pane shows now.
-    QString PaneText() const;
-    bool PaneShown() const { return m_bShowInfoPane == 1 && m_nLevel == 1; }
+    QString PaneText() const { return m_state.PaneText(); }
+    bool PaneShown() const { return m_state.PaneShown(); }
 
 signals:
-    void titleChanged(const QString& title);
-    // Level, DSP, channel, pane or search text changed: enable rules and check marks follow.
-    void stateChanged();
+    // The list was filled anew (the patch count follows).
+    void entriesChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -100,24 +86,24 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-
-public:
-    void SetDocumentTitle(const QString& title);
-    IHost& Host() const { return m_host; }
-    CPatchCommands* Commands() const { return m_pCommands; }
+    void changeEvent(QEvent* event) override;
 
 private:
     void RecalcLayout();
     void EnsureFrameWidth();
+    // The pane's scroll bar after its text or the view's size changed: shown with its range
+    // while the text does not fit, else hidden at the top.
+    void UpdatePaneScroll();
+    QFont PaneBodyFont() const;
+    int PaneTextHeight(int boxWidth) const;
     void DrawInfoPane(QPainter& painter);
     void OnPaneScrollAction(int action);
     void FillBankList(const QStringList& entries);
 
     CEngineWorker& m_worker;
     IHost& m_host;
+    CBrowseState m_state;
     std::unique_ptr<CLibrarian> m_pEngine;
-    CPatchCommands* m_pCommands = nullptr;
     CEntryListCtrl* m_list = nullptr;
     QScrollBar* m_paneScroll = nullptr;
-    QString m_strTitle;
 };
