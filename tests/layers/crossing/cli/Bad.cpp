@@ -1,0 +1,3 @@
+// The command-line tool reaches the model directly.
+#include "demo/DemoUnit.h"
+#include "sim/SimUnit.h"

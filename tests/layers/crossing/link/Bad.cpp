@@ -1,0 +1,2 @@
+// A bare name hides the layer.
+#include "DeviceLink.h"

@@ -1,0 +1,3 @@
+// A layer above, in a header.
+#include "engine/Librarian.h"
+#include "settings/SerialSettings.h"

@@ -1,0 +1,3 @@
+// The model uses a link.
+#include "link/DeviceLink.h"
+#include "sim/SimUnit.h"

@@ -1,0 +1,2 @@
+// A folder below the view uses it.
+#include "ui/view/QuorlinView.h"

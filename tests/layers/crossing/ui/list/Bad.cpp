@@ -1,0 +1,2 @@
+// Only the program's main reaches the demo unit.
+#include "demo/DemoUnit.h"

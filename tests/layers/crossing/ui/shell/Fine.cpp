@@ -1,0 +1,4 @@
+// Allowed here.
+#include "demo/DemoUnit.h"
+#include "quorlin/Version.h"
+#include "ui/commands/PatchCommands.h"
