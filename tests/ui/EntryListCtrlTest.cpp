@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -319,6 +320,109 @@ private slots:
         QVERIFY2(f.View().PaneText().startsWith(QStringLiteral("Double-clicked.")),
                  qPrintable(f.View().PaneText()));
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 40: Clicked"));
+    }
+
+    // The list on its own, over a state and an engine but without the view or the commands: it
+    // says what the user asked for with its signals and acts on nothing itself.
+    void theListAsksItsOwnersAndActsOnNothing() {
+        CScopedSettingsStore settings;
+        CSimUnit unit;
+        CGuiHost host;
+        host.SetPresenter([](const QString&, const QString&, IHost::Icon) {});
+        host.SetPauser([](int) {});
+        auto serial = std::make_unique<CSimLink>(unit);
+        CSimLink& link = *serial;
+        CLibrarian engine(host, std::move(serial),
+                          std::make_unique<CSimLink>(unit, CSimLink::ReplyStyle::MIDI));
+        CEngineWorker worker;
+        CBrowseState state;
+        CEntryListCtrl list(state, worker, engine, nullptr);
+        list.resize(400, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        link.ClearTranscript();
+
+        QSignalSpy activated(&list, &CEntryListCtrl::activated);
+        QSignalSpy deleteRequested(&list, &CEntryListCtrl::deleteRequested);
+        QSignalSpy createBankRequested(&list, &CEntryListCtrl::createBankRequested);
+        QSignalSpy renameCommitted(&list, &CEntryListCtrl::renameCommitted);
+        QSignalSpy filesDropped(&list, &CEntryListCtrl::filesDropped);
+        QSignalSpy dragStarted(&list, &CEntryListCtrl::dragStarted);
+        auto counts = [&] {
+            return QList<qsizetype>{activated.size(),   deleteRequested.size(),
+                                    createBankRequested.size(), renameCommitted.size(),
+                                    filesDropped.size(), dragStarted.size()};
+        };
+
+        // Bank level.
+        list.AddEntry(QStringLiteral("7 Old"), kIconBank, 0);
+        list.AddEntry(QStringLiteral("8 Other"), kIconBank, 0);
+        QVERIFY(!list.acceptDrops());
+        auto trigger = [&list](const QString& text) {
+            std::unique_ptr<QMenu> menu = list.BuildContextMenu();
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                if (action->text() == text) action->trigger();
+            }
+        };
+        list.clearSelection();
+        trigger(QStringLiteral("Create Bank"));
+        QCOMPARE(counts(), (QList<qsizetype>{0, 0, 1, 0, 0, 0}));
+        list.setCurrentRow(0);
+        list.item(0)->setSelected(true);
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(counts(), (QList<qsizetype>{1, 0, 1, 0, 0, 0}));
+        QTest::keyClick(&list, Qt::Key_Delete);
+        trigger(QStringLiteral("Delete Bank"));
+        QCOMPARE(counts(), (QList<qsizetype>{1, 2, 1, 0, 0, 0}));
+        const QPoint where = list.visualItemRect(list.item(1)).center();
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, where);
+        QCOMPARE(counts(), (QList<qsizetype>{2, 2, 1, 0, 0, 0}));
+
+        // A rename taken with Enter is handed on; the entry keeps its text until its owner says
+        // the unit took the name.
+        list.clearSelection();
+        list.setCurrentRow(0);
+        list.item(0)->setSelected(true);
+        list.RenameSelectedBank();
+        QLineEdit* editor = Editor(list);
+        QVERIFY(editor != nullptr);
+        editor->setText(QStringLiteral("New"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(renameCommitted.size(), 1);
+        QCOMPARE(renameCommitted.first(),
+                 (QList<QVariant>{7, QStringLiteral("7 Old"), QStringLiteral("New")}));
+        QCOMPARE(list.item(0)->text(), QStringLiteral("7 Old"));
+        list.ShowBankName(QStringLiteral("7 Old"), 7, QStringLiteral("New"));
+        QCOMPARE(list.item(0)->text(), QStringLiteral("7 New"));
+
+        // Program level: files are taken, the local ones handed on in their order.
+        state.SetLevel(CBrowseState::kProgramLevel);
+        QVERIFY(list.acceptDrops());
+        list.clear();
+        list.AddEntry(QStringLiteral("3 Big Hall"), kIconUser, 1);
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.sig")),
+                         QUrl(QStringLiteral("https://example.org/b.sig")),
+                         QUrl::fromLocalFile(QStringLiteral("/tmp/c.sig"))});
+        QVERIFY(list.AcceptsDrop(&dropped, nullptr));
+        list.TakeDrop(&dropped);
+        QTRY_COMPARE(filesDropped.size(), 1);
+        QCOMPARE(filesDropped.first().first().toStringList(),
+                 (QStringList{QStringLiteral("/tmp/a.sig"), QStringLiteral("/tmp/c.sig")}));
+
+        // A drag-out asks for the program to be loaded before the data is offered.
+        list.setCurrentRow(0);
+        list.item(0)->setSelected(true);
+        std::unique_ptr<CPatchMimeData> data = list.CreatePatchDrag();
+        QVERIFY(data != nullptr);
+        QCOMPARE(data->FileName(), QStringLiteral("Big Hall.sig"));
+        QCOMPARE(counts(), (QList<qsizetype>{2, 2, 1, 1, 1, 1}));
+
+        // The list itself never talked to the unit.
+        QVERIFY(link.Transcript().empty());
+        QVERIFY(!worker.IsBusy());
     }
 
     void dragOutOffersTheSameBytesAsABackup() {
