@@ -68,12 +68,13 @@ private slots:
                              << QStringLiteral("dspChanged(2)");
         QTest::newRow("channel") << F([](CBrowseState& s) { s.SetChannel(5); })
                                  << QStringLiteral("channelChanged(5)");
-        QTest::newRow("channel above 16") << F([](CBrowseState& s) { s.SetChannel(40); })
-                                          << QStringLiteral("channelChanged(15)");
+        QTest::newRow("channel above 16")
+            << F([](CBrowseState& s) { s.SetChannel(40); }) << QStringLiteral("channelChanged(15)");
         QTest::newRow("pane") << F([](CBrowseState& s) { s.SetShowInfoPane(false); })
                               << QStringLiteral("showInfoPaneChanged(false)");
-        QTest::newRow("loaded on B") << F([](CBrowseState& s) { s.SetLoaded(2, {4, 10}); })
-                                     << QStringLiteral("loadedChanged(2)");
+        QTest::newRow("loaded on B") << F([](CBrowseState& s) {
+            s.SetLoaded(2, {4, 10});
+        }) << QStringLiteral("loadedChanged(2)");
         QTest::newRow("info of A") << F([](CBrowseState& s) { s.SetInfo(1, QStringLiteral("x")); })
                                    << QStringLiteral("infoChanged(1)");
         QTest::newRow("find") << F([](CBrowseState& s) { s.SetFindText(QStringLiteral("hall")); })
@@ -115,7 +116,7 @@ private slots:
         state.SetLoaded(1, {2, 7});
         state.ClearLoaded(1);
         QCOMPARE(announced.Take(), (QStringList{QStringLiteral("loadedChanged(1)"),
-                                              QStringLiteral("loadedChanged(1)")}));
+                                                QStringLiteral("loadedChanged(1)")}));
     }
 };
 

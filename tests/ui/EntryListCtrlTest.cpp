@@ -349,9 +349,9 @@ private slots:
         QSignalSpy filesDropped(&list, &CEntryListCtrl::filesDropped);
         QSignalSpy dragStarted(&list, &CEntryListCtrl::dragStarted);
         auto counts = [&] {
-            return QList<qsizetype>{activated.size(),   deleteRequested.size(),
+            return QList<qsizetype>{activated.size(),           deleteRequested.size(),
                                     createBankRequested.size(), renameCommitted.size(),
-                                    filesDropped.size(), dragStarted.size()};
+                                    filesDropped.size(),        dragStarted.size()};
         };
 
         // Bank level.

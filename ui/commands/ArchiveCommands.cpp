@@ -40,11 +40,11 @@ public:
         const QString what = program >= 0
                                  ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
                                  : FromArchive(name);
-        m_worker.SetProgress(
-            CArchiveCommands::tr("%1: %2 %3")
-                .arg(m_strBank,
-                     m_bRestore ? CArchiveCommands::tr("loading") : CArchiveCommands::tr("fetching"),
-                     what));
+        m_worker.SetProgress(CArchiveCommands::tr("%1: %2 %3")
+                                 .arg(m_strBank,
+                                      m_bRestore ? CArchiveCommands::tr("loading")
+                                                 : CArchiveCommands::tr("fetching"),
+                                      what));
     }
     void OnMessage(const std::string& text) override { messages << FromArchive(text); }
     bool ShouldCancel() override { return m_worker.CancelRequested(); }
@@ -66,12 +66,12 @@ QString UnitBackupFolderName(const QDateTime& when) {
 CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
     : QObject(parent), m_view(view), m_state(view.State()) {
     m_fnChooseBackupParent = [this] {
-        return QFileDialog::getExistingDirectory(
-            m_view.window(), tr("Choose the folder to hold the unit's backup"));
+        return QFileDialog::getExistingDirectory(m_view.window(),
+                                                 tr("Choose the folder to hold the unit's backup"));
     };
     m_fnChooseRestoreFolder = [this] {
-        return QFileDialog::getExistingDirectory(
-            m_view.window(), tr("Choose the backup folder to restore"));
+        return QFileDialog::getExistingDirectory(m_view.window(),
+                                                 tr("Choose the backup folder to restore"));
     };
     m_fnPlanDialog = [this](const archive::RestorePlan& plan, std::vector<int>& banks) {
         CRestorePlanDlg dialog(plan, m_view.window());

@@ -169,11 +169,10 @@ void CPatchCommands::CreateBank() {
             break;
         }
         if (!taken) break;
-        QMessageBox question(QMessageBox::Question, CGuiHost::ApplicationTitle(),
-                             tr("Bank %1 \"%2\" exists. Rename it to \"%3\"?")
-                                 .arg(number)
-                                 .arg(existing, name),
-                             QMessageBox::Yes | QMessageBox::No, m_view.window());
+        QMessageBox question(
+            QMessageBox::Question, CGuiHost::ApplicationTitle(),
+            tr("Bank %1 \"%2\" exists. Rename it to \"%3\"?").arg(number).arg(existing, name),
+            QMessageBox::Yes | QMessageBox::No, m_view.window());
         question.setTextFormat(Qt::PlainText);
         question.setDefaultButton(QMessageBox::No);
         if (question.exec() == QMessageBox::Yes) break;

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <chrono>
 
+#include "ui/core/GuiHost.h"
+
 CEngineWorker::CEngineWorker(QObject* parent) : QObject(parent) {
     m_thread = std::thread([this] { WorkerLoop(); });
 }
@@ -78,7 +80,7 @@ void CEngineWorker::ShowProgress() {
     if (!m_strItem.isEmpty()) text += QLatin1Char('\n') + m_strItem;
     auto* dialog = new QProgressDialog(text, m_bCancellable ? tr("Cancel") : QString(), 0, 0,
                                        m_pWindow);
-    dialog->setWindowTitle(QStringLiteral("Quorlin"));
+    dialog->setWindowTitle(CGuiHost::ApplicationTitle());
     dialog->setWindowModality(Qt::NonModal);
     dialog->setMinimumDuration(0);
     dialog->setAutoClose(false);

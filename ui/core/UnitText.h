@@ -2,6 +2,7 @@
 // The unit's texts (bank and program entries, information texts) are 8-bit; Latin-1 maps every
 // byte to one character and back, so nothing is lost on the way through the window.
 
+#include <QCoreApplication>
 #include <QString>
 #include <string>
 
@@ -33,6 +34,6 @@ inline int EntryNumber(const QString& entry) {
 // The title of an open bank: "Bank <number>: <name>" from the bank's entry as the list shows it.
 inline QString BankTitle(const QString& entry) {
     const qsizetype blank = entry.indexOf(QLatin1Char(' '));
-    return QStringLiteral("Bank %1: %2")
+    return QCoreApplication::translate("UnitText", "Bank %1: %2")
         .arg(blank < 0 ? entry : entry.left(blank), blank < 0 ? QString() : entry.mid(blank + 1));
 }

@@ -18,9 +18,8 @@ QString CBankNameValidator::AcceptedCharactersMessage() {
         if (q.isLetterOrNumber() || q == QLatin1Char(' ') || symbols.contains(q)) continue;
         symbols += q;
     }
-    return QStringLiteral(
-               "The unit accepts only these characters in a bank name: letters A-Z and a-z, "
-               "digits 0-9, the blank and %1")
+    return tr("The unit accepts only these characters in a bank name: letters A-Z and a-z, "
+              "digits 0-9, the blank and %1")
         .arg(symbols);
 }
 

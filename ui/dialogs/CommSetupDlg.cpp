@@ -42,7 +42,7 @@ bool PortExists(int n) {
 }
 
 CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Communications Setup"));
+    setWindowTitle(tr("Communications Setup"));
     setObjectName(QStringLiteral("CCommSetupDlg"));
     m_fnSerialPorts = SystemSerialPorts;
     m_fnMidiInputs = [] { return ToQStringList(midi::InputPortNames()); };
@@ -63,15 +63,14 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
         return l;
     };
 
-    m_pConnectionType = combo("1013", {QStringLiteral("Serial Port"), QStringLiteral("MIDI")});
+    m_pConnectionType = combo("1013", {tr("Serial Port"), tr("MIDI")});
     m_pPort = combo("1000", {});
     QStringList speeds;  // the serial backend's, so that every speed offered can be set
     for (const int baud : serial::SupportedBaudRates()) speeds << QString::number(baud);
     m_pBaudRate = combo("1001", speeds);
     m_pDataBits = combo("1002", {QStringLiteral("7"), QStringLiteral("8")});
     m_pStopBits = combo("1004", {QStringLiteral("1"), QStringLiteral("2")});
-    m_pParity =
-        combo("1003", {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")});
+    m_pParity = combo("1003", {tr("none"), tr("even"), tr("odd")});
     m_pMidiIn = combo("1014", {});
     m_pMidiOut = combo("1015", {});
     m_pPort->setMinimumContentsLength(14);
@@ -79,7 +78,7 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     m_pMidiOut->setMinimumContentsLength(24);
 
     auto* typeRow = new QHBoxLayout;
-    typeRow->addWidget(new QLabel(QStringLiteral("Connection Type:"), this));
+    typeRow->addWidget(new QLabel(tr("Connection Type:"), this));
     typeRow->addWidget(m_pConnectionType);
     typeRow->addStretch();
 
@@ -89,11 +88,11 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* serialPage = new QWidget;
     auto* grid = new QGridLayout(serialPage);
     grid->setContentsMargins(0, 0, 0, 0);
-    QLabel* portLabel = label(QStringLiteral("Input Port:"), m_pPort);
-    QLabel* baudLabel = label(QStringLiteral("&Baud Rate:"), m_pBaudRate);
-    QLabel* dataLabel = label(QStringLiteral("&Data Bits:"), m_pDataBits);
-    QLabel* stopLabel = label(QStringLiteral("&Stop Bits:"), m_pStopBits);
-    QLabel* parityLabel = label(QStringLiteral("P&arity:"), m_pParity);
+    QLabel* portLabel = label(tr("Input Port:"), m_pPort);
+    QLabel* baudLabel = label(tr("&Baud Rate:"), m_pBaudRate);
+    QLabel* dataLabel = label(tr("&Data Bits:"), m_pDataBits);
+    QLabel* stopLabel = label(tr("&Stop Bits:"), m_pStopBits);
+    QLabel* parityLabel = label(tr("P&arity:"), m_pParity);
     grid->addWidget(portLabel, 0, 0);
     grid->addWidget(m_pPort, 0, 1);
     grid->addWidget(parityLabel, 0, 2);
@@ -107,8 +106,8 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* midiPage = new QWidget;
     auto* midiGrid = new QGridLayout(midiPage);
     midiGrid->setContentsMargins(0, 0, 0, 0);
-    QLabel* inLabel = label(QStringLiteral("Input:"), m_pMidiIn);
-    QLabel* outLabel = label(QStringLiteral("Output:"), m_pMidiOut);
+    QLabel* inLabel = label(tr("Input:"), m_pMidiIn);
+    QLabel* outLabel = label(tr("Output:"), m_pMidiOut);
     midiGrid->addWidget(inLabel, 0, 0);
     midiGrid->addWidget(m_pMidiIn, 0, 1);
     midiGrid->addWidget(outLabel, 1, 0);
@@ -119,10 +118,10 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(m_pGroups);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
     connect(ok, &QPushButton::clicked, this, &CCommSetupDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CCommSetupDlg::reject);
@@ -220,8 +219,7 @@ void CCommSetupDlg::FillMidiLists() {
     m_pMidiOut->addItems(m_fnMidiOutputs ? m_fnMidiOutputs() : QStringList());
     // An empty list says why it is empty; the text is not an entry, so OK stores nothing.
     for (QComboBox* list : {m_pMidiIn, m_pMidiOut}) {
-        list->setPlaceholderText(list->count() == 0 ? QStringLiteral("No MIDI devices found")
-                                                    : QString());
+        list->setPlaceholderText(list->count() == 0 ? tr("No MIDI devices found") : QString());
     }
     const int in = midiSettings.m_nInputDevice;
     const int out = midiSettings.m_nOutputDevice;
@@ -251,7 +249,9 @@ void CCommSetupDlg::accept() {
                 serial->m_nBaudRate = m_pBaudRate->currentText().toInt();
             }
             if (m_pParity->currentIndex() >= 0) {
-                serial->m_cParity = m_pParity->currentText().at(0).toLatin1();
+                // The shown names may be translated: the parity is the item's position.
+                static constexpr char kParities[] = {'n', 'e', 'o'};
+                serial->m_cParity = kParities[m_pParity->currentIndex()];
             }
             if (m_pDataBits->currentIndex() >= 0) {
                 serial->m_nDataBits = m_pDataBits->currentText().toInt();

@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include "engine/NameTable.h"
+#include "ui/core/GuiHost.h"
 #include "ui/dialogs/BankNameValidator.h"
 
 namespace {
@@ -36,12 +37,12 @@ protected:
 }  // namespace
 
 CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Create Bank"));
+    setWindowTitle(tr("Create Bank"));
     setObjectName(QStringLiteral("CCreateBankDlg"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
     m_pNumber = new CBankNumberSpin(this);
     m_pNumber->setObjectName(QStringLiteral("1024"));
@@ -50,8 +51,8 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     m_pName->setMaxLength(static_cast<int>(nametable::kMaxNameLength));
     m_pName->setMinimumWidth(fontMetrics().averageCharWidth() * 28);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Bank Number:"), m_pNumber);
-    form->addRow(QStringLiteral("Bank Name:"), m_pName);
+    form->addRow(tr("Bank Number:"), m_pNumber);
+    form->addRow(tr("Bank Name:"), m_pName);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -75,7 +76,7 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &CCreateBankDlg::reject);
     m_pNumber->installEventFilter(this);
     m_fnShowRangeMessage = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("Quorlin"), text);
+        QMessageBox::warning(this, CGuiHost::ApplicationTitle(), text);
     };
 }
 

@@ -23,9 +23,7 @@ public:
 
     // The refusal of a number outside 0..99 (replaceable by tests).
     std::function<void(const QString&)> m_fnShowRangeMessage;
-    static QString RangeMessage() {
-        return QStringLiteral("Please enter an integer between 0 and 99.");
-    }
+    static QString RangeMessage() { return tr("Please enter an integer between 0 and 99."); }
 
     void showEvent(QShowEvent* event) override;
     void accept() override;

@@ -6,16 +6,16 @@
 #include <QPushButton>
 
 CFindPatchDlg::CFindPatchDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Find Patch"));
+    setWindowTitle(tr("Find Patch"));
     setObjectName(QStringLiteral("CFindPatchDlg"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("IDCANCEL"));
-    auto* label = new QLabel(QStringLiteral("Find what:"), this);
+    auto* label = new QLabel(tr("Find what:"), this);
     m_pText = new QLineEdit(this);
     m_pText->setObjectName(QStringLiteral("1008"));
     m_pText->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
     label->setBuddy(m_pText);
-    auto* findNext = new QPushButton(QStringLiteral("Find Next"), this);
+    auto* findNext = new QPushButton(tr("Find Next"), this);
     findNext->setObjectName(QStringLiteral("IDOK"));
     findNext->setDefault(true);
     auto* buttons = new QVBoxLayout;

@@ -12,13 +12,13 @@
 CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("CRestorePlanDlg"));
-    setWindowTitle(QStringLiteral("Restore Backup to Unit"));
+    setWindowTitle(tr("Restore Backup to Unit"));
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(
-        QStringLiteral("Restoring %1\n\nThese steps make every backed-up user program present "
-                       "again. Banks left unchecked are not touched.")
-            .arg(QDir::toNativeSeparators(QFile::decodeName(plan.folder.c_str()))),
-        this);
+    auto* intro =
+        new QLabel(tr("Restoring %1\n\nThese steps make every backed-up user program present "
+                      "again. Banks left unchecked are not touched.")
+                       .arg(QDir::toNativeSeparators(QFile::decodeName(plan.folder.c_str()))),
+                   this);
     intro->setWordWrap(true);
     intro->setTextFormat(Qt::PlainText);
     layout->addWidget(intro);
@@ -32,7 +32,7 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
     for (const auto& step : plan.steps) {
         if (bankItem == nullptr || step.bank != bankOf) {
             bankOf = step.bank;
-            bankItem = new QTreeWidgetItem(m_pSteps, {QStringLiteral("Bank %1").arg(step.bank)});
+            bankItem = new QTreeWidgetItem(m_pSteps, {tr("Bank %1").arg(step.bank)});
             bankItem->setData(0, Qt::UserRole, step.bank);
             bankItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             bankItem->setCheckState(0, Qt::Checked);
@@ -45,7 +45,7 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
     layout->addWidget(m_pSteps, 1);
 
     m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_pButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Restore"));
+    m_pButtons->button(QDialogButtonBox::Ok)->setText(tr("Restore"));
     connect(m_pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_pSteps, &QTreeWidget::itemChanged, this, [this] { UpdateOk(); });

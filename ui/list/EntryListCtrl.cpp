@@ -109,8 +109,8 @@ private:
 
 }  // namespace
 
-CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker,
-                               CLibrarian& engine, QWidget* parent)
+CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, CLibrarian& engine,
+                               QWidget* parent)
     : QListWidget(parent),
       m_state(state),
       m_worker(worker),
@@ -300,9 +300,8 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
     const int blank = text.indexOf(QLatin1Char(' '));
     if (blank < 0) return nullptr;
     emit dragStarted();
-    return std::make_unique<CPatchMimeData>(m_worker, m_engine,
-                                            text.mid(blank + 1) + QStringLiteral(".sig"),
-                                            m_dragFolder.path());
+    return std::make_unique<CPatchMimeData>(
+        m_worker, m_engine, text.mid(blank + 1) + QStringLiteral(".sig"), m_dragFolder.path());
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
@@ -322,8 +321,8 @@ void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
 }
 
 bool CEntryListCtrl::AcceptsDrop(const QMimeData* data, QObject* source) const {
-    return m_state.Level() == CBrowseState::kProgramLevel && source != this && data != nullptr && data->hasUrls() &&
-           !data->urls().isEmpty() && data->urls().first().isLocalFile();
+    return m_state.Level() == CBrowseState::kProgramLevel && source != this && data != nullptr &&
+           data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile();
 }
 
 void CEntryListCtrl::dragEnterEvent(QDragEnterEvent* event) {

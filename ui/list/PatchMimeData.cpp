@@ -18,7 +18,10 @@ const QString kUriList = QStringLiteral("text/uri-list");
 
 CPatchMimeData::CPatchMimeData(CEngineWorker& worker, CLibrarian& engine, QString fileName,
                                QString folder)
-    : m_worker(worker), m_engine(engine), m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)) {}
+    : m_worker(worker),
+      m_engine(engine),
+      m_strFileName(std::move(fileName)),
+      m_strFolder(std::move(folder)) {}
 
 QStringList CPatchMimeData::formats() const {
     return {kUriList, RawFormat()};

@@ -7,14 +7,14 @@
 #include "quorlin/Version.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(tr("About"));
     setObjectName(QStringLiteral("CAboutDlg"));
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(QStringLiteral(":/icons/app.png")));
-    auto* title = new QLabel(
-        QStringLiteral("Quorlin - Version %1 (b)").arg(QString::fromLatin1(kQuorlinVersion)), this);
+    auto* title =
+        new QLabel(tr("Quorlin - Version %1 (b)").arg(QString::fromLatin1(kQuorlinVersion)), this);
     title->setObjectName(QStringLiteral("title"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* top = new QHBoxLayout;

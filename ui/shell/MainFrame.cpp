@@ -96,33 +96,30 @@ QAction* CMainFrame::AddAction(int id, const QString& text, const QString& promp
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* exit = AddAction(ID_APP_EXIT, QStringLiteral("E&xit"),
-                              QStringLiteral("Quit the application\nExit"));
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* exit = AddAction(ID_APP_EXIT, tr("E&xit"), tr("Quit the application\nExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     file->addAction(exit);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    QAction* toolbar = AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
-                                 QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* toolbar =
+        AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"), tr("Show or hide the toolbar\nToggle ToolBar"));
     toolbar->setCheckable(true);
-    QAction* statusBarAction =
-        AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
-                  QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+    QAction* statusBarAction = AddAction(ID_VIEW_STATUS_BAR, tr("&Status Bar"),
+                                         tr("Show or hide the status bar\nToggle StatusBar"));
     statusBarAction->setCheckable(true);
-    QAction* patchInfo = AddAction(ID_VIEW_PATCHINFO, QStringLiteral("Patch Info"), {});
+    QAction* patchInfo = AddAction(ID_VIEW_PATCHINFO, tr("Patch Info"), {});
     patchInfo->setCheckable(true);
     connect(patchInfo, &QAction::triggered, m_pView, &CQuorlinView::OnTogglePatchInfo);
     view->addAction(toolbar);
     view->addAction(statusBarAction);
     view->addAction(patchInfo);
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    QAction* setup =
-        AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
+    QMenu* options = menuBar()->addMenu(tr("&Options"));
+    QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, tr("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);
-    QMenu* channel = options->addMenu(QStringLiteral("&Channel"));
+    QMenu* channel = options->addMenu(tr("&Channel"));
     // One channel at a time: the items are drawn as radio items.
     auto* channels = new QActionGroup(this);
     channels->setExclusive(true);
@@ -134,16 +131,14 @@ void CMainFrame::CreateMenus() {
                 [this, id] { m_pView->OnChannel(id - ID_CHANNEL_1); });
         channel->addAction(action);
     }
-    QMenu* bankChange = options->addMenu(QStringLiteral("Bank Change"));
-    QAction* dspA =
-        AddAction(ID_DSP_A, QStringLiteral("DSP A"), QStringLiteral("Change to DSP A\nDSP A"),
-                  QStringLiteral(":/icons/dspa.png"));
+    QMenu* bankChange = options->addMenu(tr("Bank Change"));
+    QAction* dspA = AddAction(ID_DSP_A, tr("DSP A"), tr("Change to DSP A\nDSP A"),
+                              QStringLiteral(":/icons/dspa.png"));
     dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     dspA->setCheckable(true);
     connect(dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
-    QAction* dspB =
-        AddAction(ID_DSP_B, QStringLiteral("DSP B"), QStringLiteral("Change to DSP B\nDSP B"),
-                  QStringLiteral(":/icons/dspb.png"));
+    QAction* dspB = AddAction(ID_DSP_B, tr("DSP B"), tr("Change to DSP B\nDSP B"),
+                              QStringLiteral(":/icons/dspb.png"));
     dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     dspB->setCheckable(true);
     connect(dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
@@ -154,49 +149,48 @@ void CMainFrame::CreateMenus() {
     bankChange->addAction(dspA);
     bankChange->addAction(dspB);
 
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    QAction* del = AddAction(ID_DELETE, QStringLiteral("&Delete"),
-                             QStringLiteral("Delete the selected patch or bank\nDelete"),
-                             QStringLiteral(":/icons/delete.png"));
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    QAction* del =
+        AddAction(ID_DELETE, tr("&Delete"), tr("Delete the selected patch or bank\nDelete"),
+                  QStringLiteral(":/icons/delete.png"));
     connect(del, &QAction::triggered, m_pCommands, &CPatchCommands::OnDelete);
     tools->addAction(del);
     tools->addSeparator();
-    QAction* find = AddAction(ID_FIND, QStringLiteral("&Find..."), QStringLiteral("Find patch"));
+    QAction* find = AddAction(ID_FIND, tr("&Find..."), tr("Find patch"));
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, m_pCommands, &CPatchCommands::OnFind);
     tools->addAction(find);
-    QAction* findNext =
-        AddAction(ID_FIND_NEXT, QStringLiteral("Find Next"), QStringLiteral("Find next patch"));
+    QAction* findNext = AddAction(ID_FIND_NEXT, tr("Find Next"), tr("Find next patch"));
     findNext->setShortcut(QKeySequence(Qt::Key_F3));
     connect(findNext, &QAction::triggered, m_pCommands, &CPatchCommands::OnFindNext);
     tools->addAction(findNext);
     tools->addSeparator();
-    QAction* load = AddAction(
-        ID_LOAD_PATCH, QStringLiteral("Load Patch from PC"),
-        QStringLiteral("Open an existing patch and store it in the current bank\nLoad Patch"));
+    QAction* load =
+        AddAction(ID_LOAD_PATCH, tr("Load Patch from PC"),
+                  tr("Open an existing patch and store it in the current bank\nLoad Patch"));
     connect(load, &QAction::triggered, m_pCommands, &CPatchCommands::OnLoadPatch);
     tools->addAction(load);
-    QAction* backup = AddAction(ID_BACKUP, QStringLiteral("&Backup user patches to PC"),
-                                QStringLiteral("Backup user patches in the current bank"));
+    QAction* backup = AddAction(ID_BACKUP, tr("&Backup user patches to PC"),
+                                tr("Backup user patches in the current bank"));
     connect(backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
     tools->addAction(backup);
     tools->addSeparator();
     QAction* backupUnit =
-        AddAction(ID_BACKUP_UNIT, QStringLiteral("Back Up Entire Unit…"),
-                  QStringLiteral("Back up every user program of every bank into a new folder"));
+        AddAction(ID_BACKUP_UNIT, tr("Back Up Entire Unit…"),
+                  tr("Back up every user program of every bank into a new folder"));
     connect(backupUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::BackUpUnit);
     tools->addAction(backupUnit);
     QAction* restoreUnit =
-        AddAction(ID_RESTORE_UNIT, QStringLiteral("Restore Backup to Unit…"),
-                  QStringLiteral("Put the programs of a whole-unit backup back into the unit"));
+        AddAction(ID_RESTORE_UNIT, tr("Restore Backup to Unit…"),
+                  tr("Put the programs of a whole-unit backup back into the unit"));
     connect(restoreUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::RestoreUnit);
     tools->addAction(restoreUnit);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction* about = AddAction(
-        ID_APP_ABOUT, QStringLiteral("&About Quorlin..."),
-        QStringLiteral("Display program information, version number and copyright\nAbout"),
-        QStringLiteral(":/icons/about.png"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* about =
+        AddAction(ID_APP_ABOUT, tr("&About Quorlin..."),
+                  tr("Display program information, version number and copyright\nAbout"),
+                  QStringLiteral(":/icons/about.png"));
     connect(about, &QAction::triggered, this, [this] {
         CAboutDlg dialog(this);
         dialog.exec();
@@ -204,15 +198,14 @@ void CMainFrame::CreateMenus() {
     help->addAction(about);
 
     // Back and Create Bank are reached from the toolbar and the keyboard only.
-    QAction* back =
-        AddAction(ID_BACK, QStringLiteral("Back"), QStringLiteral("Back to bank selection\nBack"),
-                  QStringLiteral(":/icons/back.png"));
+    QAction* back = AddAction(ID_BACK, tr("Back"), tr("Back to bank selection\nBack"),
+                              QStringLiteral(":/icons/back.png"));
     back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     connect(back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
     addAction(back);
-    QAction* createBank = AddAction(ID_CREATE_BANK, QStringLiteral("Create Bank"),
-                                    QStringLiteral("Create new bank\nCreate Bank"),
-                                    QStringLiteral(":/icons/newbank.png"));
+    QAction* createBank =
+        AddAction(ID_CREATE_BANK, tr("Create Bank"), tr("Create new bank\nCreate Bank"),
+                  QStringLiteral(":/icons/newbank.png"));
     connect(createBank, &QAction::triggered, m_pCommands, &CPatchCommands::OnCreateBank);
 
     for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
@@ -221,7 +214,7 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-    m_pToolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_pToolBar = addToolBar(tr("Toolbar"));
     m_pToolBar->setObjectName(QStringLiteral("toolbar"));
     m_pToolBar->setIconSize(QSize(16, 15));
     m_pToolBar->setMovable(true);
@@ -243,13 +236,11 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::CreateStatusBar() {
-    m_pReady = new QLabel(QStringLiteral("Ready"));
+    m_pReady = new QLabel(tr("Ready"));
     statusBar()->addWidget(m_pReady, 1);
-    m_pPatchCount =
-        new QLabel(QStringLiteral("This pane displays the number of patches in a bank"));
+    m_pPatchCount = new QLabel(tr("This pane displays the number of patches in a bank"));
     m_pPatchCount->setObjectName(QStringLiteral("101"));
-    const int measured =
-        m_pPatchCount->fontMetrics().horizontalAdvance(QStringLiteral("100 Patches"));
+    const int measured = m_pPatchCount->fontMetrics().horizontalAdvance(tr("100 Patches"));
     // The measured width less the 20 pixels the original took off for its pane borders; Qt adds
     // no borders of that size, so the label keeps the measured width as its minimum.
     m_pPatchCount->setFixedWidth(std::max(measured - 20, 0) + 20);

@@ -27,14 +27,16 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Patch librarian for the two-DSP effects unit"));
+        QCoreApplication::translate("main", "Patch librarian for the two-DSP effects unit"));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption demoOption(QStringLiteral("demo"),
-                                        QStringLiteral("Run against the built-in demo unit."));
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Use the serial device PATH for this run."),
-                                        QStringLiteral("PATH"));
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QCoreApplication::translate("main", "Run against the built-in demo unit."));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QCoreApplication::translate("main", "Use the serial device PATH for this run."),
+        QCoreApplication::translate("main", "PATH"));
     parser.addOption(demoOption);
     parser.addOption(portOption);
     parser.process(app);

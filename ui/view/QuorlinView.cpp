@@ -18,7 +18,6 @@
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/list/EntryListCtrl.h"
 
-
 // The icons live in the program's resources, compiled into this library.
 static void InitUiResources() {
     Q_INIT_RESOURCE(quorlin);
@@ -332,7 +331,8 @@ void CQuorlinView::UpdatePaneScroll() {
         PaneTextHeight(kPaneBoxWidth) + 2 * kPaneMarginY + kPaneTitleHeight > clientHeight) {
         // Narrower beside the bar, the text runs longer: the range is measured at that width.
         const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        const int needed = PaneTextHeight(kPaneBoxWidth - sbw) + 2 * kPaneMarginY + kPaneTitleHeight;
+        const int needed =
+            PaneTextHeight(kPaneBoxWidth - sbw) + 2 * kPaneMarginY + kPaneTitleHeight;
         const int maximum = (needed - clientHeight) / 10 + 1;
         if (m_paneScroll->maximum() != maximum || m_paneScroll->minimum() != 0) {
             m_paneScroll->setRange(0, maximum);
