@@ -101,7 +101,7 @@ int main(int argc, char* argv[]) {
         ShowAndSave(about, folder, QStringLiteral("about"));
 
         CCommSetupDlg setup(&frame);
-        setup.m_pSettings = &frame.View()->Engine()->GetLinkSettings();
+        setup.SetSettings(&frame.View()->Engine()->GetLinkSettings());
         setup.m_fnMidiInputs = [] { return QStringList{QStringLiteral("Unit MIDI In")}; };
         setup.m_fnMidiOutputs = [] { return QStringList{QStringLiteral("Unit MIDI Out")}; };
         setup.InitDialog();
@@ -111,8 +111,7 @@ int main(int argc, char* argv[]) {
         ShowAndSave(setup, folder, QStringLiteral("setup-midi"));
 
         CCreateBankDlg create(&frame);
-        create.m_nBankNumber = 7;
-        create.m_strBankName = QStringLiteral("Bank 7");
+        create.SetBank(7, QStringLiteral("Bank 7"));
         ShowAndSave(create, folder, QStringLiteral("create-bank"));
 
         CFindPatchDlg find(&frame);

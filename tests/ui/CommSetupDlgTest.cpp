@@ -35,7 +35,7 @@ class CommSetupDlgTest : public QObject {
     };
 
     static void Prepare(CCommSetupDlg& dialog, Records& records) {
-        dialog.m_pSettings = &records.link;
+        dialog.SetSettings(&records.link);
         dialog.m_fnSerialPorts = [] {
             return QStringList{QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")};
         };
@@ -181,7 +181,7 @@ private slots:
             QVERIFY2(code != codes.end(), qPrintable(speed));
 
             CCommSetupDlg dialog;
-            dialog.m_pSettings = &engine.GetLinkSettings();
+            dialog.SetSettings(&engine.GetLinkSettings());
             dialog.m_fnSerialPorts = [] { return QStringList{QStringLiteral("/dev/ttyS0")}; };
             bool picked = false;
             auto pick = [&dialog, &picked, speed] {

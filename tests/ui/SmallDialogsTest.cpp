@@ -16,8 +16,7 @@ class SmallDialogsTest : public QObject {
 private slots:
     void createBankFocusesTheSelectedName() {
         CCreateBankDlg dialog;
-        dialog.m_nBankNumber = 3;
-        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.SetBank(3, QStringLiteral("Bank 3"));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.NumberField()->value(), 3);
@@ -26,13 +25,13 @@ private slots:
         QTest::keyClicks(dialog.NameField(), QStringLiteral("Drums"));
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.m_strBankName, QStringLiteral("Drums"));
-        QCOMPARE(dialog.m_nBankNumber, 3);
+        QCOMPARE(dialog.BankName(), QStringLiteral("Drums"));
+        QCOMPARE(dialog.BankNumber(), 3);
     }
 
     void spinArrowsStopAtTheEnds() {
         CCreateBankDlg dialog;
-        dialog.m_nBankNumber = 99;
+        dialog.SetBank(99, QString());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         dialog.NumberField()->stepUp();
@@ -48,8 +47,7 @@ private slots:
         CCreateBankDlg dialog;
         QStringList shown;
         dialog.m_fnShowRangeMessage = [&shown](const QString& text) { shown << text; };
-        dialog.m_nBankNumber = 3;
-        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.SetBank(3, QStringLiteral("Bank 3"));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         dialog.NumberField()->setFocus();
@@ -77,7 +75,7 @@ private slots:
 
     void aRefusedCharacterIsExplainedInLinesThatFitTheDialog() {
         CCreateBankDlg dialog;
-        dialog.m_strBankName = QStringLiteral("Bank 3");
+        dialog.SetBank(0, QStringLiteral("Bank 3"));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\""));
@@ -102,7 +100,7 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), dialog.TextField());
             if (opening == 0) QTest::keyClicks(dialog.TextField(), QStringLiteral("hall"));
             dialog.accept();
-            QCOMPARE(dialog.m_strFindWhat, opening == 0 ? QStringLiteral("hall") : QString());
+            QCOMPARE(dialog.FindWhat(), opening == 0 ? QStringLiteral("hall") : QString());
         }
     }
 };

@@ -51,17 +51,16 @@ CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
     };
     m_fnCreateBankDialog = [this](int& number, QString& name) {
         CCreateBankDlg dialog(m_view.window());
-        dialog.m_nBankNumber = number;
-        dialog.m_strBankName = name;
+        dialog.SetBank(number, name);
         if (dialog.exec() != QDialog::Accepted) return false;
-        number = dialog.m_nBankNumber;
-        name = dialog.m_strBankName;
+        number = dialog.BankNumber();
+        name = dialog.BankName();
         return true;
     };
     m_fnFindDialog = [this](QString& text) {
         CFindPatchDlg dialog(m_view.window());
         if (dialog.exec() != QDialog::Accepted) return false;
-        text = dialog.m_strFindWhat;
+        text = dialog.FindWhat();
         return true;
     };
 }

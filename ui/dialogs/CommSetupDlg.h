@@ -27,7 +27,8 @@ class CCommSetupDlg : public QDialog {
 public:
     explicit CCommSetupDlg(QWidget* parent = nullptr);
 
-    CLinkSettings* m_pSettings = nullptr;
+    // The settings the dialog shows and, on OK, changes (the engine's, in memory).
+    void SetSettings(CLinkSettings* settings) { m_pSettings = settings; }
     int m_bSerialFilled = 0;
     int m_bMidiFilled = 0;
 
@@ -54,6 +55,7 @@ public:
 
 private:
     void FillSerialLists();
+    CLinkSettings* m_pSettings = nullptr;
     void FillMidiLists();
 
     QStackedWidget* m_pGroups;

@@ -1,6 +1,6 @@
 #pragma once
 // "Create Bank": the number (0 to 99, with a spin control) and the name of a new bank. The caller
-// sets m_nBankNumber and m_strBankName, runs the dialog and reads them back after OK. On opening
+// proposes them with SetBank, runs the dialog and reads them back after OK. On opening
 // the name field has the focus with its whole text selected, so typing replaces it.
 //
 // GUI thread only.
@@ -15,8 +15,14 @@ class CCreateBankDlg : public QDialog {
 public:
     explicit CCreateBankDlg(QWidget* parent = nullptr);
 
-    int m_nBankNumber = 0;
-    QString m_strBankName;
+    // The number and name shown when the dialog opens.
+    void SetBank(int number, const QString& name) {
+        m_nBankNumber = number;
+        m_strBankName = name;
+    }
+    // After OK: the number and the name entered.
+    int BankNumber() const { return m_nBankNumber; }
+    QString BankName() const { return m_strBankName; }
 
     QSpinBox* NumberField() const { return m_pNumber; }
     QLineEdit* NameField() const { return m_pName; }
@@ -36,6 +42,8 @@ private:
     // back on the number) when the number is outside 0..99.
     bool TakeValues();
 
+    int m_nBankNumber = 0;
+    QString m_strBankName;
     QSpinBox* m_pNumber;
     QLineEdit* m_pName;
     bool m_bValidating = false;

@@ -1,6 +1,6 @@
 #pragma once
 // "Find Patch": the text to search for. Empty at every opening; Find Next closes it with OK and
-// the text in m_strFindWhat.
+// the text in FindWhat().
 //
 // GUI thread only.
 
@@ -13,11 +13,12 @@ class CFindPatchDlg : public QDialog {
 public:
     explicit CFindPatchDlg(QWidget* parent = nullptr);
 
-    QString m_strFindWhat;
+    QString FindWhat() const { return m_strFindWhat; }
     QLineEdit* TextField() const { return m_pText; }
 
     void accept() override;
 
 private:
+    QString m_strFindWhat;
     QLineEdit* m_pText;
 };

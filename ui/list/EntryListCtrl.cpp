@@ -66,8 +66,8 @@ public:
         // The user edits the name alone; the number is kept aside.
         const QString text = index.data(Qt::DisplayRole).toString();
         const int blank = text.indexOf(QLatin1Char(' '));
-        m_list.m_nEditNumber = index.data(CEntryListCtrl::kNumberRole).toInt();
-        m_list.m_strEditEntry = text;
+        m_nEditNumber = index.data(CEntryListCtrl::kNumberRole).toInt();
+        m_strEditEntry = text;
         auto* field = static_cast<QLineEdit*>(editor);
         field->setText(blank >= 0 ? text.mid(blank + 1) : text);
         field->selectAll();
@@ -76,8 +76,8 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
                       const QModelIndex& /*index*/) const override {
         const QString name = static_cast<QLineEdit*>(editor)->text();
-        const int number = m_list.m_nEditNumber;
-        const QString entry = m_list.m_strEditEntry;
+        const int number = m_nEditNumber;
+        const QString entry = m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.
         QTimer::singleShot(
             0, &m_list, [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
@@ -105,6 +105,9 @@ protected:
 private:
     const CBrowseState& m_state;
     CEntryListCtrl& m_list;
+    // The bank being renamed, taken when the edit begins: its number and its entry's text.
+    mutable int m_nEditNumber = -1;
+    mutable QString m_strEditEntry;
 };
 
 }  // namespace

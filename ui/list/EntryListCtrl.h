@@ -70,9 +70,6 @@ public:
     bool AcceptsDrop(const QMimeData* data, QObject* source) const;
     void TakeDrop(const QMimeData* data);
 
-    // The bank being renamed, taken when the edit begins: its number and its entry's text.
-    int m_nEditNumber = -1;
-    QString m_strEditEntry;
     // Finishes a rename: emits renameCommitted. While another operation runs the rename waits
     // for it; it is dropped when the bank list is no longer shown or no longer holds the entry
     // `entry` (the bank was deleted or renamed).

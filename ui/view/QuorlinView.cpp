@@ -204,7 +204,7 @@ void CQuorlinView::OnBack() {
 
 void CQuorlinView::OnCommSetup() {
     CCommSetupDlg dialog(window()->isVisible() ? window() : nullptr);
-    dialog.m_pSettings = &m_pEngine->GetLinkSettings();
+    dialog.SetSettings(&m_pEngine->GetLinkSettings());
     if (dialog.exec() != QDialog::Accepted) return;
     m_pEngine->ApplyLinkSettings();
     // Before the window is on screen (the first run's setup) the bank list is fetched once it
