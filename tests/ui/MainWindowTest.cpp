@@ -32,6 +32,7 @@ private slots:
     void paneShowsTheProgramOfTheCurrentDspInTheShownBank();
     void paneScrollsALongTextInTenPixelSteps();
     void theWheelOverThePaneScrollsItsText();
+    void thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint();
     void aFailedInformationRequestIsSaidInThePane();
     void menuItemsSayWhatTheyDoAndChannelsAreRadioItems();
     void trackingSizeFollowsLevelAndPane();
@@ -231,6 +232,41 @@ void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
     f.frame->resize(600, 400);
     f.View().OnBack();
     f.View().repaint();
+    QVERIFY(!bar->isVisible());
+}
+
+// The bar is shown, ranged and hidden where the pane's text or switch changes, not when the pane
+// is painted: a change of state that no paint follows still leaves it right.
+void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint() {
+    CUiFixture f;
+    std::vector<std::string> info;
+    for (int i = 0; i < 60; ++i) info.push_back("Line " + std::to_string(i) + " of a long story");
+    f.unit.AddProgram(12, 9, sim::MakeProgramText("Long Story", "Hall", 30, info), true);
+    f.Start();
+    f.frame->resize(600, 400);
+    f.OpenBank(12);
+    f.ActivateProgram(9);
+    QScrollBar* bar = f.View().PaneScroll();
+    QTRY_VERIFY(bar->isVisible());
+    const int maximum = bar->maximum();
+    QVERIFY(maximum > 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(bar->value(), 1);
+
+    // Each change below is made and looked at with no event processed in between.
+    f.State().SetDsp(2);  // nothing loaded on DSP B: the short note fits
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(bar->value(), 0);
+    f.State().SetDsp(1);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->maximum(), maximum);
+    f.State().SetShowInfoPane(false);
+    QVERIFY(!bar->isVisible());
+    f.State().SetShowInfoPane(true);
+    QVERIFY(bar->isVisible());
+    f.State().SetInfo(1, QStringLiteral("Short now."));
+    QVERIFY(!bar->isVisible());
+    f.State().SetLevel(0);
     QVERIFY(!bar->isVisible());
 }
 
