@@ -72,8 +72,7 @@ std::string DescribeBankSelect(const std::uint8_t* p, std::size_t n) {
 }
 
 std::string DescribeLoad(const std::uint8_t* p, std::size_t n) {
-    const std::string name =
-        protocol::PatchName(std::string(reinterpret_cast<const char*>(p), n));
+    const std::string name = protocol::PatchName(std::string(reinterpret_cast<const char*>(p), n));
     return "LOAD " + (name.empty() ? std::string() : name + " ") + std::to_string(n) + " bytes";
 }
 
@@ -86,12 +85,18 @@ std::string DescribeToUnit(const std::uint8_t* b, std::size_t n) {
     const std::uint8_t* payload = b + 5;
     const std::size_t length = n - protocol::kFrameOverhead;
     switch (type) {
-        case protocol::MSG_OBJECT_QUERY: return DescribeQuery(payload, length);
-        case protocol::MSG_KEY: return DescribeKey(payload, length);
-        case protocol::MSG_BANK_SELECT: return DescribeBankSelect(payload, length);
-        case protocol::MSG_PROGRAM_LOAD: return DescribeLoad(payload, length);
-        case protocol::MSG_PROGRAM_REQUEST: return length == 0 ? "PROGRAM REQUEST" : kUnknown;
-        default: return kUnknown;
+        case protocol::MSG_OBJECT_QUERY:
+            return DescribeQuery(payload, length);
+        case protocol::MSG_KEY:
+            return DescribeKey(payload, length);
+        case protocol::MSG_BANK_SELECT:
+            return DescribeBankSelect(payload, length);
+        case protocol::MSG_PROGRAM_LOAD:
+            return DescribeLoad(payload, length);
+        case protocol::MSG_PROGRAM_REQUEST:
+            return length == 0 ? "PROGRAM REQUEST" : kUnknown;
+        default:
+            return kUnknown;
     }
 }
 

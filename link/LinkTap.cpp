@@ -21,7 +21,8 @@ void CLinkTap::Post(LinkDirection direction, const std::uint8_t* bytes, std::siz
     frame.time = std::chrono::steady_clock::now();
     frame.direction = direction;
     frame.discarded = discarded;
-    if (bytes != nullptr && count > 0) frame.bytes.assign(reinterpret_cast<const char*>(bytes), count);
+    if (bytes != nullptr && count > 0)
+        frame.bytes.assign(reinterpret_cast<const char*>(bytes), count);
     frame.link = link;
     {
         std::lock_guard lock(m_mutex);

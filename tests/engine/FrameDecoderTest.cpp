@@ -97,16 +97,14 @@ std::vector<Case> Cases() {
         {"query with leading zero", kTo, Frame(protocol::MSG_OBJECT_QUERY, "01 0"), "UNKNOWN"},
         {"query key too long", kTo, Frame(protocol::MSG_OBJECT_QUERY, "123456789 0"), "UNKNOWN"},
         {"key of seven bytes", kTo, Frame(protocol::MSG_KEY, std::string(7, '\x0F')), "UNKNOWN"},
-        {"key with no key down", kTo, Frame(protocol::MSG_KEY, std::string(8, '\x0F')),
-         "UNKNOWN"},
+        {"key with no key down", kTo, Frame(protocol::MSG_KEY, std::string(8, '\x0F')), "UNKNOWN"},
         {"key with high bits", kTo, Frame(protocol::MSG_KEY, std::string(7, '\x0F') + "\x1F"),
          "UNKNOWN"},
         {"bank select of other processor", kTo,
          Frame(protocol::MSG_BANK_SELECT, Bytes({0, 0, 0, 3, 0, 3})), "UNKNOWN"},
         {"bank select short", kTo, Frame(protocol::MSG_BANK_SELECT, Bytes({0, 0, 0, 3, 0})),
          "UNKNOWN"},
-        {"program request with payload", kTo, Frame(protocol::MSG_PROGRAM_REQUEST, "x"),
-         "UNKNOWN"},
+        {"program request with payload", kTo, Frame(protocol::MSG_PROGRAM_REQUEST, "x"), "UNKNOWN"},
         {"program change of three bytes", kTo, Bytes({0xC0, 0x05, 0x00}), "UNKNOWN"},
         {"program change above 127", kTo, Bytes({0xC0, 0x80}), "UNKNOWN"},
         {"note on", kTo, Bytes({0x90, 0x40}), "UNKNOWN"},
@@ -135,7 +133,8 @@ TEST(FrameDecoderTest, CutsALongErrorTextAndNeverThrows) {
     for (const Case& c : Cases()) {
         for (std::size_t n = 0; n <= c.bytes.size(); ++n) {
             for (auto direction : {kTo, kFrom}) {
-                EXPECT_NO_THROW(EXPECT_FALSE(DescribeFrame(direction, c.bytes.substr(0, n)).empty()));
+                EXPECT_NO_THROW(
+                    EXPECT_FALSE(DescribeFrame(direction, c.bytes.substr(0, n)).empty()));
             }
         }
     }
