@@ -17,6 +17,7 @@
 #include "ui/commands/ArchiveCommands.h"
 #include "ui/commands/PatchCommands.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/log/CommLogPanel.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/CommandIds.h"
 #include "ui/shell/EngineWorker.h"
@@ -107,6 +108,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(toolbar);
     view->addAction(statusBarAction);
     view->addAction(patchInfo);
+    view->addAction(CCommLogPanel::Install(this)->toggleViewAction());
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     QAction* setup =
@@ -361,5 +363,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     m_worker.RequestShutdown();
     SavePlacement();
+    CCommLogPanel::SaveWindowState(this);
     event->accept();
 }
