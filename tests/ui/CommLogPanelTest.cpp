@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include "link/LinkTap.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/log/CommLogPanel.h"
+#include "ui/log/LogFileRecorder.h"
+#include "ui/shell/CommandIds.h"
 
 namespace {
 
@@ -55,6 +58,7 @@ private slots:
     void FilterPauseClearAndCopy();
     void SaveAsWritesTheLogAndTheFrames();
     void TheWindowRemembersThePanel();
+    void KeepALogFileRecordsTheTrafficAndAboutNamesIt();
 };
 
 void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
@@ -87,7 +91,10 @@ void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
             gate.Release();
         }
     });
-    QTimer::singleShot(30000, [&] { gate.Release(); });  // only against a hung test
+    QTimer hung;  // only against a hung test
+    hung.setSingleShot(true);
+    connect(&hung, &QTimer::timeout, [&] { gate.Release(); });
+    hung.start(30000);
     watch.start();
     f.OpenBank(0);
     watch.stop();
@@ -181,7 +188,10 @@ void CommLogPanelTest::SaveAsWritesTheLogAndTheFrames() {
     CUiFixture::OnNextDialog([&](QDialog& dialog) {
         auto* files = qobject_cast<QFileDialog*>(&dialog);
         QVERIFY(files != nullptr);
-        files->selectFile(path);
+        // As a user types it into the name box.
+        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name != nullptr);
+        name->setText(path);
         dialog.accept();  // the file dialog's own accept, as its Save button
     });
     QTest::mouseClick(panel->SaveButton(), Qt::LeftButton);
@@ -223,6 +233,45 @@ void CommLogPanelTest::TheWindowRemembersThePanel() {
     f.frame.reset();
     f.Start(false);
     QVERIFY(PanelOf(*f.frame)->isHidden());
+}
+
+void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    CUiFixture f;
+    f.Start(false);
+    auto* toggle = f.frame->findChild<QAction*>(QStringLiteral("KeepLogFile"));
+    QVERIFY(toggle != nullptr);
+    QVERIFY(!toggle->isChecked());
+
+    toggle->trigger();
+    QVERIFY(CLogFileRecorder::Instance().Running());
+    std::uint32_t missing = 0;
+    QCOMPARE(ReadSettingDword(kSectionOptions, "VerboseLog", 0, missing), 1);
+    const QString path = data.filePath(QStringLiteral("Brisca/Quorlin/log/quorlin.log"));
+    QCOMPARE(CLogFileRecorder::Path(), path);
+    QCOMPARE(f.View().ShowBanks(), 0);
+    CLinkTap::Shared()->Flush();
+
+    // About names the file.
+    QString aboutText;
+    CUiFixture::OnNextDialog([&](QDialog& dialog) {
+        if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("logFile")))
+            aboutText = label->text();
+        dialog.accept();
+    });
+    f.frame->Action(cmd::ID_APP_ABOUT)->trigger();
+    QVERIFY2(aboutText.contains(path), qPrintable(aboutText));
+
+    toggle->trigger();
+    QVERIFY(!CLogFileRecorder::Instance().Running());
+    QCOMPARE(ReadSettingDword(kSectionOptions, "VerboseLog", 1, missing), 0);
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    QVERIFY(logged.contains(QStringLiteral("\t->\tQUERY 0 flags 0\tF0 1C 70 00 31 30 20 30 F7\n")));
+    QVERIFY(logged.contains(QStringLiteral("\t<-\tREPLY ")));
+    qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_MAIN(CommLogPanelTest)

@@ -18,6 +18,7 @@
 #include "ui/commands/PatchCommands.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/log/CommLogPanel.h"
+#include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/CommandIds.h"
 #include "ui/shell/EngineWorker.h"
@@ -115,6 +116,7 @@ void CMainFrame::CreateMenus() {
         AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);
+    options->addAction(CLogFileRecorder::CreateToggle(this));
     QMenu* channel = options->addMenu(QStringLiteral("&Channel"));
     // One channel at a time: the items are drawn as radio items.
     auto* channels = new QActionGroup(this);
