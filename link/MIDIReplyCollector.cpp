@@ -79,6 +79,27 @@ void CMIDIReplyCollector::SetInputTap(std::shared_ptr<CLinkTap> tap, std::string
     m_bTapInputDropped = false;
 }
 
+void CMIDIReplyCollector::OnShortMessage(std::uint32_t message, std::uint32_t) {
+    std::lock_guard lock(m_mutex);
+    if (!m_pInputTap || !m_pInputTap->Active()) return;
+    const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(message),
+                                   static_cast<std::uint8_t>(message >> 8),
+                                   static_cast<std::uint8_t>(message >> 16)};
+    // The message's length follows from its status byte.
+    const std::uint8_t status = bytes[0];
+    std::size_t length = 3;
+    if ((status & 0xE0) == 0xC0 || status == 0xF1 || status == 0xF3) length = 2;
+    if (status == 0xF6 || status >= 0xF8) length = 1;
+    m_pInputTap->Post(LinkDirection::FromUnit, bytes, length, m_strLinkName, true);
+}
+
+void CMIDIReplyCollector::OnLongError(const std::uint8_t* bytes, std::uint32_t count,
+                                      std::uint32_t) {
+    std::lock_guard lock(m_mutex);
+    if (m_pInputTap && m_pInputTap->Active() && count > 0)
+        m_pInputTap->Post(LinkDirection::FromUnit, bytes, count, m_strLinkName, true);
+}
+
 void CMIDIReplyCollector::OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
                                         std::uint32_t) {
     if (count == 0) return;

@@ -73,8 +73,11 @@ public:
 
     void OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
                        std::uint32_t timeStamp) override;
-    void OnShortMessage(std::uint32_t, std::uint32_t) override {}
-    void OnLongError(const std::uint8_t*, std::uint32_t, std::uint32_t) override {}
+    // Never a reply; shown in the tap as discarded input (a system-exclusive message without its
+    // end in the device's pieces of up to 2048 bytes).
+    void OnShortMessage(std::uint32_t message, std::uint32_t timeStamp) override;
+    void OnLongError(const std::uint8_t* bytes, std::uint32_t count,
+                     std::uint32_t timeStamp) override;
     void OnShortError(std::uint32_t, std::uint32_t) override;
 
 private:
