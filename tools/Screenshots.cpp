@@ -18,7 +18,9 @@
 #include "ui/dialogs/CreateBankDlg.h"
 #include "ui/dialogs/FindPatchDlg.h"
 #include "ui/dialogs/RestorePlanDlg.h"
+#include "link/LinkTap.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/log/CommLogPanel.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/EngineWorker.h"
 #include "ui/shell/GuiHost.h"
@@ -151,6 +153,19 @@ int main(int argc, char* argv[]) {
             QApplication::processEvents();
             Save(*menu, folder, QStringLiteral("context-menu-bank"));
             menu->hide();
+        }
+
+        // View > Communication Log while a bank opens and a program loads.
+        if (auto* log = frame.findChild<CCommLogPanel*>(QStringLiteral("CommLogPanel"))) {
+            log->show();
+            frame.resize(960, 680);
+            frame.resizeDocks({log}, {330}, Qt::Vertical);
+            Activate(*frame.View(), 0);  // open bank 0
+            Activate(*frame.View(), 1);  // load a program
+            CLinkTap::Shared()->Flush();
+            log->TakeArrived();
+            Save(frame, folder, QStringLiteral("comm-log"));
+            log->hide();
         }
         frame.close();
     }

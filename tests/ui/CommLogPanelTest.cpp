@@ -2,7 +2,6 @@
 // bank opens, filters, pauses, clears, copies and saves the rows (text and .syx), and the window
 // remembers whether it was shown.
 #include <QAction>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
@@ -183,8 +182,6 @@ void CommLogPanelTest::SaveAsWritesTheLogAndTheFrames() {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.txt"));
-    QTest::mouseClick(panel->FramesBox(), Qt::LeftButton);
-    QVERIFY(panel->FramesBox()->isChecked());
     CUiFixture::OnNextDialog([&](QDialog& dialog) {
         auto* files = qobject_cast<QFileDialog*>(&dialog);
         QVERIFY(files != nullptr);
@@ -192,6 +189,7 @@ void CommLogPanelTest::SaveAsWritesTheLogAndTheFrames() {
         auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name != nullptr);
         name->setText(path);
+        files->selectNameFilter(CCommLogPanel::TextAndFramesFilter());
         dialog.accept();  // the file dialog's own accept, as its Save button
     });
     QTest::mouseClick(panel->SaveButton(), Qt::LeftButton);

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -70,12 +69,10 @@ CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
     m_pPause->setCheckable(true);
     m_pClear = new QPushButton(QStringLiteral("C&lear"), body);
     m_pSave = new QPushButton(QStringLiteral("Save &As…"), body);
-    m_pFrames = new QCheckBox(QStringLiteral("Also raw frames (.syx)"), body);
     controls->addWidget(m_pFilter, 1);
     controls->addWidget(m_pPause);
     controls->addWidget(m_pClear);
     controls->addWidget(m_pSave);
-    controls->addWidget(m_pFrames);
     layout->addLayout(controls);
 
     m_pModel = new CCommLogModel(this);
@@ -203,17 +200,26 @@ bool CCommLogPanel::SaveTo(const QString& path, bool withFrames, QString& error)
     return write(path, text) && (!withFrames || write(FramesPath(path), frames));
 }
 
+QString CCommLogPanel::TextFilter() {
+    return QStringLiteral("Log as text (*.txt)");
+}
+
+QString CCommLogPanel::TextAndFramesFilter() {
+    return QStringLiteral("Log as text, and the raw frames beside it as .syx (*.txt)");
+}
+
 void CCommLogPanel::OnSaveAs() {
     QFileDialog dialog(this, QStringLiteral("Save Communication Log"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")});
+    dialog.setNameFilters({TextFilter(), TextAndFramesFilter()});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.selectFile(QStringLiteral("communication-log.txt"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setObjectName(QStringLiteral("CommLogSaveDialog"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     QString error;
-    if (!SaveTo(dialog.selectedFiles().constFirst(), m_pFrames->isChecked(), error))
+    const bool withFrames = dialog.selectedNameFilter() == TextAndFramesFilter();
+    if (!SaveTo(dialog.selectedFiles().constFirst(), withFrames, error))
         QMessageBox::warning(this, QStringLiteral("Quorlin"), error);
 }
 

@@ -7,9 +7,9 @@
 // Above the table: a filter box (rows whose text holds the filter text, any letter case), Pause
 // (frames keep being collected, the table stands still until Pause is released), Clear, and
 // "Save As…", which writes the log as text (one row a line, every byte, as the command line's
-// --trace writes it) and, with "Also raw frames (.syx)" ticked, the system-exclusive frames
-// beside it, byte for byte, in a file of the same name ending in ".syx". Ctrl+C copies the
-// selected rows with every byte.
+// --trace writes it) and, when the second file type (TextAndFramesFilter) is chosen, the
+// system-exclusive frames beside it, byte for byte, in a file of the same name ending in ".syx".
+// Ctrl+C copies the selected rows with every byte.
 //
 // Frames reach the panel on the tap's delivery thread and wait in a queue; a timer moves them
 // into the table a batch at a time, so a backup's stream of frames does not repaint the table
@@ -29,7 +29,6 @@
 #include "link/LinkTap.h"
 #include "ui/log/CommLogModel.h"
 
-class QCheckBox;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
@@ -61,7 +60,9 @@ public:
     QPushButton* PauseButton() const { return m_pPause; }
     QPushButton* ClearButton() const { return m_pClear; }
     QPushButton* SaveButton() const { return m_pSave; }
-    QCheckBox* FramesBox() const { return m_pFrames; }
+    // The Save As dialog's two file types: the text alone, the text and the .syx.
+    static QString TextFilter();
+    static QString TextAndFramesFilter();
 
     // Moves what has arrived into the table now (the timer does it every kBatchMs).
     void TakeArrived();
@@ -87,6 +88,5 @@ private:
     QPushButton* m_pPause = nullptr;
     QPushButton* m_pClear = nullptr;
     QPushButton* m_pSave = nullptr;
-    QCheckBox* m_pFrames = nullptr;
     QTimer* m_pTimer = nullptr;
 };
