@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -56,6 +57,7 @@ private slots:
     void HiddenAtFirstAndFillsWhileABankOpens();
     void FilterPauseClearAndCopy();
     void SaveAsWritesTheLogAndTheFrames();
+    void KeepsTheLastTenThousandRowsAddedInBatches();
     void TheWindowRemembersThePanel();
     void KeepALogFileRecordsTheTrafficAndAboutNamesIt();
 };
@@ -212,6 +214,45 @@ void CommLogPanelTest::SaveAsWritesTheLogAndTheFrames() {
     QString error;
     QVERIFY(!panel->SaveTo(dir.filePath(QStringLiteral("no/such/folder/log.txt")), false, error));
     QVERIFY(error.contains(QStringLiteral("no/such/folder")));
+}
+
+void CommLogPanelTest::KeepsTheLastTenThousandRowsAddedInBatches() {
+    CUiFixture f;
+    f.Start(false);
+    CCommLogPanel* panel = PanelOf(*f.frame);
+    panel->show();
+    QVERIFY(CLinkTap::Shared()->Active());
+    const auto post = [](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::string bytes =
+                "\xC0" + std::string(1, static_cast<char>(i % 128)) + std::to_string(i);
+            CLinkTap::Shared()->Post(LinkDirection::ToUnit,
+                                     reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     bytes.size(), "test");
+        }
+    };
+    const auto number = [panel](int row) {
+        return panel->Model()->RowAt(row).bytes.mid(2).toInt();
+    };
+    QSignalSpy inserted(panel->Model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(panel->Model(), &QAbstractItemModel::rowsRemoved);
+
+    // A stream of frames between two of the panel's turns: one insertion for the view.
+    post(0, 10005);
+    CatchUp(*panel);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(panel->Model()->rowCount(), CCommLogModel::kMaxRows);
+    QCOMPARE(number(0), 5);
+    QCOMPARE(number(CCommLogModel::kMaxRows - 1), 10004);
+
+    // More: the oldest go, in one removal.
+    post(10005, 10012);
+    CatchUp(*panel);
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(panel->Model()->rowCount(), CCommLogModel::kMaxRows);
+    QCOMPARE(number(0), 12);
+    QCOMPARE(number(CCommLogModel::kMaxRows - 1), 10011);
 }
 
 void CommLogPanelTest::TheWindowRemembersThePanel() {
