@@ -90,7 +90,9 @@ TEST_P(CliTraceTest, TheTraceOfBanksIsTheTrafficTheUnitSawInOrder) {
         EXPECT_EQ(trace[i].direction, unit[i].direction == '>' ? "->" : "<-");
         EXPECT_EQ(trace[i].bytes.size(), unit[i].length);
         EXPECT_EQ(trace[i].bytes.substr(0, unit[i].bytes.size()), unit[i].bytes);
-        if (i > 0) EXPECT_GE(trace[i].ms, trace[i - 1].ms);
+        if (i > 0) {
+            EXPECT_GE(trace[i].ms, trace[i - 1].ms);
+        }
         // The unit's reply keeps its end byte in the trace, on either link.
         EXPECT_EQ(static_cast<unsigned char>(trace[i].bytes.back()), 0xF7);
         if (trace[i].direction == "<-") {

@@ -69,7 +69,9 @@ TEST_F(SerialLinkTest, TheTapSeesEveryFrameWrittenAndReadInOrder) {
         EXPECT_EQ(frames[i].bytes, expected[i].bytes);
         EXPECT_EQ(frames[i].discarded, expected[i].discarded);
         EXPECT_EQ(frames[i].link, m_pty.SlavePath());
-        if (i > 0) EXPECT_GE(frames[i].time, frames[i - 1].time);
+        if (i > 0) {
+            EXPECT_GE(frames[i].time, frames[i - 1].time);
+        }
     }
     // Never on the calling thread (nor, being one thread, on the monitor's).
     for (const auto id : seen.Threads()) EXPECT_NE(id, std::this_thread::get_id());
