@@ -296,6 +296,21 @@ void CSerialLink::TapInput(std::uint8_t byte, bool taken) {
     if (byte == kEndOfExclusive || m_tapInput.size() > kMaxReplyBytes) FlushTapInput();
 }
 
+void CSerialLink::TapStaleInput() {
+    const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
+    std::uint8_t chunk[kReadChunk];
+    // Bounded: a peer that never stops sending must not hold the frame back.
+    for (int round = 0; round < 16; ++round) {
+        const int got = m_pPort->Read(chunk, kReadChunk, report);
+        if (got <= 0) break;
+        for (int i = 0; i < got; ++i) TapInput(chunk[i], false);
+    }
+    if (!m_tapInput.empty()) {
+        m_bTapInputDropped = true;
+        FlushTapInput();
+    }
+}
+
 void CSerialLink::FlushTapInput() {
     if (m_tapInput.empty()) return;
     m_pTap->Post(LinkDirection::FromUnit, reinterpret_cast<const std::uint8_t*>(m_tapInput.data()),
@@ -320,10 +335,11 @@ void CSerialLink::WriteRoutine() {
         }
         // Frames handed over before the far end went are dropped; it was reported once.
         if (m_bPeerGone) continue;
-        // Whatever came before this frame is stale now; an unfinished piece of it is shown so.
-        if (!m_tapInput.empty()) {
-            m_bTapInputDropped = true;
-            FlushTapInput();
+        // Whatever came before this frame is stale now. The tap is shown it, unfinished pieces
+        // and bytes not read yet included, before the purge throws it away.
+        if (Tapping()) {
+            TapStaleInput();
+            if (m_bPeerGone) continue;
         }
         m_pPort->PurgeInput();
         if (frame.opens != SetKind::None) {

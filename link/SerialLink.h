@@ -135,6 +135,9 @@ private:
     // 0xF7, marked dropped when any of them went to no transaction.
     void TapInput(std::uint8_t byte, bool taken);
     void FlushTapInput();
+    // Before a frame is written: reads what is waiting (which the purge would drop unseen) into
+    // the tap and posts whatever piece of input is left, as discarded.
+    void TapStaleInput();
     void ReportFailure(const std::string& call, int errorNumber);
     // Once per Open: shows the failure that showed the far end gone and ends both transactions.
     void PeerHasGone(const std::string& call, int errorNumber);
