@@ -30,6 +30,7 @@ public:
         std::fwrite(text.data(), 1, text.size(), m_pOut);
         if (text.empty() || text.back() != '\n') std::fputc('\n', m_pOut);
         std::fflush(m_pOut);
+        if (m_onMessage) m_onMessage(text);
     }
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
@@ -54,6 +55,10 @@ public:
 
     // Replaces sleeping (set before the engine runs).
     void SetPauseHook(std::function<void(int)> hook) { m_onPause = std::move(hook); }
+    // Also hands every message shown to `hook` (the log file; set before the engine runs).
+    void SetMessageHook(std::function<void(const std::string&)> hook) {
+        m_onMessage = std::move(hook);
+    }
     // How many messages have been shown so far.
     int Shown() {
         std::lock_guard lock(m_mutex);
@@ -66,4 +71,5 @@ private:
     int m_nShown = 0;
     int m_nPauseMarginMs = kSerialPauseMarginMs;
     std::function<void(int)> m_onPause;
+    std::function<void(const std::string&)> m_onMessage;
 };

@@ -145,7 +145,7 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
             return std::nullopt;
         }
         std::string value;
-        if (a != "--demo") {
+        if (a != "--demo" && a != "--verbose") {
             if (i + 1 >= args.size()) {
                 error = a + " needs a value";
                 return std::nullopt;
@@ -204,6 +204,12 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
                 o.dsp = value == "A" ? 1 : 2;
             else
                 error = "--dsp takes A or B, not \"" + value + "\"";
+        } else if (a == "--trace") {
+            o.tracePath = value;
+            ok = !value.empty();
+            if (!ok) error = "--trace needs a file (\"-\": standard error)";
+        } else if (a == "--verbose") {
+            o.verbose = true;
         } else if (a == "--channel") {
             int channel = 0;
             ok = number(1, 16, channel);
@@ -262,7 +268,7 @@ std::string CliOptions::Usage() {
     return "Usage: quorlin-cli [--serial PATH [--baud N] [--parity n|e|o] [--data 7|8] "
            "[--stop 1|2]\n"
            "                    | --midi-in N --midi-out N | --demo]\n"
-           "                   [--dsp A|B] [--channel 1-16] COMMAND\n"
+           "                   [--dsp A|B] [--channel 1-16] [--trace FILE] [--verbose] COMMAND\n"
            "  banks                      one bank entry per line, leading blanks removed\n"
            "  programs BANK              selects BANK; one line per program: \"U <entry>\" for "
            "a user program, \"F <entry>\" otherwise\n"
@@ -293,5 +299,8 @@ std::string CliOptions::Usage() {
            "Without a connection option the saved settings are used. BANK is a bank number; "
            "--dsp and\n"
            "--channel default to the saved ones. The saved settings are never changed.\n"
+           "--trace FILE writes every frame to and from the unit to FILE (\"-\": standard error),\n"
+           "one line each: milliseconds, -> or <-, what the frame is, its bytes in hex.\n"
+           "--verbose also keeps the messages and the frames in the log file (named on stderr).\n"
            "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
 }

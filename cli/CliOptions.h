@@ -2,7 +2,8 @@
 // The command line of quorlin-cli, read into one record:
 //
 //   quorlin-cli [--serial PATH [--baud N] [--parity n|e|o] [--data 7|8] [--stop 1|2]
-//               | --midi-in N --midi-out N | --demo] [--dsp A|B] [--channel 1-16] COMMAND
+//               | --midi-in N --midi-out N | --demo] [--dsp A|B] [--channel 1-16]
+//               [--trace FILE] [--verbose] COMMAND
 //
 // Options come before the command; everything after the command word is its arguments, so a
 // search text or a bank name may itself start with "-". Parse checks everything that can be
@@ -48,6 +49,11 @@ struct CliOptions {
     // "Channel".
     std::optional<int> dsp;
     std::optional<int> channel;
+
+    // --trace: where the frames to and from the unit are written ("-": stderr); empty: nowhere.
+    std::string tracePath;
+    // --verbose: messages and frames also go to the log file.
+    bool verbose = false;
 
     Command command = Command::Banks;
     int bank = -1;     // every command but banks and find

@@ -3,6 +3,7 @@
 // The saved settings are read but never changed: the run's settings live in an overlay.
 // SIGPIPE is ignored and SIGINT/SIGTERM/SIGHUP remove the run's temporary files (CliSignals.h).
 
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,9 +14,11 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
+#include "cli/CliTrace.h"
 #include "demo/InProcessDemoUnit.h"
 #include "engine/Librarian.h"
 #include "settings/LinkSettings.h"
+#include "settings/LogFileLocation.h"
 #include "settings/OptionsSettings.h"
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
@@ -66,6 +69,7 @@ void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto programStart = std::chrono::steady_clock::now();
     // Before any thread exists (see CliSignals.h).
     StartSignalHandling();
     std::string error;
@@ -87,9 +91,20 @@ int main(int argc, char** argv) {
     PutConnection(*options, saved, run);
     SetSettingsStore(&run);
 
+    const bool keepLog =
+        options->verbose || run.ReadDword(kSectionOptions, kVerboseLogValue).value_or(0) != 0;
+    // Declared before the engine, so that it outlives the engine's last frame.
+    CCliTrace trace(programStart);
+    if (!trace.Start(options->tracePath, keepLog, error)) {
+        std::cerr << "quorlin-cli: " << error << "\n";
+        SetSettingsStore(nullptr);
+        return 2;
+    }
+
     int result = 1;
     {
         CCliHost host;
+        host.SetMessageHook([&trace](const std::string& text) { trace.Message(text); });
         std::unique_ptr<CInProcessDemoUnit> demoUnit;
         std::unique_ptr<CLibrarian> engine;
         if (options->connection == CliOptions::Connection::Demo) {

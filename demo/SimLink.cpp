@@ -2,6 +2,11 @@
 
 #include "sim/SimUnit.h"
 
+namespace {
+// The link's name in the traffic tap.
+const std::string kTapName = "demo unit";
+}  // namespace
+
 CSimLink::CSimLink(CSimUnit& unit, ReplyStyle style) : m_unit(unit), m_style(style) {
     firstWaitMs = 5000;
 }
@@ -41,11 +46,20 @@ std::vector<std::string> CSimLink::Deliver(const std::uint8_t* data, int length,
     if (frames.empty() || bytes.compare(0, frames.front().size(), frames.front()) != 0 ||
         m_assembler.InFrame())
         m_protocolErrors.push_back(std::string(operation) + " of bytes that are not one frame");
+    const bool tapping = Tapping();
+    if (tapping) m_pTap->Post(LinkDirection::ToUnit, data, bytes.size(), kTapName);
     std::vector<std::string> replies;
     if (m_bSilent) return replies;
     for (const auto& frame : frames) {
         auto r = m_unit.HandleFrame(frame, NowLocked());
         replies.insert(replies.end(), r.begin(), r.end());
+    }
+    if (tapping) {
+        // A reply to a frame sent without waiting is lost, as on the wire.
+        const bool lost = std::string(operation) == "Send";
+        for (const auto& reply : replies)
+            m_pTap->Post(LinkDirection::FromUnit, reinterpret_cast<const std::uint8_t*>(reply.data()),
+                         reply.size(), kTapName, lost);
     }
     return replies;
 }

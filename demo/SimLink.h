@@ -16,6 +16,10 @@
 //   the clock advances one poll wait (Timings().pollWaitMs, 2000 ms by default) and the engine's
 //   ProbeCompletion is asked, at most 11 times, as the real poll loop does; then -1.
 //
+// Traffic tap (LinkTap.h): every frame handed to the unit and each of its replies whole (0xF7
+// kept) under the name "demo unit"; the replies to a Send, which nobody receives, are marked
+// discarded.
+//
 // Faults of the caller are recorded in ProtocolErrors(), not thrown: a Send, SendAndWait or
 // SendAndPoll outside Open...Close, a frame longer than the size given to Open, bytes that are not
 // one complete frame, Open while open, Close while closed.

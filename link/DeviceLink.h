@@ -12,7 +12,10 @@
 // closing 0xF7.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "link/LinkTap.h"
 
 class CManualResetEvent;
 
@@ -67,6 +70,11 @@ public:
     // How long the serial link's SendAndWait waits for the first byte of a reply.
     std::int32_t firstWaitMs = 0;
 
+    // The traffic tap this link posts its frames to (LinkTap.h); the process's shared tap unless
+    // set otherwise. Set it only while the link is closed (its transport threads read it).
+    virtual void SetTap(std::shared_ptr<CLinkTap> tap) { m_pTap = std::move(tap); }
+    const std::shared_ptr<CLinkTap>& Tap() const { return m_pTap; }
+
     // For tests only: shortens the link's waits. The program never calls it.
     void SetTimings(const LinkTimings& timings) { m_timings = timings; }
     const LinkTimings& Timings() const { return m_timings; }
@@ -81,7 +89,11 @@ protected:
                     TakeReply takePollReply, ICompletionProbe& engine, const std::string& name,
                     std::string& reply);
 
+    // True when a frame posted now would reach an observer; costs one atomic load.
+    bool Tapping() const noexcept { return m_pTap && m_pTap->Active(); }
+
     LinkTimings m_timings;
+    std::shared_ptr<CLinkTap> m_pTap = CLinkTap::Shared();
 };
 
 #include "link/ManualResetEvent.h"

@@ -23,6 +23,22 @@ CMIDILink::CMIDILink(IHost& host, std::shared_ptr<midi::IMIDIBackend> backend)
       m_pOutDevice(std::make_shared<midi::CMIDIOutDevice>(backend)),
       m_pSettings(std::make_unique<CMIDISettings>()) {
     m_pSettings->Load();
+    SetInputTap(m_pTap, TapName());
+}
+
+void CMIDILink::SetTap(std::shared_ptr<CLinkTap> tap) {
+    CDeviceLink::SetTap(tap);
+    SetInputTap(std::move(tap), TapName());
+}
+
+std::string CMIDILink::TapName() const {
+    return "MIDI in " + std::to_string(m_pSettings->m_nInputDevice) + " out " +
+           std::to_string(m_pSettings->m_nOutputDevice);
+}
+
+void CMIDILink::TapOutput(const std::uint8_t* data, int length) {
+    if (Tapping() && data != nullptr && length > 0)
+        m_pTap->Post(LinkDirection::ToUnit, data, static_cast<std::size_t>(length), TapName());
 }
 
 CMIDILink::~CMIDILink() {
@@ -44,6 +60,8 @@ int CMIDILink::Open(int) {
     // then crashes when it is closed afterwards.
     Close();
     m_bPeerGone = false;
+    // The devices may have been chosen anew since the last opening.
+    SetInputTap(m_pTap, TapName());
     const std::int32_t input = m_pSettings->m_nInputDevice;
     const std::int32_t output = m_pSettings->m_nOutputDevice;
     try {
@@ -120,6 +138,7 @@ bool CMIDILink::FrameFits(int length) {
 
 void CMIDILink::Send(const std::uint8_t* data, int length) {
     if (CheckGone() || length <= 0 || !FrameFits(length)) return;
+    TapOutput(data, length);
     try {
         m_pOutDevice->SendLong(data, static_cast<std::uint32_t>(length));
     } catch (...) {
@@ -130,6 +149,8 @@ void CMIDILink::Send(const std::uint8_t* data, int length) {
 std::unique_ptr<CMIDILink::CSendWorker> CMIDILink::StartWorker(const std::uint8_t* data,
                                                                int length) {
     auto worker = std::make_unique<CSendWorker>();
+    // Posted before the worker starts, so the frame always shows before its reply.
+    TapOutput(data, length);
     if (data && length > 0) worker->shared->frame.assign(data, data + length);
     auto job = [in = m_pInDevice, out = m_pOutDevice, shared = worker->shared,
                 interrupt = Interrupter()] {

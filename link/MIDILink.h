@@ -70,6 +70,8 @@ public:
     int SendAndPoll(ICompletionProbe& engine, const std::string& name, const std::uint8_t* data,
                     int length, std::string& reply) override;
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    // Every frame handed to the output and every message from the input go to `tap`.
+    void SetTap(std::shared_ptr<CLinkTap> tap) override;
 
     // The devices' states (0 closed, 1 opened, 2 recording), for tests.
     int InputState() const { return m_pInDevice->State(); }
@@ -86,6 +88,9 @@ private:
     // The message for a device number that is not in `names`, or empty when it is.
     static std::string MissingDeviceText(const char* kind, std::int32_t number,
                                          const std::vector<std::string>& names);
+    // "MIDI in N out M", the link's name in the tap.
+    std::string TapName() const;
+    void TapOutput(const std::uint8_t* data, int length);
     std::unique_ptr<CSendWorker> StartWorker(const std::uint8_t* data, int length);
     void FinishWorker(std::unique_ptr<CSendWorker> worker);
 

@@ -17,6 +17,9 @@
 // (OnShortError) sets both reply events, so that a transaction waiting for a reply that cannot
 // come any more looks at the devices at once; Interrupt() does the same for the link's sender.
 //
+// Every message that arrives also goes to the input tap (SetInputTap) while it has an observer,
+// whole (pieces joined up to the 0xF7), marked discarded when it became no reply.
+//
 // Threads: the Begin/End/Take functions on the link's thread; the listener operations on the
 // MIDI system's thread. The buffers are guarded by a mutex; the mode flag is atomic.
 
@@ -28,6 +31,7 @@
 #include <mutex>
 #include <string>
 
+#include "link/LinkTap.h"
 #include "link/ManualResetEvent.h"
 #include "link/midi/MIDIInListener.h"
 
@@ -63,13 +67,25 @@ public:
     // holds only the events, so it may outlive the collector (a send worker left running).
     std::function<void()> Interrupter();
 
+    // Where the input goes besides the replies (LinkTap.h), under the link's name. Call it while
+    // the input device is closed.
+    void SetInputTap(std::shared_ptr<CLinkTap> tap, std::string linkName);
+
     void OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
                        std::uint32_t timeStamp) override;
-    void OnShortMessage(std::uint32_t, std::uint32_t) override {}
-    void OnLongError(const std::uint8_t*, std::uint32_t, std::uint32_t) override {}
+    // Never a reply; shown in the tap as discarded input (a system-exclusive message without its
+    // end in the device's pieces of up to 2048 bytes).
+    void OnShortMessage(std::uint32_t message, std::uint32_t timeStamp) override;
+    void OnLongError(const std::uint8_t* bytes, std::uint32_t count,
+                     std::uint32_t timeStamp) override;
     void OnShortError(std::uint32_t, std::uint32_t) override;
 
 private:
+    // Takes one piece into the wait or poll reply; true when it became part of one.
+    bool Collect(const std::uint8_t* bytes, std::uint32_t count);
+    void TapInput(const std::uint8_t* bytes, std::uint32_t count, bool taken);
+    void PostTapInput();
+
     std::mutex m_mutex;
     std::string m_strWaitReply;
     std::string m_strPollReply;
@@ -80,4 +96,10 @@ private:
     std::atomic<bool> m_bPollMode{false};
     std::shared_ptr<CManualResetEvent> m_pWaitReplyEvent;
     std::shared_ptr<CManualResetEvent> m_pPollReplyEvent;
+    // The tap's view of the input, guarded by m_mutex: pieces gathered into messages, marked
+    // dropped when any piece went to no reply.
+    std::shared_ptr<CLinkTap> m_pInputTap;
+    std::string m_strLinkName;
+    std::string m_tapInput;
+    bool m_bTapInputDropped = false;
 };

@@ -92,6 +92,8 @@ int CSerialLink::Open(int bufferSize) {
         m_writeQueue.clear();
         m_writeDone.Set();
     }
+    m_tapInput.clear();
+    m_bTapInputDropped = false;
     m_bShutdown = false;
     m_bMonitorAlive = true;
     try {
@@ -258,6 +260,7 @@ void CSerialLink::ReadRoutine() {
 }
 
 void CSerialLink::Route(const std::uint8_t* bytes, int count) {
+    const bool tapping = Tapping();
     std::lock_guard lock(m_replyMutex);
     for (int i = 0; i < count; ++i) {
         ReplySet* set = nullptr;
@@ -267,20 +270,53 @@ void CSerialLink::Route(const std::uint8_t* bytes, int count) {
             set = &m_poll;
         }
         // Nobody waits, or the reply is complete: the byte is not part of any reply.
-        if (set == nullptr || set->bComplete) continue;
-        if (bytes[i] == kEndOfExclusive) {
-            set->bComplete = true;
-            set->event.Set();
-        } else if (set->buffer.size() >= kMaxReplyBytes) {
-            // Too long to be a reply of the unit: dropped at once, with the rest of it.
-            std::string().swap(set->buffer);
-            set->bDiscarded = true;
-            set->bComplete = true;
-            set->event.Set();
-        } else {
-            set->buffer.push_back(static_cast<char>(bytes[i]));
+        const bool taken = set != nullptr && !set->bComplete;
+        if (taken) {
+            if (bytes[i] == kEndOfExclusive) {
+                set->bComplete = true;
+                set->event.Set();
+            } else if (set->buffer.size() >= kMaxReplyBytes) {
+                // Too long to be a reply of the unit: dropped at once, with the rest of it.
+                std::string().swap(set->buffer);
+                set->bDiscarded = true;
+                set->bComplete = true;
+                set->event.Set();
+            } else {
+                set->buffer.push_back(static_cast<char>(bytes[i]));
+            }
         }
+        if (tapping) TapInput(bytes[i], taken && !set->bDiscarded);
     }
+}
+
+void CSerialLink::TapInput(std::uint8_t byte, bool taken) {
+    m_tapInput.push_back(static_cast<char>(byte));
+    if (!taken) m_bTapInputDropped = true;
+    // Cut at each end byte, and bound what a peer that never sends one can make us hold.
+    if (byte == kEndOfExclusive || m_tapInput.size() > kMaxReplyBytes) FlushTapInput();
+}
+
+void CSerialLink::TapStaleInput() {
+    const auto report = [this](const std::string& call, int error) { ReportFailure(call, error); };
+    std::uint8_t chunk[kReadChunk];
+    // Bounded: a peer that never stops sending must not hold the frame back.
+    for (int round = 0; round < 16; ++round) {
+        const int got = m_pPort->Read(chunk, kReadChunk, report);
+        if (got <= 0) break;
+        for (int i = 0; i < got; ++i) TapInput(chunk[i], false);
+    }
+    if (!m_tapInput.empty()) {
+        m_bTapInputDropped = true;
+        FlushTapInput();
+    }
+}
+
+void CSerialLink::FlushTapInput() {
+    if (m_tapInput.empty()) return;
+    m_pTap->Post(LinkDirection::FromUnit, reinterpret_cast<const std::uint8_t*>(m_tapInput.data()),
+                 m_tapInput.size(), m_strPortPath, m_bTapInputDropped);
+    m_tapInput.clear();
+    m_bTapInputDropped = false;
 }
 
 void CSerialLink::WriteRoutine() {
@@ -299,6 +335,12 @@ void CSerialLink::WriteRoutine() {
         }
         // Frames handed over before the far end went are dropped; it was reported once.
         if (m_bPeerGone) continue;
+        // Whatever came before this frame is stale now. The tap is shown it, unfinished pieces
+        // and bytes not read yet included, before the purge throws it away.
+        if (Tapping()) {
+            TapStaleInput();
+            if (m_bPeerGone) continue;
+        }
         m_pPort->PurgeInput();
         if (frame.opens != SetKind::None) {
             ReplySet& set = frame.opens == SetKind::Wait ? m_wait : m_poll;
@@ -307,6 +349,11 @@ void CSerialLink::WriteRoutine() {
             if (set.state == SetState::Armed && set.generation == frame.generation) {
                 set.state = SetState::Active;
             }
+        }
+        if (Tapping()) {
+            m_pTap->Post(LinkDirection::ToUnit,
+                         reinterpret_cast<const std::uint8_t*>(frame.bytes.data()),
+                         frame.bytes.size(), m_strPortPath);
         }
         m_pPort->Write(reinterpret_cast<const std::uint8_t*>(frame.bytes.data()),
                        static_cast<int>(frame.bytes.size()), abandon, report);

@@ -18,6 +18,10 @@
 // then on PeerGone() is true and Send, SendAndWait and SendAndPoll fail at once, without a
 // message and without waiting, until the next Open.
 //
+// Every frame written and every frame read goes to the link's tap (DeviceLink.h) while the tap has
+// an observer, posted by the monitor thread: a frame as it is written, the input cut at each
+// 0xF7 (kept), input that no transaction took marked discarded.
+//
 // Threads: every member function is called by the one thread that runs the engine. The monitor
 // thread reports failing port calls through IHost::ShowMessage with the warning text below,
 // captioned "Application Error", and carries on; the waiting transaction then ends by its time-out.
@@ -127,6 +131,13 @@ private:
     void ReadRoutine();
     void WriteRoutine();
     void Route(const std::uint8_t* bytes, int count);
+    // The tap's view of the input (monitor thread only): bytes gathered into frames ending with
+    // 0xF7, marked dropped when any of them went to no transaction.
+    void TapInput(std::uint8_t byte, bool taken);
+    void FlushTapInput();
+    // Before a frame is written: reads what is waiting (which the purge would drop unseen) into
+    // the tap and posts whatever piece of input is left, as discarded.
+    void TapStaleInput();
     void ReportFailure(const std::string& call, int errorNumber);
     // Once per Open: shows the failure that showed the far end gone and ends both transactions.
     void PeerHasGone(const std::string& call, int errorNumber);
@@ -146,6 +157,9 @@ private:
     std::mutex m_writeMutex;  // guards m_writeQueue; write-done changes happen under it
     std::deque<Frame> m_writeQueue;
     CManualResetEvent m_writeDone{true};
+
+    std::string m_tapInput;          // monitor thread only, like the flag below
+    bool m_bTapInputDropped = false;
 
     std::mutex m_replyMutex;
     ReplySet m_wait;

@@ -12,6 +12,7 @@
 
 #include "demo/SimLink.h"
 #include "engine/Librarian.h"
+#include "link/LinkTap.h"
 #include "settings/MemorySettingsStore.h"
 #include "sim/SimUnit.h"
 #include "ui/core/EngineWorker.h"
@@ -21,6 +22,7 @@
 #include "ui/dialogs/FindPatchDlg.h"
 #include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/log/CommLogPanel.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/MainFrame.h"
 
@@ -150,6 +152,19 @@ int main(int argc, char* argv[]) {
             QApplication::processEvents();
             Save(*menu, folder, QStringLiteral("context-menu-bank"));
             menu->hide();
+        }
+
+        // View > Communication Log while a bank opens and a program loads.
+        if (auto* log = frame.findChild<CCommLogPanel*>(QStringLiteral("CommLogPanel"))) {
+            log->show();
+            frame.resize(960, 680);
+            frame.resizeDocks({log}, {330}, Qt::Vertical);
+            Activate(*frame.View(), 0);  // open bank 0
+            Activate(*frame.View(), 1);  // load a program
+            CLinkTap::Shared()->Flush();
+            log->TakeArrived();
+            Save(frame, folder, QStringLiteral("comm-log"));
+            log->hide();
         }
         frame.close();
     }

@@ -53,8 +53,10 @@ bool CMidiTransport::Start(int receiveChannel, std::string& why) {
             m_nLastKeyMs = now;
         }
         std::vector<CJackPeer::Bytes> replies;
+        m_traffic.push_back({'>', std::string(frame.begin(), frame.end()), frame.size()});
         for (const std::string& r :
              m_unit.HandleFrame(std::string(frame.begin(), frame.end()), now)) {
+            m_traffic.push_back({'<', r, r.size()});
             replies.emplace_back(r.begin(), r.end());
         }
         return replies;
@@ -66,6 +68,11 @@ bool CMidiTransport::Start(int receiveChannel, std::string& why) {
         return false;
     }
     return true;
+}
+
+IUnitTransport::Traffic CMidiTransport::UnitTraffic() {
+    std::lock_guard lock(m_unitMutex);
+    return m_traffic;
 }
 
 std::vector<std::string> CMidiTransport::Options() const {

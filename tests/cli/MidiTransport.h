@@ -20,12 +20,14 @@ public:
     bool Start(int receiveChannel, std::string& why) override;
     std::vector<std::string> Options() const override;
     std::string SavedConnection(const std::string& options) const override;
+    Traffic UnitTraffic() override;
 
 private:
     CJackServer m_server;
     CJackPeer m_peer;
     std::mutex m_unitMutex;
     CSimUnit m_unit;
+    Traffic m_traffic;  // guarded by m_unitMutex
     std::int64_t m_nShiftMs = 0;     // how far the unit's clock runs ahead of the real one
     std::int64_t m_nLastKeyMs = -1;  // on the unit's clock
     int m_nIn = -1;

@@ -10,11 +10,15 @@
 
 class CSimServerProcess {
 public:
-    explicit CSimServerProcess(std::vector<std::string> args)
-        : m_process(QUORLIN_SIM_PATH, std::move(args)), m_path(m_process.ReadLine()) {}
+    // `collectStderr`: keep what the program writes to stderr (its log, with --verbose).
+    explicit CSimServerProcess(std::vector<std::string> args, bool collectStderr = false)
+        : m_process(QUORLIN_SIM_PATH, std::move(args), collectStderr),
+          m_path(m_process.ReadLine()) {}
 
     // Empty when the program did not start.
     const std::string& Path() const { return m_path; }
+    // What the program wrote to stderr so far (collectStderr only).
+    std::string Stderr() { return m_process.StderrSince(0); }
 
 private:
     CChildProcess m_process;

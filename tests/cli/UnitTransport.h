@@ -16,4 +16,15 @@ public:
     // quorlin-cli reach the unit without connection options.
     // `options`: further lines of the "Options" group.
     virtual std::string SavedConnection(const std::string& options = {}) const = 0;
+
+    // Every frame the unit took in ('>': to the unit) and every reply it sent ('<'), in order,
+    // as far as they have come by now: the frame's length, and its bytes or (where the unit's
+    // log shortens long frames) the first of them.
+    struct UnitFrame {
+        char direction = '>';
+        std::string bytes;
+        std::size_t length = 0;
+    };
+    using Traffic = std::vector<UnitFrame>;
+    virtual Traffic UnitTraffic() = 0;
 };

@@ -1,11 +1,13 @@
 // libFuzzer target for the readers of the unit's replies: every parser over arbitrary bytes,
-// with the first byte choosing the search name or selector so that each path is reached.
+// with the first byte choosing the search name or selector so that each path is reached; and
+// the frame decoder of the communication log, over the same bytes in both directions.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/FrameDecoder.h"
 #include "engine/Protocol.h"
 #include "engine/ReplyParser.h"
 
@@ -32,6 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sink = CReplyParser::FindInfoKey(input);
     std::string info;
     sink = CReplyParser::ParseInfoText(input, info) ? 1 : 0;
+    // Every frame gets a description, whatever its bytes.
+    if (DescribeFrame(LinkDirection::ToUnit, data, size).empty()) __builtin_trap();
+    if (DescribeFrame(LinkDirection::FromUnit, data, size).empty()) __builtin_trap();
     (void)sink;
     return 0;
 }

@@ -21,6 +21,8 @@
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/log/CommLogPanel.h"
+#include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AboutDlg.h"
 
 using namespace cmd;
@@ -114,11 +116,13 @@ void CMainFrame::CreateMenus() {
     view->addAction(toolbar);
     view->addAction(statusBarAction);
     view->addAction(patchInfo);
+    view->addAction(CCommLogPanel::Install(this)->toggleViewAction());
 
     QMenu* options = menuBar()->addMenu(tr("&Options"));
     QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, tr("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);
+    options->addAction(CLogFileRecorder::CreateToggle(this));
     QMenu* channel = options->addMenu(tr("&Channel"));
     // One channel at a time: the items are drawn as radio items.
     auto* channels = new QActionGroup(this);
@@ -363,5 +367,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     m_worker.RequestShutdown();
     SavePlacement();
+    CCommLogPanel::SaveWindowState(this);
     event->accept();
 }

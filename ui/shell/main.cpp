@@ -1,13 +1,16 @@
 // quorlin: the desktop patch librarian.
 //   quorlin              the unit over the saved connection settings
 //   quorlin --port PATH  the unit on that serial device, for this run
+//   quorlin --verbose    also keeps a log file of the traffic and the messages (LogFileRecorder.h)
 //   quorlin --demo       the built-in demo unit (reached over a pseudo-terminal); nothing of the
 //                        saved connection settings is read or changed
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "demo/DemoUnit.h"
 #include "engine/Librarian.h"
@@ -17,9 +20,11 @@
 #include "settings/RunSettings.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
+#include "ui/log/LogFileRecorder.h"
 #include "ui/shell/MainFrame.h"
 
 int main(int argc, char* argv[]) {
+    CLogFileRecorder::Instance().SetStart(std::chrono::steady_clock::now());
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisca"));
     QApplication::setApplicationName(QStringLiteral("Quorlin"));
@@ -37,8 +42,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("port"),
         QCoreApplication::translate("main", "Use the serial device PATH for this run."),
         QCoreApplication::translate("main", "PATH"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"),
+        QCoreApplication::translate(
+            "main", "Keep a log file of the traffic with the unit and of the messages."));
     parser.addOption(demoOption);
     parser.addOption(portOption);
+    parser.addOption(verboseOption);
     parser.process(app);
 
     CQtSettingsStore savedSettings;
@@ -59,11 +69,23 @@ int main(int argc, char* argv[]) {
     SetSettingsStore(runSettings ? static_cast<ISettingsStore*>(runSettings.get())
                                  : static_cast<ISettingsStore*>(&savedSettings));
 
+    if (parser.isSet(verboseOption) || CLogFileRecorder::Wanted()) {
+        if (!CLogFileRecorder::Instance().Start())
+            std::fprintf(stderr, "quorlin: cannot write the log file %s\n",
+                         qPrintable(CLogFileRecorder::Path()));
+    }
+
     int result = 0;
     {
         CGuiHost host;
         CEngineWorker worker;
-        CMainFrame frame(worker, host, [](IHost& h) { return std::make_unique<CLibrarian>(h); });
+        // The engine's messages also go to the log file, when one is kept. Each engine built
+        // keeps its host until the window goes.
+        std::vector<std::unique_ptr<CMessageLoggingHost>> loggingHosts;
+        CMainFrame frame(worker, host, [&loggingHosts](IHost& h) {
+            loggingHosts.push_back(std::make_unique<CMessageLoggingHost>(h));
+            return std::make_unique<CLibrarian>(*loggingHosts.back());
+        });
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();
@@ -71,6 +93,7 @@ int main(int argc, char* argv[]) {
         frame.View()->PostBankListRequest();
         result = QApplication::exec();
     }
+    CLogFileRecorder::Instance().Stop();
     SetSettingsStore(nullptr);
     return result;
 }

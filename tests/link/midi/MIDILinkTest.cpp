@@ -12,6 +12,7 @@
 #include "link/MIDILink.h"
 #include "tests/link/midi/FakeMIDIBackend.h"
 #include "tests/support/RecordingHost.h"
+#include "tests/support/RecordingLinkObserver.h"
 #include "tests/support/ScopedSettingsStore.h"
 
 namespace {
@@ -495,3 +496,52 @@ TEST_F(MIDILinkTest, SettingsAreLoadedAtConstructionAndSavedAtDestruction) {
 }
 
 }  // namespace
+
+TEST_F(MIDILinkTest, TheTapSeesEveryFrameSentAndEveryMessageReadWholeInOrder) {
+    auto tap = std::make_shared<CLinkTap>();
+    CRecordingLinkObserver seen;
+    tap->AddObserver(&seen);
+    m_link->SetTap(tap);
+    const Bytes unfinished = {0xF0, 0x01, 0x02};  // the device hands it on as an error
+    const Bytes noteOn = {0x90, 0x40, 0x7F};
+    const Bytes longReply = Sysex(3000, 0x22);  // reaches the link in two pieces
+    const Bytes stray = Sysex(10, 0x25);
+    const Bytes refusal = PollReply("Bank is full");
+    const Bytes load = {0xF0, 0x1C, 0x70, 0x00, 0x0A, 0x22, 0x41, 0x22, 0xF7};
+    m_backend->SetResponder([&](const Bytes& frame) -> std::vector<Bytes> {
+        if (frame == Query(1)) return {unfinished, noteOn, longReply};
+        if (frame == load) return {stray, refusal};
+        return {};
+    });
+    ASSERT_EQ(m_link->Open(512), 0);
+    std::string reply;
+    ASSERT_EQ(SendAndWait(Query(1), reply), 0);
+    const Bytes change = {0xC0, 0x05};
+    m_link->Send(change.data(), static_cast<int>(change.size()));
+    CProbe probe;
+    ASSERT_EQ(SendAndPoll(probe, load, reply), 0);
+    m_backend->Drain();
+    m_link->Close();
+    tap->RemoveObserver(&seen);
+
+    struct Expected {
+        LinkDirection direction;
+        Bytes bytes;
+        bool discarded;
+    };
+    const Expected expected[] = {
+        {LinkDirection::ToUnit, Query(1), false}, {LinkDirection::FromUnit, unfinished, true},
+        {LinkDirection::FromUnit, noteOn, true},  {LinkDirection::FromUnit, longReply, false},
+        {LinkDirection::ToUnit, change, false},   {LinkDirection::ToUnit, load, false},
+        {LinkDirection::FromUnit, stray, true},   {LinkDirection::FromUnit, refusal, false},
+    };
+    const std::vector<LinkFrame> frames = seen.Frames();
+    ASSERT_EQ(frames.size(), std::size(expected));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        EXPECT_EQ(frames[i].direction, expected[i].direction);
+        EXPECT_EQ(frames[i].bytes, AsString(expected[i].bytes));
+        EXPECT_EQ(frames[i].discarded, expected[i].discarded);
+        EXPECT_EQ(frames[i].link, "MIDI in 0 out 0");
+    }
+}

@@ -1,2 +1,2 @@
 // A bare name hides the layer.
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
