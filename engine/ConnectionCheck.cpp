@@ -149,7 +149,7 @@ ConnectionCheckResult CConnectionCheck::CheckSerial(const CSerialSettings& line)
         return result;
     }
     Add(result, {false, "unit answers", answer.detail + speed});
-    Add(result, SearchOtherSpeeds(line));
+    if (!Stopped()) Add(result, SearchOtherSpeeds(line));
     return result;
 }
 
@@ -157,6 +157,7 @@ CheckLine CConnectionCheck::SearchOtherSpeeds(const CSerialSettings& line) {
     std::string tried;
     for (const int rate : serial::SupportedBaudRates()) {
         if (rate == line.m_nBaudRate) continue;
+        if (Stopped()) return {false, "other speeds", "the check was ended"};
         CSerialSettings other;
         other.m_bPersist = false;
         other.m_nPortNumber = line.m_nPortNumber;
@@ -223,7 +224,7 @@ ConnectionCheckResult CConnectionCheck::CheckMIDI(std::int32_t inputDevice,
     const Answer answer = RootQuery(link, m_timings.answerWaitMs, m_timings.answerWaitMs);
     Add(result, {answer.answered, "unit answers", answer.detail});
     result.unitAnswered = answer.answered;
-    if (answer.answered) {
+    if (answer.answered && !Stopped()) {
         // The current program is the longest reply the unit sends on request.
         const auto request = protocol::BuildFrame(protocol::MSG_PROGRAM_REQUEST, nullptr, 0);
         std::string reply;

@@ -17,6 +17,7 @@
 // other speeds are tried) and may run on any thread, but not while the engine's own link holds
 // the same port or devices.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,6 +50,11 @@ public:
 
     explicit CConnectionCheck(ConnectionCheckTimings timings = {}, LineFound lineFound = {});
 
+    // A flag another thread may raise to end the check early: it then tries no further speed
+    // and sends nothing more once the exchange in progress has ended (after one wait at most),
+    // so that the port or devices are soon free for the program's own link.
+    void SetStopFlag(std::shared_ptr<const std::atomic<bool>> stop) { m_pStop = std::move(stop); }
+
     ConnectionCheckResult CheckSerial(const CSerialSettings& line);
     ConnectionCheckResult CheckMIDI(std::int32_t inputDevice, std::int32_t outputDevice,
                                     std::shared_ptr<midi::IMIDIBackend> backend);
@@ -70,6 +76,9 @@ private:
     // The other supported speeds, until the unit answers at one: the line saying where.
     CheckLine SearchOtherSpeeds(const CSerialSettings& line);
 
+    bool Stopped() const { return m_pStop && m_pStop->load(); }
+
     ConnectionCheckTimings m_timings;
     LineFound m_lineFound;
+    std::shared_ptr<const std::atomic<bool>> m_pStop;
 };

@@ -114,7 +114,27 @@ private slots:
                  qPrintable(dialog.m_pTest->Lines().join('\n')));
     }
 
-    void closingTheDialogDuringATestIsHarmless() {
+    void closingTheDialogEndsARunningTest() {
+        CPtyPair silent;
+        Records r;
+        CCommSetupDlg dialog;
+        Prepare(dialog, r, QString::fromStdString(silent.SlavePath()));
+        dialog.m_pTest->m_timings = {1000, 1000, 1000};
+        dialog.show();
+        QTest::mouseClick(dialog.m_pTest->m_pTestButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.m_pTest->Lines().size() >= 3, 5000);
+        dialog.reject();
+        // When the dialog has closed, the check has ended and let go of the port: it did not
+        // go on through the other speeds.
+        QVERIFY(!dialog.m_pTest->IsRunning());
+        QCOMPARE(CConnectionTestPanel::RunningChecks(), 0);
+        const QStringList lines = dialog.m_pTest->Lines();
+        QVERIFY2(lines.size() <= 5, qPrintable(lines.join('\n')));
+        if (lines.size() == 5)
+            QCOMPARE(lines[4], QStringLiteral("FAIL other speeds \u2014 the check was ended"));
+    }
+
+    void destroyingThePanelDuringATestIsHarmless() {
         CPtyPair silent;
         Records r;
         auto dialog = std::make_unique<CCommSetupDlg>();

@@ -310,6 +310,11 @@ void CCommSetupDlg::ReadShownMidi(CMIDISettings& midiSettings) const {
     }
 }
 
+void CCommSetupDlg::done(int result) {
+    m_pTest->StopAndWait();
+    QDialog::done(result);
+}
+
 void CCommSetupDlg::accept() {
     if (m_pSettings != nullptr) {
         m_pSettings->deviceType = m_pConnectionType->currentIndex() == 0 ? 0 : 1;

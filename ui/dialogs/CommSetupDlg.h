@@ -56,6 +56,9 @@ public:
     void InitDialog();
     int exec() override;
     void accept() override;
+    // Closing (OK, Cancel, the window's close) first ends a running test, so that the port is
+    // free again for the program's own link.
+    void done(int result) override;
 
     void ShowConnectionControls(int type);
 

@@ -1,6 +1,7 @@
 #include "ui/dialogs/ConnectionTestPanel.h"
 
 #include <QBoxLayout>
+#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
@@ -39,7 +40,10 @@ CConnectionTestPanel::CConnectionTestPanel(QWidget* parent) : QWidget(parent) {
     m_pLines->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_pLines->setPlaceholderText(
         QStringLiteral("Test checks the port or devices above and whether the unit answers."));
-    m_pLines->setMinimumSize(440, 110);
+    m_pLines->setMinimumWidth(560);
+    // Room for a full check's lines (seven at most, some wrapped) without a scroll bar.
+    m_pLines->setFixedHeight(m_pLines->fontMetrics().lineSpacing() * 8 +
+                             2 * m_pLines->frameWidth() + 8);
     m_pLines->setFocusPolicy(Qt::ClickFocus);
 
     auto* layout = new QHBoxLayout(this);
@@ -70,11 +74,13 @@ void CConnectionTestPanel::StartTest() {
 
     auto* relay = new CCheckRelay;
     const ConnectionCheckTimings timings = m_timings;
+    m_pStop = std::make_shared<std::atomic<bool>>(false);
     ++g_nRunningChecks;
-    QThread* thread = QThread::create([relay, job = std::move(job), timings] {
+    QThread* thread = QThread::create([relay, job = std::move(job), timings, stop = m_pStop] {
         CConnectionCheck check(timings, [relay](const CheckLine& line) {
             emit relay->lineFound(QString::fromStdString(line.Text()));
         });
+        check.SetStopFlag(stop);
         const ConnectionCheckResult result = job(check);
         emit relay->finished(result.unitAnswered);
         --g_nRunningChecks;
@@ -86,6 +92,15 @@ void CConnectionTestPanel::StartTest() {
     connect(thread, &QThread::finished, relay, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
+}
+
+void CConnectionTestPanel::StopAndWait() {
+    if (!m_bRunning) return;
+    *m_pStop = true;
+    QEventLoop loop;
+    connect(this, &CConnectionTestPanel::testFinished, &loop, &QEventLoop::quit);
+    // Input stays away from the dialog meanwhile: it is closing.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void CConnectionTestPanel::AddLine(const QString& line) {

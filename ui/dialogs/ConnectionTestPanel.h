@@ -10,7 +10,9 @@
 // GUI thread only (the job given by m_fnMakeJob runs on the check's thread).
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "engine/ConnectionCheck.h"
 
@@ -40,6 +42,11 @@ public:
     // The lines shown, one per check.
     QStringList Lines() const;
 
+    // Ends a running check as soon as it can (see CConnectionCheck::SetStopFlag) and waits for
+    // it, the GUI thread painting meanwhile; returns at once when none runs. The dialog calls it
+    // when it closes, so that the program's own link finds the port free.
+    void StopAndWait();
+
 public slots:
     // What the Test button does.
     void StartTest();
@@ -54,4 +61,5 @@ private slots:
 
 private:
     bool m_bRunning = false;
+    std::shared_ptr<std::atomic<bool>> m_pStop;
 };
