@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
@@ -100,7 +101,9 @@ void CConnectionTestPanel::StopAndWait() {
     QEventLoop loop;
     connect(this, &CConnectionTestPanel::testFinished, &loop, &QEventLoop::quit);
     // Input stays away from the dialog meanwhile: it is closing.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void CConnectionTestPanel::AddLine(const QString& line) {
