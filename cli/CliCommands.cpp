@@ -90,6 +90,9 @@ int CCliCommands::Run(const CliOptions& o) {
         case C::Verify:
             result = RunVerify(o.path, m_out, m_host);
             break;
+        case C::Doctor:
+            // Run by main without the engine (CliDoctor.h).
+            break;
         case C::Restore:
             result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
                          .Restore(o.path, o.banks, o.dryRun);

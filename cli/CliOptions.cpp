@@ -39,7 +39,7 @@ const std::map<std::string, CommandShape>& Commands() {
         {"delete", {C::Delete, 2}},      {"delete-bank", {C::DeleteBank, 1}},
         {"name-bank", {C::NameBank, 2}}, {"find", {C::Find, 1}},
         {"verify", {C::Verify, 1}},      {"backup-unit", {C::BackupUnit, 1}},
-        {"restore", {C::Restore, 1}},
+        {"restore", {C::Restore, 1}},    {"doctor", {C::Doctor, 0}},
     };
     return commands;
 }
@@ -63,6 +63,7 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
     };
     switch (o.command) {
         case C::Banks:
+        case C::Doctor:
             return true;
         case C::Programs:
         case C::DeleteBank:
@@ -296,6 +297,10 @@ std::string CliOptions::Usage() {
            "  restore DIR [--bank N]... [--dry-run]\n"
            "                             loads the backed-up programs the unit lacks; prints "
            "the plan first\n"
+           "  doctor                     checks the connection step by step: one line per "
+           "check,\n"
+           "                             \"ok|FAIL <what> - <detail>\"; exit 0 when the unit "
+           "answered\n"
            "Without a connection option the saved settings are used. BANK is a bank number; "
            "--dsp and\n"
            "--channel default to the saved ones. The saved settings are never changed.\n"

@@ -33,6 +33,7 @@ struct CliOptions {
         BackupUnit,  // backup-unit DIR
         Verify,      // verify DIR (offline)
         Restore,     // restore DIR [--bank N]... [--dry-run]
+        Doctor,      // doctor: the connection check
     };
 
     Connection connection = Connection::Saved;

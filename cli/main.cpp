@@ -11,6 +11,7 @@
 
 #include "cli/CliArchiveCommands.h"
 #include "cli/CliCommands.h"
+#include "cli/CliDoctor.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
@@ -102,7 +103,16 @@ int main(int argc, char** argv) {
     }
 
     int result = 1;
-    {
+    if (options->command == CliOptions::Command::Doctor) {
+        // The check makes links of its own; with --demo it asks the demo unit.
+        std::unique_ptr<CInProcessDemoUnit> demoUnit;
+        std::unique_ptr<CDeviceLink> demoLink;
+        if (options->connection == CliOptions::Connection::Demo) {
+            demoUnit = std::make_unique<CInProcessDemoUnit>();
+            demoLink = demoUnit->TakeSerialLink();
+        }
+        result = RunDoctor(std::cout, demoLink.get());
+    } else {
         CCliHost host;
         host.SetMessageHook([&trace](const std::string& text) { trace.Message(text); });
         std::unique_ptr<CInProcessDemoUnit> demoUnit;

@@ -41,6 +41,18 @@ void CMIDILink::TapOutput(const std::uint8_t* data, int length) {
         m_pTap->Post(LinkDirection::ToUnit, data, static_cast<std::size_t>(length), TapName());
 }
 
+CMIDILink::CMIDILink(IHost& host, std::shared_ptr<midi::IMIDIBackend> backend,
+                     std::int32_t inputDevice, std::int32_t outputDevice)
+    : m_host(host),
+      m_pBackend(backend),
+      m_pInDevice(std::make_shared<midi::CMIDIInDevice>(*this, backend)),
+      m_pOutDevice(std::make_shared<midi::CMIDIOutDevice>(backend)),
+      m_pSettings(std::make_unique<CMIDISettings>()) {
+    m_pSettings->m_bPersist = false;
+    m_pSettings->m_nInputDevice = inputDevice;
+    m_pSettings->m_nOutputDevice = outputDevice;
+}
+
 CMIDILink::~CMIDILink() {
     // A worker left running may still hold the devices; closing the input here makes sure no
     // input reaches this collector once it is gone.

@@ -56,6 +56,10 @@ public:
     explicit CMIDILink(IHost& host);
     // Over another MIDI system (tests inject a stand-in).
     CMIDILink(IHost& host, std::shared_ptr<midi::IMIDIBackend> backend);
+    // A link over the given device numbers for a while (a connection check): it neither loads
+    // nor saves the settings.
+    CMIDILink(IHost& host, std::shared_ptr<midi::IMIDIBackend> backend, std::int32_t inputDevice,
+              std::int32_t outputDevice);
     ~CMIDILink() override;
     CMIDILink(const CMIDILink&) = delete;
     CMIDILink& operator=(const CMIDILink&) = delete;
@@ -72,6 +76,10 @@ public:
     bool PeerGone() const override { return m_bPeerGone.load(); }
     // Every frame handed to the output and every message from the input go to `tap`.
     void SetTap(std::shared_ptr<CLinkTap> tap) override;
+
+    // The longest frame the open output carries in one message (over JACK 16379 bytes); the
+    // largest std::size_t while closed.
+    std::size_t LargestFrame() const { return m_pOutDevice->LargestLongMessage(); }
 
     // The devices' states (0 closed, 1 opened, 2 recording), for tests.
     int InputState() const { return m_pInDevice->State(); }

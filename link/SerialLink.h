@@ -47,6 +47,9 @@ public:
     // Loads the serial settings. When any of the five line values was missing, shows the
     // first-run message and notes it for SettingsWereMissing(). Sets firstWaitMs to 5000.
     explicit CSerialLink(IHost& host);
+    // A link over the given values for a while (a connection check): it neither loads nor saves
+    // the settings and never asks for a setup.
+    CSerialLink(IHost& host, const CSerialSettings& line);
     // Closes the port if open; the settings record then saves itself.
     ~CSerialLink() override;
     CSerialLink(const CSerialLink&) = delete;

@@ -4,6 +4,9 @@ target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SerialLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/serial/ISerialPort.h
     ${CMAKE_CURRENT_LIST_DIR}/serial/BaudRates.h
+    ${CMAKE_CURRENT_LIST_DIR}/serial/PortDiagnosis.h
+    ${CMAKE_CURRENT_LIST_DIR}/serial/SerialPortCheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/serial/SerialPortCheck.cpp
 )
 if(WIN32)
     message(FATAL_ERROR "The serial port backend for Windows is not written yet")
@@ -11,6 +14,7 @@ else()
     target_sources(quorlin_link PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/PosixPortDiagnosis.cpp
         ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.cpp
     )

@@ -3,7 +3,7 @@
 #include "settings/SettingsStore.h"
 
 CMIDISettings::~CMIDISettings() {
-    Save();
+    if (m_bPersist) Save();
 }
 
 std::uint32_t CMIDISettings::Load() {

@@ -8,7 +8,7 @@
 class CMIDISettings {
 public:
     CMIDISettings() = default;
-    ~CMIDISettings();  // writes the values back to the settings store
+    ~CMIDISettings();  // writes the values back to the settings store, unless m_bPersist is off
     CMIDISettings(const CMIDISettings&) = delete;
     CMIDISettings& operator=(const CMIDISettings&) = delete;
 
@@ -18,4 +18,7 @@ public:
 
     std::int32_t m_nInputDevice = 0;
     std::int32_t m_nOutputDevice = 0;
+    // Off for a record that holds values only for a while (a connection check's copy of what
+    // the setup dialog shows): it is then never written back when destroyed.
+    bool m_bPersist = true;
 };

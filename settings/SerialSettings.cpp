@@ -3,7 +3,7 @@
 #include "settings/SettingsStore.h"
 
 CSerialSettings::~CSerialSettings() {
-    Save();
+    if (m_bPersist) Save();
 }
 
 std::uint32_t CSerialSettings::Load() {

@@ -8,7 +8,7 @@
 class CSerialSettings {
 public:
     CSerialSettings() = default;
-    ~CSerialSettings();  // writes the values back to the settings store
+    ~CSerialSettings();  // writes the values back to the settings store, unless m_bPersist is off
     CSerialSettings(const CSerialSettings&) = delete;
     CSerialSettings& operator=(const CSerialSettings&) = delete;
 
@@ -29,4 +29,7 @@ public:
     std::int32_t m_nDataBits = 8;
     std::int32_t m_nStopBits = 2;
     std::string m_strPortName;  // device path; empty: derive it from m_nPortNumber
+    // Off for a record that holds values only for a while (a connection check's copy of what
+    // the setup dialog shows): it is then never written back when destroyed.
+    bool m_bPersist = true;
 };

@@ -38,6 +38,22 @@ std::int64_t SteadyNs() {
         .count();
 }
 
+int SpeedOf(speed_t code) {
+    struct Entry {
+        speed_t code;
+        int rate;
+    };
+    static constexpr Entry kSpeeds[] = {{B50, 50},       {B75, 75},       {B110, 110},
+                                        {B134, 134},     {B150, 150},     {B200, 200},
+                                        {B300, 300},     {B600, 600},     {B1200, 1200},
+                                        {B1800, 1800},   {B2400, 2400},   {B4800, 4800},
+                                        {B9600, 9600},   {B19200, 19200}, {B38400, 38400},
+                                        {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+    for (const auto& e : kSpeeds)
+        if (e.code == code) return e.rate;
+    return 0;
+}
+
 }  // namespace
 
 CPtyServer::CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log)
@@ -141,8 +157,25 @@ int CPtyServer::Run() {
     return 0;
 }
 
+int CPtyServer::ClientSpeed() const {
+    // On the master side the terminal calls report the settings of the slave, which the client
+    // configured.
+    termios t{};
+    if (::tcgetattr(m_nMaster, &t) != 0) return 0;
+    return SpeedOf(::cfgetospeed(&t));
+}
+
 void CPtyServer::Serve(const std::string& bytes) {
     const std::int64_t now = NowMs();
+    if (m_nOwnRate > 0) {
+        const int speed = ClientSpeed();
+        if (speed != m_nOwnRate) {
+            if (m_pLog)
+                *m_pLog << now << " ms ignored " << bytes.size() << " bytes sent at " << speed
+                        << " baud (the unit listens at " << m_nOwnRate << ")\n";
+            return;
+        }
+    }
     const std::size_t droppedBefore = m_assembler.DroppedBytes();
     const auto frames = m_assembler.Feed(bytes);
     if (m_pLog && m_assembler.DroppedBytes() != droppedBefore)

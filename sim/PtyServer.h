@@ -40,6 +40,11 @@ public:
     // Creates the pseudo-terminal in raw mode. False with a reason in `error`.
     bool Open(std::string& error);
     const std::string& SlavePath() const { return m_strSlavePath; }
+    // From now on, bytes are taken only while the client's port is set to `lineRate` bits per
+    // second (the speed the client set on the terminal, read at the moment the bytes arrive);
+    // what arrives at another speed is ignored, as a unit hears only noise then. 0: any speed.
+    void AnswerOnlyAt(int lineRate) { m_nOwnRate = lineRate; }
+
     // Serves until Stop. Returns 0, or 1 when the terminal failed.
     int Run();
     // Async-signal-safe.
@@ -47,6 +52,8 @@ public:
 
 private:
     bool ClientPresent() const;
+    // The speed the client set on its side of the terminal; 0 when it cannot be told.
+    int ClientSpeed() const;
     void DropUnreadOutput();
     void Serve(const std::string& bytes);
     void WritePaced(const std::string& frame);
@@ -62,4 +69,5 @@ private:
     std::string m_strSlavePath;
     std::atomic<bool> m_bStop{false};
     std::int64_t m_nStartNs = 0;
+    int m_nOwnRate = 0;
 };

@@ -54,7 +54,9 @@ std::optional<SimServerOptions> SimServerOptions::Parse(const std::vector<std::s
         else if (a == "--channel") {
             ok = number(1, 16, o.receiveChannel);
             if (ok) --o.receiveChannel;
-        } else if (a == "--verbose" || a == "-v")
+        } else if (a == "--own-speed-only")
+            o.ownSpeedOnly = true;
+        else if (a == "--verbose" || a == "-v")
             o.verbose = true;
         else if (a == "--help" || a == "-h")
             o.help = true;
@@ -63,6 +65,10 @@ std::optional<SimServerOptions> SimServerOptions::Parse(const std::vector<std::s
             ok = false;
         }
         if (!ok) return std::nullopt;
+    }
+    if (o.ownSpeedOnly && o.lineRate == 0) {
+        error = "--own-speed-only needs a line rate (--line-rate BAUD, not 0)";
+        return std::nullopt;
     }
     return o;
 }
@@ -85,6 +91,8 @@ std::string SimServerOptions::Usage() {
            "  --line-rate BAUD   pace the replies at this line rate (default 38400; 0: no pacing)\n"
            "  --data-bits N      data bits per byte for the pacing (5-8, default 8)\n"
            "  --stop-bits N      stop bits per byte for the pacing (1-2, default 2)\n"
+           "  --own-speed-only   ignore what the client sends unless its port is set to the\n"
+           "                     line rate (as a unit hears only noise at another speed)\n"
            "  --channel N        take program changes only on MIDI channel N (1-16; default any)\n"
            "  --verbose, -v      log every frame received, and what the unit did, on stderr\n"
            "  --help, -h         show this text\n";

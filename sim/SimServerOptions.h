@@ -13,6 +13,9 @@ struct SimServerOptions {
     int dataBits = 8;         // --data-bits 5..8
     int stopBits = 2;         // --stop-bits 1..2
     int receiveChannel = -1;  // --channel 1..16 (stored 0..15); -1: any channel
+    // --own-speed-only: answer only while the client's line runs at lineRate; what arrives at
+    // another speed is ignored, as a real unit hears only noise then.
+    bool ownSpeedOnly = false;
     bool verbose = false;     // --verbose
     bool help = false;        // --help
 

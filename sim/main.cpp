@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
 
     CPtyServer server(unit, {options->lineRate, options->BitsPerByte()},
                       options->verbose ? &std::cerr : nullptr);
+    if (options->ownSpeedOnly) server.AnswerOnlyAt(options->lineRate);
     if (!server.Open(error)) {
         std::cerr << "quorlin-sim: " << error << "\n";
         return 1;

@@ -30,15 +30,16 @@ public:
     std::string FirstLine() { return ReadLine(); }
 };
 
-// A serial client as the link opens the port: raw, 38400 baud, 8 data bits, 2 stop bits.
-int OpenPort(const std::string& path) {
+// A serial client as the link opens the port: raw, 38400 baud (or `speed`), 8 data bits, 2 stop
+// bits.
+int OpenPort(const std::string& path, speed_t speed = B38400) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
     if (fd < 0) return -1;
     termios t{};
     ::tcgetattr(fd, &t);
     ::cfmakeraw(&t);
-    ::cfsetispeed(&t, B38400);
-    ::cfsetospeed(&t, B38400);
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
     t.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
     ::tcsetattr(fd, TCSANOW, &t);
     return fd;
@@ -160,11 +161,41 @@ TEST_F(QuorlinSimProgramTest, PacesRepliesAtTheLineRate) {
     EXPECT_EQ(sim.Terminate(), 0);
 }
 
+TEST_F(QuorlinSimProgramTest, AnswersOnlyAtItsOwnSpeedWhenAskedTo) {
+    SimProcess sim({"--line-rate", "9600", "--own-speed-only", "--verbose"}, true);
+    const std::string path = sim.FirstLine();
+    ASSERT_FALSE(path.empty());
+
+    // At another speed the query is noise to the unit: it is logged as ignored and never
+    // answered, not even once the client has come back at the right speed.
+    int fd = OpenPort(path, B38400);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("0 0"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (sim.StderrSince(0).find("ignored 9 bytes sent at 38400 baud") == std::string::npos) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << sim.StderrSince(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(fd);
+
+    fd = OpenPort(path, B9600);
+    ASSERT_GE(fd, 0);
+    Write(fd, Query("1A0 0"));
+    EXPECT_EQ(ReadFrame(fd).substr(4, 20), "10 0 1A0 0 'program ");
+    ::close(fd);
+    EXPECT_EQ(sim.StderrSince(0).find("<- F0 1C 70 00 31 30 20 30 F7"), std::string::npos)
+        << "the query sent at the wrong speed reached the unit";
+    EXPECT_EQ(sim.Terminate(), 0);
+}
+
 TEST(QuorlinSimOptionsTest, RejectsUnknownOptionsAndShowsHelp) {
     for (const auto& [args, status] :
          std::vector<std::pair<std::vector<std::string>, int>>{{{"--bogus"}, 2},
                                                                {{"--line-rate", "fast"}, 2},
                                                                {{"--stop-bits", "3"}, 2},
+                                                               {{"--own-speed-only",
+                                                                 "--line-rate", "0"},
+                                                                2},
                                                                {{"--seed", "/nonexistent/dir"}, 1},
                                                                {{"--help"}, 0}}) {
         std::vector<std::string> argv = {QUORLIN_SIM_PATH};

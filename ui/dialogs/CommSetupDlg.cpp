@@ -9,11 +9,13 @@
 #include <QSerialPortInfo>
 #include <QStackedWidget>
 
+#include "link/midi/MIDIBackend.h"
 #include "link/midi/MIDIPortNames.h"
 #include "link/serial/BaudRates.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
+#include "ui/dialogs/ConnectionTestPanel.h"
 
 namespace {
 
@@ -130,9 +132,52 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
 
+    m_pTest = new CConnectionTestPanel(this);
+    m_pTest->m_fnMakeJob = [this]() -> CConnectionTestPanel::Job {
+        if (m_pConnectionType->currentIndex() == 1) {
+            CMIDISettings shown;
+            shown.m_bPersist = false;
+            if (m_pSettings != nullptr && m_pSettings->pMIDI != nullptr) {
+                shown.m_nInputDevice = m_pSettings->pMIDI->m_nInputDevice;
+                shown.m_nOutputDevice = m_pSettings->pMIDI->m_nOutputDevice;
+            }
+            ReadShownMidi(shown);
+            return [in = shown.m_nInputDevice, out = shown.m_nOutputDevice](
+                       CConnectionCheck& check) {
+                return check.CheckMIDI(in, out, midi::SystemMIDIBackend());
+            };
+        }
+        CSerialSettings shown;
+        shown.m_bPersist = false;
+        if (m_pSettings != nullptr && m_pSettings->pSerial != nullptr) {
+            const CSerialSettings& saved = *m_pSettings->pSerial;
+            shown.m_nPortNumber = saved.m_nPortNumber;
+            shown.m_strPortName = saved.m_strPortName;
+            shown.m_nBaudRate = saved.m_nBaudRate;
+            shown.m_cParity = saved.m_cParity;
+            shown.m_nDataBits = saved.m_nDataBits;
+            shown.m_nStopBits = saved.m_nStopBits;
+        }
+        ReadShownSerial(shown);
+        return [port = shown.m_nPortNumber, path = shown.m_strPortName,
+                baud = shown.m_nBaudRate, parity = shown.m_cParity, data = shown.m_nDataBits,
+                stop = shown.m_nStopBits](CConnectionCheck& check) {
+            CSerialSettings line;
+            line.m_bPersist = false;
+            line.m_nPortNumber = port;
+            line.m_strPortName = path;
+            line.m_nBaudRate = baud;
+            line.m_cParity = parity;
+            line.m_nDataBits = data;
+            line.m_nStopBits = stop;
+            return check.CheckSerial(line);
+        };
+    };
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(typeRow);
     layout->addWidget(group, 1);
+    layout->addWidget(m_pTest);
     layout->addLayout(buttons);
 
     m_serialGroup = {portLabel, baudLabel,   dataLabel,   stopLabel,   parityLabel,
@@ -227,46 +272,54 @@ void CCommSetupDlg::FillMidiLists() {
     m_pMidiOut->setCurrentIndex(out >= 0 && out < m_pMidiOut->count() ? out : -1);
 }
 
+void CCommSetupDlg::ReadShownSerial(CSerialSettings& serial) const {
+    if (m_pPort->currentIndex() >= 0) {
+        const QString port = m_pPort->currentText();
+#if defined(Q_OS_WIN)
+        serial.m_nPortNumber = port.mid(3).toInt();
+#else
+        serial.m_strPortName = port.toStdString();
+        // Keep the number in step where the path has one (/dev/ttyS<n-1> is COM n).
+        if (port.startsWith(QLatin1String("/dev/ttyS"))) {
+            bool ok = false;
+            const int index = port.mid(9).toInt(&ok);
+            if (ok) serial.m_nPortNumber = index + 1;
+        }
+#endif
+    }
+    if (m_pBaudRate->currentIndex() >= 0) {
+        serial.m_nBaudRate = m_pBaudRate->currentText().toInt();
+    }
+    if (m_pParity->currentIndex() >= 0) {
+        // The shown names may be translated: the parity is the item's position.
+        static constexpr char kParities[] = {'n', 'e', 'o'};
+        serial.m_cParity = kParities[m_pParity->currentIndex()];
+    }
+    if (m_pDataBits->currentIndex() >= 0) {
+        serial.m_nDataBits = m_pDataBits->currentText().toInt();
+    }
+    if (m_pStopBits->currentIndex() >= 0) {
+        serial.m_nStopBits = m_pStopBits->currentText().toInt();
+    }
+}
+
+void CCommSetupDlg::ReadShownMidi(CMIDISettings& midiSettings) const {
+    if (m_pMidiIn->currentIndex() >= 0) midiSettings.m_nInputDevice = m_pMidiIn->currentIndex();
+    if (m_pMidiOut->currentIndex() >= 0) {
+        midiSettings.m_nOutputDevice = m_pMidiOut->currentIndex();
+    }
+}
+
+void CCommSetupDlg::done(int result) {
+    m_pTest->StopAndWait();
+    QDialog::done(result);
+}
+
 void CCommSetupDlg::accept() {
     if (m_pSettings != nullptr) {
         m_pSettings->deviceType = m_pConnectionType->currentIndex() == 0 ? 0 : 1;
-        if (CSerialSettings* serial = m_pSettings->pSerial) {
-            if (m_pPort->currentIndex() >= 0) {
-                const QString port = m_pPort->currentText();
-#if defined(Q_OS_WIN)
-                serial->m_nPortNumber = port.mid(3).toInt();
-#else
-                serial->m_strPortName = port.toStdString();
-                // Keep the number in step where the path has one (/dev/ttyS<n-1> is COM n).
-                if (port.startsWith(QLatin1String("/dev/ttyS"))) {
-                    bool ok = false;
-                    const int index = port.mid(9).toInt(&ok);
-                    if (ok) serial->m_nPortNumber = index + 1;
-                }
-#endif
-            }
-            if (m_pBaudRate->currentIndex() >= 0) {
-                serial->m_nBaudRate = m_pBaudRate->currentText().toInt();
-            }
-            if (m_pParity->currentIndex() >= 0) {
-                // The shown names may be translated: the parity is the item's position.
-                static constexpr char kParities[] = {'n', 'e', 'o'};
-                serial->m_cParity = kParities[m_pParity->currentIndex()];
-            }
-            if (m_pDataBits->currentIndex() >= 0) {
-                serial->m_nDataBits = m_pDataBits->currentText().toInt();
-            }
-            if (m_pStopBits->currentIndex() >= 0) {
-                serial->m_nStopBits = m_pStopBits->currentText().toInt();
-            }
-        }
-        if (CMIDISettings* midiSettings = m_pSettings->pMIDI) {
-            if (m_pMidiIn->currentIndex() >= 0)
-                midiSettings->m_nInputDevice = m_pMidiIn->currentIndex();
-            if (m_pMidiOut->currentIndex() >= 0) {
-                midiSettings->m_nOutputDevice = m_pMidiOut->currentIndex();
-            }
-        }
+        if (CSerialSettings* serial = m_pSettings->pSerial) ReadShownSerial(*serial);
+        if (CMIDISettings* midiSettings = m_pSettings->pMIDI) ReadShownMidi(*midiSettings);
     }
     QDialog::accept();
 }

@@ -4,6 +4,9 @@
 // link settings in memory; OK takes the values of every list that has a selection, from both
 // groups, whichever connection type is chosen. Cancel changes nothing.
 //
+// Test (CConnectionTestPanel) checks the connection the dialog shows, the same way, without
+// saving anything, and shows the findings below the groups.
+//
 // Each group's lists are filled the first time the group is shown during one opening. On Windows
 // the port list holds "COM%d" for the ports 1 to 16 that exist plus the stored one; elsewhere it
 // holds the serial devices the system lists plus the stored device path.
@@ -16,6 +19,9 @@
 
 class QComboBox;
 class QLabel;
+class CConnectionTestPanel;
+class CMIDISettings;
+class CSerialSettings;
 class QStackedWidget;
 class CLinkSettings;
 
@@ -45,13 +51,22 @@ public:
     QComboBox* m_pParity;          // 1003
     QComboBox* m_pBaudRate;        // 1001
     QComboBox* m_pPort;            // 1000
+    CConnectionTestPanel* m_pTest;  // the Test button and its lines
 
     // Selects the stored connection type and shows its group (exec does this first).
     void InitDialog();
     int exec() override;
     void accept() override;
+    // Closing (OK, Cancel, the window's close) first ends a running test, so that the port is
+    // free again for the program's own link.
+    void done(int result) override;
 
     void ShowConnectionControls(int type);
+
+    // What OK would store: the shown values of every list that has a selection, written into
+    // `serial` / `midiSettings`; the others are left as they are.
+    void ReadShownSerial(CSerialSettings& serial) const;
+    void ReadShownMidi(CMIDISettings& midiSettings) const;
 
 private:
     void FillSerialLists();

@@ -1,0 +1,84 @@
+#pragma once
+// The connection check: finds out, step by step, whether the unit can be reached over a serial
+// port or a pair of MIDI devices, and says what is wrong where it cannot. Both programs use it:
+// `quorlin-cli doctor` prints its lines, the Communications Setup dialog's Test button shows them.
+//
+// Serial: the path names a terminal device; the port opens (why not: the owning group and the
+// remedy, or which program holds it); the line settings are taken; the unit answers the root
+// query, with the round-trip time. When it does not, the other supported speeds are tried and
+// the one where the unit answers is named.
+// MIDI: both devices exist and open; the unit answers the root query, with the round-trip time;
+// a long system-exclusive reply (the current program) arrives whole, and how long a frame the
+// route carries.
+//
+// The check uses links of its own over the values it is given, never the engine's: nothing is
+// loaded from or saved to the settings, and no message box is shown (what a link would show
+// becomes a line's detail). It blocks until done (seconds; longer when the unit is silent and
+// other speeds are tried) and may run on any thread, but not while the engine's own link holds
+// the same port or devices.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/CheckLine.h"
+
+class CDeviceLink;
+class CSerialSettings;
+namespace midi {
+class IMIDIBackend;
+}
+
+struct ConnectionCheckTimings {
+    int answerWaitMs = 5000;      // how long the unit has to begin its answer at the chosen speed
+    int otherSpeedWaitMs = 1000;  // the same at each other speed tried
+    int longReplyWaitMs = 10000;  // the whole long reply over MIDI
+};
+
+struct ConnectionCheckResult {
+    std::vector<CheckLine> lines;
+    bool unitAnswered = false;  // the unit answered the root query with the settings checked
+};
+
+class CConnectionCheck {
+public:
+    // Called with each line as soon as it is found, on the thread running the check.
+    using LineFound = std::function<void(const CheckLine&)>;
+
+    explicit CConnectionCheck(ConnectionCheckTimings timings = {}, LineFound lineFound = {});
+
+    // A flag another thread may raise to end the check early: it then tries no further speed
+    // and sends nothing more once the exchange in progress has ended (after one wait at most),
+    // so that the port or devices are soon free for the program's own link.
+    void SetStopFlag(std::shared_ptr<const std::atomic<bool>> stop) { m_pStop = std::move(stop); }
+
+    ConnectionCheckResult CheckSerial(const CSerialSettings& line);
+    ConnectionCheckResult CheckMIDI(std::int32_t inputDevice, std::int32_t outputDevice,
+                                    std::shared_ptr<midi::IMIDIBackend> backend);
+    // The unit behind a link that is already made (the demo unit): the root query only.
+    // `description` names the link on the first line.
+    ConnectionCheckResult CheckLink(CDeviceLink& link, const std::string& description);
+
+private:
+    class CCheckHost;
+    struct Answer {
+        bool answered = false;
+        std::string detail;
+        std::string reply;
+    };
+
+    void Add(ConnectionCheckResult& result, CheckLine line);
+    // Sends the root query over an open link; `firstWaitMs` as CDeviceLink::firstWaitMs.
+    Answer RootQuery(CDeviceLink& link, int firstWaitMs, int timeoutMs);
+    // The other supported speeds, until the unit answers at one: the line saying where.
+    CheckLine SearchOtherSpeeds(const CSerialSettings& line);
+
+    bool Stopped() const { return m_pStop && m_pStop->load(); }
+
+    ConnectionCheckTimings m_timings;
+    LineFound m_lineFound;
+    std::shared_ptr<const std::atomic<bool>> m_pStop;
+};

@@ -1,0 +1,163 @@
+// The connection check over the real MIDI link and a stand-in MIDI system: what each line says
+// when the unit answers, is silent, is not the unit, or when the long reply is spoilt on the way;
+// and that a check never writes the settings.
+#include <fcntl.h>
+
+#include <algorithm>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/ConnectionCheck.h"
+#include "settings/SerialSettings.h"
+#include "tests/link/midi/FakeMIDIBackend.h"
+#include "tests/support/ScopedSettingsStore.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+using Bytes = CFakeMIDIBackend::Bytes;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+Bytes Reply(const std::string& text) {
+    Bytes bytes(text.size() + 5);
+    bytes[0] = 0xF0;
+    bytes[1] = 0x1C;
+    bytes[2] = 0x70;
+    bytes[3] = 0x00;
+    std::copy(text.begin(), text.end(), bytes.begin() + 4);
+    bytes.back() = 0xF7;
+    return bytes;
+}
+
+std::string LongProgram() {
+    std::string text = "preset \"Long One\"\n";
+    while (text.size() < 4096) text += "info a line of the long program's information\n";
+    return text;
+}
+
+struct MidiCase {
+    const char* name;
+    // The unit's answer to the root query, and to the program request (empty: none).
+    Bytes root;
+    Bytes program;
+    bool answered;
+    // What the last line says.
+    std::string last;
+};
+
+void PrintTo(const MidiCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConnectionCheckMidiTest : public ::testing::TestWithParam<MidiCase> {};
+
+TEST_P(ConnectionCheckMidiTest, SaysWhatTheRouteAndTheUnitDid) {
+    const MidiCase& c = GetParam();
+    CScopedSettingsStore store;
+    auto backend = std::make_shared<CFakeMIDIBackend>();
+    backend->SetResponder([&c](const Bytes& frame) -> std::vector<Bytes> {
+        if (frame.size() >= 5 && frame[4] == 0x31 && !c.root.empty()) return std::vector<Bytes>{c.root};
+        if (frame.size() >= 5 && frame[4] == 0x0B && !c.program.empty())
+            return std::vector<Bytes>{c.program};
+        return std::vector<Bytes>{};
+    });
+    std::vector<std::string> found;
+    CConnectionCheck check({300, 100, 300},
+                           [&found](const CheckLine& line) { found.push_back(line.Text(true)); });
+
+    const ConnectionCheckResult result = check.CheckMIDI(1, 0, backend);
+
+    EXPECT_EQ(result.unitAnswered, c.answered);
+    ASSERT_GE(result.lines.size(), 4u);
+    ASSERT_EQ(found.size(), result.lines.size()) << "every line is reported as it is found";
+    EXPECT_EQ(found[0], "ok MIDI input 1 - exists: Fake In B");
+    EXPECT_EQ(found[1], "ok MIDI output 0 - exists: Fake Out A");
+    EXPECT_EQ(found[2], "ok open MIDI devices - input and output opened");
+    EXPECT_THAT(found.back(), StartsWith(c.last));
+    EXPECT_EQ(store->Count(), 0u) << "the check wrote settings";
+    EXPECT_EQ(backend->OpenInputs() + backend->OpenOutputs(), 0) << "devices left open";
+}
+
+Bytes Spoilt(Bytes reply) {
+    // A running-status clock byte in the middle, as a cheap interface mixes in.
+    reply.insert(reply.begin() + static_cast<long>(reply.size() / 2), 0xF8);
+    return reply;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConnectionCheckMidiTest,
+    ::testing::Values(
+        MidiCase{"healthy", Reply("root"), Reply(LongProgram()), true,
+                 "ok long sysex - the current program's reply of " +
+                     std::to_string(LongProgram().size() + 5) + " bytes arrived whole in "},
+        MidiCase{"mangled", Reply("root"), Spoilt(Reply(LongProgram())), true,
+                 "FAIL long sysex - the current program's reply of " +
+                     std::to_string(LongProgram().size() + 6) + " bytes arrived damaged"},
+        MidiCase{"program never comes", Reply("root"), {}, true,
+                 "FAIL long sysex - the current program did not arrive within 300 ms"},
+        MidiCase{"silent", {}, {}, false,
+                 "FAIL unit answers - no answer to the root query within 300 ms"},
+        MidiCase{"another device", {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7}, {}, false,
+                 "FAIL unit answers - a reply came in "}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (auto& ch : name)
+            if (ch == ' ') ch = '_';
+        return name;
+    });
+
+TEST(ConnectionCheckTest, MissingMidiDevicesAreNamedAndNothingIsOpened) {
+    CScopedSettingsStore store;
+    auto backend = std::make_shared<CFakeMIDIBackend>();
+    backend->SetPortNames({}, {"Only Out"});
+    const ConnectionCheckResult result = CConnectionCheck({300, 100, 300}).CheckMIDI(0, 3, backend);
+    EXPECT_FALSE(result.unitAnswered);
+    ASSERT_EQ(result.lines.size(), 2u);
+    EXPECT_EQ(result.lines[0].Text(true),
+              "FAIL MIDI input 0 - no such device; this computer has no MIDI inputs");
+    EXPECT_EQ(result.lines[1].Text(true),
+              "FAIL MIDI output 3 - no such device; the outputs are 0: Only Out");
+    EXPECT_EQ(backend->OpenInputs() + backend->OpenOutputs(), 0);
+    EXPECT_TRUE(backend->SentFrames().empty());
+}
+
+TEST(ConnectionCheckTest, ASerialCheckSavesNothing) {
+    CScopedSettingsStore store;
+    CSerialSettings line;
+    line.m_bPersist = false;
+    line.m_strPortName = "/nonexistent/quorlin-port";
+    const ConnectionCheckResult result = CConnectionCheck().CheckSerial(line);
+    EXPECT_FALSE(result.unitAnswered);
+    ASSERT_EQ(result.lines.size(), 1u);
+    EXPECT_EQ(result.lines[0].Text(), "FAIL port /nonexistent/quorlin-port \u2014 No such file or "
+                                      "directory");
+    EXPECT_EQ(store->Count(), 0u);
+}
+
+TEST(ConnectionCheckTest, AStoppedCheckTriesNoOtherSpeed) {
+    // A terminal nobody answers on, and the stop raised before the start: the check still
+    // looks at the port and asks at the chosen speed, then ends instead of trying the others.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    CScopedSettingsStore store;
+    CSerialSettings line;
+    line.m_bPersist = false;
+    line.m_strPortName = ::ptsname(master);
+    auto stop = std::make_shared<std::atomic<bool>>(true);
+    CConnectionCheck check({200, 100, 300});
+    check.SetStopFlag(stop);
+    const ConnectionCheckResult result = check.CheckSerial(line);
+    ::close(master);
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_EQ(result.lines[3].Text(true),
+              "FAIL unit answers - no answer to the root query within 200 ms at 38400 baud");
+    EXPECT_EQ(store->Count(), 0u);
+}
+
+}  // namespace
