@@ -18,6 +18,7 @@
 #include "ui/commands/PatchCommands.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/shell/AboutDlg.h"
+#include "ui/shell/AppIcon.h"
 #include "ui/shell/CommandIds.h"
 #include "ui/shell/EngineWorker.h"
 #include "ui/shell/GuiHost.h"
@@ -40,7 +41,7 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
     connect(&host, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
     connect(&host, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
     setObjectName(QStringLiteral("CMainFrame"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+    setWindowIcon(AppIcon());
     RestorePlacement();
 
     m_pView = new CQuorlinView(worker, host, factory, this);

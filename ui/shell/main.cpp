@@ -3,6 +3,7 @@
 //   quorlin --port PATH  the unit on that serial device, for this run
 //   quorlin --demo       the built-in demo unit (reached over a pseudo-terminal); nothing of the
 //                        saved connection settings is read or changed
+//   quorlin --help, --version  answered before Qt starts, so without a display
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,21 +16,25 @@
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
+#include "ui/shell/AppIcon.h"
 #include "ui/shell/EngineWorker.h"
 #include "ui/shell/GuiHost.h"
+#include "ui/shell/HelpAndVersion.h"
 #include "ui/shell/MainFrame.h"
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, stdout)) return *answered;
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisca"));
     QApplication::setApplicationName(QStringLiteral("Quorlin"));
     QApplication::setApplicationVersion(QString::fromLatin1(kQuorlinVersion));
+    // The desktop entry's name, so that a desktop finds the entry (and its icon) for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorlin.Quorlin"));
+    QApplication::setWindowIcon(AppIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Patch librarian for the two-DSP effects unit"));
-    parser.addHelpOption();
-    parser.addVersionOption();
     const QCommandLineOption demoOption(QStringLiteral("demo"),
                                         QStringLiteral("Run against the built-in demo unit."));
     const QCommandLineOption portOption(QStringLiteral("port"),
