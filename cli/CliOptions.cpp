@@ -4,6 +4,7 @@
 
 #include "engine/NameTable.h"
 #include "link/serial/BaudRates.h"
+#include "quorlin/help/QuorlinCliHelp.h"
 
 namespace {
 
@@ -141,6 +142,11 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.empty() || a[0] != '-') break;  // the command word
+        if (a == "--help" || a == "-h" || a == "--version") {
+            o.help = a != "--version";
+            o.version = a == "--version";
+            return o;
+        }
         if (seen[a]++ > 0) {
             error = a + " is given twice";
             return std::nullopt;
@@ -266,46 +272,5 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
 }
 
 std::string CliOptions::Usage() {
-    return "Usage: quorlin-cli [--serial PATH [--baud N] [--parity n|e|o] [--data 7|8] "
-           "[--stop 1|2]\n"
-           "                    | --midi-in N --midi-out N | --demo]\n"
-           "                   [--dsp A|B] [--channel 1-16] [--trace FILE] [--verbose] COMMAND\n"
-           "  banks                      one bank entry per line, leading blanks removed\n"
-           "  programs BANK              selects BANK; one line per program: \"U <entry>\" for "
-           "a user program, \"F <entry>\" otherwise\n"
-           "  info BANK PROGRAM          selects BANK, loads PROGRAM, prints its information "
-           "text\n"
-           "  load BANK FILE.sig         selects BANK, loads the file, prints the new program's "
-           "entry\n"
-           "  backup BANK DIR            backs up BANK's user programs into DIR, one line per "
-           "file written\n"
-           "  fetch BANK PROGRAM FILE    loads PROGRAM and writes its patch text to FILE (\"-\": "
-           "standard output)\n"
-           "  delete BANK PROGRAM        deletes a user program; a factory program is refused\n"
-           "  delete-bank BANK\n"
-           "  name-bank BANK NAME        creates or renames a bank (NAME: at most " +
-           std::to_string(nametable::kMaxNameLength) +
-           " characters)\n"
-           "  find TEXT                  prints \"<bank entry>\\t<program entry>\" of the first "
-           "match, else \"Cannot find TEXT\" and exit 1\n"
-           "  backup-unit DIR            backs up every bank's user programs into DIR (new or "
-           "empty)\n"
-           "                             with manifest.json; one line per file: "
-           "\"BANK\\tPROGRAM\\tPATH\"\n"
-           "  verify DIR                 checks a backup against its manifest, without the "
-           "unit\n"
-           "  restore DIR [--bank N]... [--dry-run]\n"
-           "                             loads the backed-up programs the unit lacks; prints "
-           "the plan first\n"
-           "  doctor                     checks the connection step by step: one line per "
-           "check,\n"
-           "                             \"ok|FAIL <what> - <detail>\"; exit 0 when the unit "
-           "answered\n"
-           "Without a connection option the saved settings are used. BANK is a bank number; "
-           "--dsp and\n"
-           "--channel default to the saved ones. The saved settings are never changed.\n"
-           "--trace FILE writes every frame to and from the unit to FILE (\"-\": standard error),\n"
-           "one line each: milliseconds, -> or <-, what the frame is, its bytes in hex.\n"
-           "--verbose also keeps the messages and the frames in the log file (named on stderr).\n"
-           "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+    return kQuorlinCliHelp;
 }

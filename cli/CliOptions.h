@@ -66,10 +66,14 @@ struct CliOptions {
     std::vector<int> banks;  // restore: the --bank numbers, in order given (empty: every bank)
     bool dryRun = false;     // restore: print the plan only
 
+    // --help / -h or --version among the options: print that and do nothing else.
+    bool help = false;
+    bool version = false;
+
     // Reads the arguments after the program name. On a usage error returns nothing and sets
     // `error` to a one-line reason.
     static std::optional<CliOptions> Parse(const std::vector<std::string>& args,
                                            std::string& error);
-    // The usage text printed with a usage error.
+    // The --help text, also printed with a usage error (from docs/man/quorlin-cli.1.scd).
     static std::string Usage();
 };

@@ -18,6 +18,7 @@
 #include "cli/CliTrace.h"
 #include "demo/InProcessDemoUnit.h"
 #include "engine/Librarian.h"
+#include "quorlin/Version.h"
 #include "settings/LinkSettings.h"
 #include "settings/LogFileLocation.h"
 #include "settings/OptionsSettings.h"
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
     if (!options) {
         std::cerr << "quorlin-cli: " << error << "\n" << CliOptions::Usage();
         return 2;
+    }
+    if (options->help || options->version) {
+        std::cout << (options->help ? CliOptions::Usage()
+                                    : std::string("quorlin-cli ") + kQuorlinVersion + "\n");
+        return 0;
     }
 
     // Checking a backup needs no unit: no settings are read and no port is opened.

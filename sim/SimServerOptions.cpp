@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "quorlin/help/QuorlinSimHelp.h"
+
 namespace {
 
 bool ReadInt(const std::string& text, int low, int high, int& value) {
@@ -60,6 +62,8 @@ std::optional<SimServerOptions> SimServerOptions::Parse(const std::vector<std::s
             o.verbose = true;
         else if (a == "--help" || a == "-h")
             o.help = true;
+        else if (a == "--version")
+            o.version = true;
         else {
             error = "unknown option " + a;
             ok = false;
@@ -74,26 +78,5 @@ std::optional<SimServerOptions> SimServerOptions::Parse(const std::vector<std::s
 }
 
 std::string SimServerOptions::Usage() {
-    return "Usage: quorlin-sim [options]\n"
-           "Serves the simulated effects unit on a pseudo-terminal. Prints the terminal's path on\n"
-           "the first line of standard output, then serves until SIGINT or SIGTERM.\n"
-           "\n"
-           "  --link PATH        also make PATH a symbolic link to the terminal (removed at exit)\n"
-           "  --seed DIR         add the \".sig\" files of DIR as user programs: files directly "
-           "in\n"
-           "                     DIR go into a new bank at the lowest free number, named after\n"
-           "                     DIR; a subfolder \"NN Name\" (or \"NN\") fills bank NN (0-99),\n"
-           "                     creating it, or renaming it when a name is given. A program's\n"
-           "                     name is the text between the file's first two double quotes;\n"
-           "                     files without one are left out. Programs take the lowest free\n"
-           "                     numbers, in file-name order.\n"
-           "  --no-factory       start without the built-in banks\n"
-           "  --line-rate BAUD   pace the replies at this line rate (default 38400; 0: no pacing)\n"
-           "  --data-bits N      data bits per byte for the pacing (5-8, default 8)\n"
-           "  --stop-bits N      stop bits per byte for the pacing (1-2, default 2)\n"
-           "  --own-speed-only   ignore what the client sends unless its port is set to the\n"
-           "                     line rate (as a unit hears only noise at another speed)\n"
-           "  --channel N        take program changes only on MIDI channel N (1-16; default any)\n"
-           "  --verbose, -v      log every frame received, and what the unit did, on stderr\n"
-           "  --help, -h         show this text\n";
+    return kQuorlinSimHelp;
 }

@@ -18,6 +18,7 @@ struct SimServerOptions {
     bool ownSpeedOnly = false;
     bool verbose = false;     // --verbose
     bool help = false;        // --help
+    bool version = false;     // --version
 
     // Wire time of one byte in bits: a start bit, the data bits and the stop bits.
     int BitsPerByte() const { return 1 + dataBits + stopBits; }
@@ -25,5 +26,6 @@ struct SimServerOptions {
     // Reads the arguments after the program name. On a fault returns nothing and sets `error`.
     static std::optional<SimServerOptions> Parse(const std::vector<std::string>& args,
                                                  std::string& error);
+    // The --help text (from docs/man/quorlin-sim.1.scd).
     static std::string Usage();
 };

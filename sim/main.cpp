@@ -7,6 +7,7 @@
 #include <iostream>
 #include <vector>
 
+#include "quorlin/Version.h"
 #include "sim/PtyServer.h"
 #include "sim/SimServerOptions.h"
 #include "sim/SimUnit.h"
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << SimServerOptions::Usage();
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "quorlin-sim " << kQuorlinVersion << "\n";
         return 0;
     }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/CliOptions.h"
+#include "engine/NameTable.h"
 #include "link/serial/BaudRates.h"
 
 namespace {
@@ -177,6 +178,47 @@ TEST(CliOptionsTest, BaudRatesAreTheSerialLinksOnly) {
     std::string error;
     EXPECT_FALSE(CliOptions::Parse(Split("--serial p --baud 76800 banks"), error).has_value());
     EXPECT_EQ(error, "--baud takes one of 2400 4800 9600 19200 38400 57600 115200, not \"76800\"");
+}
+
+}  // namespace
+
+namespace {
+
+// --help and --version among the options answer at once, whatever else the line holds; after
+// the command word they are arguments like any other.
+TEST(CliOptionsTest, HelpAndVersionAnswerBeforeTheCommand) {
+    struct Case {
+        std::vector<std::string> args;
+        bool help;
+        bool version;
+    };
+    const Case cases[] = {
+        {Split("--help"), true, false},
+        {Split("-h"), true, false},
+        {Split("--version"), false, true},
+        {Split("--demo --help banks extra"), true, false},
+        {Split("--version programs"), false, true},
+        {Split("find --help"), false, false},
+        {Split("banks"), false, false},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto o = CliOptions::Parse(c.args, error);
+        ASSERT_TRUE(o.has_value()) << ::testing::PrintToString(c.args) << ": " << error;
+        EXPECT_EQ(o->help, c.help) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(o->version, c.version) << ::testing::PrintToString(c.args);
+    }
+}
+
+// The help is written by hand in the manual page's source: its bank name limit must be the one
+// the parser enforces.
+TEST(CliOptionsTest, HelpStatesTheBankNameLimitThatIsEnforced) {
+    const std::string help = CliOptions::Usage();
+    const std::string stated = "NAME: at most " + std::to_string(nametable::kMaxNameLength);
+    const auto at = help.find(stated);
+    ASSERT_NE(at, std::string::npos) << help;
+    const auto after = at + stated.size();
+    EXPECT_TRUE(after == help.size() || help[after] < '0' || help[after] > '9') << help;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "ui/log/CommLogPanel.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AboutDlg.h"
+#include "ui/shell/AppIcon.h"
 
 using namespace cmd;
 
@@ -43,7 +44,7 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
     connect(&host, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
     connect(&host, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
     setObjectName(QStringLiteral("CMainFrame"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+    setWindowIcon(AppIcon());
     RestorePlacement();
 
     m_pView = new CQuorlinView(worker, host, factory, this);

@@ -4,6 +4,7 @@
 //   quorlin --verbose    also keeps a log file of the traffic and the messages (LogFileRecorder.h)
 //   quorlin --demo       the built-in demo unit (reached over a pseudo-terminal); nothing of the
 //                        saved connection settings is read or changed
+//   quorlin --help, --version  answered before Qt starts, so without a display
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,20 +22,24 @@
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
 #include "ui/log/LogFileRecorder.h"
+#include "ui/shell/AppIcon.h"
+#include "ui/shell/HelpAndVersion.h"
 #include "ui/shell/MainFrame.h"
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = AnswerHelpOrVersion(argc, argv, stdout)) return *answered;
     CLogFileRecorder::Instance().SetStart(std::chrono::steady_clock::now());
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisca"));
     QApplication::setApplicationName(QStringLiteral("Quorlin"));
     QApplication::setApplicationVersion(QString::fromLatin1(kQuorlinVersion));
+    // The desktop entry's name, so that a desktop finds the entry (and its icon) for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorlin.Quorlin"));
+    QApplication::setWindowIcon(AppIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QCoreApplication::translate("main", "Patch librarian for the two-DSP effects unit"));
-    parser.addHelpOption();
-    parser.addVersionOption();
     const QCommandLineOption demoOption(
         QStringLiteral("demo"),
         QCoreApplication::translate("main", "Run against the built-in demo unit."));
