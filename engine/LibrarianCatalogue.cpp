@@ -160,6 +160,8 @@ int CLibrarian::SelectBank(int bank, int processor, bool lock) {
     if (bracket.Failed()) return -2;
     const auto payload = protocol::BankSelectPayload(bank, processor);
     std::string unused;
+    m_nSelectedBank = bank;
+    m_nSelectedProgram = -1;
     SendFrame(protocol::MSG_BANK_SELECT, payload.data(), static_cast<int>(payload.size()), 0,
               unused);
     m_host.Pause(300);
@@ -171,6 +173,7 @@ int CLibrarian::SelectProgram(int channel, int program) {
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const auto change = protocol::ProgramChange(channel, program);
+    m_nSelectedProgram = program;
     m_pLink->Send(change.data(), static_cast<int>(change.size()));
     m_host.Pause(300);
     return 0;

@@ -1,0 +1,46 @@
+#pragma once
+// CLibrarySightings: the engine's sightings (engine/ProgramSightings.h) recorded into a program
+// library. Unit sightings without a link description get the one set here. When the library could
+// not be opened, every sighting fails with the reason it gave, so that Delete asks before going
+// on; other operations go on without the library.
+//
+// Called on the thread that runs the engine.
+
+#include <string>
+
+#include "engine/ProgramSightings.h"
+#include "library/ProgramLibrary.h"
+
+namespace library {
+
+class CLibrarySightings : public IProgramSightings {
+public:
+    // `library` may be closed; `openError` then says why.
+    explicit CLibrarySightings(CProgramLibrary& library, std::string openError = {})
+        : m_library(library), m_openError(std::move(openError)) {}
+
+    bool ProgramSeen(const std::string& text, const std::string& name, How how,
+                     const Where& where, std::string& error) override;
+    bool KeepsDeletedPrograms() const override { return m_bKeepDeleted; }
+
+    void SetKeepsDeletedPrograms(bool keep) { m_bKeepDeleted = keep; }
+    // The connection in words, as the whole-unit backup's manifest gives it.
+    void SetLink(std::string link) { m_link = std::move(link); }
+    // The reason the last sighting could not be recorded (empty: all were).
+    const std::string& LastError() const { return m_lastError; }
+    int Failures() const { return m_nFailures; }
+
+private:
+    CProgramLibrary& m_library;
+    std::string m_openError;
+    std::string m_link;
+    std::string m_lastError;
+    int m_nFailures = 0;
+    bool m_bKeepDeleted = true;
+};
+
+// The settings value that turns keeping deleted programs off: "Options", "LibraryKeepsDeleted",
+// 1 (the default) or 0.
+inline constexpr const char* kKeepDeletedSetting = "LibraryKeepsDeleted";
+
+}  // namespace library
