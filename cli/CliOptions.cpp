@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "cli/CliLibraryCommands.h"
 #include "engine/NameTable.h"
 #include "link/serial/BaudRates.h"
 
@@ -27,7 +28,8 @@ struct CommandShape {
 
 // Commands whose arguments may be followed by options of their own.
 bool TakesMore(CliOptions::Command command) {
-    return command == CliOptions::Command::Restore;
+    return command == CliOptions::Command::Restore || command == CliOptions::Command::Library ||
+           command == CliOptions::Command::Import;
 }
 
 const std::map<std::string, CommandShape>& Commands() {
@@ -40,6 +42,7 @@ const std::map<std::string, CommandShape>& Commands() {
         {"name-bank", {C::NameBank, 2}}, {"find", {C::Find, 1}},
         {"verify", {C::Verify, 1}},      {"backup-unit", {C::BackupUnit, 1}},
         {"restore", {C::Restore, 1}},
+        {"library", {C::Library, 1}},    {"import", {C::Import, 1}},
     };
     return commands;
 }
@@ -126,6 +129,10 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
                 }
             }
             return true;
+        case C::Library:
+        case C::Import:
+            o.arguments = a;
+            return CheckLibraryArguments(o, error);
     }
     return false;
 }
@@ -290,6 +297,10 @@ std::string CliOptions::Usage() {
            "  restore DIR [--bank N]... [--dry-run]\n"
            "                             loads the backed-up programs the unit lacks; prints "
            "the plan first\n"
+           "  library search TEXT | show SHA | export SHA FILE | duplicates\n"
+           "                             the local library of every program seen, without the "
+           "unit\n"
+           "  import PATH...             adds .sig files and backup folders to the library\n"
            "Without a connection option the saved settings are used. BANK is a bank number; "
            "--dsp and\n"
            "--channel default to the saved ones. The saved settings are never changed.\n"

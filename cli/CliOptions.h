@@ -32,6 +32,8 @@ struct CliOptions {
         BackupUnit,  // backup-unit DIR
         Verify,      // verify DIR (offline)
         Restore,     // restore DIR [--bank N]... [--dry-run]
+        Library,     // library search|show|export|duplicates ... (offline, CliLibraryCommands.h)
+        Import,      // import PATH... (offline)
     };
 
     Connection connection = Connection::Saved;
@@ -58,6 +60,7 @@ struct CliOptions {
 
     std::vector<int> banks;  // restore: the --bank numbers, in order given (empty: every bank)
     bool dryRun = false;     // restore: print the plan only
+    std::vector<std::string> arguments;  // library, import: every argument after the command
 
     // Reads the arguments after the program name. On a usage error returns nothing and sets
     // `error` to a one-line reason.

@@ -11,6 +11,7 @@
 #include "cli/CliArchiveCommands.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
+#include "cli/CliLibraryCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
 #include "demo/InProcessDemoUnit.h"
@@ -80,6 +81,11 @@ int main(int argc, char** argv) {
         CCliHost host;
         return RunVerify(options->path, std::cout, host);
     }
+    if (options->command == CliOptions::Command::Library ||
+        options->command == CliOptions::Command::Import) {
+        CCliHost host;
+        return RunLibraryCommand(*options, std::cout, host);
+    }
 
     CQtSettingsStore saved;
     // Shadows every section: whatever this run's settings records save stays in memory.
@@ -113,6 +119,11 @@ int main(int argc, char** argv) {
         const int dsp = options->dsp.value_or(stored.m_nBankChangeDevice);
         const int channel = options->channel.value_or(stored.m_nChannel);
 
+        CCliLibraryFeed library(
+            *engine, host,
+            CCliArchiveCommands::LinkDescription(
+                *engine, options->connection == CliOptions::Connection::Demo),
+            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0);
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();
     }

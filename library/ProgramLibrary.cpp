@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QStandardPaths>
@@ -172,7 +173,13 @@ std::string TextSha256(const std::string& text) {
 
 std::string DefaultLibraryPath() {
     if (const char* path = std::getenv(kLibraryPathVariable); path && *path) return path;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // The application's data folder; a program that has not named itself (the command-line tool)
+    // gets the one the desktop program uses.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (QCoreApplication::organizationName().isEmpty() ||
+        QCoreApplication::applicationName().isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                 QStringLiteral("/Brisca/Quorlin");
     return (std::filesystem::path(folder.toStdString()) / "library.sqlite").string();
 }
 
@@ -433,8 +440,9 @@ std::vector<StoredText> CProgramLibrary::Search(const std::string& query, Filter
         case Filter::Duplicates:
             conditions.push_back(
                 "(SELECT count(DISTINCT name) FROM sightings WHERE text_id = t.id) > 1 OR"
-                " (SELECT count(*) FROM (SELECT DISTINCT bank, program, link, path, entry"
-                "  FROM sightings WHERE text_id = t.id)) > 1");
+                " (SELECT count(DISTINCT CASE WHEN path <> '' THEN 'f' || path || char(0) || entry"
+                "  ELSE 'u' || bank || '/' || program || '/' || link END)"
+                "  FROM sightings WHERE text_id = t.id) > 1");
             break;
     }
     for (std::size_t i = 0; i < conditions.size(); ++i)

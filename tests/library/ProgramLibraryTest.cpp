@@ -75,6 +75,16 @@ TEST_F(ProgramLibraryTest, ATextIsStoredOnceWhateverTheLinkAndPlace) {
     // Another text of the same name is another entry; a text seen once is no duplicate.
     const std::string other = Store(ProgramText("Lead", "mix 60"), How::Fetched, OnUnit(3, 13));
     EXPECT_NE(other, sha);
+    // Backed up to a manifest entry and imported from it again: one place, one name.
+    Where entry;
+    entry.bank = 3;
+    entry.program = 14;
+    entry.path = "/home/me/Unit";
+    entry.entry = "03 Live/Solo.sig";
+    const std::string solo = ProgramText("Solo");
+    Store(solo, How::BackedUp, entry);
+    entry.link = "MIDI in 1, out 2";  // as the manifest describes the connection
+    Store(solo, How::Imported, entry);
     const auto duplicates = lib.Duplicates();
     ASSERT_EQ(duplicates.size(), 1u);
     EXPECT_EQ(duplicates[0].sha256, sha);
