@@ -191,7 +191,14 @@ int CLibrarian::GetProgramInfo(int selector, std::string& text) {
     if (key < 0) return -2;
     text.clear();
     const std::string reply = QueryObject(key, 0, true);
-    return CReplyParser::ParseInfoText(reply, text) ? 0 : -2;
+    if (!CReplyParser::ParseInfoText(reply, text)) return -2;
+    if (m_pSightings && !text.empty() && m_nSelectedBank >= 0 && m_nSelectedProgram >= 0) {
+        IProgramSightings::Where where;
+        where.bank = m_nSelectedBank;
+        where.program = m_nSelectedProgram;
+        m_pSightings->ProgramInfoSeen(text, where);
+    }
+    return 0;
 }
 
 int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& search,

@@ -33,6 +33,10 @@ public:
     virtual bool ProgramSeen(const std::string& text, const std::string& name, How how,
                              const Where& where, std::string& error) = 0;
 
+    // The unit's info text of the program at `where` (the one last selected). Recorded with the
+    // text seen there, now or when it is seen. Optional.
+    virtual void ProgramInfoSeen(const std::string& /*info*/, const Where& /*where*/) {}
+
     // True when a user program is fetched and recorded before Delete removes it from the unit.
     virtual bool KeepsDeletedPrograms() const = 0;
 };

@@ -12,7 +12,12 @@ bool CLibrarySightings::ProgramSeen(const std::string& text, const std::string& 
         if (placed.link.empty() && placed.bank >= 0 &&
             (how != How::Imported && how != How::BackedUp))
             placed.link = m_link;
-        if (m_library.Store(text, name, how, placed, error)) {
+        std::string info;
+        if (how != How::Imported && how != How::BackedUp) {
+            const auto it = m_info.find({where.bank, where.program});
+            if (it != m_info.end()) info = it->second;
+        }
+        if (m_library.Store(text, name, how, placed, error, info)) {
             m_lastError.clear();
             return true;
         }
@@ -20,6 +25,15 @@ bool CLibrarySightings::ProgramSeen(const std::string& text, const std::string& 
     m_lastError = error;
     ++m_nFailures;
     return false;
+}
+
+void CLibrarySightings::ProgramInfoSeen(const std::string& info, const Where& where) {
+    m_info[{where.bank, where.program}] = info;
+    if (!m_library.IsOpen()) return;
+    Where placed = where;
+    if (placed.link.empty()) placed.link = m_link;
+    std::string ignored;
+    m_library.SetInfoAt(placed, info, ignored);
 }
 
 }  // namespace library

@@ -6,7 +6,9 @@
 //
 // Called on the thread that runs the engine.
 
+#include <map>
 #include <string>
+#include <utility>
 
 #include "engine/ProgramSightings.h"
 #include "library/ProgramLibrary.h"
@@ -21,6 +23,7 @@ public:
 
     bool ProgramSeen(const std::string& text, const std::string& name, How how,
                      const Where& where, std::string& error) override;
+    void ProgramInfoSeen(const std::string& info, const Where& where) override;
     bool KeepsDeletedPrograms() const override { return m_bKeepDeleted; }
 
     void SetKeepsDeletedPrograms(bool keep) { m_bKeepDeleted = keep; }
@@ -36,6 +39,8 @@ private:
     std::string m_link;
     std::string m_lastError;
     int m_nFailures = 0;
+    // The info texts the unit gave, by bank and program, for texts seen there later.
+    std::map<std::pair<int, int>, std::string> m_info;
     bool m_bKeepDeleted = true;
 };
 

@@ -384,6 +384,27 @@ bool CProgramLibrary::SetInfo(const std::string& sha256, const std::string& info
     return false;
 }
 
+bool CProgramLibrary::SetInfoAt(const Where& where, const std::string& info,
+                                std::string& error) {
+    if (!m_db) {
+        error = "the program library is not open";
+        return false;
+    }
+    Statement s = Prepare(m_db,
+                          "UPDATE texts SET info = ?1 WHERE info <> ?1 AND id = (SELECT text_id"
+                          " FROM sightings WHERE bank = ?2 AND program = ?3 AND link = ?4"
+                          " AND path = '' ORDER BY id DESC LIMIT 1)");
+    if (s) {
+        BindText(s.get(), 1, info);
+        sqlite3_bind_int(s.get(), 2, where.bank);
+        sqlite3_bind_int(s.get(), 3, where.program);
+        BindText(s.get(), 4, where.link);
+    }
+    if (s && sqlite3_step(s.get()) == SQLITE_DONE) return true;
+    error = Reason(sqlite3_extended_errcode(m_db));
+    return false;
+}
+
 std::vector<StoredText> CProgramLibrary::Query(const std::string& sql,
                                                const std::vector<std::string>& binds, int limit) {
     std::vector<StoredText> result;

@@ -99,6 +99,8 @@ public:
                std::string& error, const std::string& info = {},
                std::string* sha256Out = nullptr);
     bool SetInfo(const std::string& sha256, const std::string& info, std::string& error);
+    // Gives `info` to the text last seen on the unit at `where` (bank, program and link), if any.
+    bool SetInfoAt(const Where& where, const std::string& info, std::string& error);
 
     // Texts whose name or info text contains `query` (case-insensitive; every text for an empty
     // query), newest sighting first, at most `limit`.

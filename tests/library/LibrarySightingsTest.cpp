@@ -219,3 +219,37 @@ TEST_F(LibrarySightingsTest, WithoutKeepingDeletedProgramsDeleteFetchesNothing) 
 }
 
 }  // namespace
+
+namespace {
+
+// The unit's info text goes with the text seen at the same place, before or after it.
+TEST_F(LibrarySightingsTest, TheUnitsInfoTextIsStoredWithTheProgram) {
+    ASSERT_EQ(engine->SelectBank(0, 1), 0);
+    int withInfo = 0;
+    for (const auto& p : unit.Programs(0)) {
+        ASSERT_EQ(engine->SelectProgram(0, p.number), 0);
+        std::string info;
+        const bool before = p.number % 2 == 0;  // info first, then the text; or the other way
+        std::string data;
+        if (before) {
+            ASSERT_EQ(engine->GetProgramInfo(1, info), 0);
+        }
+        ASSERT_EQ(engine->GetProgramData(data), 0);
+        if (!before) {
+            ASSERT_EQ(engine->GetProgramInfo(1, info), 0);
+        }
+        if (info == "There is no information available for the selected program") continue;
+        ++withInfo;
+        const auto stored = lib.Find(TextSha256(p.text));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->info, info) << p.name;
+        const std::string word = info.substr(0, std::min<std::size_t>(info.size(), 5));
+        const auto found = lib.Search(word);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                [&](const StoredText& t) { return t.sha256 == stored->sha256; }))
+            << word;
+    }
+    EXPECT_GT(withInfo, 0);
+}
+
+}  // namespace
