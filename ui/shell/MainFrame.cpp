@@ -94,6 +94,7 @@ void CMainFrame::CreateMenus() {
     file->addAction(exit);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));  // the Library window adds itself here
     QAction* toolbar = AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
                                  QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
     toolbar->setCheckable(true);

@@ -15,6 +15,7 @@
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
+#include "ui/library/LibraryController.h"
 #include "ui/shell/EngineWorker.h"
 #include "ui/shell/GuiHost.h"
 #include "ui/shell/MainFrame.h"
@@ -61,7 +62,13 @@ int main(int argc, char* argv[]) {
     {
         CGuiHost host;
         CEngineWorker worker;
-        CMainFrame frame(worker, host, [](IHost& h) { return std::make_unique<CLibrarian>(h); });
+        CLibraryController library;
+        CMainFrame frame(worker, host, [&library](IHost& h) {
+            auto engine = std::make_unique<CLibrarian>(h);
+            library.Feed(*engine);
+            return engine;
+        });
+        library.Install(frame);
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

@@ -1,0 +1,101 @@
+#include "ui/library/LibraryController.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "archive/UnitBackup.h"
+#include "engine/Librarian.h"
+#include "settings/SettingsStore.h"
+#include "ui/library/LibraryWindow.h"
+#include "ui/shell/EngineWorker.h"
+#include "ui/shell/MainFrame.h"
+#include "ui/view/QuorlinView.h"
+
+CLibraryController::CLibraryController(const std::string& path, QObject* parent)
+    : QObject(parent) {
+    std::string error;
+    if (m_feed.Open(path, error)) m_view.Open(path, error);
+    if (!m_feed.IsOpen()) m_openError = QString::fromStdString(error);
+    m_pSightings = std::make_unique<library::CLibrarySightings>(m_feed, error);
+    m_pSightings->SetKeepsDeletedPrograms(
+        SettingsStore().ReadDword(kSectionOptions, library::kKeepDeletedSetting).value_or(1) != 0);
+}
+
+// The engine goes with the frame, before this object (see the header): nothing to undo.
+CLibraryController::~CLibraryController() = default;
+
+void CLibraryController::Feed(CLibrarian& engine) {
+    m_pEngine = &engine;
+    m_pSightings->SetLink(archive::LinkDescription(engine));
+    engine.SetSightings(m_pSightings.get());
+}
+
+CLibraryWindow* CLibraryController::Window() {
+    if (!m_pWindow) {
+        m_pWindow = new CLibraryWindow(m_view, m_openError, m_pFrame);
+        connect(m_pWindow, &CLibraryWindow::restoreRequested, this, &CLibraryController::Restore);
+    }
+    return m_pWindow;
+}
+
+void CLibraryController::Install(CMainFrame& frame) {
+    m_pFrame = &frame;
+    QMenu* viewMenu = frame.menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"));
+    auto* action = new QAction(QStringLiteral("&Library"), &frame);
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    action->setStatusTip(QStringLiteral("Search every program Quorlin has seen"));
+    action->setObjectName(QStringLiteral("actionLibrary"));
+    connect(action, &QAction::triggered, this, [this] {
+        Window()->show();
+        Window()->raise();
+        Window()->activateWindow();
+    });
+    if (viewMenu) viewMenu->addAction(action);
+    frame.addAction(action);
+
+    CQuorlinView* view = frame.View();
+    // Find sets the search text, then searches the unit: the library answers at once.
+    connect(view, &CQuorlinView::stateChanged, this, [this, view] {
+        if (view->m_strFind == m_strLastFind) return;
+        m_strLastFind = view->m_strFind;
+        if (!m_strLastFind.isEmpty() && m_view.IsOpen()) Window()->OfferMatches(m_strLastFind);
+    });
+    connect(&view->Worker(), &CEngineWorker::busyChanged, this, [this](bool busy) {
+        if (!busy && m_pWindow && m_pWindow->isVisible()) m_pWindow->Refresh();
+    });
+    if (!m_openError.isEmpty()) {
+        QTimer::singleShot(0, &frame, [this] {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorlin"), m_openError,
+                            QMessageBox::Ok, m_pFrame);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
+        });
+    }
+}
+
+void CLibraryController::Restore(const QString& file, int bank) {
+    CQuorlinView* view = m_pFrame ? m_pFrame->View() : nullptr;
+    CLibrarian* engine = view ? view->Engine() : nullptr;
+    if (!engine || view->Worker().IsBusy()) return;
+    const std::string path = QFile::encodeName(file).toStdString();
+    const int dsp = view->m_nDsp;
+    const int shown = view->m_nLevel == 1 ? view->m_nCurrentBank : -1;
+    const int result = view->Worker().Run(tr("Restoring to bank %1…").arg(bank), [=] {
+        engine->SetLoadSightingHow(IProgramSightings::How::Restored);
+        int r = engine->SelectBank(bank, dsp, true);
+        if (r == 0) r = engine->LoadPatchFile(path);
+        engine->SetLoadSightingHow(IProgramSightings::How::LoadedFromFile);
+        // The view's bank is the one selected on the unit again.
+        if (shown >= 0 && shown != bank) engine->SelectBank(shown, dsp, true);
+        return r;
+    });
+    if (shown == bank) view->ShowPrograms();
+    if (result == 0)
+        m_pFrame->statusBar()->showMessage(tr("Restored to bank %1.").arg(bank), 5000);
+    if (m_pWindow) m_pWindow->Refresh();
+}
