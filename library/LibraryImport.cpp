@@ -104,11 +104,38 @@ private:
         if (where.path.empty()) where.path = fs::absolute(path, error).lexically_normal().string();
         const bool known = m_library.Find(TextSha256(text)).has_value();
         const std::string seenName = name.empty() ? path.stem().string() : name;
-        if (!m_library.Store(text, seenName, How::Imported, where, why))
+        if (!m_library.InBatch() && !m_library.BeginBatch(why))
             return Fail(path.string() + ": " + why);
-        ++result.files;
-        if (!known) ++result.newTexts;
+        if (!m_library.Store(text, seenName, How::Imported, where, why)) {
+            Fail(path.string() + ": " + why);
+            // A full disk undoes the whole batch: its files are not stored either.
+            if (!m_library.InBatch()) Commit();
+            return;
+        }
+        m_pending.push_back({path.string(), !known});
+        if (m_pending.size() >= kBatchSize) Commit();
     }
+
+public:
+    // Stores are committed in batches: one transaction per file would spend most of an import
+    // waiting for the disk. Counted as imported only once committed.
+    void Commit() {
+        if (m_pending.empty()) return;
+        std::string why;
+        if (m_library.CommitBatch(why)) {
+            for (const auto& p : m_pending) {
+                ++result.files;
+                if (p.second) ++result.newTexts;
+            }
+        } else {
+            for (const auto& p : m_pending) Fail(p.first + ": " + why);
+        }
+        m_pending.clear();
+    }
+
+private:
+    static constexpr std::size_t kBatchSize = 500;
+    std::vector<std::pair<std::string, bool>> m_pending;  // path, new to the library
 
     void Fail(const std::string& text) {
         ++result.failed;
@@ -126,6 +153,7 @@ ImportResult ImportPaths(CProgramLibrary& library, const std::vector<std::string
                          const std::function<void(const std::string&)>& onMessage) {
     CImport import(library, onMessage);
     for (const auto& path : paths) import.Path(path);
+    import.Commit();
     return import.result;
 }
 

@@ -312,7 +312,7 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
     const std::string textName = ownName.empty() ? seenName : ownName;
     const std::string now = Now();
 
-    if (!Exec("BEGIN IMMEDIATE", error)) return false;
+    if (!Exec(m_bBatch ? "SAVEPOINT store" : "BEGIN IMMEDIATE", error)) return false;
     int failure = SQLITE_OK;
     const auto step = [&](Statement s) {
         if (s && sqlite3_step(s.get()) == SQLITE_DONE) return true;
@@ -361,8 +361,40 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
         }
         ok = step(std::move(s));
     }
-    if (ok && Exec("COMMIT", error)) return true;
+    if (ok && Exec(m_bBatch ? "RELEASE store" : "COMMIT", error)) return true;
     if (!ok) error = Reason(failure);
+    std::string ignored;
+    if (m_bBatch && sqlite3_get_autocommit(m_db)) {
+        // SQLite rolled the whole transaction back (a full disk, an I/O error).
+        m_bBatch = false;
+        m_batchLost = error;
+    } else if (m_bBatch) {
+        Exec("ROLLBACK TO store; RELEASE store", ignored);
+    } else {
+        Exec("ROLLBACK", ignored);
+    }
+    return false;
+}
+
+bool CProgramLibrary::BeginBatch(std::string& error) {
+    if (!m_db) {
+        error = "the program library is not open";
+        return false;
+    }
+    if (m_bBatch) return true;
+    m_batchLost.clear();
+    m_bBatch = Exec("BEGIN IMMEDIATE", error);
+    return m_bBatch;
+}
+
+bool CProgramLibrary::CommitBatch(std::string& error) {
+    if (!m_bBatch) {
+        error = m_batchLost;
+        m_batchLost.clear();
+        return error.empty();
+    }
+    m_bBatch = false;
+    if (Exec("COMMIT", error)) return true;
     std::string ignored;
     Exec("ROLLBACK", ignored);
     return false;

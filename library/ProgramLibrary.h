@@ -98,6 +98,13 @@ public:
     bool Store(const std::string& text, const std::string& name, How how, const Where& where,
                std::string& error, const std::string& info = {},
                std::string* sha256Out = nullptr);
+    // Many stores in one transaction (an import): Store then commits nothing of its own until
+    // CommitBatch, which also ends the batch. A store that fails inside a batch undoes only its
+    // own part; a CommitBatch that fails loses the whole batch (false with the reason).
+    bool BeginBatch(std::string& error);
+    bool CommitBatch(std::string& error);
+    bool InBatch() const { return m_bBatch; }
+
     bool SetInfo(const std::string& sha256, const std::string& info, std::string& error);
     // Gives `info` to the text last seen on the unit at `where` (bank, program and link), if any.
     bool SetInfoAt(const Where& where, const std::string& info, std::string& error);
@@ -125,6 +132,8 @@ private:
                                   int limit);
 
     sqlite3* m_db = nullptr;
+    bool m_bBatch = false;
+    std::string m_batchLost;  // why SQLite undid the batch (a full disk), until CommitBatch
     std::string m_path;
 };
 

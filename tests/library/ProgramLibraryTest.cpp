@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "library/LibraryImport.h"
 #include "library/ProgramLibrary.h"
 #include "tests/library/LibraryTestSupport.h"
 
@@ -286,6 +287,11 @@ TEST_F(ProgramLibraryTest, ALibraryLockedByAnotherQuorlinIsReportedAfterAWait) {
 TEST_F(ProgramLibraryTest, AFullDiskFailsAStoreAndKeepsWhatWasStored) {
     const std::string mountPoint = folder / "small";
     std::filesystem::create_directories(mountPoint);
+    const std::string files = folder / "files";
+    std::filesystem::create_directories(files);
+    for (int i = 0; i < 150; ++i)
+        WriteFile(files + "/" + std::to_string(i) + ".sig",
+                  ProgramText("F" + std::to_string(i), std::string(4000, 'a' + i % 26)));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -311,6 +317,16 @@ TEST_F(ProgramLibraryTest, AFullDiskFailsAStoreAndKeepsWhatWasStored) {
         if (error.find("disk is full") == std::string::npos) _exit(13);
         if (small.Text(first) != ProgramText("First")) _exit(14);
         if (small.TextCount() != stored + 1) _exit(15);
+        // An import that runs into the full disk counts as imported only what was stored.
+        small.Close();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(mountPoint + "/library.sqlite" + suffix);
+        CProgramLibrary again;
+        if (!again.Open(mountPoint + "/library.sqlite", error)) _exit(16);
+        const auto result = ImportPaths(again, {files}, [](const std::string&) {});
+        if (result.failed == 0) _exit(17);
+        if (again.TextCount() != result.newTexts || result.files != result.newTexts) _exit(18);
+        if (result.files + result.failed != 150) _exit(19);
         _exit(0);
     }
     int status = 0;

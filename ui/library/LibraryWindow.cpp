@@ -240,6 +240,7 @@ void CLibraryWindow::ShowSightings() {
         list->addTopLevelItem(new QTreeWidgetItem(
             {LocalTime(s.when), Q(HowText(s.how)), Q(PlaceText(s)), Q(s.name)}));
     list->header()->resizeSection(0, 130);
+    list->header()->resizeSection(1, 130);
     list->header()->resizeSection(2, 300);
     layout->addWidget(list);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
