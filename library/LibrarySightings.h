@@ -6,6 +6,7 @@
 //
 // Called on the thread that runs the engine.
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <utility>
@@ -26,6 +27,7 @@ public:
     void ProgramInfoSeen(const std::string& info, const Where& where) override;
     bool KeepsDeletedPrograms() const override { return m_bKeepDeleted; }
 
+    // May be called from any thread.
     void SetKeepsDeletedPrograms(bool keep) { m_bKeepDeleted = keep; }
     // The connection in words, as the whole-unit backup's manifest gives it.
     void SetLink(std::string link) { m_link = std::move(link); }
@@ -41,7 +43,7 @@ private:
     int m_nFailures = 0;
     // The info texts the unit gave, by bank and program, for texts seen there later.
     std::map<std::pair<int, int>, std::string> m_info;
-    bool m_bKeepDeleted = true;
+    std::atomic<bool> m_bKeepDeleted{true};  // set on the GUI thread, read by the engine's
 };
 
 // The settings value that turns keeping deleted programs off: "Options", "LibraryKeepsDeleted",

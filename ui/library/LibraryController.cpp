@@ -58,6 +58,21 @@ void CLibraryController::Install(CMainFrame& frame) {
     if (viewMenu) viewMenu->addAction(action);
     frame.addAction(action);
 
+    auto* keep = new QAction(QStringLiteral("&Keep Deleted Programs in Library"), &frame);
+    keep->setObjectName(QStringLiteral("actionKeepDeleted"));
+    keep->setStatusTip(
+        QStringLiteral("Fetch a program and keep a copy in the library before Delete removes it"));
+    keep->setCheckable(true);
+    keep->setChecked(m_pSightings->KeepsDeletedPrograms());
+    connect(keep, &QAction::toggled, this, [this](bool on) {
+        m_pSightings->SetKeepsDeletedPrograms(on);
+        SettingsStore().WriteDword(kSectionOptions, library::kKeepDeletedSetting, on ? 1 : 0);
+    });
+    if (QMenu* options = frame.menuBar()->findChild<QMenu*>(QStringLiteral("optionsMenu"))) {
+        options->addSeparator();
+        options->addAction(keep);
+    }
+
     CQuorlinView* view = frame.View();
     // Find sets the search text, then searches the unit: the library answers at once.
     connect(view, &CQuorlinView::stateChanged, this, [this, view] {

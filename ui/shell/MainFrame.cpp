@@ -110,6 +110,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(patchInfo);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("optionsMenu"));  // the library adds an option here
     QAction* setup =
         AddAction(ID_OPTIONS_COMMSETUP, QStringLiteral("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
