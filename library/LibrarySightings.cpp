@@ -9,8 +9,7 @@ bool CLibrarySightings::ProgramSeen(const std::string& text, const std::string& 
                                     : m_openError;
     } else {
         Where placed = where;
-        if (placed.link.empty() && placed.bank >= 0 &&
-            (how != How::Imported && how != How::BackedUp))
+        if (placed.link.empty() && placed.bank >= 0 && how != How::Imported)
             placed.link = m_link;
         std::string info;
         if (how != How::Imported && how != How::BackedUp) {

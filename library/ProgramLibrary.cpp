@@ -425,7 +425,11 @@ bool CProgramLibrary::SetInfoAt(const Where& where, const std::string& info,
     Statement s = Prepare(m_db,
                           "UPDATE texts SET info = ?1 WHERE info <> ?1 AND id = (SELECT text_id"
                           " FROM sightings WHERE bank = ?2 AND program = ?3 AND link = ?4"
-                          " AND path = '' ORDER BY id DESC LIMIT 1)");
+                          " AND how IN ('fetched', 'backed-up', 'deleted')"
+                          " ORDER BY id DESC LIMIT 1) AND (SELECT how FROM sightings"
+                          " WHERE bank = ?2 AND program = ?3 AND link = ?4"
+                          " AND how IN ('fetched', 'backed-up', 'deleted')"
+                          " ORDER BY id DESC LIMIT 1) <> 'deleted'");
     if (s) {
         BindText(s.get(), 1, info);
         sqlite3_bind_int(s.get(), 2, where.bank);

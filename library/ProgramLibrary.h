@@ -106,7 +106,8 @@ public:
     bool InBatch() const { return m_bBatch; }
 
     bool SetInfo(const std::string& sha256, const std::string& info, std::string& error);
-    // Gives `info` to the text last seen on the unit at `where` (bank, program and link), if any.
+    // Gives `info` to the text last fetched or backed up from the unit at `where` (bank, program
+    // and link), unless the program there was deleted since.
     bool SetInfoAt(const Where& where, const std::string& info, std::string& error);
 
     // Texts whose name or info text contains `query` (case-insensitive; every text for an empty

@@ -253,3 +253,29 @@ TEST_F(LibrarySightingsTest, TheUnitsInfoTextIsStoredWithTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program backed up and then loaded on the unit: its info text goes to the backed-up text.
+TEST_F(LibrarySightingsTest, InfoReadAfterABackupGoesToTheBackedUpText) {
+    CQuietVisitor visitor;
+    const auto outcome =
+        archive::CUnitBackup(*engine, visitor, 1, 0).Run(folder / "backup", "test link");
+    ASSERT_EQ(outcome.status, archive::BackupOutcome::Status::Complete);
+    int withInfo = 0;
+    for (const auto& b : outcome.manifest.banks) {
+        for (const auto& p : b.programs) {
+            if (p.file.empty()) continue;
+            ASSERT_EQ(engine->SelectBank(b.number, 1), 0);
+            ASSERT_EQ(engine->SelectProgram(0, p.number), 0);
+            std::string info;
+            ASSERT_EQ(engine->GetProgramInfo(1, info), 0);
+            if (info == "There is no information available for the selected program") continue;
+            ++withInfo;
+            EXPECT_EQ(lib.Find(p.sha256)->info, info) << p.name;
+        }
+    }
+    EXPECT_GT(withInfo, 0);
+}
+
+}  // namespace
