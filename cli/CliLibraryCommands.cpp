@@ -131,7 +131,7 @@ CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::str
     : m_engine(engine), m_pLibrary(std::make_unique<CProgramLibrary>()) {
     std::string error;
     if (!m_pLibrary->Open(DefaultLibraryPath(), error)) host.ShowMessage(error);
-    m_pSightings = std::make_unique<CLibrarySightings>(*m_pLibrary, error);
+    m_pSightings = std::make_unique<CLibrarySightings>(*m_pLibrary, m_pLibrary->OpenReason());
     m_pSightings->SetLink(link);
     m_pSightings->SetKeepsDeletedPrograms(keepDeleted);
     m_engine.SetSightings(m_pSightings.get());

@@ -67,8 +67,9 @@ bool CLibrarian::KeepDeletedCopy(int bank, int program, int channel, int process
     std::string error;
     if (m_pSightings->ProgramSeen(text, {}, IProgramSightings::How::Deleted, where, error))
         return true;
-    return m_host.AskYesNo("Quorlin cannot keep a copy of " + what + " in the library (" +
-                           error + "). Delete it anyway?");
+    if (!error.empty() && error.back() != '.') error += '.';
+    return m_host.AskYesNo("Quorlin cannot keep a copy of " + what + " in the library: " + error +
+                           " Delete it anyway?");
 }
 
 int CLibrarian::DeleteBank(int bank) {

@@ -18,7 +18,7 @@ namespace library {
 
 class CLibrarySightings : public IProgramSightings {
 public:
-    // `library` may be closed; `openError` then says why.
+    // `library` may be closed; `openError` then says why, in a few words (OpenReason).
     explicit CLibrarySightings(CProgramLibrary& library, std::string openError = {})
         : m_library(library), m_openError(std::move(openError)) {}
 

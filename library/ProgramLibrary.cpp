@@ -229,7 +229,9 @@ int CProgramLibrary::SchemaVersion() {
 bool CProgramLibrary::Open(const std::string& path, std::string& error) {
     Close();
     m_path = path;
+    m_openReason.clear();
     const auto fail = [&](const std::string& why) {
+        m_openReason = why;
         error = "The program library " + path + " cannot be used: " + why +
                 ". Quorlin goes on without it.";
         Close();

@@ -89,6 +89,8 @@ public:
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
     const std::string& Path() const { return m_path; }
+    // Why the last Open failed, in a few words ("it is damaged or not a Quorlin library").
+    const std::string& OpenReason() const { return m_openReason; }
     // The schema version of the open database.
     int SchemaVersion();
 
@@ -133,6 +135,7 @@ private:
                                   int limit);
 
     sqlite3* m_db = nullptr;
+    std::string m_openReason;
     bool m_bBatch = false;
     std::string m_batchLost;  // why SQLite undid the batch (a full disk), until CommitBatch
     std::string m_path;

@@ -102,7 +102,8 @@ TEST_F(CliLibraryTest, ADamagedLibraryIsLeftAloneAndTheUnitWorkGoesOn) {
 
     const auto del = Run({"--demo", "delete", "10", "0"});
     EXPECT_EQ(del.exitCode, 1);
-    EXPECT_THAT(del.err, HasSubstr("Delete it anyway?"));
+    EXPECT_THAT(del.err, HasSubstr("cannot keep a copy of program 0 of bank 10 in the library: it "
+                                   "is damaged or not a Quorlin library. Delete it anyway?"));
     EXPECT_THAT(del.err, HasSubstr("Program 0 of bank 10 is not deleted."));
 
     const auto search = Run({"library", "search", "vocal"});

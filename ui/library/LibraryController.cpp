@@ -21,7 +21,7 @@ CLibraryController::CLibraryController(const std::string& path, QObject* parent)
     std::string error;
     if (m_feed.Open(path, error)) m_view.Open(path, error);
     if (!m_feed.IsOpen()) m_openError = QString::fromStdString(error);
-    m_pSightings = std::make_unique<library::CLibrarySightings>(m_feed, error);
+    m_pSightings = std::make_unique<library::CLibrarySightings>(m_feed, m_feed.OpenReason());
     m_pSightings->SetKeepsDeletedPrograms(
         SettingsStore().ReadDword(kSectionOptions, library::kKeepDeletedSetting).value_or(1) != 0);
 }
