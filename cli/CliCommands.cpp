@@ -250,6 +250,15 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
             continue;
         }
         written.Add(id);
+        if (IProgramSightings* sightings = m_engine.Sightings()) {  // the library's copy
+            IProgramSightings::Where where;
+            where.bank = bank;
+            where.program = EntryNumber(text);
+            where.path = path;
+            std::string ignored;  // the backup goes on without the library
+            sightings->ProgramSeen(data, EntryName(text), IProgramSightings::How::BackedUp,
+                                   where, ignored);
+        }
         errno = 0;
         m_out << path << '\n';
         m_out.flush();

@@ -112,6 +112,27 @@ TEST_F(CliLibraryTest, ADamagedLibraryIsLeftAloneAndTheUnitWorkGoesOn) {
     EXPECT_EQ(CCliSandbox::ReadFile(LibraryFile()), damaged);
 }
 
+// The other unit commands: a bank backup, a fetch, a load and a delete each leave their sighting.
+TEST_F(CliLibraryTest, BankBackupFetchLoadAndDeleteFeedTheLibrary) {
+    fs::create_directories(Path("bank"));
+    ASSERT_EQ(Run({"--demo", "backup", "10", Path("bank")}).exitCode, 0);
+    ASSERT_EQ(Run({"--demo", "fetch", "10", "3", Path("snare.sig")}).exitCode, 0);
+    CCliSandbox::WriteFile(Path("new.sig"), "preset \"Brand New\"\nmix 1\n");
+    const auto load = Run({"--demo", "load", "12", Path("new.sig")});
+    ASSERT_EQ(load.exitCode, 0) << load.err;
+    const auto del = Run({"--demo", "delete", "10", "0"});
+    ASSERT_EQ(del.exitCode, 0) << del.err;
+
+    const auto snare = Run({"library", "search", "snare"});
+    ASSERT_EQ(snare.exitCode, 0);
+    const auto show = Run({"library", "show", snare.out.substr(0, 12)});
+    EXPECT_THAT(show.out, HasSubstr("\tbacked up\t" + Path("bank/Snare Room.sig") + "\t"));
+    EXPECT_THAT(show.out, HasSubstr("\tfetched\tbank 10 program 3 (demo unit)\tSnare Room"));
+    EXPECT_THAT(Run({"library", "search", "brand"}).out, HasSubstr("\tBrand New\tbank 12\n"));
+    EXPECT_THAT(Run({"library", "search", "vocal plate"}).out,
+                HasSubstr("\tVocal Plate\tdeleted from bank 10\n"));
+}
+
 TEST_F(CliLibraryTest, UsageErrorsOfTheLibraryCommands) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"library"},
