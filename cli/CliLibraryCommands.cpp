@@ -129,9 +129,16 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
 CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link,
                                  bool keepDeleted)
     : m_engine(engine), m_pLibrary(std::make_unique<CProgramLibrary>()) {
-    std::string error;
-    if (!m_pLibrary->Open(DefaultLibraryPath(), error)) host.ShowMessage(error);
+    std::string openError;
+    m_pLibrary->Open(DefaultLibraryPath(), openError);
     m_pSightings = std::make_unique<CLibrarySightings>(*m_pLibrary, m_pLibrary->OpenReason());
+    // Told when the library is first needed: a command that records nothing says nothing of it.
+    const std::string path = m_pLibrary->Path();
+    m_pSightings->SetFailureReporter([&host, openError, path](const std::string& reason) {
+        host.ShowMessage(!openError.empty() ? openError
+                                            : "The program library " + path +
+                                                  " cannot record a program: " + reason + ".");
+    });
     m_pSightings->SetLink(link);
     m_pSightings->SetKeepsDeletedPrograms(keepDeleted);
     m_engine.SetSightings(m_pSightings.get());

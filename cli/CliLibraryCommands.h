@@ -37,8 +37,9 @@ bool CheckLibraryArguments(const CliOptions& o, std::string& error);
 
 int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host);
 
-// The library a unit command feeds: opened at once; when it cannot be, the reason is told once
-// and the command goes on without it (a delete then asks, and the command-line tool answers No).
+// The library a unit command feeds: opened at once; when it cannot be opened or written, the
+// reason is told once, when the command first has a program to record, and the command goes on
+// without it (a delete then asks, and the command-line tool answers No).
 class CCliLibraryFeed {
 public:
     // `keepDeleted`: fetch and keep a copy of a program before deleting it.

@@ -22,7 +22,7 @@ bool CLibrarySightings::ProgramSeen(const std::string& text, const std::string& 
         }
     }
     m_lastError = error;
-    ++m_nFailures;
+    if (m_nFailures++ == 0 && m_reporter) m_reporter(error);
     return false;
 }
 

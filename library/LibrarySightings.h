@@ -7,6 +7,7 @@
 // Called on the thread that runs the engine.
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -31,6 +32,12 @@ public:
     void SetKeepsDeletedPrograms(bool keep) { m_bKeepDeleted = keep; }
     // The connection in words, as the whole-unit backup's manifest gives it.
     void SetLink(std::string link) { m_link = std::move(link); }
+    // Called once, with the reason in a few words, the first time a sighting cannot be recorded
+    // (on the thread that runs the engine): the front end tells the user once, when the library
+    // is first needed, not on every command.
+    void SetFailureReporter(std::function<void(const std::string& reason)> reporter) {
+        m_reporter = std::move(reporter);
+    }
     // The reason the last sighting could not be recorded (empty: all were).
     const std::string& LastError() const { return m_lastError; }
     int Failures() const { return m_nFailures; }
@@ -41,6 +48,7 @@ private:
     std::string m_link;
     std::string m_lastError;
     int m_nFailures = 0;
+    std::function<void(const std::string&)> m_reporter;
     // The info texts the unit gave, by bank and program, for texts seen there later.
     std::map<std::pair<int, int>, std::string> m_info;
     std::atomic<bool> m_bKeepDeleted{true};  // set on the GUI thread, read by the engine's

@@ -95,10 +95,17 @@ TEST_F(CliLibraryTest, ADamagedLibraryIsLeftAloneAndTheUnitWorkGoesOn) {
     const std::string damaged(10000, 'Q');
     CCliSandbox::WriteFile(LibraryFile(), damaged);
 
+    // A command with nothing to record says nothing of the library; one that fetches says once
+    // why the program is not recorded, and does its work.
     const auto programs = Run({"--demo", "programs", "10"});
     EXPECT_EQ(programs.exitCode, 0) << programs.err;
     EXPECT_THAT(programs.out, HasSubstr("U 0 Vocal Plate"));
-    EXPECT_THAT(programs.err, HasSubstr("cannot be used: it is damaged"));
+    EXPECT_EQ(programs.err, "");
+    const auto backup = Run({"--demo", "backup-unit", Path("unit")});
+    EXPECT_EQ(backup.exitCode, 0) << backup.err;
+    EXPECT_THAT(backup.err, HasSubstr("cannot be used: it is damaged"));
+    EXPECT_EQ(backup.err.find("cannot be used"), backup.err.rfind("cannot be used"));
+    EXPECT_TRUE(fs::exists(Path("unit/10 Mine/Vocal Plate.sig")));
 
     const auto del = Run({"--demo", "delete", "10", "0"});
     EXPECT_EQ(del.exitCode, 1);

@@ -22,6 +22,8 @@ CLibraryController::CLibraryController(const std::string& path, QObject* parent)
     if (m_feed.Open(path, error)) m_view.Open(path, error);
     if (!m_feed.IsOpen()) m_openError = QString::fromStdString(error);
     m_pSightings = std::make_unique<library::CLibrarySightings>(m_feed, m_feed.OpenReason());
+    // A library that opened and then cannot be written (a full disk): told once, from the
+    // engine's thread through the host. One that did not open is told at the start.
     m_pSightings->SetKeepsDeletedPrograms(
         SettingsStore().ReadDword(kSectionOptions, library::kKeepDeletedSetting).value_or(1) != 0);
 }
@@ -29,9 +31,16 @@ CLibraryController::CLibraryController(const std::string& path, QObject* parent)
 // The engine goes with the frame, before this object (see the header): nothing to undo.
 CLibraryController::~CLibraryController() = default;
 
-void CLibraryController::Feed(CLibrarian& engine) {
+void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
     m_pEngine = &engine;
     m_pSightings->SetLink(archive::LinkDescription(engine));
+    if (m_feed.IsOpen()) {
+        const std::string path = m_feed.Path();
+        m_pSightings->SetFailureReporter([&host, path](const std::string& reason) {
+            host.ShowMessage("The program library " + path + " cannot record a program: " +
+                              reason + ". Quorlin goes on without it.");
+        });
+    }
     engine.SetSightings(m_pSightings.get());
 }
 

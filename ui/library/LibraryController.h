@@ -20,6 +20,7 @@
 #include "library/ProgramLibrary.h"
 
 class CLibrarian;
+class IHost;
 class CLibraryWindow;
 class CMainFrame;
 
@@ -31,8 +32,9 @@ public:
                                 QObject* parent = nullptr);
     ~CLibraryController() override;
 
-    // Makes `engine` record into the library (call from the engine factory).
-    void Feed(CLibrarian& engine);
+    // Makes `engine` record into the library (call from the engine factory); a library that
+    // cannot be written is reported once through `host`.
+    void Feed(CLibrarian& engine, IHost& host);
     // Adds View > Library to the frame's View menu and connects Find and the worker.
     void Install(CMainFrame& frame);
 

@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
         CLibraryController library;
         CMainFrame frame(worker, host, [&library](IHost& h) {
             auto engine = std::make_unique<CLibrarian>(h);
-            library.Feed(*engine);
+            library.Feed(*engine, h);
             return engine;
         });
         library.Install(frame);
