@@ -128,7 +128,7 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
 
 CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link,
                                  bool keepDeleted)
-    : m_engine(engine), m_pLibrary(std::make_unique<CProgramLibrary>()) {
+    : m_pLibrary(std::make_unique<CProgramLibrary>()) {
     std::string openError;
     m_pLibrary->Open(DefaultLibraryPath(), openError);
     m_pSightings = std::make_unique<CLibrarySightings>(*m_pLibrary, m_pLibrary->OpenReason());
@@ -141,9 +141,8 @@ CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::str
     });
     m_pSightings->SetLink(link);
     m_pSightings->SetKeepsDeletedPrograms(keepDeleted);
-    m_engine.SetSightings(m_pSightings.get());
+    engine.SetSightings(m_pSightings.get());
 }
 
-CCliLibraryFeed::~CCliLibraryFeed() {
-    m_engine.SetSightings(nullptr);
-}
+// The engine may be gone by now (quorlin-cli ends it first): it is not touched.
+CCliLibraryFeed::~CCliLibraryFeed() = default;

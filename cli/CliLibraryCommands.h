@@ -42,12 +42,12 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host);
 // without it (a delete then asks, and the command-line tool answers No).
 class CCliLibraryFeed {
 public:
-    // `keepDeleted`: fetch and keep a copy of a program before deleting it.
+    // `keepDeleted`: fetch and keep a copy of a program before deleting it. The engine must not
+    // run operations after this object is gone.
     CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link, bool keepDeleted);
     ~CCliLibraryFeed();
 
 private:
-    CLibrarian& m_engine;
     std::unique_ptr<library::CProgramLibrary> m_pLibrary;
     std::unique_ptr<library::CLibrarySightings> m_pSightings;
 };
