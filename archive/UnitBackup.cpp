@@ -187,6 +187,16 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         program.file = relative;
         program.bytes = static_cast<std::int64_t>(data.size());
         program.sha256 = Sha256Hex(data);
+        if (IProgramSightings* sightings = m_engine.Sightings()) {
+            IProgramSightings::Where where;
+            where.bank = bank.number;
+            where.program = program.number;
+            where.path = folder;
+            where.entry = relative;
+            std::string ignored;  // the backup goes on without the library
+            sightings->ProgramSeen(data, program.name, IProgramSightings::How::BackedUp, where,
+                                   ignored);
+        }
         ++manifest.written;
         ++writtenHere;
         m_visitor.OnFileWritten(bank.number, program.number, relative);
@@ -217,6 +227,13 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
 BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& link) {
     BackupOutcome outcome;
     Manifest& manifest = outcome.manifest;
+    // Each program is recorded as backed up, with its file, instead of as fetched.
+    struct FetchReporting {
+        CLibrarian& engine;
+        bool was = engine.ReportsFetches();
+        ~FetchReporting() { engine.SetReportFetches(was); }
+    } reporting{m_engine};
+    m_engine.SetReportFetches(false);
     m_nFailuresInRow = m_nListFailuresInRow = 0;
     m_bDead = m_bCancelled = m_bUncertain = false;
 

@@ -153,6 +153,13 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
 }
 
 CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
+    // What is loaded is recorded as restored.
+    struct LoadReporting {
+        CLibrarian& engine;
+        IProgramSightings::How was = engine.LoadSightingHow();
+        ~LoadReporting() { engine.SetLoadSightingHow(was); }
+    } reporting{m_engine};
+    m_engine.SetLoadSightingHow(IProgramSightings::How::Restored);
     m_nLoaded = m_nPresent = m_nNotLoaded = m_nBanksCreated = 0;
     m_bCancelled = false;
     bool failed = false;

@@ -9,6 +9,7 @@
 
 #include "archive/FileWriter.h"
 #include "cli/CliArchiveCommands.h"
+#include "cli/CliLibraryCommands.h"
 #include "engine/Librarian.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
@@ -96,6 +97,10 @@ int CCliCommands::Run(const CliOptions& o) {
         case C::Restore:
             result = CCliArchiveCommands(m_engine, m_host, m_out, m_nDsp, m_nChannel)
                          .Restore(o.path, o.banks, o.dryRun);
+            break;
+        case C::Library:
+        case C::Import:
+            result = RunLibraryCommand(o, m_out, m_host);
             break;
     }
     errno = 0;
@@ -248,6 +253,15 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
             continue;
         }
         written.Add(id);
+        if (IProgramSightings* sightings = m_engine.Sightings()) {  // the library's copy
+            IProgramSightings::Where where;
+            where.bank = bank;
+            where.program = EntryNumber(text);
+            where.path = path;
+            std::string ignored;  // the backup goes on without the library
+            sightings->ProgramSeen(data, EntryName(text), IProgramSightings::How::BackedUp,
+                                   where, ignored);
+        }
         errno = 0;
         m_out << path << '\n';
         m_out.flush();
@@ -291,7 +305,13 @@ int CCliCommands::Delete(int bank, int program) {
         return 1;
     }
     int shown = m_host.Shown();
-    if (m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp) != 0) return 1;
+    const int deleted = m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp);
+    if (deleted == -3) {  // no copy could be kept, and the question was answered No
+        m_host.ShowMessage("Program " + std::to_string(program) + " of " + BankText(bank) +
+                           " is not deleted.");
+        return 1;
+    }
+    if (deleted != 0) return 1;
     // The unit does not acknowledge key presses: look whether the program is gone.
     std::vector<ProgramEntry> after;
     if (m_engine.GetProgramList(after) != 0)

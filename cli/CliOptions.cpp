@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "cli/CliLibraryCommands.h"
 #include "engine/NameTable.h"
 #include "link/serial/BaudRates.h"
 #include "quorlin/help/QuorlinCliHelp.h"
@@ -28,7 +29,8 @@ struct CommandShape {
 
 // Commands whose arguments may be followed by options of their own.
 bool TakesMore(CliOptions::Command command) {
-    return command == CliOptions::Command::Restore;
+    return command == CliOptions::Command::Restore || command == CliOptions::Command::Library ||
+           command == CliOptions::Command::Import;
 }
 
 const std::map<std::string, CommandShape>& Commands() {
@@ -41,6 +43,7 @@ const std::map<std::string, CommandShape>& Commands() {
         {"name-bank", {C::NameBank, 2}}, {"find", {C::Find, 1}},
         {"verify", {C::Verify, 1}},      {"backup-unit", {C::BackupUnit, 1}},
         {"restore", {C::Restore, 1}},    {"doctor", {C::Doctor, 0}},
+        {"library", {C::Library, 1}},    {"import", {C::Import, 1}},
     };
     return commands;
 }
@@ -128,6 +131,10 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
                 }
             }
             return true;
+        case C::Library:
+        case C::Import:
+            o.arguments = a;
+            return CheckLibraryArguments(o, error);
     }
     return false;
 }

@@ -34,6 +34,8 @@ struct CliOptions {
         Verify,      // verify DIR (offline)
         Restore,     // restore DIR [--bank N]... [--dry-run]
         Doctor,      // doctor: the connection check
+        Library,     // library search|show|export|duplicates ... (offline, CliLibraryCommands.h)
+        Import,      // import PATH... (offline)
     };
 
     Connection connection = Connection::Saved;
@@ -65,6 +67,7 @@ struct CliOptions {
 
     std::vector<int> banks;  // restore: the --bank numbers, in order given (empty: every bank)
     bool dryRun = false;     // restore: print the plan only
+    std::vector<std::string> arguments;  // library, import: every argument after the command
 
     // --help / -h or --version among the options: print that and do nothing else.
     bool help = false;

@@ -13,6 +13,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliDoctor.h"
 #include "cli/CliHost.h"
+#include "cli/CliLibraryCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
 #include "cli/CliTrace.h"
@@ -91,6 +92,11 @@ int main(int argc, char** argv) {
         CCliHost host;
         return RunVerify(options->path, std::cout, host);
     }
+    if (options->command == CliOptions::Command::Library ||
+        options->command == CliOptions::Command::Import) {
+        CCliHost host;
+        return RunLibraryCommand(*options, std::cout, host);
+    }
 
     CQtSettingsStore saved;
     // Shadows every section: whatever this run's settings records save stays in memory.
@@ -144,6 +150,11 @@ int main(int argc, char** argv) {
         const int dsp = options->dsp.value_or(stored.m_nBankChangeDevice);
         const int channel = options->channel.value_or(stored.m_nChannel);
 
+        CCliLibraryFeed library(
+            *engine, host,
+            CCliArchiveCommands::LinkDescription(
+                *engine, options->connection == CliOptions::Connection::Demo),
+            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0);
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();
     }

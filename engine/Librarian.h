@@ -30,6 +30,7 @@
 #include "engine/KeyPatterns.h"
 #include "engine/LinkBracket.h"
 #include "engine/ProgramEntry.h"
+#include "engine/ProgramSightings.h"
 #include "engine/Protocol.h"
 #include "engine/ReplyParser.h"
 #include "link/DeviceLink.h"
@@ -48,6 +49,9 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
         ++m_nShown;
         m_host.ShowMessage(text, caption, icon);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        return m_host.AskYesNo(text, caption);
     }
     void BeginWaitCursor() override { m_host.BeginWaitCursor(); }
     void EndWaitCursor() override { m_host.EndWaitCursor(); }
@@ -171,11 +175,33 @@ public:
     // Called by the link during a program load: 1 when the unit's root listing contains `name`.
     int ProbeCompletion(const std::string& name) override;
 
+    // --- Sightings ---------------------------------------------------------------------------
+    // Where the texts that pass through the engine are reported (none: nowhere). The engine
+    // reports every text GetProgramData fetches (at the bank and program it last selected) and
+    // every file LoadPatchFile loads (into the bank it last selected); a failure to record one
+    // does not change the operation's result. Before DeletePreset removes a program it fetches
+    // and records it when the receiver keeps deleted programs (see there).
+    void SetSightings(IProgramSightings* sightings) { m_pSightings = sightings; }
+    IProgramSightings* Sightings() const { return m_pSightings; }
+    // Whether GetProgramData reports what it fetches (a caller that records the text itself,
+    // such as a backup, turns it off meanwhile), and how LoadPatchFile reports its files
+    // (a restore reports them as restored).
+    void SetReportFetches(bool report) { m_bReportFetches = report; }
+    bool ReportsFetches() const { return m_bReportFetches; }
+    void SetLoadSightingHow(IProgramSightings::How how) { m_loadHow = how; }
+    IProgramSightings::How LoadSightingHow() const { return m_loadHow; }
+    // The bank and program last selected (-1: none yet).
+    int SelectedBank() const { return m_nSelectedBank; }
+    int SelectedProgram() const { return m_nSelectedProgram; }
+
     // --- Editing -----------------------------------------------------------------------------
     // The key sequences below are never acknowledged by the unit. Each stops at the first
     // message that cannot go out (see SendFrame) and then returns -2 after one message,
     // "Unable to communicate ..."; the catalogue is then left as it was.
     // -2 at once for a program outside 0 to 127 or a channel outside 0 to 15.
+    // With a sightings receiver that keeps deleted programs, the program is first selected,
+    // fetched and recorded as deleted from its bank; when it cannot be fetched or recorded the
+    // user is asked whether to delete it anyway, and No returns -3 with nothing deleted.
     int DeletePreset(int bank, int program, int channel, int processor);
     // 0 when the sequence was sent; -2 when the bank still holds programs ("Cannot delete bank.
     // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
@@ -218,6 +244,9 @@ private:
     int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
     // The end of a key sequence that could not be sent: one message, -2.
     int KeysNotSent();
+    // Fetches program `program` of `bank` and records it as deleted; asks the user when it
+    // cannot. False when the user says No.
+    bool KeepDeletedCopy(int bank, int program, int channel, int processor);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
         return CLinkBracket(*m_pLink, size, own, &m_nOpenSize);
@@ -241,5 +270,10 @@ private:
     std::int32_t m_nColumnKey2 = -1;
     std::int32_t m_nDeleteKey = -1;
     std::vector<std::string> m_bankList;
+    IProgramSightings* m_pSightings = nullptr;
+    bool m_bReportFetches = true;
+    IProgramSightings::How m_loadHow = IProgramSightings::How::LoadedFromFile;
+    int m_nSelectedBank = -1;
+    int m_nSelectedProgram = -1;
     int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
 };

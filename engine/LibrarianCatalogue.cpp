@@ -160,6 +160,8 @@ int CLibrarian::SelectBank(int bank, int processor, bool lock) {
     if (bracket.Failed()) return -2;
     const auto payload = protocol::BankSelectPayload(bank, processor);
     std::string unused;
+    m_nSelectedBank = bank;
+    m_nSelectedProgram = -1;
     SendFrame(protocol::MSG_BANK_SELECT, payload.data(), static_cast<int>(payload.size()), 0,
               unused);
     m_host.Pause(300);
@@ -171,6 +173,7 @@ int CLibrarian::SelectProgram(int channel, int program) {
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const auto change = protocol::ProgramChange(channel, program);
+    m_nSelectedProgram = program;
     m_pLink->Send(change.data(), static_cast<int>(change.size()));
     m_host.Pause(300);
     return 0;
@@ -188,7 +191,14 @@ int CLibrarian::GetProgramInfo(int selector, std::string& text) {
     if (key < 0) return -2;
     text.clear();
     const std::string reply = QueryObject(key, 0, true);
-    return CReplyParser::ParseInfoText(reply, text) ? 0 : -2;
+    if (!CReplyParser::ParseInfoText(reply, text)) return -2;
+    if (m_pSightings && !text.empty() && m_nSelectedBank >= 0 && m_nSelectedProgram >= 0) {
+        IProgramSightings::Where where;
+        where.bank = m_nSelectedBank;
+        where.program = m_nSelectedProgram;
+        m_pSightings->ProgramInfoSeen(text, where);
+    }
+    return 0;
 }
 
 int CLibrarian::FindProgram(int startBank, int startProgram, const std::string& search,

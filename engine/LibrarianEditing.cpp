@@ -25,6 +25,9 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
     // Program changes carry 0 to 127 on channels 0 to 15; nothing else can be chosen.
     if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
     CWaitCursor waitCursor(m_host);
+    if (m_pSightings && m_pSightings->KeepsDeletedPrograms() &&
+        !KeepDeletedCopy(bank, program, channel, processor))
+        return -3;
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R0_C5R1, 500}})) return KeysNotSent();
@@ -43,6 +46,30 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
 
     if (!PressKeys({{KEY_C7R2, 500}, {KEY_C3R0_C5R1, 500}, {KEY_C5R0, 500}})) return KeysNotSent();
     return 0;
+}
+
+bool CLibrarian::KeepDeletedCopy(int bank, int program, int channel, int processor) {
+    const std::string what = "program " + std::to_string(program) + " of bank " +
+                             std::to_string(bank);
+    std::string text;
+    const bool wasReporting = m_bReportFetches;
+    m_bReportFetches = false;  // recorded below as deleted, not as fetched
+    const bool fetched = SelectBank(bank, processor) == 0 &&
+                         SelectProgram(channel, program) == 0 && GetProgramData(text) == 0 &&
+                         !text.empty();
+    m_bReportFetches = wasReporting;
+    if (!fetched)
+        return m_host.AskYesNo("Quorlin cannot fetch " + what +
+                               " to keep a copy in the library. Delete it anyway?");
+    IProgramSightings::Where where;
+    where.bank = bank;
+    where.program = program;
+    std::string error;
+    if (m_pSightings->ProgramSeen(text, {}, IProgramSightings::How::Deleted, where, error))
+        return true;
+    if (!error.empty() && error.back() != '.') error += '.';
+    return m_host.AskYesNo("Quorlin cannot keep a copy of " + what + " in the library: " + error +
+                           " Delete it anyway?");
 }
 
 int CLibrarian::DeleteBank(int bank) {

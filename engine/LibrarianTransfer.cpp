@@ -106,6 +106,13 @@ int CLibrarian::LoadPatchFile(std::string path) {
     }
     if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R2, 500}, {KEY_C6R0, 500}}))
         return KeysNotSent();
+    if (m_pSightings) {
+        IProgramSightings::Where where;
+        where.bank = m_nSelectedBank;
+        where.path = path;
+        std::string unused;
+        m_pSightings->ProgramSeen(content, name, m_loadHow, where, unused);
+    }
     return 0;
 }
 
@@ -123,5 +130,12 @@ int CLibrarian::GetProgramData(std::string& text) {
                             protocol::kProgramRequestTimeoutMs, text);
     if (r != 0) return -2;  // `text` is then as the caller left it
     if (text.size() >= 4) text.erase(0, 4);
+    if (m_pSightings && m_bReportFetches) {
+        IProgramSightings::Where where;
+        where.bank = m_nSelectedBank;
+        where.program = m_nSelectedProgram;
+        std::string unused;
+        m_pSightings->ProgramSeen(text, {}, IProgramSightings::How::Fetched, where, unused);
+    }
     return 0;
 }

@@ -19,6 +19,13 @@ public:
     // caption means the application's title.
     virtual void ShowMessage(const std::string& text, const std::string& caption = {},
                              Icon icon = Icon::None) = 0;
+    // Asks `text` as a question with Yes and No and waits for the answer; true for Yes. A host
+    // that cannot ask shows the question as a message and answers No, so that nothing that
+    // needed the user's consent goes ahead without it.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption = {}) {
+        ShowMessage(text, caption, Icon::Warning);
+        return false;
+    }
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     // Waits `ms` milliseconds (the fixed pauses after messages the unit does not answer).

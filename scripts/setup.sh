@@ -9,7 +9,7 @@ shift || true
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
           librtmidi-dev libgtest-dev libgmock-dev jackd2 xvfb xauth imagemagick
-          fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool)
+          fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool libsqlite3-dev)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,8 +1,9 @@
 #pragma once
 // Runs quorlin-cli (QUORLIN_CLI_PATH) as a child process and collects what it printed and how it
 // ended. `configHome` becomes the child's XDG_CONFIG_HOME, so its saved settings are a test's
-// own file (Brisca/Quorlin.conf below it), never the user's; the rest of the environment is
-// inherited (a test's JACK server included).
+// own file (Brisca/Quorlin.conf below it), never the user's, and XDG_DATA_HOME the folder
+// "data" beside it, so that its program library is the test's own too (unless the test sets
+// QUORLIN_LIBRARY); the rest of the environment is inherited (a test's JACK server included).
 //
 // CCliChild runs one child and lets a test watch its output line by line and signal it; RunCli
 // runs one to its end. CliLaunch can put a wrapper program before quorlin-cli (setpriv, unshare)
@@ -56,9 +57,12 @@ public:
         }
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) {
-            if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.emplace_back(*e);
+            if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 &&
+                std::strncmp(*e, "XDG_DATA_HOME=", 14) != 0)
+                env.emplace_back(*e);
         }
         env.push_back("XDG_CONFIG_HOME=" + configHome);
+        env.push_back("XDG_DATA_HOME=" + configHome + "/data");
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);

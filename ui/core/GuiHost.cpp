@@ -51,6 +51,32 @@ void CGuiHost::ShowMessage(const std::string& text, const std::string& caption, 
         Qt::BlockingQueuedConnection);
 }
 
+bool CGuiHost::AskYesNo(const std::string& text, const std::string& caption) {
+    const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString qcaption = caption.empty() ? ApplicationTitle() : QString::fromStdString(caption);
+    bool yes = false;
+    const auto ask = [&] {
+        emit messageOpening();
+        if (m_asker) {
+            yes = m_asker(qtext);
+        } else {
+            QWidget* parent = m_pParentWindow.data();
+            if (parent != nullptr && !parent->isVisible()) parent = nullptr;
+            QMessageBox box(QMessageBox::Question, qcaption, qtext,
+                            QMessageBox::Yes | QMessageBox::No, parent);
+            box.setTextFormat(Qt::PlainText);
+            box.setDefaultButton(QMessageBox::No);
+            yes = box.exec() == QMessageBox::Yes;
+        }
+        emit messageClosed();
+    };
+    if (OnGuiThread())
+        ask();
+    else
+        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    return yes;
+}
+
 void CGuiHost::BeginOperation() {
     std::lock_guard lock(m_mutex);
     m_shownThisOperation.clear();

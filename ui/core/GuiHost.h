@@ -34,6 +34,11 @@ public:
     void SetPauser(Pauser pauser) { m_pauser = std::move(pauser); }
 
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
+    // A question box with Yes and No (No the default), shown on the GUI thread like a message.
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    // Tests: answers questions instead of showing them (gets the question's text).
+    using Asker = std::function<bool(const QString& text)>;
+    void SetAsker(Asker asker) { m_asker = std::move(asker); }
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void Pause(int ms) override;
@@ -59,4 +64,5 @@ private:
     QSet<QString> m_shownThisOperation;
     Presenter m_presenter;
     Pauser m_pauser;
+    Asker m_asker;
 };

@@ -62,6 +62,10 @@ public:
         CLogFileRecorder::Instance().Message(text);
         m_inner.ShowMessage(text, caption, icon);
     }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        CLogFileRecorder::Instance().Message(text);
+        return m_inner.AskYesNo(text, caption);
+    }
     void BeginWaitCursor() override { m_inner.BeginWaitCursor(); }
     void EndWaitCursor() override { m_inner.EndWaitCursor(); }
     void Pause(int ms) override { m_inner.Pause(ms); }

@@ -105,6 +105,7 @@ void CMainFrame::CreateMenus() {
     file->addAction(exit);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));  // the Library window adds itself here
     QAction* toolbar =
         AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"), tr("Show or hide the toolbar\nToggle ToolBar"));
     toolbar->setCheckable(true);
@@ -120,6 +121,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(CCommLogPanel::Install(this)->toggleViewAction());
 
     QMenu* options = menuBar()->addMenu(tr("&Options"));
+    options->setObjectName(QStringLiteral("optionsMenu"));  // the library adds an option here
     QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, tr("Communications &Setup..."), {});
     connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     options->addAction(setup);

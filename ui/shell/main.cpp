@@ -21,6 +21,7 @@
 #include "settings/RunSettings.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
+#include "ui/library/LibraryController.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AppIcon.h"
 #include "ui/shell/HelpAndVersion.h"
@@ -85,12 +86,16 @@ int main(int argc, char* argv[]) {
         CGuiHost host;
         CEngineWorker worker;
         // The engine's messages also go to the log file, when one is kept. Each engine built
-        // keeps its host until the window goes.
+        // keeps its host until the window goes; every engine feeds the library.
+        CLibraryController library;
         std::vector<std::unique_ptr<CMessageLoggingHost>> loggingHosts;
-        CMainFrame frame(worker, host, [&loggingHosts](IHost& h) {
+        CMainFrame frame(worker, host, [&loggingHosts, &library](IHost& h) {
             loggingHosts.push_back(std::make_unique<CMessageLoggingHost>(h));
-            return std::make_unique<CLibrarian>(*loggingHosts.back());
+            auto engine = std::make_unique<CLibrarian>(*loggingHosts.back());
+            library.Feed(*engine, *loggingHosts.back());
+            return engine;
         });
+        library.Install(frame);
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

@@ -1,0 +1,147 @@
+// The Library window over a real library file: results as you type, the filters, the info text,
+// the drag data (a ".sig" file the program list takes), Restore to Unit for deleted programs,
+// Find's offer, and a library that could not be opened.
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "library/ProgramLibrary.h"
+#include "ui/library/LibraryWindow.h"
+
+using namespace library;
+
+class LibraryWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    CProgramLibrary m_lib;
+
+    static std::string Text(const std::string& name) {
+        return "preset \"" + name + "\"\nmix 50\n";
+    }
+    void Store(const std::string& name, How how, int bank, const std::string& info = {}) {
+        Where where;
+        where.bank = bank;
+        where.program = 3;
+        std::string error;
+        QVERIFY2(m_lib.Store(Text(name), {}, how, where, error, info), error.c_str());
+    }
+    static QStringList Names(const CLibraryWindow& window) {
+        QStringList names;
+        for (int i = 0; i < window.Results()->topLevelItemCount(); ++i)
+            names << window.Results()->topLevelItem(i)->text(CLibraryWindow::ColumnName);
+        names.sort();
+        return names;
+    }
+    QPushButton* Button(CLibraryWindow& window, const QString& text) {
+        for (auto* b : window.findChildren<QPushButton*>())
+            if (b->text() == text) return b;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        std::string error;
+        QVERIFY2(m_lib.Open(m_dir.filePath(QStringLiteral("library.sqlite")).toStdString(), error),
+                 error.c_str());
+        Store("Cab Sim", How::Fetched, 1);
+        Store("Big Hall", How::Fetched, 2, "Warm tape echo");
+        Store("Gone Plate", How::Fetched, 4);
+        Store("Gone Plate", How::Deleted, 4);
+    }
+
+    void resultsFollowTheSearchAsItIsTyped() {
+        CLibraryWindow window(m_lib, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(Names(window), QStringList({"Big Hall", "Cab Sim", "Gone Plate"}));
+        QTest::keyClicks(window.SearchBox(), QStringLiteral("a"));
+        QCOMPARE(Names(window), QStringList({"Big Hall", "Cab Sim", "Gone Plate"}));
+        QTest::keyClicks(window.SearchBox(), QStringLiteral("b"));
+        QCOMPARE(Names(window), QStringList({"Cab Sim"}));
+        window.SearchBox()->clear();
+        QTest::keyClicks(window.SearchBox(), QStringLiteral("TAPE"));
+        QCOMPARE(Names(window), QStringList({"Big Hall"}));
+        window.Results()->topLevelItem(0)->setSelected(true);
+        QCOMPARE(window.InfoText()->toPlainText(), QStringLiteral("Warm tape echo"));
+        QCOMPARE(window.Results()->topLevelItem(0)->text(CLibraryWindow::ColumnPlace),
+                 QStringLiteral("bank 2 program 3"));
+    }
+
+    void aDeletedProgramCanBeRestoredToItsBank() {
+        CLibraryWindow window(m_lib, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.FilterBox()->setCurrentIndex(2);  // Deleted
+        QCOMPARE(Names(window), QStringList({"Gone Plate"}));
+        QPushButton* restore = Button(window, QStringLiteral("Restore to Unit"));
+        QVERIFY(restore);
+        QVERIFY(!restore->isEnabled());
+        window.Results()->topLevelItem(0)->setSelected(true);
+        QVERIFY(restore->isEnabled());
+        QSignalSpy requested(&window, &CLibraryWindow::restoreRequested);
+        QTest::mouseClick(restore, Qt::LeftButton);
+        QCOMPARE(requested.count(), 1);
+        QCOMPARE(requested.at(0).at(1).toInt(), 4);
+        QFile file(requested.at(0).at(0).toString());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toStdString(), Text("Gone Plate"));
+
+        window.FilterBox()->setCurrentIndex(1);  // On the unit
+        QCOMPARE(Names(window), QStringList({"Big Hall", "Cab Sim"}));
+        window.Results()->topLevelItem(0)->setSelected(true);
+        QVERIFY(!restore->isEnabled());
+    }
+
+    // What a drag carries: a ".sig" file with the stored text, as a dropped file is.
+    void aDraggedProgramIsASigFile() {
+        CLibraryWindow window(m_lib, {});
+        window.SearchBox()->setText(QStringLiteral("cab"));
+        QCOMPARE(window.Results()->topLevelItemCount(), 1);
+        const QModelIndex index = window.Results()->model()->index(0, 0);
+        std::unique_ptr<QMimeData> data(window.Results()->model()->mimeData({index}));
+        QVERIFY(data);
+        QVERIFY(data->hasUrls());
+        const QString path = data->urls().value(0).toLocalFile();
+        QVERIFY2(path.endsWith(QStringLiteral("/Cab Sim.sig")), qPrintable(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toStdString(), Text("Cab Sim"));
+    }
+
+    void findOffersTheLibrarysMatchesAtOnce() {
+        CLibraryWindow window(m_lib, {});
+        window.OfferMatches(QStringLiteral("plate"));
+        QVERIFY(window.isVisible());
+        QCOMPARE(Names(window), QStringList({"Gone Plate"}));
+        QVERIFY(window.Banner()->isVisible());
+        QVERIFY2(window.Banner()->text().contains(QStringLiteral("in the library")),
+                 qPrintable(window.Banner()->text()));
+        QCOMPARE(window.Results()->topLevelItem(0)->text(CLibraryWindow::ColumnPlace),
+                 QStringLiteral("deleted from bank 4"));
+    }
+
+    void aLibraryThatCannotBeOpenedSaysWhy() {
+        CProgramLibrary closed;
+        const QString why = QStringLiteral("The program library x cannot be used: it is damaged.");
+        CLibraryWindow window(closed, why);
+        QCOMPARE(window.Banner()->text(), why);
+        QVERIFY(!window.Banner()->isHidden());
+        QVERIFY(!window.SearchBox()->isEnabled());
+        QCOMPARE(window.Results()->topLevelItemCount(), 0);
+    }
+};
+
+QTEST_MAIN(LibraryWindowTest)
+#include "LibraryWindowTest.moc"

@@ -1,0 +1,261 @@
+#include "ui/library/LibraryWindow.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "archive/FileWriter.h"
+#include "engine/SafeFileName.h"
+
+namespace {
+
+using namespace library;
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "2026-12-10T19:56:51Z" in the user's local time.
+QString LocalTime(const std::string& utc) {
+    const QDateTime t = QDateTime::fromString(Q(utc), Qt::ISODate);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : Q(utc);
+}
+
+}  // namespace
+
+CLibraryList::CLibraryList(CProgramLibrary& library, QTemporaryDir& files, QWidget* parent)
+    : QTreeWidget(parent), m_library(library), m_files(files) {}
+
+QString CLibraryList::WriteFile(const QString& sha256) const {
+    const auto stored = m_library.Find(sha256.toStdString());
+    const auto text = m_library.Text(sha256.toStdString());
+    if (!stored || !text || !m_files.isValid()) return {};
+    // One folder per text, so that two programs of one name do not meet.
+    const QString folder = m_files.filePath(sha256.left(12));
+    QDir().mkpath(folder);
+    const std::string safe = SafeFileName(stored->name);
+    const QString path = folder + QLatin1Char('/') + Q(safe.empty() ? "program" : safe) +
+                         QStringLiteral(".sig");
+    std::string why;
+    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+                                    filewriter::Target::RegularFile, why))
+        return {};
+    return path;
+}
+
+QStringList CLibraryList::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* CLibraryList::mimeData(const QList<QTreeWidgetItem*>& items) const {
+    QList<QUrl> urls;
+    for (const auto* item : items) {
+        const QString path = WriteFile(item->data(0, CLibraryWindow::kShaRole).toString());
+        if (!path.isEmpty()) urls.push_back(QUrl::fromLocalFile(path));
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openError,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), m_library(library) {
+    setWindowTitle(QStringLiteral("Library - Quorlin"));
+    resize(760, 480);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    m_pSearch = new QLineEdit(this);
+    m_pSearch->setPlaceholderText(QStringLiteral("Search names and info texts"));
+    m_pSearch->setClearButtonEnabled(true);
+    m_pFilter = new QComboBox(this);
+    m_pFilter->addItems({QStringLiteral("All programs"), QStringLiteral("On the unit"),
+                         QStringLiteral("Deleted"), QStringLiteral("Duplicates")});
+    top->addWidget(m_pSearch, 1);
+    top->addWidget(m_pFilter);
+    layout->addLayout(top);
+    m_pBanner = new QLabel(this);
+    m_pBanner->setWordWrap(true);
+    m_pBanner->setVisible(false);
+    layout->addWidget(m_pBanner);
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    m_pList = new CLibraryList(library, m_files, split);
+    m_pList->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"),
+                              QStringLiteral("Where it lives now"), QStringLiteral("Last seen")});
+    m_pList->setRootIsDecorated(false);
+    m_pList->setUniformRowHeights(true);
+    m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pList->setDragEnabled(true);
+    m_pList->setDragDropMode(QAbstractItemView::DragOnly);
+    m_pList->header()->resizeSection(ColumnName, 200);
+    m_pList->header()->resizeSection(ColumnSize, 70);
+    m_pList->header()->resizeSection(ColumnPlace, 320);
+    m_pInfo = new QPlainTextEdit(split);
+    m_pInfo->setReadOnly(true);
+    m_pInfo->setPlaceholderText(QStringLiteral("The info text of the selected program"));
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
+
+    auto* buttons = new QHBoxLayout;
+    m_pSaveAs = new QPushButton(QStringLiteral("Save As…"), this);
+    m_pSightings = new QPushButton(QStringLiteral("Show Sightings"), this);
+    m_pRestore = new QPushButton(QStringLiteral("Restore to Unit"), this);
+    buttons->addWidget(m_pSaveAs);
+    buttons->addWidget(m_pSightings);
+    buttons->addWidget(m_pRestore);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    connect(m_pSearch, &QLineEdit::textChanged, this, [this] {
+        m_pBanner->setVisible(false);
+        Refresh();
+    });
+    connect(m_pFilter, &QComboBox::currentIndexChanged, this, &CLibraryWindow::Refresh);
+    connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CLibraryWindow::SelectionChanged);
+    connect(m_pSaveAs, &QPushButton::clicked, this, &CLibraryWindow::SaveAs);
+    connect(m_pSightings, &QPushButton::clicked, this, &CLibraryWindow::ShowSightings);
+    connect(m_pRestore, &QPushButton::clicked, this, &CLibraryWindow::Restore);
+    connect(m_pList, &QTreeWidget::itemActivated, this, &CLibraryWindow::ShowSightings);
+
+    if (!library.IsOpen()) {
+        m_pBanner->setText(openError);
+        m_pBanner->setVisible(true);
+        m_pSearch->setEnabled(false);
+        m_pFilter->setEnabled(false);
+    }
+    Refresh();
+}
+
+void CLibraryWindow::Refresh() {
+    const QString selected = SelectedSha();
+    m_pList->clear();
+    if (m_library.IsOpen()) {
+        const auto filter = static_cast<Filter>(m_pFilter->currentIndex());
+        QList<QTreeWidgetItem*> items;
+        for (const auto& t : m_library.Search(m_pSearch->text().toStdString(), filter, 1000)) {
+            auto* item = new QTreeWidgetItem;
+            item->setText(ColumnName, Q(t.name));
+            item->setText(ColumnSize, QString::number(t.size));
+            item->setTextAlignment(ColumnSize, Qt::AlignRight | Qt::AlignVCenter);
+            item->setText(ColumnPlace, Q(PlaceText(t.last)));
+            item->setText(ColumnLastSeen, LocalTime(t.lastSeen));
+            item->setToolTip(ColumnPlace, Q(PlaceText(t.last)));
+            item->setData(0, kShaRole, Q(t.sha256));
+            item->setData(0, kDeletedBankRole,
+                          t.last.how == How::Deleted ? t.last.where.bank : -1);
+            item->setData(0, Qt::UserRole + 2, Q(t.info));
+            items.push_back(item);
+        }
+        m_pList->addTopLevelItems(items);
+        for (auto* item : items)
+            if (item->data(0, kShaRole).toString() == selected) item->setSelected(true);
+    }
+    SelectionChanged();
+}
+
+QString CLibraryWindow::SelectedSha() const {
+    const auto items = m_pList->selectedItems();
+    return items.isEmpty() ? QString() : items.front()->data(0, kShaRole).toString();
+}
+
+void CLibraryWindow::SelectionChanged() {
+    const auto items = m_pList->selectedItems();
+    const bool any = !items.isEmpty();
+    m_pInfo->setPlainText(any ? items.front()->data(0, Qt::UserRole + 2).toString() : QString());
+    m_pSaveAs->setEnabled(any);
+    m_pSightings->setEnabled(any);
+    m_pRestore->setEnabled(any && items.front()->data(0, kDeletedBankRole).toInt() >= 0);
+}
+
+void CLibraryWindow::OfferMatches(const QString& text) {
+    if (!m_library.IsOpen()) return;
+    {
+        const QSignalBlocker block(m_pSearch);
+        m_pSearch->setText(text);
+    }
+    m_pFilter->setCurrentIndex(0);
+    Refresh();
+    const int n = m_pList->topLevelItemCount();
+    m_pBanner->setText(
+        n == 0 ? QStringLiteral("Nothing in the library matches \u201C%1\u201D.").arg(text)
+               : QStringLiteral("%1 program%2 in the library match%3 \u201C%4\u201D; the unit is "
+                                "searched meanwhile. Each shows its last known place.")
+                     .arg(n)
+                     .arg(n == 1 ? "" : "s", n == 1 ? "es" : "", text));
+    m_pBanner->setVisible(true);
+    show();
+    raise();
+}
+
+void CLibraryWindow::SaveAs() {
+    const QString sha = SelectedSha();
+    const auto stored = m_library.Find(sha.toStdString());
+    const auto text = m_library.Text(sha.toStdString());
+    if (!stored || !text) return;
+    const std::string safe = SafeFileName(stored->name);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Program As"), Q(safe) + QStringLiteral(".sig"),
+        QStringLiteral("Program files (*.sig)"));
+    if (path.isEmpty()) return;
+    std::string why;
+    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+                                    filewriter::Target::RegularFile, why))
+        QMessageBox::warning(this, QStringLiteral("Quorlin"),
+                             QStringLiteral("Cannot write %1: %2").arg(path, Q(why)));
+}
+
+void CLibraryWindow::ShowSightings() {
+    const QString sha = SelectedSha();
+    const auto stored = m_library.Find(sha.toStdString());
+    if (!stored) return;
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Sightings of %1").arg(Q(stored->name)));
+    dialog.resize(640, 300);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("SHA-256 %1, %2 bytes, first seen %3")
+                                     .arg(sha)
+                                     .arg(stored->size)
+                                     .arg(LocalTime(stored->firstSeen)),
+                                 &dialog));
+    auto* list = new QTreeWidget(&dialog);
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("When"), QStringLiteral("How"),
+                           QStringLiteral("Where"), QStringLiteral("Name")});
+    for (const auto& s : m_library.Sightings(sha.toStdString()))
+        list->addTopLevelItem(new QTreeWidgetItem(
+            {LocalTime(s.when), Q(HowText(s.how)), Q(PlaceText(s)), Q(s.name)}));
+    list->header()->resizeSection(0, 130);
+    list->header()->resizeSection(1, 130);
+    list->header()->resizeSection(2, 300);
+    layout->addWidget(list);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(box);
+    dialog.exec();
+}
+
+void CLibraryWindow::Restore() {
+    const auto items = m_pList->selectedItems();
+    if (items.isEmpty()) return;
+    const int bank = items.front()->data(0, kDeletedBankRole).toInt();
+    if (bank < 0) return;
+    const QString file = m_pList->WriteFile(SelectedSha());
+    if (file.isEmpty()) return;
+    emit restoreRequested(file, bank);
+    Refresh();
+}
