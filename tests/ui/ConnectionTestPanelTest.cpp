@@ -32,7 +32,7 @@ class ConnectionTestPanelTest : public QObject {
     static void Prepare(CCommSetupDlg& dialog, Records& records, const QString& listed) {
         records.serial.m_bPersist = false;
         records.midi.m_bPersist = false;
-        dialog.m_pSettings = &records.link;
+        dialog.SetSettings(&records.link);
         dialog.m_fnSerialPorts = [listed] { return QStringList{listed}; };
         dialog.InitDialog();
         dialog.m_pPort->setCurrentIndex(dialog.m_pPort->findText(listed));

@@ -1,6 +1,7 @@
 #include "ui/library/LibraryController.h"
 
 #include <QAction>
+#include <QMainWindow>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,7 +15,6 @@
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/library/LibraryWindow.h"
-#include "ui/shell/MainFrame.h"
 #include "ui/view/QuorlinView.h"
 
 CLibraryController::CLibraryController(const std::string& path, QObject* parent)
@@ -53,8 +53,9 @@ CLibraryWindow* CLibraryController::Window() {
     return m_pWindow;
 }
 
-void CLibraryController::Install(CMainFrame& frame) {
+void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown) {
     m_pFrame = &frame;
+    m_pView = &shown;
     QMenu* viewMenu = frame.menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"));
     auto* action = new QAction(QStringLiteral("&Library"), &frame);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
@@ -83,7 +84,7 @@ void CLibraryController::Install(CMainFrame& frame) {
         options->addAction(keep);
     }
 
-    CQuorlinView* view = frame.View();
+    CQuorlinView* view = &shown;
     // Find sets the search text, then searches the unit: the library answers at once.
     connect(&view->State(), &CBrowseState::findTextChanged, this, [this](const QString& text) {
         if (text == m_strLastFind) return;
@@ -104,7 +105,7 @@ void CLibraryController::Install(CMainFrame& frame) {
 }
 
 void CLibraryController::Restore(const QString& file, int bank) {
-    CQuorlinView* view = m_pFrame ? m_pFrame->View() : nullptr;
+    CQuorlinView* view = m_pView;
     CLibrarian* engine = view ? view->Engine() : nullptr;
     if (!engine || view->Worker().IsBusy()) return;
     const std::string path = QFile::encodeName(file).toStdString();

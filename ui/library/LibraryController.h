@@ -22,7 +22,8 @@
 class CLibrarian;
 class IHost;
 class CLibraryWindow;
-class CMainFrame;
+class CQuorlinView;
+class QMainWindow;
 
 class CLibraryController : public QObject {
     Q_OBJECT
@@ -36,7 +37,7 @@ public:
     // cannot be written is reported once through `host`.
     void Feed(CLibrarian& engine, IHost& host);
     // Adds View > Library to the frame's View menu and connects Find and the worker.
-    void Install(CMainFrame& frame);
+    void Install(QMainWindow& frame, CQuorlinView& view);
 
     CLibraryWindow* Window();
     bool IsOpen() const { return m_feed.IsOpen(); }
@@ -50,7 +51,8 @@ private:
     QString m_openError;
     std::unique_ptr<library::CLibrarySightings> m_pSightings;
     CLibrarian* m_pEngine = nullptr;
-    CMainFrame* m_pFrame = nullptr;
+    QMainWindow* m_pFrame = nullptr;
+    CQuorlinView* m_pView = nullptr;
     QPointer<CLibraryWindow> m_pWindow;
     QString m_strLastFind;
 };

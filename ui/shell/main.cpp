@@ -95,7 +95,7 @@ int main(int argc, char* argv[]) {
             library.Feed(*engine, *loggingHosts.back());
             return engine;
         });
-        library.Install(frame);
+        library.Install(frame, *frame.View());
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

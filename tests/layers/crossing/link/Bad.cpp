@@ -1,2 +1,2 @@
 // A bare name hides the layer.
-#include "link/DeviceLink.h"
+#include "DeviceLink.h"

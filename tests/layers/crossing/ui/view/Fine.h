@@ -3,7 +3,7 @@
 
 #include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
-#include "tests/layers/crossing/ui/view/Fine.h"
 #include "ui/core/BrowseState.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/view/Fine.h"
