@@ -126,11 +126,10 @@ TEST_P(CliTraceSerialTest, TraceToStderrAndTheLogFile) {
     EXPECT_THAT(r.err, HasSubstr("cannot write the trace file"));
     EXPECT_EQ(m_pTransport->UnitTraffic().size(), before);
 
-    // --verbose: the frames and the messages go to the log file in the user's data folder.
-    const fs::path data = m_sandbox.Dir() / "data";
-    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    // --verbose: the frames and the messages go to the log file in the user's data folder (the
+    // child's XDG_DATA_HOME is the folder "data" of its configuration folder: CliRun.h).
+    const fs::path data = fs::path(m_sandbox.ConfigHome()) / "data";
     r = Run({"--verbose", "programs", "7"});
-    ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(r.exitCode, 1);
     const fs::path log = data / "Brisca" / "Quorlin" / "log" / "quorlin-cli.log";
     EXPECT_THAT(r.err, HasSubstr("logging to " + log.string()));
