@@ -315,8 +315,9 @@ void CPatchCommands::BackupUserPatches() {
     QStringList writtenPaths;    // the files this run wrote
     filewriter::CRunFiles runFiles;  // the same, as the file system knows them
     CBackupNamer namer;          // file names of this run
+    const int bank = m_state.CurrentBank();
     worker.Run(
-        tr("Backing up bank %1…").arg(m_state.CurrentBank()),
+        tr("Backing up bank %1…").arg(bank),
         [&] {
             for (const Item& item : items) {
                 if (worker.CancelRequested()) {
@@ -352,6 +353,15 @@ void CPatchCommands::BackupUserPatches() {
                 }
                 runFiles.Add(written);
                 writtenPaths << path;
+                if (IProgramSightings* sightings = engine->Sightings()) {  // the library's copy
+                    IProgramSightings::Where where;
+                    where.bank = bank;
+                    where.program = item.number;
+                    where.path = QFile::encodeName(path).toStdString();
+                    std::string ignored;  // the backup goes on without the library
+                    sightings->ProgramSeen(data, ToUnit(item.name),
+                                           IProgramSightings::How::BackedUp, where, ignored);
+                }
             }
             return 0;
         },
