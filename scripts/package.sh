@@ -5,24 +5,13 @@
 # Install it with: sudo apt-get install ./build-package/quorlin_*.deb
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib/install-missing.sh
+source "$here/scripts/lib/install-missing.sh"
 build="$here/build-package"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
           librtmidi-dev scdoc dpkg-dev file)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 # The package's files are readable by all, whatever the caller's umask.
 umask 022

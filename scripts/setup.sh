@@ -4,26 +4,15 @@
 #   scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=lib/install-missing.sh
+source "$here/scripts/lib/install-missing.sh"
 build="${1:-$here/build}"
 shift || true
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
           librtmidi-dev libgtest-dev libgmock-dev jackd2 xvfb xauth imagemagick
           fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool libsqlite3-dev)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 # BUILD_TARGETS narrows the build to some targets (CI's fuzzing build needs one).
