@@ -7,20 +7,13 @@
 #   scripts/check-package.sh [extra cmake arguments for the package build...]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+# shellcheck source=lib/install-missing.sh
+source scripts/lib/install-missing.sh
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 
 tools=(desktop-file-utils appstream lintian man-db)
-missing=()
-for p in "${tools[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-fi
+install_missing "${tools[@]}"
 
 scripts/package.sh "$@" >/dev/null
 deb="$(ls build-package/quorlin_*.deb)"
