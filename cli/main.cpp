@@ -13,12 +13,12 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
+#include "cli/SavedSettings.h"
 #include "demo/InProcessDemoUnit.h"
 #include "engine/Librarian.h"
 #include "settings/LinkSettings.h"
 #include "settings/OptionsSettings.h"
 #include "settings/OverlaySettingsStore.h"
-#include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
 #include "settings/SettingsStore.h"
 
@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
         return RunVerify(options->path, std::cout, host);
     }
 
-    CQtSettingsStore saved;
+    const std::unique_ptr<ISettingsStore> savedStore = OpenSavedSettings();
+    ISettingsStore& saved = *savedStore;
     // Shadows every section: whatever this run's settings records save stays in memory.
     COverlaySettingsStore run(saved);
     PutConnection(*options, saved, run);

@@ -6,7 +6,10 @@ target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial/BaudRates.h
 )
 if(WIN32)
-    message(FATAL_ERROR "The serial port backend for Windows is not written yet")
+    target_sources(quorlin_link PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.cpp
+    )
 else()
     target_sources(quorlin_link PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h
