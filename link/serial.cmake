@@ -9,6 +9,8 @@ if(WIN32)
     target_sources(quorlin_link PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32PortList.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32PortList.cpp
     )
 else()
     target_sources(quorlin_link PRIVATE

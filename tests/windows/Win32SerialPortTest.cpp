@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 
 #include "engine/Protocol.h"
 #include "link/SerialLink.h"
+#include "link/serial/Win32PortList.h"
 #include "link/serial/Win32SerialPort.h"
 #include "settings/SerialSettings.h"
 
@@ -103,6 +106,25 @@ protected:
         if (TestCom().empty()) GTEST_SKIP() << "QUORLIN_TEST_COM names no port served by quorlin-sim";
     }
 };
+
+TEST_F(Win32SerialPortOnSim, ThePortListNamesCOMPortsInNumberOrder) {
+    const std::vector<std::string> ports = Win32SerialPortNames();
+    std::string served = TestCom();
+    for (char& c : served) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string listed;
+    for (const std::string& port : ports) listed += port + " ";
+    // Wine knows only the ports it mapped itself at its start, not one mapped for the test.
+    if (!UnderWine()) {
+        EXPECT_NE(std::find(ports.begin(), ports.end(), served), ports.end()) << listed;
+    }
+    int last = 0;
+    for (const std::string& port : ports) {
+        ASSERT_EQ(port.rfind("COM", 0), 0u) << port;
+        const int number = std::stoi(port.substr(3));
+        EXPECT_GT(number, last) << port;
+        last = number;
+    }
+}
 
 TEST_F(Win32SerialPortOnSim, APortIsHeldExclusivelyUntilClosed) {
     if (UnderWine()) GTEST_SKIP() << "Wine does not hold COM ports exclusively";
