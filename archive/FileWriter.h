@@ -16,8 +16,8 @@
 // empties before the program ends on SIGINT, SIGTERM or SIGHUP: exactly the files this run
 // created, removed by their full names.
 //
-// One backend per platform (FileWriterPosix.cpp). Called by the thread that runs the commands;
-// RemoveTemporaryFiles may be called from any thread.
+// One backend per platform (FileWriterPosix.cpp, FileWriterWin.cpp). Called by the thread that
+// runs the commands; RemoveTemporaryFiles may be called from any thread.
 
 #include <cstdint>
 #include <set>

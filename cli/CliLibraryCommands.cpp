@@ -50,42 +50,6 @@ int Duplicates(CProgramLibrary& lib, std::ostream& out) {
 
 }  // namespace
 
-bool CheckLibraryArguments(const CliOptions& o, std::string& error) {
-    const auto& a = o.arguments;
-    if (o.command == CliOptions::Command::Import) {
-        for (const auto& path : a) {
-            if (path.empty()) {
-                error = "import: a PATH must not be empty";
-                return false;
-            }
-        }
-        return !a.empty() || (error = "import takes at least one file or folder", false);
-    }
-    static const struct {
-        const char* word;
-        std::size_t count;
-        const char* usage;
-    } shapes[] = {{"search", 2, "library search TEXT"},
-                  {"show", 2, "library show SHA"},
-                  {"export", 3, "library export SHA FILE"},
-                  {"duplicates", 1, "library duplicates"}};
-    for (const auto& shape : shapes) {
-        if (a.empty() || a[0] != shape.word) continue;
-        if (a.size() != shape.count) {
-            error = std::string("usage: ") + shape.usage;
-            return false;
-        }
-        if (shape.count == 3 && a[2].empty()) {
-            error = "FILE must not be empty";
-            return false;
-        }
-        return true;
-    }
-    error = a.empty() ? "library needs search, show, export or duplicates"
-                      : "library does not know \"" + a[0] + "\"";
-    return false;
-}
-
 int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
     CProgramLibrary lib;
     std::string error;
@@ -126,22 +90,29 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
     return 0;
 }
 
+struct CCliLibraryFeed::Parts {
+    CProgramLibrary library;
+    std::unique_ptr<CLibrarySightings> sightings;
+};
+
 CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link,
                                  bool keepDeleted)
-    : m_pLibrary(std::make_unique<CProgramLibrary>()) {
+    : m_pParts(std::make_unique<Parts>()) {
+    CProgramLibrary& library = m_pParts->library;
     std::string openError;
-    m_pLibrary->Open(DefaultLibraryPath(), openError);
-    m_pSightings = std::make_unique<CLibrarySightings>(*m_pLibrary, m_pLibrary->OpenReason());
+    library.Open(DefaultLibraryPath(), openError);
+    m_pParts->sightings = std::make_unique<CLibrarySightings>(library, library.OpenReason());
+    CLibrarySightings& sightings = *m_pParts->sightings;
     // Told when the library is first needed: a command that records nothing says nothing of it.
-    const std::string path = m_pLibrary->Path();
-    m_pSightings->SetFailureReporter([&host, openError, path](const std::string& reason) {
+    const std::string path = library.Path();
+    sightings.SetFailureReporter([&host, openError, path](const std::string& reason) {
         host.ShowMessage(!openError.empty() ? openError
                                             : "The program library " + path +
                                                   " cannot record a program: " + reason + ".");
     });
-    m_pSightings->SetLink(link);
-    m_pSightings->SetKeepsDeletedPrograms(keepDeleted);
-    engine.SetSightings(m_pSightings.get());
+    sightings.SetLink(link);
+    sightings.SetKeepsDeletedPrograms(keepDeleted);
+    engine.SetSightings(&sightings);
 }
 
 // The engine may be gone by now (quorlin-cli ends it first): it is not touched.

@@ -17,7 +17,9 @@
 // SHA is any unique prefix of at least 6 hexadecimal digits. Messages go to the host; exit status
 // 0 done, 1 failed (the library cannot be opened, nothing found, a file not imported).
 //
-// Also here: the library that the unit commands feed (CCliLibraryFeed).
+// Also here: the library that the unit commands feed (CCliLibraryFeed). A build without the
+// library layer (Windows without Qt) says that these commands need the desktop build, and its
+// feed records nothing.
 
 #include <memory>
 #include <ostream>
@@ -27,10 +29,6 @@
 #include "link/Host.h"
 
 class CLibrarian;
-namespace library {
-class CProgramLibrary;
-class CLibrarySightings;
-}  // namespace library
 
 // Checks the arguments of library / import (o.arguments); false with a one-line reason.
 bool CheckLibraryArguments(const CliOptions& o, std::string& error);
@@ -48,6 +46,7 @@ public:
     ~CCliLibraryFeed();
 
 private:
-    std::unique_ptr<library::CProgramLibrary> m_pLibrary;
-    std::unique_ptr<library::CLibrarySightings> m_pSightings;
+    // The open library and its sightings; none in a build without the library layer.
+    struct Parts;
+    std::unique_ptr<Parts> m_pParts;
 };

@@ -17,7 +17,8 @@
 // StartSignalHandling must be called first thing in main, before any other thread exists, so that
 // every later thread inherits the blocked signals.
 //
-// One backend per platform (CliSignalsPosix.cpp).
+// One backend per platform (CliSignalsPosix.cpp, CliSignalsWin.cpp: Ctrl+C, Ctrl+Break and the
+// console being closed stand for the three signals there, and SIGPIPE does not exist).
 
 void StartSignalHandling();
 

@@ -17,6 +17,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliSignals.h"
 #include "cli/CliTrace.h"
+#include "cli/SavedSettings.h"
 #include "demo/InProcessDemoUnit.h"
 #include "engine/Librarian.h"
 #include "quorlin/Version.h"
@@ -24,7 +25,6 @@
 #include "settings/LogFileLocation.h"
 #include "settings/OptionsSettings.h"
 #include "settings/OverlaySettingsStore.h"
-#include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
 #include "settings/SettingsStore.h"
 
@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
         return RunLibraryCommand(*options, std::cout, host);
     }
 
-    CQtSettingsStore saved;
+    const std::unique_ptr<ISettingsStore> savedStore = OpenSavedSettings();
+    ISettingsStore& saved = *savedStore;
     // Shadows every section: whatever this run's settings records save stays in memory.
     COverlaySettingsStore run(saved);
     PutConnection(*options, saved, run);

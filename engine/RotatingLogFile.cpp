@@ -5,14 +5,24 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The path is UTF-8 on every system (on Windows a plain std::string would be read in the
+// system's code page).
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
 CRotatingLogFile::CRotatingLogFile(std::string path, std::uintmax_t maxBytes, int keep)
     : m_strPath(std::move(path)), m_nMaxBytes(maxBytes > 0 ? maxBytes : 1), m_nKeep(keep) {
     std::error_code error;
-    const fs::path parent = fs::path(m_strPath).parent_path();
+    const fs::path parent = PathOf(m_strPath).parent_path();
     if (!parent.empty()) fs::create_directories(parent, error);
-    m_nSize = fs::file_size(m_strPath, error);
+    m_nSize = fs::file_size(PathOf(m_strPath), error);
     if (error) m_nSize = 0;
-    m_file.open(m_strPath, std::ios::binary | std::ios::app);
+    m_file.open(PathOf(m_strPath), std::ios::binary | std::ios::app);
 }
 
 void CRotatingLogFile::Write(const std::string& line) {
@@ -35,14 +45,14 @@ void CRotatingLogFile::Write(const std::string& line) {
 void CRotatingLogFile::Rotate() {
     m_file.close();
     std::error_code error;
-    const auto numbered = [this](int n) { return m_strPath + "." + std::to_string(n); };
+    const auto numbered = [this](int n) { return PathOf(m_strPath + "." + std::to_string(n)); };
     if (m_nKeep <= 0) {
-        fs::remove(m_strPath, error);
+        fs::remove(PathOf(m_strPath), error);
     } else {
         fs::remove(numbered(m_nKeep), error);
         for (int n = m_nKeep - 1; n >= 1; --n) fs::rename(numbered(n), numbered(n + 1), error);
-        fs::rename(m_strPath, numbered(1), error);
+        fs::rename(PathOf(m_strPath), numbered(1), error);
     }
-    m_file.open(m_strPath, std::ios::binary | std::ios::trunc);
+    m_file.open(PathOf(m_strPath), std::ios::binary | std::ios::trunc);
     m_nSize = 0;
 }

@@ -65,14 +65,14 @@ void CSerialLink::ReportFailure(const std::string& call, int errorNumber) {
         return;
     }
     m_host.ShowMessage(
-        WarningText(call, std::system_category().message(errorNumber), m_strPortPath),
+        WarningText(call, SerialErrorText(errorNumber), m_strPortPath),
         kWarningCaption, IHost::Icon::Error);
 }
 
 void CSerialLink::PeerHasGone(const std::string& call, int errorNumber) {
     if (m_bPeerGone.exchange(true)) return;
     const std::string text =
-        errorNumber == 0 ? kHungUpText : std::system_category().message(errorNumber);
+        errorNumber == 0 ? kHungUpText : SerialErrorText(errorNumber);
     m_host.ShowMessage(WarningText(call, text, m_strPortPath), kWarningCaption, IHost::Icon::Error);
     // The reply that is awaited cannot come any more.
     std::lock_guard lock(m_replyMutex);

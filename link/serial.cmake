@@ -9,7 +9,13 @@ target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial/SerialPortCheck.cpp
 )
 if(WIN32)
-    message(FATAL_ERROR "The serial port backend for Windows is not written yet")
+    target_sources(quorlin_link PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32SerialPort.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32PortList.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32PortList.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/Win32PortDiagnosis.cpp
+    )
 else()
     target_sources(quorlin_link PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h

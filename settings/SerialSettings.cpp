@@ -14,9 +14,9 @@ std::uint32_t CSerialSettings::Load() {
     m_cParity = static_cast<char>(static_cast<std::uint32_t>(parity) & 0xFFu);
     m_nDataBits = ReadSettingDword(kSectionSerial, "DataBits", 8, missing);
     m_nStopBits = ReadSettingDword(kSectionSerial, "StopBits", 2, missing);
-#if !defined(_WIN32)
+    // On Windows the port is saved as its number only; a device named for one run (the
+    // command line's --serial) still comes in as a text value.
     m_strPortName = ReadSettingString(kSectionSerial, "PortName");
-#endif
     return missing;
 }
 
@@ -32,11 +32,11 @@ void CSerialSettings::Save() const {
 }
 
 std::string CSerialSettings::PortPath() const {
+    if (!m_strPortName.empty()) return m_strPortName;
 #if defined(_WIN32)
     if (m_nPortNumber < 10) return "COM" + std::to_string(m_nPortNumber);
     return "\\\\.\\COM" + std::to_string(m_nPortNumber);
 #else
-    if (!m_strPortName.empty()) return m_strPortName;
     return "/dev/ttyS" + std::to_string(m_nPortNumber - 1);
 #endif
 }

@@ -19,8 +19,9 @@ public:
     // where the platform has no port numbers.
     void Save() const;
 
-    // The device to open: the stored path if there is one; otherwise derived from the port
-    // number ("COM%d" / "\\.\COM%d" on Windows, /dev/ttyS(n-1) elsewhere).
+    // The device to open: the stored path if there is one (on Windows only a run's own, such as
+    // the command line's); otherwise derived from the port number ("COM%d" / "\\.\COM%d" on
+    // Windows, /dev/ttyS(n-1) elsewhere).
     std::string PortPath() const;
 
     std::int32_t m_nPortNumber = 1;

@@ -1,6 +1,6 @@
 #pragma once
 // The serial link's private view of one serial port: one implementation per operating system
-// (PosixSerialPort on POSIX systems). Only CSerialLink uses it.
+// (PosixSerialPort on POSIX systems, Win32SerialPort on Windows). Only CSerialLink uses it.
 //
 // Threads: Open, Configure, PurgeInput, AbandonOutput and Close are called by the link's owner
 // thread while no monitor thread runs (before it starts, after it has been joined), except that
@@ -79,3 +79,8 @@ public:
 
 // The port implementation for the system the program was built for.
 std::unique_ptr<ISerialPort> MakeSerialPort();
+
+// The system's text for an error number that a port of this system reports (errno values on
+// POSIX, GetLastError() values on Windows), without a line break or a closing full stop, so that
+// it reads the same inside the link's messages on every system.
+std::string SerialErrorText(int errorNumber);

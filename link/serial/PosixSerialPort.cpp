@@ -79,6 +79,10 @@ std::unique_ptr<ISerialPort> MakeSerialPort() {
     return std::make_unique<CPosixSerialPort>();
 }
 
+std::string SerialErrorText(int errorNumber) {
+    return SystemText(errorNumber);
+}
+
 CPosixSerialPort::~CPosixSerialPort() {
     Close();
 }

@@ -1,7 +1,5 @@
 #include "link/serial/SerialPortCheck.h"
 
-#include <system_error>
-
 #include "link/SerialLink.h"
 #include "link/serial/ISerialPort.h"
 #include "link/serial/PortDiagnosis.h"
@@ -10,6 +8,15 @@
 namespace serial {
 
 namespace {
+
+// What a usable port is called where the program runs.
+#ifdef _WIN32
+constexpr const char* kIsAPort = "exists and is a serial port";
+constexpr const char* kNotAPort = "a device that is not a serial port";
+#else
+constexpr const char* kIsAPort = "exists and is a terminal device";
+constexpr const char* kNotAPort = "a device that is not a terminal";
+#endif
 
 std::string LineText(const CSerialSettings& line) {
     return std::to_string(line.m_nBaudRate) + " baud, parity " + std::string(1, line.m_cParity) +
@@ -32,21 +39,21 @@ std::vector<CheckLine> CheckPort(const CSerialSettings& line) {
     if (!port->Open(path, whyNot)) {
         // A character device that is no terminal is found out only by opening it.
         if (whyNot == ISerialPort::kNotATerminal) {
-            lines.push_back({false, "port " + path, "a device that is not a terminal"});
+            lines.push_back({false, "port " + path, kNotAPort});
         } else {
-            lines.push_back({true, "port " + path, "exists and is a terminal device"});
+            lines.push_back({true, "port " + path, kIsAPort});
             lines.push_back({false, "open " + path, ExplainOpenFailure(path, whyNot)});
         }
         return lines;
     }
-    lines.push_back({true, "port " + path, "exists and is a terminal device"});
+    lines.push_back({true, "port " + path, kIsAPort});
     lines.push_back({true, "open " + path, "opened for reading and writing, held exclusively"});
 
     std::string refused;
     port->Configure(line, CSerialLink::LineDefinition(line),
                     [&refused](const std::string& call, int errorNumber) {
                         if (!refused.empty()) refused += "; ";
-                        refused += call + ": " + std::system_category().message(errorNumber);
+                        refused += call + ": " + SerialErrorText(errorNumber);
                     });
     port->Close();
     if (refused.empty())

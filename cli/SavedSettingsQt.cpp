@@ -1,0 +1,7 @@
+#include "cli/SavedSettings.h"
+
+#include "settings/QtSettingsStore.h"
+
+std::unique_ptr<ISettingsStore> OpenSavedSettings() {
+    return std::make_unique<CQtSettingsStore>();
+}
