@@ -146,8 +146,9 @@ same programs 10
 same delete 10 0
 same programs 10
 same name-bank 12 Windows
+same name-bank 13 Empty
 same banks
-same delete-bank 12
+same delete-bank 13
 same banks
 # Error paths: refusals by the unit, by the files, by the command line.
 same programs 77
@@ -155,7 +156,7 @@ same info 10 126
 same load 10 no-such-file.sig
 same backup 10 no-such-folder/below
 same delete 77 0
-same delete-bank 10
+same delete-bank 12
 same bogus
 same programs 100
 

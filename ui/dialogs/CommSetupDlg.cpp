@@ -12,6 +12,9 @@
 #include "link/midi/MIDIBackend.h"
 #include "link/midi/MIDIPortNames.h"
 #include "link/serial/BaudRates.h"
+#ifdef _WIN32
+#include "link/serial/Win32PortList.h"
+#endif
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
@@ -26,11 +29,16 @@ QStringList ToQStringList(const std::vector<std::string>& names) {
 }
 
 QStringList SystemSerialPorts() {
+#ifdef _WIN32
+    // The system's COM names, the list the connection check names too.
+    return ToQStringList(Win32SerialPortNames());
+#else
     QStringList paths;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         paths << info.systemLocation();
     }
     return paths;
+#endif
 }
 
 }  // namespace
