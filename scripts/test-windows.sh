@@ -3,7 +3,7 @@
 #
 #  1. installs what is missing (MinGW-w64's -posix compilers, Wine, GoogleTest's sources);
 #  2. builds quorlin-sim and quorlin-cli for Linux (LINUX_BUILD, default build/) and
-#     cross-builds quorlin-cli.exe and quorlin_windows_tests.exe into build-windows/;
+#     cross-builds quorlin-cli.exe and the Windows tests into build-windows/;
 #  3. makes a private Wine prefix with one persistent wineserver, and serves simulated units on
 #     pseudo-terminals: COM7 for the Windows tests, COM5 for quorlin-cli.exe, one for the Linux
 #     tool;
@@ -17,8 +17,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
-linux_build="${LINUX_BUILD:-$here/build}"
-win_build="${WINDOWS_BUILD:-$here/build-windows}"
+# Absolute: the tools run from folders of their own.
+linux_build="$(realpath -m "${LINUX_BUILD:-$here/build}")"
+win_build="$(realpath -m "${WINDOWS_BUILD:-$here/build-windows}")"
 started=$(date +%s)
 stamp() { echo "== windows: $1 ($(( $(date +%s) - started )) s)"; }
 
@@ -35,7 +36,8 @@ cmake -S "$here" -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchains/mingw-w64-x86_64.cmake" \
     -DQUORLIN_QT=OFF -DQUORLIN_GUI=OFF -DQUORLIN_BENCH=OFF -DQUORLIN_WERROR=ON \
     ${QUORLIN_CMAKE_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$QUORLIN_CMAKE_LAUNCHER} >/dev/null
-cmake --build "$win_build" -j "$(nproc)" --target quorlin-cli quorlin_windows_tests
+cmake --build "$win_build" -j "$(nproc)" --target quorlin-cli quorlin_windows_tests \
+    quorlin_windows_portable_tests
 shim="$win_build/libptymodemlines.so"
 gcc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$shim" tests/windows/support/PtyModemLines.c -ldl
 
@@ -91,6 +93,7 @@ win() { LD_PRELOAD="$shim" wine "$@"; }
 # --- 4. the Windows tests --------------------------------------------------------------------
 stamp "Windows tests"
 QUORLIN_TEST_COM=COM7 win "$win_build/tests/windows/quorlin_windows_tests.exe" --gtest_brief=1
+win "$win_build/tests/windows/quorlin_windows_portable_tests.exe" --gtest_brief=1
 
 # --- 5. quorlin-cli.exe against quorlin-cli --------------------------------------------------
 stamp "quorlin-cli.exe against the Linux tool"
@@ -193,8 +196,8 @@ same_doctor() {  # same_doctor LINUX_PORT WINDOWS_PORT
 }
 same_doctor "$linux_port" COM5
 
-# Windows' own answers: a COM name the system does not know, the commands that need the desktop
-# build, and the log file of --verbose.
+# Windows' own answers: a COM name the system does not know, the demo unit, the commands that
+# need the desktop build, MIDI without devices, and the log file of --verbose.
 expect() {  # expect NAME STATUS PATTERN ARGS...: exit STATUS and PATTERN in the output
     local name="$1" want="$2" pattern="$3" status=0
     shift 3
@@ -209,6 +212,7 @@ expect() {  # expect NAME STATUS PATTERN ARGS...: exit STATUS and PATTERN in the
 }
 expect "doctor on a port that does not exist" 1 "^FAIL port COM9 - no such port (this computer has .*COM5" \
     --serial COM9 doctor
+expect "the demo unit" 0 "^10 Mine$" --demo banks
 expect "backup-unit" 2 "backup-unit needs the desktop build" --serial COM5 backup-unit whole
 [ ! -e "$work/windows/whole" ] || { failures=$((failures + 1)); echo "WRONG: backup-unit wrote"; }
 expect "library" 2 "library needs the desktop build" library search Hall

@@ -100,14 +100,14 @@ TEST_F(TransferTest, ExtensionIsCheckedWithoutRegardToCase) {
 TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
     fs::create_directories(Dir() + "/folder.sig");
     const std::string big(CLibrarian::kMaxPatchFileSize + 1, 'x');
+    const std::string bigPath = WriteFile("big.sig", big);
     struct Case {
         std::string path;
         std::string messageStart;
     } cases[] = {
         {Dir() + "/missing.sig", "Cannot read the patch file \"" + Dir() + "/missing.sig\": "},
         {Dir() + "/folder.sig", "Cannot read the patch file \"" + Dir() + "/folder.sig\": "},
-        {WriteFile("big.sig", big),
-         "The patch file \"" + Dir() + "/big.sig\" is too large (1048571 bytes)."},
+        {bigPath, "The patch file \"" + bigPath + "\" is too large (1048571 bytes)."},
     };
     for (const auto& c : cases) {
         host.Clear();
