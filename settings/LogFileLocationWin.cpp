@@ -6,22 +6,15 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-namespace {
+#include "settings/WinText.h"
 
-std::string Utf8(const wchar_t* wide) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string text(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
-    text.pop_back();  // the terminating NUL
-    return text;
-}
+namespace {
 
 std::string LocalAppData() {
     PWSTR folder = nullptr;
     std::string path;
     if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder)))
-        path = Utf8(folder);
+        path = wintext::Utf8(folder);
     ::CoTaskMemFree(folder);
     return path;
 }

@@ -2,27 +2,11 @@
 
 #include <vector>
 
+#include "settings/WinText.h"
+
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          size);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                          size, nullptr, nullptr);
-    return narrow;
-}
+using wintext::Wide;
 
 }  // namespace
 
@@ -72,7 +56,7 @@ std::optional<std::string> CRegistrySettingsStore::ReadString(const std::string&
                        text.data(), &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    return Narrow(std::wstring(text.data()));
+    return wintext::Utf8(text.data());
 }
 
 bool CRegistrySettingsStore::WriteString(const std::string& section, const std::string& name,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "link/midi/WinMMMessages.h"
+#include "settings/WinText.h"
 
 namespace midi {
 
@@ -18,20 +19,12 @@ namespace {
 constexpr std::size_t kInputBuffers = 4;
 constexpr DWORD kInputBufferSize = 4096;
 
-std::string Narrow(const wchar_t* text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string narrow(static_cast<std::size_t>(size - 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
 std::string InErrorText(MMRESULT result) {
     std::array<wchar_t, MAXERRORLENGTH> text{};
     if (::midiInGetErrorTextW(result, text.data(), static_cast<UINT>(text.size())) != 0) {
         return "MIDI input error " + std::to_string(result);
     }
-    return Narrow(text.data());
+    return wintext::Utf8(text.data());
 }
 
 std::string OutErrorText(MMRESULT result) {
@@ -39,7 +32,7 @@ std::string OutErrorText(MMRESULT result) {
     if (::midiOutGetErrorTextW(result, text.data(), static_cast<UINT>(text.size())) != 0) {
         return "MIDI output error " + std::to_string(result);
     }
-    return Narrow(text.data());
+    return wintext::Utf8(text.data());
 }
 
 class CWinMMInPort final : public IMIDIInPort {
@@ -232,7 +225,7 @@ std::vector<std::string> CWinMMBackend::InputPortNames() {
     for (UINT i = 0; i < count; ++i) {
         MIDIINCAPSW caps{};
         names.push_back(::midiInGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR
-                            ? Narrow(caps.szPname)
+                            ? wintext::Utf8(caps.szPname)
                             : "MIDI input " + std::to_string(i));
     }
     return names;
@@ -244,7 +237,7 @@ std::vector<std::string> CWinMMBackend::OutputPortNames() {
     for (UINT i = 0; i < count; ++i) {
         MIDIOUTCAPSW caps{};
         names.push_back(::midiOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR
-                            ? Narrow(caps.szPname)
+                            ? wintext::Utf8(caps.szPname)
                             : "MIDI output " + std::to_string(i));
     }
     return names;

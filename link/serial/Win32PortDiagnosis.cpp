@@ -10,20 +10,13 @@
 #include "link/serial/PortDiagnosis.h"
 #include "link/serial/Win32PortList.h"
 #include "link/serial/Win32SerialPort.h"
+#include "settings/WinText.h"
 
 namespace serial {
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          size);
-    return wide;
-}
+using wintext::Wide;
 
 // "COM5" for "COM5", "com5" and "\\.\COM5"; empty for anything that is no COM name.
 std::string ComName(const std::string& path) {

@@ -4,8 +4,11 @@
 #include <string>
 
 #include "settings/SerialSettings.h"
+#include "settings/WinText.h"
 
 namespace {
+
+using wintext::Wide;
 
 // Time a write may wait for the port to take its bytes, and a read for the driver to hand over
 // what has arrived, before the operation is cancelled.
@@ -13,16 +16,6 @@ constexpr DWORD kWriteStallMs = 1000;
 constexpr DWORD kReadStallMs = 1000;
 // Time the driver is given to end an event wait when the port is closed.
 constexpr DWORD kEventEndMs = 1000;
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          size);
-    return wide;
-}
 
 // "COMn" with n from 1 to 256: the number, else 0.
 int ComNumber(const std::string& name) {
@@ -80,26 +73,7 @@ std::unique_ptr<ISerialPort> MakeSerialPort() {
 }
 
 std::string SerialErrorText(int errorNumber) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(errorNumber), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length > 0 && buffer) {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length),
-                                               nullptr, 0, nullptr, nullptr);
-        text.resize(static_cast<std::size_t>(size));
-        ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), text.data(), size,
-                              nullptr, nullptr);
-    }
-    if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) ||
-                             text.back() == '.')) {
-        text.pop_back();
-    }
-    if (text.empty()) text = "Error " + std::to_string(errorNumber);
-    return text;
+    return wintext::SystemText(static_cast<DWORD>(errorNumber));
 }
 
 std::string CWin32SerialPort::DeviceName(const std::string& path) {
