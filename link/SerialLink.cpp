@@ -29,12 +29,7 @@ CSerialLink::CSerialLink(IHost& host) : m_host(host), m_pPort(MakeSerialPort()) 
 CSerialLink::CSerialLink(IHost& host, const CSerialSettings& line)
     : m_host(host), m_pPort(MakeSerialPort()) {
     m_settings.m_bPersist = false;
-    m_settings.m_nPortNumber = line.m_nPortNumber;
-    m_settings.m_nBaudRate = line.m_nBaudRate;
-    m_settings.m_cParity = line.m_cParity;
-    m_settings.m_nDataBits = line.m_nDataBits;
-    m_settings.m_nStopBits = line.m_nStopBits;
-    m_settings.m_strPortName = line.m_strPortName;
+    m_settings.CopyLine(line);
     firstWaitMs = 5000;
 }
 

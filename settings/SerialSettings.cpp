@@ -31,6 +31,15 @@ void CSerialSettings::Save() const {
 #endif
 }
 
+void CSerialSettings::CopyLine(const CSerialSettings& other) {
+    m_nPortNumber = other.m_nPortNumber;
+    m_strPortName = other.m_strPortName;
+    m_nBaudRate = other.m_nBaudRate;
+    m_cParity = other.m_cParity;
+    m_nDataBits = other.m_nDataBits;
+    m_nStopBits = other.m_nStopBits;
+}
+
 std::string CSerialSettings::PortPath() const {
     if (!m_strPortName.empty()) return m_strPortName;
 #if defined(_WIN32)

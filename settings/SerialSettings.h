@@ -23,6 +23,8 @@ public:
     // the command line's); otherwise derived from the port number ("COM%d" / "\\.\COM%d" on
     // Windows, /dev/ttyS(n-1) elsewhere).
     std::string PortPath() const;
+    // Takes the port and the five line values of `other`; m_bPersist stays as it is.
+    void CopyLine(const CSerialSettings& other);
 
     std::int32_t m_nPortNumber = 1;
     std::int32_t m_nBaudRate = 38400;

@@ -36,14 +36,8 @@ std::string KnownPorts() {
 }  // namespace
 
 std::string PortPathProblem(const std::string& path) {
-    if (const std::string com = ComName(path); !com.empty()) {
-        wchar_t target[1024];
-        if (::QueryDosDeviceW(Wide(com).c_str(), target, static_cast<DWORD>(std::size(target))) !=
-                0 ||
-            ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
-            return {};
-        return "no such port (" + KnownPorts() + ")";
-    }
+    if (const std::string com = ComName(path); !com.empty())
+        return Win32SerialPortKnown(com) ? std::string() : "no such port (" + KnownPorts() + ")";
     const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();

@@ -8,3 +8,6 @@
 #include <vector>
 
 std::vector<std::string> Win32SerialPortNames();
+
+// Whether the system knows the DOS device name `comName` ("COM5") now, without opening it.
+bool Win32SerialPortKnown(const std::string& comName);

@@ -9,6 +9,8 @@
 #include <QSerialPortInfo>
 #include <QStackedWidget>
 
+#include <memory>
+
 #include "link/midi/MIDIBackend.h"
 #include "link/midi/MIDIPortNames.h"
 #include "link/serial/BaudRates.h"
@@ -155,30 +157,14 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
                 return check.CheckMIDI(in, out, midi::SystemMIDIBackend());
             };
         }
-        CSerialSettings shown;
-        shown.m_bPersist = false;
-        if (m_pSettings != nullptr && m_pSettings->pSerial != nullptr) {
-            const CSerialSettings& saved = *m_pSettings->pSerial;
-            shown.m_nPortNumber = saved.m_nPortNumber;
-            shown.m_strPortName = saved.m_strPortName;
-            shown.m_nBaudRate = saved.m_nBaudRate;
-            shown.m_cParity = saved.m_cParity;
-            shown.m_nDataBits = saved.m_nDataBits;
-            shown.m_nStopBits = saved.m_nStopBits;
-        }
-        ReadShownSerial(shown);
-        return [port = shown.m_nPortNumber, path = shown.m_strPortName,
-                baud = shown.m_nBaudRate, parity = shown.m_cParity, data = shown.m_nDataBits,
-                stop = shown.m_nStopBits](CConnectionCheck& check) {
-            CSerialSettings line;
-            line.m_bPersist = false;
-            line.m_nPortNumber = port;
-            line.m_strPortName = path;
-            line.m_nBaudRate = baud;
-            line.m_cParity = parity;
-            line.m_nDataBits = data;
-            line.m_nStopBits = stop;
-            return check.CheckSerial(line);
+        // Never written back: the check uses what is shown, and nothing is saved.
+        auto shown = std::make_shared<CSerialSettings>();
+        shown->m_bPersist = false;
+        if (m_pSettings != nullptr && m_pSettings->pSerial != nullptr)
+            shown->CopyLine(*m_pSettings->pSerial);
+        ReadShownSerial(*shown);
+        return [shown = std::shared_ptr<const CSerialSettings>(shown)](CConnectionCheck& check) {
+            return check.CheckSerial(*shown);
         };
     };
 
