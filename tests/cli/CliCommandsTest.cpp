@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli/CliCommands.h"
@@ -229,6 +230,20 @@ TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     EXPECT_EQ(r.err, "");
     r = Run({"banks"});
     EXPECT_THAT(r.out, Not(HasSubstr("30 ")));
+}
+
+// load reads and checks the file before it asks the unit anything: a file holding a byte that
+// would end its load frame early is refused with no frame sent at all.
+TEST_F(CliCommandsTest, LoadRefusesAFileThatWouldBreakItsFrameBeforeTheUnitIsAsked) {
+    const fs::path file = m_dir / "broken.sig";
+    std::ofstream(file, std::ios::binary) << "preset \"Broken\"\n\xF7\x03\x00\x0A";
+    const Outcome r = Run({"load", "10", file.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(sends, 0) << "the unit was asked";
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The patch file \"" + file.string() +
+                         "\" cannot be sent to the unit: the byte 0xF7 at offset 16 would end the "
+                         "transfer early; the file is damaged or is not a program of the unit.\n");
 }
 
 TEST_F(CliCommandsTest, BankNamesLongerThanTheLimitAreAUsageError) {
