@@ -33,6 +33,15 @@ std::string ProgramText(int bank, int program, const std::string& name) {
            "\"";
 }
 
+// What a program change and a bank select can reach; the unit may list more.
+bool Choosable(const ManifestProgram& program) {
+    return program.number >= 0 && program.number <= 127;
+}
+constexpr const char* kProgramOutOfReach =
+    "its number is outside 0 to 127, which a program change cannot choose";
+constexpr const char* kBankOutOfReach =
+    "its number is outside 0 to 99, which a bank select cannot reach";
+
 std::string Join(const std::vector<int>& numbers) {
     std::string text;
     for (int n : numbers) text += (text.empty() ? "" : ", ") + std::to_string(n);
@@ -78,7 +87,7 @@ void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manif
                            const std::string& reason) {
     for (std::size_t i = from; i < bank.programs.size(); ++i) {
         const auto& p = bank.programs[i];
-        if (p.user && p.file.empty())
+        if (p.user && p.file.empty() && Choosable(p))
             manifest.skipped.push_back({bank.number, p.number, p.name, reason});
     }
 }
@@ -86,8 +95,9 @@ void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manif
 void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Manifest& manifest,
                              int& banksWritten) {
     std::vector<ProgramEntry> listed;
+    std::vector<ProgramEntry> outOfReach;  // numbered outside 0 to 127
     if (m_engine.SelectBank(bank.number, m_nDsp, true) != 0 ||
-        m_engine.GetProgramList(listed) != 0) {
+        m_engine.GetProgramList(listed, outOfReach) != 0) {
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             "; none of them is backed up.");
         manifest.unreadBanks.push_back(bank.number);
@@ -104,6 +114,22 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         program.user = entry.user != 0;
         bank.programs.push_back(std::move(program));
     }
+    // Listed, but out of a program change's reach: in the manifest as listed, and every user
+    // program among them skipped.
+    for (const auto& entry : outOfReach) {
+        ManifestProgram program;
+        CReplyParser::EntryNumber(entry.text, program.number);
+        program.name = NameText(ListEntryName(entry.text));
+        program.user = entry.user != 0;
+        if (program.user) {
+            manifest.skipped.push_back(
+                {bank.number, program.number, program.name, kProgramOutOfReach});
+            m_visitor.OnMessage("Skipped " +
+                                ProgramText(bank.number, program.number, program.name) + ": " +
+                                kProgramOutOfReach + ".");
+        }
+        bank.programs.push_back(std::move(program));
+    }
     std::stable_sort(bank.programs.begin(), bank.programs.end(),
                      [](const auto& a, const auto& b) { return a.number < b.number; });
 
@@ -115,7 +141,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     filewriter::CRunFiles runFiles;
     for (std::size_t i = 0; i < bank.programs.size(); ++i) {
         auto& program = bank.programs[i];
-        if (!program.user) continue;
+        if (!program.user || !Choosable(program)) continue;
         if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
         if (Stopped()) {
             SkipRest(bank, i, manifest,
@@ -206,7 +232,8 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     // Someone may have changed the unit meanwhile: the list must be what it was.
     if (!fetchedAny || m_bDead) return;
     std::vector<ProgramEntry> after;
-    if (m_engine.GetProgramList(after) != 0) {
+    std::vector<ProgramEntry> outOfReachAfter;
+    if (m_engine.GetProgramList(after, outOfReachAfter) != 0) {
         m_bUncertain = true;
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             " again to see whether they changed during the backup.");
@@ -216,7 +243,9 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     const auto same = [](const ProgramEntry& a, const ProgramEntry& b) {
         return a.text == b.text && a.user == b.user;
     };
-    if (!std::equal(listed.begin(), listed.end(), after.begin(), after.end(), same)) {
+    if (!std::equal(listed.begin(), listed.end(), after.begin(), after.end(), same) ||
+        !std::equal(outOfReach.begin(), outOfReach.end(), outOfReachAfter.begin(),
+                    outOfReachAfter.end(), same)) {
         manifest.changedBanks.push_back(bank.number);
         m_visitor.OnMessage("Bank " + std::to_string(bank.number) +
                             " changed on the unit during the backup; its files are kept, but "
@@ -300,9 +329,17 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
         m_visitor.OnMessage("Cannot read the bank list of the unit; nothing is backed up.");
     } else {
         for (const auto& entry : banks) {
-            const int number = ListEntryNumber(entry);
-            if (number < 0 || number > 99) continue;
-            manifest.banks.push_back({number, NameText(ListEntryName(entry)), {}});
+            int number = -1;
+            // An entry without a number is no bank the unit can be asked about.
+            if (!CReplyParser::EntryNumber(entry, number)) continue;
+            const std::string name = NameText(ListEntryName(entry));
+            if (number < 0 || number > 99) {
+                manifest.skipped.push_back({number, -1, name, kBankOutOfReach, true});
+                m_visitor.OnMessage("Skipped " + SkippedWhat(manifest.skipped.back()) + ": " +
+                                    kBankOutOfReach + ".");
+                continue;
+            }
+            manifest.banks.push_back({number, name, {}});
         }
         for (auto& bank : manifest.banks) {
             if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
@@ -340,7 +377,7 @@ std::string BackupSummary(const BackupOutcome& outcome) {
                        std::to_string(outcome.banksWritten) + " banks written, " +
                        std::to_string(m.skipped.size()) + " skipped.\n";
     for (const auto& s : m.skipped)
-        text += "Skipped " + ProgramText(s.bank, s.program, s.name) + ": " + s.reason + "\n";
+        text += "Skipped " + SkippedWhat(s) + ": " + s.reason + "\n";
     for (const auto& s : m.mismatched)
         text += "Mismatched " + ProgramText(s.bank, s.program, s.name) + ": the unit sent \"" +
                 s.got + "\" (file kept)\n";

@@ -16,7 +16,10 @@
 //   program. The program is selected and asked once more; a name that still differs is recorded
 //   as mismatched and the file is kept;
 // - after a bank's programs its program list is read again; a list that differs (the unit was
-//   changed meanwhile) puts the bank among the changed banks.
+//   changed meanwhile) puts the bank among the changed banks;
+// - what the unit lists beyond the reach of a bank select (banks outside 0 to 99) or a program
+//   change (user programs outside 0 to 127) cannot be fetched: each is skipped with that reason
+//   (a whole bank as program -1), so such a backup is never complete.
 //
 // Called on the thread that owns the engine; progress and Cancel through the visitor.
 

@@ -141,6 +141,10 @@ public:
     // would show as a factory one. Entries numbered outside 0 to 127 cannot be chosen by a
     // program change: they are left out, and reported in one message per listing.
     int GetProgramList(std::vector<ProgramEntry>& list, bool lock = true);
+    // GetProgramList for a caller that reports the entries numbered outside 0 to 127 itself:
+    // they are appended to `leftOut` (with their user flags) instead of told in a message.
+    int GetProgramList(std::vector<ProgramEntry>& list, std::vector<ProgramEntry>& leftOut,
+                       bool lock = true);
     // Bank select of `bank` (0 to 99) for `processor` (1 DSP A, 2 DSP B), then 300 ms.
     int SelectBank(int bank, int processor, bool lock = true);
     // Program change of `program` (0 to 127) on `channel` (0 to 15), then 300 ms; -2 for a
@@ -240,8 +244,10 @@ private:
     bool PressKeys(std::initializer_list<KeyStep> steps);
     // A program change on its own (no pause); false when it could not go out.
     bool SendProgramChange(int channel, int program);
-    // GetProgramList, also telling how many entries were left out for their numbers.
-    int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
+    // GetProgramList, also giving the entries left out for their numbers; `report`: they are
+    // also told in one message.
+    int ListPrograms(std::vector<ProgramEntry>& list, bool lock,
+                     std::vector<ProgramEntry>& leftOut, bool report);
     // The end of a key sequence that could not be sent: one message, -2.
     int KeysNotSent();
     // Fetches program `program` of `bank` and records it as deleted; asks the user when it

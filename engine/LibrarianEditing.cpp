@@ -77,9 +77,9 @@ int CLibrarian::DeleteBank(int bank) {
     if (bracket.Failed()) return -2;
     SelectBank(bank, protocol::kProcessorA, false);
     std::vector<ProgramEntry> programs;
-    std::size_t leftOut = 0;  // listed, though not loadable: the bank is not empty either
-    if (ListPrograms(programs, false, leftOut) != 0) return -2;
-    if (!programs.empty() || leftOut > 0) {
+    std::vector<ProgramEntry> leftOut;  // listed, though not loadable: the bank is not empty
+    if (ListPrograms(programs, false, leftOut, true) != 0) return -2;
+    if (!programs.empty() || !leftOut.empty()) {
         ShowError(std::string(engine_messages::kBankNotEmpty));
         return -2;
     }
