@@ -30,6 +30,7 @@
 #include "engine/KeyPatterns.h"
 #include "engine/LinkBracket.h"
 #include "engine/ProgramEntry.h"
+#include "engine/ProgramFetch.h"
 #include "engine/ProgramSightings.h"
 #include "engine/Protocol.h"
 #include "engine/ReplyParser.h"
@@ -171,7 +172,18 @@ public:
     // 0 when the unit took it; -2 otherwise (after a message saying why).
     int LoadPatchFile(std::string path);
     // The text of the program loaded in the unit (any byte values; write it with its length).
+    // Nothing tells which program that is: to fetch a listed program, use FetchProgram.
     int GetProgramData(std::string& text);
+    // Program change of `program` on `channel`, then the program's text (SelectProgram,
+    // GetProgramData), checked by the name inside it against `listedName`, the name the unit's
+    // list gives the program (ProgramFetch.h). When no text comes or the text is another
+    // program's, the program change and the request are sent once more; a link that has
+    // reported a failure is not asked again. The unit's bank must be selected first.
+    // The text is reported to the sightings as fetched (when `report` and ReportsFetches) only
+    // when it is the listed program's. When it is not, the engine no longer takes the unit to
+    // run `program` (SelectedProgram -1), so that nothing seen next is recorded there.
+    ProgramFetch FetchProgram(int channel, int program, const std::string& listedName,
+                              bool report = true);
     // Called by the link during a program load: 1 when the unit's root listing contains `name`.
     int ProbeCompletion(const std::string& name) override;
 
