@@ -212,8 +212,14 @@ public:
     // "Unable to communicate ..."; the catalogue is then left as it was.
     // -2 at once for a program outside 0 to 127 or a channel outside 0 to 15.
     // With a sightings receiver that keeps deleted programs, the program is first selected,
-    // fetched and recorded as deleted from its bank; when it cannot be fetched or recorded the
-    // user is asked whether to delete it anyway, and No returns -3 with nothing deleted.
+    // fetched (FetchProgram) and recorded as fetched; when it cannot be fetched or recorded the
+    // user is asked whether to delete it anyway, and No returns -3 with nothing deleted. When
+    // the unit sends another program (it does not take the program change that the delete
+    // chooses the program with) nothing is deleted: -2 after a message.
+    // After the sequence the bank's program list is read again: 0 when the program is gone
+    // (and only then is the kept copy recorded as deleted from the bank); -2 after a message
+    // when the unit still lists it ("The unit did not delete program 5 of bank 10: it still
+    // lists "5 Lead".") or the list cannot be read.
     int DeletePreset(int bank, int program, int channel, int processor);
     // 0 when the sequence was sent; -2 when the bank still holds programs ("Cannot delete bank.
     // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
@@ -256,9 +262,11 @@ private:
     int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
     // The end of a key sequence that could not be sent: one message, -2.
     int KeysNotSent();
-    // Fetches program `program` of `bank` and records it as deleted; asks the user when it
-    // cannot. False when the user says No.
-    bool KeepDeletedCopy(int bank, int program, int channel, int processor);
+    // Fetches program `program` of `bank` (FetchProgram, under the name the bank's list gives
+    // it) and records it as fetched, with its text in `copy`; asks the user when it cannot.
+    // 0 to go on with the delete (`copy` empty when no copy was kept), -3 when the user says
+    // No, -2 after a message when the unit sent another program.
+    int KeepDeletedCopy(int bank, int program, int channel, int processor, std::string& copy);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
         return CLinkBracket(*m_pLink, size, own, &m_nOpenSize);

@@ -194,7 +194,8 @@ TEST_F(CliCommandsTest, KeySequencesStopWhenTheUnitIsGone) {
                             [](const auto& b) { return b.number == 30 && b.name == "Empty"; }));
 }
 
-// Key presses are never acknowledged: after the sequence the commands read the bank list again.
+// Key presses are never acknowledged: after the sequence the commands read the bank list (a
+// program delete: the bank's program list) again.
 TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     ASSERT_TRUE(unit.AddBank(30, "Empty"));
 
@@ -209,6 +210,10 @@ TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     r = Run({"name-bank", "30", "Ab"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The unit did not name bank 30 \"Ab\": it lists \"30 Empty\".\n");
+    r = Run({"delete", "10", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The unit did not delete program 1 of bank 10: it still lists \"1 Guitar "
+                     "Wash\".\n");
 
     // The list read after the sequence is lost: no verdict, so no success.
     arrange = [](CFaultLink& f) {
