@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
-#include "engine/Protocol.h"
+#include "engine/ProgramFetch.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
 #include "settings/LinkSettings.h"
@@ -71,18 +72,6 @@ std::string BankFolderName(int number, const std::string& name) {
     return file;
 }
 
-bool CUnitBackup::Fetch(int program, std::string& data) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        std::string text;
-        if (m_engine.SelectProgram(m_nChannel, program) == 0 &&
-            m_engine.GetProgramData(text) == 0) {
-            data = std::move(text);
-            return true;
-        }
-    }
-    return false;
-}
-
 void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,
                            const std::string& reason) {
     for (std::size_t i = from; i < bank.programs.size(); ++i) {
@@ -105,9 +94,11 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         return;
     }
     m_nListFailuresInRow = 0;
+    std::map<int, std::string> listedNames;  // the unit's own bytes, to check each text against
     for (const auto& entry : listed) {
         const int number = ListEntryNumber(entry.text);
         if (number < 0) continue;
+        listedNames.emplace(number, ListEntryName(entry.text));
         ManifestProgram program;
         program.number = number;
         program.name = NameText(ListEntryName(entry.text));
@@ -151,12 +142,12 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         }
         m_visitor.OnProgram(bank.number, program.number, program.name);
         const std::string what = ProgramText(bank.number, program.number, program.name);
-        std::string data;
         fetchedAny = true;
-        if (!Fetch(program.number, data)) {
-            manifest.skipped.push_back(
-                {bank.number, program.number, program.name, "the unit did not send it"});
-            m_visitor.OnMessage("Skipped " + what + ": the unit did not send it.");
+        const ProgramFetch fetch =
+            m_engine.FetchProgram(m_nChannel, program.number, listedNames[program.number]);
+        if (fetch.status == ProgramFetch::Status::NotSent) {
+            manifest.skipped.push_back({bank.number, program.number, program.name, fetch.reason});
+            m_visitor.OnMessage("Skipped " + what + ": " + fetch.reason + ".");
             if (++m_nFailuresInRow >= 2) {
                 m_bDead = true;
                 m_visitor.OnMessage("The unit stopped answering; it is asked nothing more.");
@@ -164,19 +155,13 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
             continue;
         }
         m_nFailuresInRow = 0;
-        std::string got = TrimmedName(NameText(protocol::PatchName(data)));
-        if (got != TrimmedName(program.name)) {
-            // A program change that did not take effect: the unit sent the program it ran before.
-            std::string again;
-            if (Fetch(program.number, again)) {
-                data = std::move(again);
-                got = TrimmedName(NameText(protocol::PatchName(data)));
-            }
-            if (got != TrimmedName(program.name)) {
-                manifest.mismatched.push_back({bank.number, program.number, program.name, got});
-                m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
-                                    "; the file is kept.");
-            }
+        const std::string& data = fetch.text;
+        if (fetch.status == ProgramFetch::Status::WrongProgram) {
+            // The file is kept, and the manifest says what it holds.
+            const std::string got = TrimmedName(NameText(fetch.sentName));
+            manifest.mismatched.push_back({bank.number, program.number, program.name, got});
+            m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
+                                "; the file is kept.");
         }
 
         std::string why;
