@@ -4,6 +4,8 @@
 // An entry that points outside the folder (once symbolic links are resolved) is reported and
 // never read. A listed file is read only when it is a regular file (a symbolic link, a fifo or a
 // device is reported as unreadable, never opened for reading) of at most the largest program.
+// Files that all match do not make a backup whole: what the manifest records as not backed up
+// (skipped, mismatched, changed, not read, cancelled) is given as its gaps.
 //
 // Qt Core through BackupManifest.h; no Qt Widgets. Any thread.
 
@@ -24,6 +26,7 @@ struct CheckOutcome {
     std::string error;  // when the manifest could not be read: why
     int listed = 0;     // files the manifest lists
     std::vector<CheckFinding> findings;
+    std::vector<std::string> gaps;  // GapLines of the manifest: empty for a complete backup
 };
 
 CheckOutcome CheckBackup(const std::string& folder);
