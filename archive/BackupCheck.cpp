@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "archive/BackupManifest.h"
+#include "engine/Librarian.h"
+#include "engine/RegularFileReader.h"
 
 namespace archive {
 
@@ -37,24 +39,23 @@ CheckOutcome CheckBackup(const std::string& folder) {
             ++outcome.listed;
             listed.insert(fs::path(program.file).lexically_normal().generic_string());
             if (!InsideFolder(folder, program.file)) {
-                outcome.findings.push_back({Kind::Outside, program.file});
+                outcome.findings.push_back({Kind::Outside, program.file, {}});
                 continue;
             }
             const std::string path = (fs::path(folder) / program.file).string();
-            std::error_code error;
-            if (!fs::is_regular_file(path, error)) {
-                outcome.findings.push_back({Kind::Missing, program.file});
-                continue;
-            }
             std::string data;
-            std::string why;
-            if (!ReadWholeFile(path, data, why)) {
-                outcome.findings.push_back({Kind::Missing, program.file});
+            const auto read = filereader::ReadRegularFile(path, CLibrarian::kMaxPatchFileSize,
+                                                          filereader::Links::Refuse, data);
+            if (read.result != filereader::Result::Read) {
+                if (read.missing)
+                    outcome.findings.push_back({Kind::Missing, program.file, {}});
+                else
+                    outcome.findings.push_back({Kind::Unreadable, program.file, read.error});
                 continue;
             }
             if (static_cast<std::int64_t>(data.size()) != program.bytes ||
                 Sha256Hex(data) != program.sha256)
-                outcome.findings.push_back({Kind::Changed, program.file});
+                outcome.findings.push_back({Kind::Changed, program.file, {}});
         }
     }
 
@@ -69,7 +70,7 @@ CheckOutcome CheckBackup(const std::string& folder) {
         if (listed.count(relative) == 0) unlisted.push_back(relative);
     }
     std::sort(unlisted.begin(), unlisted.end());
-    for (auto& file : unlisted) outcome.findings.push_back({Kind::Unlisted, std::move(file)});
+    for (auto& file : unlisted) outcome.findings.push_back({Kind::Unlisted, std::move(file), {}});
     return outcome;
 }
 
@@ -83,6 +84,8 @@ std::string FindingLine(const CheckFinding& finding) {
             return "unlisted " + finding.file;
         case CheckFinding::Kind::Outside:
             return "outside " + finding.file;
+        case CheckFinding::Kind::Unreadable:
+            return "unreadable " + finding.file + " (" + finding.why + ")";
     }
     return {};
 }

@@ -2,8 +2,10 @@
 // Checks a backup folder against its manifest without the unit: every file the manifest lists
 // must be there with its size and SHA-256, and every ".sig" file in the folder must be listed.
 // An entry that points outside the folder (once symbolic links are resolved) is reported and
-// never read. Files that all match do not make a backup whole: what the manifest records as not
-// backed up (skipped, mismatched, changed, not read, cancelled) is given as its gaps.
+// never read. A listed file is read only when it is a regular file (a symbolic link, a fifo or a
+// device is reported as unreadable, never opened for reading) of at most the largest program.
+// Files that all match do not make a backup whole: what the manifest records as not backed up
+// (skipped, mismatched, changed, not read, cancelled) is given as its gaps.
 //
 // Qt Core through BackupManifest.h; no Qt Widgets. Any thread.
 
@@ -13,9 +15,10 @@
 namespace archive {
 
 struct CheckFinding {
-    enum class Kind { Missing, Changed, Unlisted, Outside };
+    enum class Kind { Missing, Changed, Unlisted, Outside, Unreadable };
     Kind kind;
     std::string file;  // relative to the folder, with "/"
+    std::string why;   // unreadable: the reason ("it is a fifo, not a regular file")
 };
 
 struct CheckOutcome {
@@ -28,7 +31,7 @@ struct CheckOutcome {
 
 CheckOutcome CheckBackup(const std::string& folder);
 
-// "missing FILE", "changed FILE", "unlisted FILE" or "outside FILE".
+// "missing FILE", "changed FILE", "unlisted FILE", "outside FILE" or "unreadable FILE (WHY)".
 std::string FindingLine(const CheckFinding& finding);
 
 }  // namespace archive

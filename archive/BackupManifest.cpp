@@ -8,11 +8,9 @@
 #include <QJsonParseError>
 #include <QString>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
+
+#include "engine/RegularFileReader.h"
 
 namespace archive {
 
@@ -269,27 +267,11 @@ bool InsideFolder(const std::string& folder, const std::string& relative) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
-    std::error_code code;
-    if (fs::is_directory(path, code)) {
-        error = "it is a folder";
-        return false;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    std::string text;
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
-        text.append(buffer, n);
-    if (std::ferror(file.get())) {
-        error = std::strerror(errno);
-        return false;
-    }
-    data = std::move(text);
-    return true;
+    const auto read = filereader::ReadRegularFile(path, kMaxArchiveFileBytes,
+                                                  filereader::Links::Follow, data);
+    if (read.result == filereader::Result::Read) return true;
+    error = read.error;
+    return false;
 }
 
 }  // namespace archive

@@ -107,7 +107,13 @@ std::string TrimmedName(const std::string& name);
 // resolved (an absolute path, ".." that climbs out, or a link that leads elsewhere is outside).
 bool InsideFolder(const std::string& folder, const std::string& relative);
 
-// Reads a whole file; false with the system's reason.
+// The largest manifest (or other archive file) ReadWholeFile reads: a manifest of a full unit
+// (100 banks of 128 programs) takes a few MiB.
+inline constexpr std::uintmax_t kMaxArchiveFileBytes = 64u << 20;
+
+// Reads a whole regular file (a symbolic link is followed) of at most kMaxArchiveFileBytes,
+// without blocking on a fifo or reading a device (engine/RegularFileReader.h); false with the
+// reason ("it is a fifo, not a regular file", the system's text, ...).
 bool ReadWholeFile(const std::string& path, std::string& data, std::string& error);
 
 }  // namespace archive

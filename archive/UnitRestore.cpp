@@ -8,6 +8,8 @@
 #include "archive/UnitBackup.h"
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
+#include "engine/Protocol.h"
+#include "engine/RegularFileReader.h"
 
 namespace archive {
 
@@ -27,6 +29,29 @@ std::map<std::string, int> NameCounts(const std::vector<ProgramEntry>& programs)
 
 }  // namespace
 
+RestoreStep CUnitRestore::PlannedLoad(const std::string& folder, int bank,
+                                      const ManifestProgram& program) const {
+    RestoreStep step{RestoreStep::Kind::Refuse, bank, program.name, {}, program.file, false, {}, {}};
+    // Read once, here: what is loaded later is these bytes, whatever happens to the file.
+    std::string data;
+    const auto read =
+        filereader::ReadRegularFile((fs::path(folder) / program.file).string(),
+                                    CLibrarian::kMaxPatchFileSize, filereader::Links::Refuse, data);
+    if (read.result != filereader::Result::Read) {
+        step.missing = read.missing;
+        step.reason = read.error;
+        return step;
+    }
+    if (static_cast<std::int64_t>(data.size()) != program.bytes ||
+        Sha256Hex(data) != program.sha256)
+        return step;  // changed since backup
+    step.reason = protocol::UnsendableReason(data, m_engine.CurrentTransport());
+    if (!step.reason.empty()) return step;
+    step.kind = RestoreStep::Kind::Load;
+    step.content = std::move(data);
+    return step;
+}
+
 std::string StepLine(const RestoreStep& s) {
     const std::string bank = std::to_string(s.bank);
     switch (s.kind) {
@@ -40,7 +65,9 @@ std::string StepLine(const RestoreStep& s) {
             return "load " + bank + " " + s.file;
         case RestoreStep::Kind::Refuse:
             return "refuse " + bank + " " + s.file +
-                   (s.missing ? " (missing)" : " (changed since backup)");
+                   (s.missing          ? " (missing)"
+                    : s.reason.empty() ? " (changed since backup)"
+                                       : " (" + s.reason + ")");
     }
     return {};
 }
@@ -118,7 +145,9 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
                                   nametable::TypedName(bank.name),
                                   bank.name,
                                   {},
-                                  false});
+                                  false,
+                                  {},
+                                  {}});
         } else {
             if (TrimmedName(onUnit->second) != TrimmedName(bank.name))
                 plan.steps.push_back({RestoreStep::Kind::KeepBank,
@@ -126,7 +155,9 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
                                       onUnit->second,
                                       bank.name,
                                       {},
-                                      false});
+                                      false,
+                                      {},
+                                      {}});
             const bool hasUser = std::any_of(bank.programs.begin(), bank.programs.end(),
                                              [](const auto& p) { return p.user; });
             if (hasUser) {
@@ -151,21 +182,11 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
             auto count = present.find(TrimmedName(program.name));
             if (count != present.end() && count->second > 0) {
                 --count->second;
-                plan.steps.push_back(
-                    {RestoreStep::Kind::Skip, bank.number, program.name, {}, program.file, false});
+                plan.steps.push_back({RestoreStep::Kind::Skip, bank.number, program.name, {},
+                                      program.file, false, {}, {}});
                 continue;
             }
-            std::string data;
-            std::string why;
-            const bool read = ReadWholeFile((fs::path(folder) / program.file).string(), data, why);
-            const bool intact = read && static_cast<std::int64_t>(data.size()) == program.bytes &&
-                                Sha256Hex(data) == program.sha256;
-            plan.steps.push_back({intact ? RestoreStep::Kind::Load : RestoreStep::Kind::Refuse,
-                                  bank.number,
-                                  program.name,
-                                  {},
-                                  program.file,
-                                  !read});
+            plan.steps.push_back(PlannedLoad(folder, bank.number, program));
         }
     }
     return Result::Done;
@@ -249,7 +270,8 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                     }
                     selected = true;
                     m_visitor.OnProgram(bank, -1, step.name);
-                    if (m_engine.LoadPatchFile((fs::path(plan.folder) / step.file).string()) != 0) {
+                    if (m_engine.LoadPatchText(step.content,
+                                               (fs::path(plan.folder) / step.file).string()) != 0) {
                         m_visitor.OnMessage("Not loaded: " + step.file + ".");
                         ++m_nNotLoaded;
                         failed = true;

@@ -15,13 +15,20 @@
 //                                                   the unit load one
 //   load N FILE                                     otherwise
 //   refuse N FILE (changed since backup)            the file's size or SHA-256 is not the
-//                                                   manifest's (or "(missing)": it is not there)
+//                                                   manifest's (or "(missing)": it is not there;
+//                                                   or the reason it cannot be read or sent: a
+//                                                   link, a fifo, a device, too large, a byte
+//                                                   that would end the load frame early)
 // FILE is the manifest's relative path. Factory programs are never loaded; a bank that needs
 // nothing has no lines.
 //
 // A manifest that cannot be read, that names any file outside the folder once symbolic links
 // are resolved, or a bank the unit cannot have (a number outside 0 to 99, a name longer than
 // nametable::kMaxNameLength characters), is refused whole before the unit is asked anything.
+//
+// Each file is read once, while planning: only a regular file (a symbolic link is refused
+// wherever it points) of at most CLibrarian::kMaxPatchFileSize bytes. The bytes whose size and
+// SHA-256 match the manifest are kept in the load step, and exactly those are loaded.
 //
 // Carrying the plan out creates the banks, loads the files (a load the unit refuses is reported
 // and the restore goes on), then reads every touched bank's program list again: every loaded
@@ -47,6 +54,8 @@ struct RestoreStep {
     std::string backupName;  // keep: the bank's name in the backup
     std::string file;        // load, refuse
     bool missing = false;    // refuse: the file is not there at all
+    std::string reason;      // refuse: why, when neither missing nor changed since backup
+    std::string content;     // load: the file's bytes as read and checked when planning
 };
 
 struct RestorePlan {
@@ -82,6 +91,11 @@ public:
     std::string Summary() const;
 
 private:
+    // The load step of `program` of bank `bank`: its file read once and checked against the
+    // manifest and the current link, or the refuse step that says why not.
+    RestoreStep PlannedLoad(const std::string& folder, int bank,
+                            const ManifestProgram& program) const;
+
     CLibrarian& m_engine;
     IArchiveVisitor& m_visitor;
     int m_nDsp;

@@ -194,10 +194,13 @@ int CCliCommands::Info(int bank, int program) {
 }
 
 int CCliCommands::Load(int bank, const std::string& file) {
+    // The file is read and checked before the unit is asked anything, and loaded as read.
+    std::string content;
+    if (m_engine.ReadPatchFile(file, content) != 0) return 1;
     std::vector<ProgramEntry> before;
     if (!RequireBank(bank) || !SelectAndList(bank, before)) return 1;
     const int shown = m_host.Shown();
-    if (m_engine.LoadPatchFile(file) != 0)
+    if (m_engine.LoadPatchText(content, file) != 0)
         return Fail("The unit did not take " + file + ".", shown);
     std::vector<ProgramEntry> after;
     if (m_engine.GetProgramList(after) != 0)

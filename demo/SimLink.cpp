@@ -41,10 +41,10 @@ std::vector<std::string> CSimLink::Deliver(const std::uint8_t* data, int length,
         m_protocolErrors.push_back(std::string(operation) + " of " + std::to_string(length) +
                                    " bytes on a link opened for " + std::to_string(m_nOpenSize));
     const auto frames = m_assembler.Feed(bytes);
-    // Bytes after the frame's end are allowed (a patch fetched over MIDI ends in its own 0xF7,
-    // so loading it sends one 0xF7 more); the unit drops them.
-    if (frames.empty() || bytes.compare(0, frames.front().size(), frames.front()) != 0 ||
-        m_assembler.InFrame())
+    // One write is one whole frame: a frame that ends early (a byte inside that the unit takes
+    // for a frame end) and the bytes after it, which the unit may take for frames of their own,
+    // are the sender's fault.
+    if (frames.size() != 1 || frames.front() != bytes || m_assembler.InFrame())
         m_protocolErrors.push_back(std::string(operation) + " of bytes that are not one frame");
     const bool tapping = Tapping();
     if (tapping) m_pTap->Post(LinkDirection::ToUnit, data, bytes.size(), kTapName);

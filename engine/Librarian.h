@@ -172,9 +172,29 @@ public:
     const std::vector<std::string>& BankList() const { return m_bankList; }
 
     // --- Patch transfer ----------------------------------------------------------------------
-    // Sends a ".sig" file to the unit, which stores it as a new program of the selected bank.
-    // 0 when the unit took it; -2 otherwise (after a message saying why).
+    // Sends a ".sig" file to the unit, which stores it as a new program of the selected bank:
+    // ReadPatchFile, then LoadPatchText. 0 when the unit took it; -2 otherwise (after a message
+    // saying why).
     int LoadPatchFile(std::string path);
+    // Reads a ".sig" file for loading and checks it for the current link, without opening it:
+    // the name must end in ".sig", the file must be a regular file (a link to one is followed)
+    // of at most kMaxPatchFileSize bytes, and every byte must travel (PatchTextProblem). 0 with
+    // the file's bytes in `content`; -2 after a message saying why.
+    int ReadPatchFile(const std::string& path, std::string& content);
+    // Why `content` cannot be sent over the current link (see protocol::UnsendableReason) as the
+    // message that names `path`: "The patch file "PATH" cannot be sent to the unit: the byte
+    // 0xF7 at offset 12 would end ..."; empty when it can be sent. Nothing is shown.
+    std::string PatchTextProblem(const std::string& content, const std::string& path) const;
+    // Sends a text already read (a ".sig" file's bytes) as LoadPatchFile sends a file: checked
+    // first (PatchTextProblem: a text that cannot be sent is refused with that message before the
+    // link opens); one trailing 0xF7 is not sent (protocol::ProgramPayload). `path` names the
+    // text in messages and in the sighting.
+    int LoadPatchText(const std::string& content, const std::string& path);
+    // The transport of the current link, which decides what a program text may hold.
+    protocol::Transport CurrentTransport() const {
+        return m_pLink != nullptr && m_pLink == m_pMIDILink.get() ? protocol::Transport::MIDI
+                                                                  : protocol::Transport::Serial;
+    }
     // The text of the program loaded in the unit (any byte values; write it with its length).
     // Nothing tells which program that is: to fetch a listed program, use FetchProgram.
     int GetProgramData(std::string& text);

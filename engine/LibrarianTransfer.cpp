@@ -1,16 +1,14 @@
 // CLibrarian: moving programs between ".sig" files and the unit.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
+#include <string_view>
 
 #include "engine/EngineMessages.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
+#include "engine/RegularFileReader.h"
 #include "link/Host.h"
 
 namespace {
@@ -35,45 +33,57 @@ std::string UnreadableText(const std::string& path, const std::string& reason) {
 }  // namespace
 
 int CLibrarian::LoadPatchFile(std::string path) {
+    std::string content;
+    if (ReadPatchFile(path, content) != 0) return -2;
+    return LoadPatchText(content, path);
+}
+
+int CLibrarian::ReadPatchFile(const std::string& path, std::string& content) {
     if (!HasSigExtension(path)) {
         ShowError(std::string(engine_messages::kOnlySigFiles));
         return -2;
     }
+    std::string text;
+    const auto read =
+        filereader::ReadRegularFile(path, kMaxPatchFileSize, filereader::Links::Follow, text);
+    if (read.result == filereader::Result::TooLarge) {
+        ShowError(TooLargeText(path, read.size));
+        return -2;
+    }
+    if (read.result != filereader::Result::Read) {
+        ShowError(UnreadableText(path, read.error));
+        return -2;
+    }
+    if (const std::string problem = PatchTextProblem(text, path); !problem.empty()) {
+        ShowError(problem);
+        return -2;
+    }
+    content = std::move(text);
+    return 0;
+}
 
-    // The whole file is read, and checked, before the link is opened.
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) {
-        ShowError(UnreadableText(path, error.message()));
-        return -2;
-    }
-    if (size > kMaxPatchFileSize) {
-        ShowError(TooLargeText(path, size));
-        return -2;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        ShowError(UnreadableText(path, std::strerror(errno)));
-        return -2;
-    }
-    std::string content(static_cast<std::size_t>(kMaxPatchFileSize) + 1, '\0');
-    const std::size_t got = std::fread(content.data(), 1, content.size(), file.get());
-    if (std::ferror(file.get())) {
-        ShowError(UnreadableText(path, std::strerror(errno)));
-        return -2;
-    }
-    if (got > kMaxPatchFileSize) {  // the file grew since its size was taken
-        ShowError(TooLargeText(path, got));
-        return -2;
-    }
-    content.resize(got);
-    file.reset();
+std::string CLibrarian::PatchTextProblem(const std::string& content,
+                                         const std::string& path) const {
+    const std::string reason = protocol::UnsendableReason(content, CurrentTransport());
+    if (reason.empty()) return {};
+    return "The patch file \"" + path + "\" cannot be sent to the unit: " + reason + ".";
+}
 
+int CLibrarian::LoadPatchText(const std::string& content, const std::string& path) {
+    // Checked here too, so that no caller can send a text that would end its frame early.
+    if (content.size() > kMaxPatchFileSize) {
+        ShowError(TooLargeText(path, content.size()));
+        return -2;
+    }
+    if (const std::string problem = PatchTextProblem(content, path); !problem.empty()) {
+        ShowError(problem);
+        return -2;
+    }
+    const std::string_view payload = protocol::ProgramPayload(content);
     const std::string name = protocol::PatchName(content);
     std::vector<std::uint8_t> frame = protocol::BuildFrame(
-        protocol::MSG_PROGRAM_LOAD, reinterpret_cast<const std::uint8_t*>(content.data()),
-        static_cast<int>(content.size()));
+        protocol::MSG_PROGRAM_LOAD, reinterpret_cast<const std::uint8_t*>(payload.data()),
+        static_cast<int>(payload.size()));
     const int frameSize = static_cast<int>(frame.size());
     // The link is opened for the largest frame of the whole load: a small file's frame is
     // shorter than the key messages that confirm it, and than the probe's root query.

@@ -49,4 +49,35 @@ std::string PatchName(const std::string& content) {
     return content.substr(first + 1, second - first - 1);
 }
 
+std::string_view ProgramPayload(std::string_view text) {
+    if (!text.empty() && static_cast<std::uint8_t>(text.back()) == 0xF7)
+        text.remove_suffix(1);
+    return text;
+}
+
+std::size_t FirstUnsendableByte(std::string_view text, Transport transport) {
+    const std::string_view payload = ProgramPayload(text);
+    const std::uint8_t lowest = transport == Transport::MIDI ? 0x80 : 0xF0;
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+        if (static_cast<std::uint8_t>(payload[i]) >= lowest) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string UnsendableReason(std::string_view text, Transport transport) {
+    const std::size_t at = FirstUnsendableByte(text, transport);
+    if (at == std::string_view::npos) return {};
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(byte));
+    const std::string what = std::string("the byte ") + hex + " at offset " + std::to_string(at);
+    if (byte == 0xF7)
+        return what +
+               " would end the transfer early; the file is damaged or is not a program of the unit";
+    if (transport == Transport::MIDI)
+        return what + " cannot travel over MIDI, which carries only bytes below 0x80";
+    return what +
+           " would break the transfer; the file is damaged or is not a program of the unit";
+}
+
 }  // namespace protocol

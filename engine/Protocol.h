@@ -6,8 +6,10 @@
 // A frame is F0 1C 70 00, the type byte, the payload bytes as they are (no escaping, no checksum,
 // no terminating zero) and F7: payload length + 6 bytes.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace protocol {
@@ -51,5 +53,31 @@ std::string ReplyText(const std::string& reply);
 // The name of a program in its text (a ".sig" file's content, or what the unit sends for a program
 // request): the text between the first and the second double quote; empty without two.
 std::string PatchName(const std::string& content);
+
+// --- What a program text may hold -----------------------------------------------------------
+// A program text travels as the payload of a load frame as it is, so a byte that ends or breaks
+// a frame on the link would end the load early and be taken by the unit as the start of new
+// messages. Which bytes those are depends on the link:
+//   Serial  every byte 0xF0 to 0xFF (0x80 to 0xEF are the unit's 8-bit characters, which it sends
+//           back in fetched texts over serial: they travel);
+//   MIDI    every byte from 0x80 (a system-exclusive message carries 7-bit data only).
+// One 0xF7 as the very last byte is the frame end that the MIDI link keeps in the texts it
+// fetches: it is not part of the program, is never sent as payload (ProgramPayload), and is not
+// counted as unsendable.
+enum class Transport { Serial, MIDI };
+
+// `text` without that one trailing 0xF7.
+std::string_view ProgramPayload(std::string_view text);
+
+// The offset of the first byte of `text` that cannot travel in a load frame over `transport`;
+// npos when every byte can.
+std::size_t FirstUnsendableByte(std::string_view text, Transport transport);
+
+// Why `text` cannot be sent over `transport`, naming the first such byte and its offset
+// (0-based, decimal): "the byte 0xF7 at offset 12 would end the transfer early; the file is
+// damaged or is not a program of the unit", "the byte 0xF0 at offset 3 would break the
+// transfer; ..." (serial), "the byte 0xE9 at offset 9 cannot travel over MIDI, which carries
+// only bytes below 0x80"; empty when it can be sent.
+std::string UnsendableReason(std::string_view text, Transport transport);
 
 }  // namespace protocol

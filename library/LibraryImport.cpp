@@ -7,6 +7,7 @@
 
 #include "archive/BackupManifest.h"
 #include "engine/Librarian.h"
+#include "engine/RegularFileReader.h"
 
 namespace fs = std::filesystem;
 
@@ -28,13 +29,10 @@ public:
 
     void Path(const fs::path& path) {
         std::error_code error;
-        const auto status = fs::status(path, error);
-        if (fs::is_directory(status)) {
+        if (fs::is_directory(fs::status(path, error))) {
             Folder(path);
-        } else if (fs::is_regular_file(status)) {
-            File(path, {}, {});
         } else {
-            Fail(path.string() + ": " + (error ? error.message() : "no such file or folder"));
+            File(path, {}, {});  // which says why when it is not a file it may read
         }
     }
 
@@ -50,16 +48,17 @@ private:
                  top, fs::directory_options::skip_permission_denied, error);
              !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
             std::error_code e;
-            if (it->is_directory(e) && !it->is_symlink(e))
+            const bool link = it->is_symlink(e);
+            if (!link && it->is_directory(e))
                 folders.push_back(it->path());
-            else if (it->is_regular_file(e) && IsSigFile(it->path()))
-                files.push_back(it->path());
+            else if (IsSigFile(it->path()))
+                files.push_back(it->path());  // File refuses what is not a regular file
         }
         if (error) Fail(top.string() + ": " + error.message());
         std::sort(files.begin(), files.end());
         for (const auto& folder : folders) Manifest(folder);
         for (const auto& file : files)
-            if (!m_done.count(fs::weakly_canonical(file, error))) File(file, {}, {});
+            if (!m_done.count(Identity(file))) File(file, {}, {});
     }
 
     void Manifest(const fs::path& folder) {
@@ -75,6 +74,8 @@ private:
             for (const auto& program : bank.programs) {
                 if (program.file.empty()) continue;
                 if (!archive::InsideFolder(folder.string(), program.file)) {
+                    // Reported once: the walk of the folder does not take it up again.
+                    m_done.insert(Identity(folder / program.file));
                     Fail((folder / program.file).string() + ": outside the backup folder");
                     continue;
                 }
@@ -91,16 +92,17 @@ private:
 
     void File(const fs::path& path, const std::string& name, Where where) {
         std::error_code error;
-        m_done.insert(fs::weakly_canonical(path, error));
-        const auto size = fs::file_size(path, error);
-        if (error) return Fail(path.string() + ": " + error.message());
-        if (size > CLibrarian::kMaxPatchFileSize)
-            return Fail(path.string() + ": too large for a program (" + std::to_string(size) +
-                        " bytes)");
+        m_done.insert(Identity(path));
+        // Only a regular file, never through a symbolic link (wherever it points), never more
+        // than the unit takes; a fifo or a device is not opened for reading.
         std::string text;
+        const auto read = filereader::ReadRegularFile(path.string(), CLibrarian::kMaxPatchFileSize,
+                                                      filereader::Links::Refuse, text);
+        if (read.result == filereader::Result::TooLarge)
+            return Fail(path.string() + ": too large for a program (" + std::to_string(read.size) +
+                        " bytes)");
+        if (read.result != filereader::Result::Read) return Fail(path.string() + ": " + read.error);
         std::string why;
-        if (!archive::ReadWholeFile(path.string(), text, why))
-            return Fail(path.string() + ": " + why);
         if (where.path.empty()) where.path = fs::absolute(path, error).lexically_normal().string();
         const bool known = m_library.Find(TextSha256(text)).has_value();
         const std::string seenName = name.empty() ? path.stem().string() : name;
@@ -136,6 +138,14 @@ public:
 private:
     static constexpr std::size_t kBatchSize = 500;
     std::vector<std::pair<std::string, bool>> m_pending;  // path, new to the library
+
+    // A file as the import knows it: its folder with every link resolved, and its own name as
+    // it is (a link is a file of its own, not the file it points at).
+    static fs::path Identity(const fs::path& path) {
+        std::error_code error;
+        const fs::path absolute = fs::absolute(path, error).lexically_normal();
+        return fs::weakly_canonical(absolute.parent_path(), error) / absolute.filename();
+    }
 
     void Fail(const std::string& text) {
         ++result.failed;

@@ -6,8 +6,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "tests/cli/CliRun.h"
 #include "tests/cli/CliSandbox.h"
@@ -174,6 +177,115 @@ TEST_F(CliArchiveFilesTest, AFolderThatTakesNoFilesIsRefusedBeforeTheUnitIsAsked
     EXPECT_EQ(r.out, "");
     EXPECT_THAT(r.err, HasSubstr("b: Read-only file system"));
     EXPECT_THAT(Tree(m_sandbox.Dir() / "copy"), IsEmpty());
+}
+
+// What stands where a backup's manifest or one of its listed programs belongs, and is not a
+// regular file of a size that may be read: verify, import and restore --dry-run refuse it before
+// reading it, say why, and end (a fifo is never opened for reading, /dev/zero never read). Each
+// run is bounded by `timeout`, so a run that blocks fails instead of hanging the test.
+TEST_F(CliArchiveFilesTest, FilesThatAreNotRegularOrTooLargeAreRefusedBeforeTheyAreRead) {
+    const std::string backup = Path("unit");
+    CliResult r = RunCli({"--demo", "backup-unit", backup}, m_sandbox.ConfigHome());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const fs::path manifest = fs::path(backup) / "manifest.json";
+    const std::string listed = "10 Mine/Vocal Plate.sig";
+    const fs::path program = fs::path(backup) / listed;
+    const std::string original = CCliSandbox::ReadFile(manifest);
+    // The program is named so that the demo unit lacks it: the restore plans to load its file.
+    std::string renamed = original;
+    const auto at = renamed.find("\"Vocal Plate\"");
+    ASSERT_NE(at, std::string::npos);
+    renamed.replace(at, 13, "\"Not On The Unit\"");
+    CCliSandbox::WriteFile(Path("regular.sig"), CCliSandbox::ReadFile(program));
+
+    const std::string aLink = "it is a symbolic link, which is not followed here";
+    struct Case {
+        std::string what;
+        bool manifestCase;  // the manifest is planted; otherwise the listed program
+        std::function<void(const fs::path&)> plant;
+        std::string why;
+    };
+    const auto link = [](const std::string& to) {
+        return [to](const fs::path& at) { fs::create_symlink(to, at); };
+    };
+    const auto fifo = [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); };
+    const auto sparse = [](std::uintmax_t size) {
+        return [size](const fs::path& at) {
+            CCliSandbox::WriteFile(at, "");
+            fs::resize_file(at, size);
+        };
+    };
+    const Case cases[] = {
+        {"manifest: link to /dev/zero", true, link("/dev/zero"),
+         "it is a device, not a regular file"},
+        {"manifest: link to /dev/null", true, link("/dev/null"),
+         "it is a device, not a regular file"},
+        {"manifest: fifo", true, fifo, "it is a fifo, not a regular file"},
+        {"manifest: 64 MiB and one byte", true, sparse((64u << 20) + 1),
+         "it is larger than 67108864 bytes (67108865 bytes)"},
+        // (A link that leads out of the backup is refused as outside it, before any reading.)
+        {"program: fifo", false, fifo, "it is a fifo, not a regular file"},
+        {"program: link to a fifo in the backup", false,
+         [&](const fs::path& at) {
+             const fs::path beside = at.parent_path() / "beside";
+             if (!fs::exists(beside)) {
+                 ASSERT_EQ(::mkfifo(beside.c_str(), 0600), 0);
+             }
+             fs::create_symlink(beside, at);
+         },
+         aLink},
+        {"program: one byte more than the unit takes", false, sparse(1048571),
+         "it is larger than 1048570 bytes (1048571 bytes)"},
+        {"program: link to a regular file in the backup", false,
+         [&](const fs::path& at) {
+             fs::copy_file(Path("regular.sig"), at.parent_path() / "copy.bin",
+                           fs::copy_options::overwrite_existing);
+             fs::create_symlink(at.parent_path() / "copy.bin", at);
+         },
+         aLink},
+    };
+    CliLaunch bounded;
+    bounded.wrapper = {"timeout", "-s", "KILL", "60"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // What the case before planted goes first (writing into a fifo would wait for a reader).
+        fs::remove(manifest);
+        fs::remove(program);
+        CCliSandbox::WriteFile(manifest, renamed);
+        CCliSandbox::WriteFile(program, CCliSandbox::ReadFile(Path("regular.sig")));
+        const fs::path target = c.manifestCase ? manifest : program;
+        fs::remove(target);
+        c.plant(target);
+
+        const CliResult verify = RunCli({"verify", backup}, m_sandbox.ConfigHome(), bounded);
+        const CliResult plan =
+            RunCli({"--demo", "restore", backup, "--dry-run"}, m_sandbox.ConfigHome(), bounded);
+        const CliResult import = RunCli({"import", backup}, m_sandbox.ConfigHome(), bounded);
+        for (const auto* run : {&verify, &plan, &import})
+            ASSERT_EQ(run->signal, 0) << "ended by a signal (blocked, or out of memory): "
+                                      << run->err;
+        if (c.manifestCase) {
+            const std::string refusal = "Cannot read " + manifest.string() + ": " + c.why;
+            EXPECT_EQ(verify.exitCode, 2);
+            EXPECT_THAT(verify.err, HasSubstr(refusal));
+            EXPECT_EQ(plan.exitCode, 2);
+            EXPECT_EQ(plan.out, "");
+            EXPECT_THAT(plan.err, HasSubstr(refusal));
+            // The folder's files are imported as plain files all the same.
+            EXPECT_EQ(import.exitCode, 0) << import.err;
+            EXPECT_THAT(import.err, HasSubstr(refusal));
+        } else {
+            EXPECT_EQ(verify.exitCode, 1);
+            EXPECT_THAT(verify.out, HasSubstr("unreadable " + listed + " (" + c.why + ")\n"));
+            EXPECT_EQ(plan.exitCode, 0) << plan.err;
+            EXPECT_THAT(plan.out, HasSubstr("refuse 10 " + listed + " (" + c.why + ")\n"));
+            EXPECT_EQ(import.exitCode, 1);
+            const std::string why = c.why.rfind("it is larger", 0) == 0
+                                        ? "too large for a program (1048571 bytes)"
+                                        : c.why;
+            EXPECT_THAT(import.err, HasSubstr("Not imported: " + program.string() + ": " + why));
+        }
+    }
 }
 
 }  // namespace

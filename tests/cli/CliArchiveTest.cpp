@@ -808,6 +808,100 @@ TEST_F(CliArchiveTest, ACancelledRestoreStopsBetweenPrograms) {
     }
 }
 
+// Each file is read once, when the restore is planned: a file replaced afterwards, by other
+// bytes or by a link to a file outside the backup, does not reach the unit; the planned bytes do.
+TEST_F(CliArchiveTest, RestoreLoadsTheBytesItCheckedWhenPlanning) {
+    BackUp();
+    Seed(WithoutBank3AndAB());
+    CCliHost host(stderr);
+    auto link = std::make_unique<CSimLink>(unit);
+    CSimLink* serial = link.get();
+    host.SetPauseHook([serial](int ms) { serial->AdvanceClock(ms); });
+    CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
+    IArchiveVisitor visitor;
+    archive::CUnitRestore restore(engine, visitor, 1);
+    archive::RestorePlan plan;
+    ASSERT_EQ(restore.Plan(Backup(), {}, plan), archive::CUnitRestore::Result::Done);
+
+    const fs::path changed = fs::path(Backup()) / "01 Live" / "A_B.sig";
+    const fs::path linked = fs::path(Backup()) / "03 Jo's Scratch" / "Pad.sig";
+    const std::string plannedChanged = ReadFile(changed);
+    const std::string plannedLinked = ReadFile(linked);
+    WriteFile(changed, sim::MakeProgramText("A/B", "Hall", 40, {"replaced after planning"}));
+    const fs::path outside = m_dir / "outside.sig";
+    WriteFile(outside, sim::MakeProgramText("Pad", "Hall", 40, {"from outside the backup"}));
+    fs::remove(linked);
+    fs::create_symlink(outside, linked);
+
+    EXPECT_EQ(restore.Carry(plan), archive::CUnitRestore::Result::Done);
+    const auto textOf = [this](int bank, const std::string& name) {
+        std::vector<std::string> texts;
+        for (const auto& p : unit.Programs(bank))
+            if (p.name == name) texts.push_back(p.text);
+        return texts;
+    };
+    EXPECT_THAT(textOf(1, "A/B"), ElementsAre(plannedChanged));
+    EXPECT_THAT(textOf(3, "Pad"), ::testing::Contains(plannedLinked));
+    for (const auto& sent : serial->Transcript())
+        EXPECT_EQ(sent.bytes.find("outside the backup"), std::string::npos);
+}
+
+// A backed-up text that holds a byte the link cannot carry inside a load frame is refused when
+// the restore is planned (the dry run shows it), and never sent; which bytes those are depends on
+// the link: the unit's 8-bit characters travel over serial but not over MIDI.
+TEST_F(CliArchiveTest, RestoreRefusesATextThatWouldBreakItsLoadFrame) {
+    BackUp();
+    Seed(WithoutBank3AndAB());
+    const fs::path file = fs::path(Backup()) / "01 Live" / "A_B.sig";
+    // Rewritten with its manifest entry, so that only its bytes are in question.
+    const auto plant = [&](const std::string& text) {
+        WriteFile(file, text);
+        archive::Manifest manifest;
+        std::string error;
+        ASSERT_TRUE(archive::LoadManifest(Backup(), manifest, error)) << error;
+        for (auto& bank : manifest.banks)
+            for (auto& program : bank.programs)
+                if (program.file == "01 Live/A_B.sig") {
+                    program.bytes = static_cast<std::int64_t>(text.size());
+                    program.sha256 = archive::Sha256Hex(text);
+                }
+        WriteFile(Manifest(), archive::ManifestJson(manifest));
+    };
+    const std::string head = "preset \"A/B\"\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        bool midi;
+        std::string plan;  // the line of A/B
+    } cases[] = {
+        {"0xF7 inside, serial", head + "mix \xF7\n", false,
+         "refuse 1 01 Live/A_B.sig (the byte 0xF7 at offset 17 would end the transfer early; the "
+         "file is damaged or is not a program of the unit)"},
+        {"0xF0 inside, serial", head + "\xF0mix\n", false,
+         "refuse 1 01 Live/A_B.sig (the byte 0xF0 at offset 13 would break the transfer; the "
+         "file is damaged or is not a program of the unit)"},
+        {"0xE9, MIDI", head + "mix \xE9\n", true,
+         "refuse 1 01 Live/A_B.sig (the byte 0xE9 at offset 17 cannot travel over MIDI, which "
+         "carries only bytes below 0x80)"},
+        {"0xE9, serial", head + "mix \xE9\n", false, "load 1 01 Live/A_B.sig"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        plant(c.text);
+        store->WriteDword(kSectionOptions, "DeviceType", c.midi ? 1 : 0);
+        const Outcome dry = Run({"restore", Backup(), "--dry-run", "--bank", "1"});
+        EXPECT_EQ(dry.exitCode, 0) << dry.err;
+        EXPECT_EQ(dry.out, Lines({"skip 1 Lead (present)", "skip 1 lead (present)", c.plan}));
+        if (c.plan.rfind("refuse", 0) != 0) continue;
+        inner.ClearTranscript();
+        const Outcome r = Run({"restore", Backup(), "--bank", "1"});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("0 programs loaded"));
+        for (const auto& sent : inner.Transcript()) EXPECT_FALSE(IsLoad(sent.bytes));
+        EXPECT_EQ(unit.Programs(1).size(), 3u);
+    }
+}
+
 // The unit's 8-bit names: the manifest holds them as UTF-8 text, file names are made from that
 // text, and a restore still finds the program present on the unit.
 TEST_F(CliArchiveTest, EightBitNamesSurviveTheManifest) {

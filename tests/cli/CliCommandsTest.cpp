@@ -326,6 +326,20 @@ TEST_F(CliCommandsTest, AProgramChangeLostOnceIsSentAgain) {
     EXPECT_EQ(r.err, "");
 }
 
+// load reads and checks the file before it asks the unit anything: a file holding a byte that
+// would end its load frame early is refused with no frame sent at all.
+TEST_F(CliCommandsTest, LoadRefusesAFileThatWouldBreakItsFrameBeforeTheUnitIsAsked) {
+    const fs::path file = m_dir / "broken.sig";
+    std::ofstream(file, std::ios::binary) << "preset \"Broken\"\n\xF7\x03\x00\x0A";
+    const Outcome r = Run({"load", "10", file.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(sends, 0) << "the unit was asked";
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The patch file \"" + file.string() +
+                         "\" cannot be sent to the unit: the byte 0xF7 at offset 16 would end the "
+                         "transfer early; the file is damaged or is not a program of the unit.\n");
+}
+
 TEST_F(CliCommandsTest, BankNamesLongerThanTheLimitAreAUsageError) {
     ASSERT_EQ(nametable::kMaxNameLength, 79u);
     const Outcome r = Run({"name-bank", "30", std::string(80, 'A')});

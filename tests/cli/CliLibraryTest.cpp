@@ -206,6 +206,34 @@ TEST_F(CliLibraryTest, BankBackupFetchLoadAndDeleteFeedTheLibrary) {
                 HasSubstr("\tVocal Plate\tdeleted from bank 10\n"));
 }
 
+// A ".sig" that is a symbolic link is refused wherever it points: in a plain folder, and in a
+// backup whose listed file was replaced by a link out of it (reported once, and not taken up
+// again as a plain file). What is reported as not imported is not in the library.
+TEST_F(CliLibraryTest, ALinkNeverBringsAFileFromOutsideIntoTheLibrary) {
+    ASSERT_EQ(Run({"--demo", "backup-unit", Path("unit")}).exitCode, 0);
+    CCliSandbox::WriteFile(Path("outside.sig"), "preset \"Secret Plain\"\nmix 1\n");
+    CCliSandbox::WriteFile(Path("outside2.sig"), "preset \"Secret Listed\"\nmix 1\n");
+    fs::create_directories(Path("plain"));
+    CCliSandbox::WriteFile(Path("plain/inside.sig"), "preset \"Inside\"\nmix 1\n");
+    fs::create_symlink(Path("outside.sig"), Path("plain/link.sig"));
+    const std::string listed = Path("unit/10 Mine/Vocal Plate.sig");
+    fs::remove(listed);
+    fs::create_symlink(Path("outside2.sig"), listed);
+
+    const auto import = Run({"import", Path("plain"), Path("unit")});
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_THAT(import.err, HasSubstr("Not imported: " + Path("plain/link.sig") +
+                                      ": it is a symbolic link, which is not followed here\n"));
+    EXPECT_THAT(import.err, HasSubstr("Not imported: " + listed + ": outside the backup folder\n"));
+    EXPECT_EQ(import.err.find(listed), import.err.rfind(listed)) << import.err;
+    EXPECT_THAT(import.out, HasSubstr(", 2 not imported.\n"));
+    for (const char* name : {"Secret Plain", "Secret Listed"}) {
+        const auto found = Run({"library", "search", name});
+        EXPECT_EQ(found.out, "") << name << " entered the library";
+    }
+    EXPECT_THAT(Run({"library", "search", "inside"}).out, HasSubstr("\tInside\t"));
+}
+
 TEST_F(CliLibraryTest, UsageErrorsOfTheLibraryCommands) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"library"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -288,6 +289,77 @@ TEST_P(SimEngineTest, SilentUnitAndUnopenableLink) {
     EXPECT_EQ(link->CloseCount(), closes);
     EXPECT_TRUE(host.Messages().empty());
     EXPECT_TRUE(banks.empty());
+}
+
+// A byte that ends or breaks a frame on the link never goes out inside a load frame: the file is
+// refused before the link opens, naming the byte and its offset. Serial carries the unit's 8-bit
+// characters (0x80 to 0xEF); MIDI only bytes below 0x80. One 0xF7 at the very end is the frame
+// end the MIDI link keeps in fetched texts: such a file loads on both links, without it.
+TEST_P(SimEngineTest, PatchTextsThatWouldBreakTheirFrameNeverReachTheUnit) {
+    const bool midi = GetParam() == Style::MIDI;
+    const int bank = 92;
+    ASSERT_TRUE(unit.AddBank(bank, "Bytes"));
+    ASSERT_EQ(engine->SelectBank(bank, 1), 0);
+    const std::string body = "preset \"Odd Bytes\"\nmix 50\n";
+    enum Where { Start, Middle, End };
+    struct Case {
+        unsigned char byte;
+        Where where;
+        bool serialTakes;
+        bool midiTakes;
+    };
+    const Case cases[] = {
+        {0xF7, Start, false, false}, {0xF7, Middle, false, false}, {0xF7, End, true, true},
+        {0xF0, Start, false, false}, {0xF0, Middle, false, false}, {0xF0, End, false, false},
+        {0x80, Start, true, false},  {0x80, Middle, true, false},  {0x80, End, true, false},
+        {0xFF, Start, false, false}, {0xFF, Middle, false, false}, {0xFF, End, false, false},
+        {0xE9, Middle, true, false},  // an 8-bit character of the unit's table, as in a name
+    };
+    const fs::path file =
+        fs::temp_directory_path() / ("quorlin-sim-bytes-" + std::to_string(::getpid()) + ".sig");
+    for (const auto& c : cases) {
+        const std::size_t at = c.where == Start ? 0 : c.where == Middle ? body.size() / 2 : body.size();
+        std::string content = body;
+        content.insert(at, 1, static_cast<char>(c.byte));
+        char what[64];
+        std::snprintf(what, sizeof what, "0x%02X at offset %zu", c.byte, at);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+        host.Clear();
+        link->ClearTranscript();
+        const int opens = link->OpenCount();
+        const std::size_t programs = unit.Programs(bank).size();
+        const bool takes = midi ? c.midiTakes : c.serialTakes;
+
+        const int r = engine->LoadPatchFile(file.string());
+        if (takes) {
+            EXPECT_EQ(r, 0) << what;
+            EXPECT_TRUE(host.Messages().empty()) << what;
+            ASSERT_FALSE(link->Transcript().empty()) << what;
+            // One load frame whose payload is the file, less a frame end at its very end.
+            const std::string sent = link->Transcript().front().bytes;
+            const std::string payload =
+                c.byte == 0xF7 && c.where == End ? content.substr(0, content.size() - 1) : content;
+            EXPECT_EQ(sent, std::string("\xF0\x1C\x70\x00\x0A", 5) + payload + "\xF7") << what;
+            EXPECT_EQ(unit.Programs(bank).size(), programs + 1) << what;
+        } else {
+            EXPECT_EQ(r, -2) << what;
+            EXPECT_EQ(link->OpenCount(), opens) << what << ": the link was opened";
+            EXPECT_TRUE(link->Transcript().empty()) << what << ": the unit received a frame";
+            EXPECT_EQ(unit.Programs(bank).size(), programs) << what;
+            ASSERT_EQ(host.Messages().size(), 1u) << what;
+            const std::string why =
+                c.byte == 0xF7 ? "would end the transfer early; the file is damaged or is not a "
+                                 "program of the unit."
+                : midi ? "cannot travel over MIDI, which carries only bytes below 0x80."
+                       : "would break the transfer; the file is damaged or is not a program of "
+                         "the unit.";
+            EXPECT_EQ(host.MessageTexts()[0], "The patch file \"" + file.string() +
+                                                  "\" cannot be sent to the unit: the byte " +
+                                                  what + " " + why);
+        }
+    }
+    fs::remove(file);
+    ExpectCleanBracket();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimEngineTest, ::testing::Values(Style::Serial, Style::MIDI),

@@ -42,7 +42,8 @@ private:
 
 TEST_F(TransferTest, LoadSendsTheFileAndConfirmsWithFourKeys) {
     tree.objects["0 0"] += "OBJ 0 99 0 'My Patch'\n";  // the unit lists the new program
-    const std::string content = "PROGRAM \"My Patch\" \"other\"\n\x01\x02\xF0 body";
+    // 0xE9: one of the unit's 8-bit characters, which travel over the serial link.
+    const std::string content = "PROGRAM \"My Patch\" \"other\"\n\x01\x02\xE9 body";
     const auto path = WriteFile("p.sig", content);
 
     ASSERT_EQ(Engine().LoadPatchFile(path), 0);

@@ -114,9 +114,13 @@ void CLibraryController::Restore(const QString& file, int bank) {
     const int shown =
         state.Level() == CBrowseState::kProgramLevel ? state.CurrentBank() : -1;
     const int result = view->Worker().Run(tr("Restoring to bank %1…").arg(bank), [=] {
+        // The text is checked before the unit is asked anything (a text that cannot be sent
+        // leaves the unit's bank as it was).
+        std::string content;
+        if (engine->ReadPatchFile(path, content) != 0) return -2;
         engine->SetLoadSightingHow(IProgramSightings::How::Restored);
         int r = engine->SelectBank(bank, dsp, true);
-        if (r == 0) r = engine->LoadPatchFile(path);
+        if (r == 0) r = engine->LoadPatchText(content, path);
         engine->SetLoadSightingHow(IProgramSightings::How::LoadedFromFile);
         // The view's bank is the one selected on the unit again.
         if (shown >= 0 && shown != bank) engine->SelectBank(shown, dsp, true);
