@@ -68,8 +68,9 @@ public:
     // The first kPortGone is reported ("read()" with the error number, 0 for a plain hang-up);
     // from then on the port is no longer watched or read.
     virtual int Read(std::uint8_t* buffer, int size, const Report& report) = 0;
-    // Writes all `length` bytes; true when they were handed to the device. Gives up (false)
-    // when the port takes nothing for a second, fails, or `abandon` returns true after a wake.
+    // Writes all `length` bytes; true when the device has taken them and, where the system can
+    // tell (tcdrain), transmitted them. Gives up (false) when the port takes nothing for a
+    // second, fails, or `abandon` returns true after a wake.
     virtual bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
                        const Report& report) = 0;
     // True once a read or write has found the far end gone (set before that is reported);
