@@ -14,7 +14,8 @@ using wintext::Wide;
 // what has arrived, before the operation is cancelled.
 constexpr DWORD kWriteStallMs = 1000;
 constexpr DWORD kReadStallMs = 1000;
-// Time the driver is given to end an event wait when the port is closed.
+// Time the driver is given to end an event wait when the port is closed, before the port is
+// closed under it (which ends every operation on it).
 constexpr DWORD kEventEndMs = 1000;
 
 // "COMn" with n from 1 to 256: the number, else 0.
@@ -134,7 +135,6 @@ bool CWin32SerialPort::Open(const std::string& path, std::string& whyNot) {
     }
     m_bSaved = true;
     ::ResetEvent(m_hWake);
-    m_bEventPending = false;
     m_bWatchPort = true;
     m_bPortGone = false;
     return true;
@@ -189,13 +189,22 @@ void CWin32SerialPort::AbandonOutput() {
 void CWin32SerialPort::EndEventWait() {
     if (!m_bEventPending) return;
     // A new event mask ends an outstanding WaitCommEvent on every driver (Wine does not act on
-    // CancelIoEx for it); the wait is bounded all the same.
+    // CancelIoEx for it). The OVERLAPPED is the driver's until the wait has completed: one the
+    // driver has not ended in time stays pending, and is waited for before it is used again
+    // (AwaitEventEnd), once closing the port has ended it for certain.
     (void)::SetCommMask(m_hPort, 0);
     (void)::CancelIoEx(m_hPort, &m_ovEvent);
-    if (::WaitForSingleObject(m_ovEvent.hEvent, kEventEndMs) == WAIT_OBJECT_0) {
-        DWORD ignored = 0;
-        (void)::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE);
+    DWORD ignored = 0;
+    if (::GetOverlappedResultEx(m_hPort, &m_ovEvent, &ignored, kEventEndMs, FALSE) ||
+        ::GetLastError() != WAIT_TIMEOUT) {
+        m_bEventPending = false;
     }
+}
+
+void CWin32SerialPort::AwaitEventEnd() {
+    if (!m_bEventPending) return;
+    // Closing the port ends every operation on it, and the wait's event is set once it has.
+    (void)::WaitForSingleObject(m_ovEvent.hEvent, INFINITE);
     m_bEventPending = false;
 }
 
@@ -208,6 +217,9 @@ void CWin32SerialPort::Close() {
         }
         ::CloseHandle(m_hPort);
         m_hPort = INVALID_HANDLE_VALUE;
+        // Closing the port has ended a wait that its driver kept going; its OVERLAPPED is free
+        // again once the wait has said so.
+        AwaitEventEnd();
     }
     m_bWatchPort = false;
     m_bSaved = false;
@@ -243,27 +255,43 @@ unsigned CWin32SerialPort::WaitForEvent(const Report& report) {
         }
         m_bEventPending = true;
     }
-    switch (WaitFor(m_ovEvent, INFINITE, true)) {
-        case WAIT_OBJECT_0: {
-            m_bEventPending = false;
-            DWORD ignored = 0;
-            if (!::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE)) {
-                const DWORD error = ::GetLastError();
-                if (MeansGone(error)) {
-                    Gone("WaitCommEvent()", error, report);
+    for (;;) {
+        switch (WaitFor(m_ovEvent, INFINITE, true)) {
+            case WAIT_OBJECT_0: {
+                DWORD ignored = 0;
+                if (::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE)) {
+                    m_bEventPending = false;
                     return kReadable;
                 }
-                report("WaitCommEvent()", AsErrorNumber(error));
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_IO_INCOMPLETE) {
+                    // The event is set, but the wait has not completed: it is still the
+                    // driver's, and the event is no news of it. Clear the event and wait on;
+                    // a completion between the look and the clearing is seen by the next look.
+                    ::ResetEvent(m_ovEvent.hEvent);
+                    if (!HasOverlappedIoCompleted(&m_ovEvent)) continue;
+                    if (::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE)) {
+                        m_bEventPending = false;
+                        return kReadable;
+                    }
+                }
+                // The wait has completed, with a failure.
+                const DWORD failure = ::GetLastError();
+                m_bEventPending = false;
+                if (MeansGone(failure)) {
+                    Gone("WaitCommEvent()", failure, report);
+                    return kReadable;
+                }
+                report("WaitCommEvent()", AsErrorNumber(failure));
                 return kFailed;
             }
-            return kReadable;
+            case WAIT_OBJECT_0 + 1:
+                // The event wait stays outstanding for the next call.
+                return kWoken;
+            default:
+                report("WaitForMultipleObjects()", AsErrorNumber(::GetLastError()));
+                return kFailed;
         }
-        case WAIT_OBJECT_0 + 1:
-            // The event wait stays outstanding for the next call.
-            return kWoken;
-        default:
-            report("WaitForMultipleObjects()", AsErrorNumber(::GetLastError()));
-            return kFailed;
     }
 }
 
@@ -314,22 +342,24 @@ bool CWin32SerialPort::Write(const std::uint8_t* data, int length,
     if (error == ERROR_IO_PENDING) {
         for (;;) {
             const DWORD woke = WaitFor(m_ovWrite, kWriteStallMs, true);
-            if (woke == WAIT_OBJECT_0 + 1) {
-                if (!abandon()) continue;
-                (void)::CancelIoEx(m_hPort, &m_ovWrite);
-                (void)::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE);
-                return false;
-            }
             if (woke == WAIT_OBJECT_0) break;
-            // The port took nothing in time (or the wait failed): the write is cancelled here,
-            // whatever time-outs the driver has.
+            if (woke == WAIT_OBJECT_0 + 1 && !abandon()) continue;
+            // Abandoned, or the port took nothing in time (or the wait failed): the write is
+            // cancelled here, whatever time-outs the driver has, and waited for until it has
+            // ended. It may have completed all the same.
+            const DWORD why = woke == WAIT_OBJECT_0 + 1 ? 0
+                              : woke == WAIT_TIMEOUT    ? WAIT_TIMEOUT
+                                                        : ::GetLastError();
             (void)::CancelIoEx(m_hPort, &m_ovWrite);
-            (void)::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE);
-            report("WriteFile()", AsErrorNumber(woke == WAIT_TIMEOUT ? WAIT_TIMEOUT
-                                                                     : ::GetLastError()));
+            if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE) &&
+                put == static_cast<DWORD>(length)) {
+                return true;
+            }
+            if (why != 0) report("WriteFile()", AsErrorNumber(why));
             return false;
         }
-        if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, FALSE)) {
+        // Done: the result is there once the operation has completed, which TRUE waits for.
+        if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE)) {
             return put == static_cast<DWORD>(length);
         }
         error = ::GetLastError();

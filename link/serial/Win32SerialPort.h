@@ -4,7 +4,10 @@
 // together with a wake-up event that Wake sets. The driver's own time-outs are not used for any
 // deadline (they differ between drivers, and between Windows and Wine): reads return at once with
 // what has arrived, and every wait for the device is a wait on events with a time-out of our own,
-// after which the operation is cancelled with CancelIoEx. The DCB and time-outs found at Open are
+// after which the operation is cancelled with CancelIoEx and waited for until it has completed
+// (the driver writes its result into the OVERLAPPED until then). An operation's result is taken
+// only once it has completed: an event that is set while GetOverlappedResult still says
+// ERROR_IO_INCOMPLETE is no news, and the wait goes on. The DCB and time-outs found at Open are
 // put back by Close. Thread rules as in ISerialPort.
 //
 // Names: "COM1" to "COM256" (any case) and "\\.\COMn" open the port of that number; any other
@@ -46,15 +49,20 @@ public:
 private:
     // Monitor thread: the far end has gone; stop watching the port, then report once.
     void Gone(const char* call, unsigned long error, const Report& report);
-    // Cancels the event wait that is still outstanding and waits until it has ended.
+    // Ends the event wait that is still outstanding and waits (up to kEventEndMs) until it has
+    // completed; its OVERLAPPED is never used again before then. A wait the driver keeps going
+    // stays pending (m_bEventPending) until AwaitEventEnd.
     void EndEventWait();
+    // After the port is closed: waits until the pending event wait has completed.
+    void AwaitEventEnd();
     // Waits up to `ms` for the overlapped operation `ov` (and, when `wake` is true, the wake-up
     // event too). WAIT_OBJECT_0: done; WAIT_OBJECT_0 + 1: woken; WAIT_TIMEOUT; WAIT_FAILED.
     DWORD WaitFor(OVERLAPPED& ov, DWORD ms, bool wake);
 
     HANDLE m_hPort = INVALID_HANDLE_VALUE;
     HANDLE m_hWake = nullptr;  // auto-reset: Wake sets it, the monitor's wait takes it
-    OVERLAPPED m_ovEvent{};    // the outstanding WaitCommEvent (monitor thread)
+    OVERLAPPED m_ovEvent{};    // the outstanding WaitCommEvent (monitor thread); each OVERLAPPED
+                               // is used again only once its operation has completed
     OVERLAPPED m_ovRead{};
     OVERLAPPED m_ovWrite{};
     DWORD m_eventMask = 0;
