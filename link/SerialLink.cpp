@@ -258,6 +258,7 @@ void CSerialLink::Monitor() {
         if ((events & ISerialPort::kReadable) != 0) ReadRoutine();
         WriteRoutine();
     }
+    m_pPort->StopWatching();
     m_bMonitorAlive = false;
 }
 
