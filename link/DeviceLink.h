@@ -47,7 +47,8 @@ public:
     // 0: ready; -2: the transport cannot be opened (the link has told the user where it must).
     virtual int Open(int bufferSize) = 0;
     virtual void Close() = 0;
-    // Sends one frame; no reply is awaited.
+    // Sends one frame; no reply is awaited. Returns once the frame has left for the unit (or the
+    // link gave up on it), so that a pause the caller makes after it is a pause on the line.
     virtual void Send(const std::uint8_t* data, int length) = 0;
     // 0: a complete reply arrived and `reply` holds it; -1: none in time, `reply` unchanged.
     virtual int SendAndWait(const std::uint8_t* data, int length, int timeoutMs,

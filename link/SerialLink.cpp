@@ -158,7 +158,10 @@ bool CSerialLink::Enqueue(const std::uint8_t* data, int length, SetKind opens,
 }
 
 void CSerialLink::Send(const std::uint8_t* data, int length) {
-    Enqueue(data, length, SetKind::None, 0);
+    // The caller's pause after a frame (between two key presses, say) must count from the moment
+    // the frame has left the port, not from when it was handed to the monitor: a monitor thread
+    // that a busy machine runs late would otherwise write two frames back to back.
+    if (Enqueue(data, length, SetKind::None, 0)) m_writeDone.Wait(m_timings.sendWaitMs);
 }
 
 std::uint64_t CSerialLink::Arm(ReplySet& set) {
@@ -255,6 +258,7 @@ void CSerialLink::Monitor() {
         if ((events & ISerialPort::kReadable) != 0) ReadRoutine();
         WriteRoutine();
     }
+    m_pPort->StopWatching();
     m_bMonitorAlive = false;
 }
 

@@ -71,8 +71,10 @@ public:
     // releases the port with the terminal settings it had before Open. Harmless when closed.
     void Close() override;
     // Hands one frame to the monitor after waiting up to Timings().sendWaitMs for the previous
-    // write. Frames are written in order and never overwrite one another. Refused, with nothing
-    // sent, when the link is not open or the frame is longer than the size given to Open.
+    // write, then waits (again up to Timings().sendWaitMs) until the monitor has written it and
+    // the port has transmitted it, so that a pause the caller makes next counts from the moment
+    // the frame left. Frames are written in order and never overwrite one another. Refused, with
+    // nothing sent, when the link is not open or the frame is longer than the size given to Open.
     void Send(const std::uint8_t* data, int length) override;
     // Waits firstWaitMs for a reply to begin, then up to timeoutMs in total once bytes came.
     // 0 with the reply; -1 with `reply` unchanged when none completed in time, or (at once) when

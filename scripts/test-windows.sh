@@ -13,7 +13,12 @@
 # Wine asks a serial port for its modem lines on every event wait; a pseudo-terminal refuses, and
 # WaitCommEvent would end at once. A small preloaded library (tests/windows/support) reports the
 # lines of a pseudo-terminal as up.
+#
+# QUORLIN_BUSY_CORES=1 keeps every core busy while the Windows tests and the cases run: one
+# CPU-burning process per core, started after the builds and always ended (also when the script
+# fails or is interrupted), so that faults that only show on a loaded machine show here.
 #   scripts/test-windows.sh            (exit status 0: everything matched)
+#   QUORLIN_BUSY_CORES=1 scripts/test-windows.sh
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -51,12 +56,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv="
 # The Linux tool's settings and program library stay in the run's folder too.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 sim_pids=()
+burner_pids=()
+stop_burners() {
+    local pid
+    for pid in "${burner_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${burner_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    burner_pids=()
+}
 cleanup() {
+    stop_burners
     for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
+# An interrupted run ends through the same cleanup (the EXIT trap), burners and units included.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 sim_path=""
 sim() {  # sim OUTPUT_FILE [args...]: starts quorlin-sim; its terminal's path in $sim_path
     local out="$1"
@@ -91,6 +107,13 @@ wineserver -p 2>>"$win_build/wineserver.log"
 win() { LD_PRELOAD="$shim" wine "$@"; }
 
 # --- 4. the Windows tests --------------------------------------------------------------------
+if [ "${QUORLIN_BUSY_CORES:-0}" = 1 ]; then
+    for _ in $(seq 1 "$(nproc)"); do
+        sh -c 'while :; do :; done' &
+        burner_pids+=("$!")
+    done
+    stamp "every core busy: ${#burner_pids[@]} burners (${burner_pids[*]})"
+fi
 stamp "Windows tests"
 QUORLIN_TEST_COM=COM7 win "$win_build/tests/windows/quorlin_windows_tests.exe" --gtest_brief=1
 win "$win_build/tests/windows/quorlin_windows_portable_tests.exe" --gtest_brief=1
@@ -242,5 +265,6 @@ else
     failures=$((failures + 1)); echo "WRONG: COM9 (exit $status)"; cat "$work/w.err"
 fi
 
+stop_burners
 stamp "done: $((cases - failures)) of $cases cases the same"
 [ "$failures" -eq 0 ]

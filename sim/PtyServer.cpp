@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +37,48 @@ std::int64_t SteadyNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The calling thread's own account of its time, from the kernel: how long it has run and how long
+// it has waited for a processor while it could have run (nanoseconds each). Unknown where the
+// system does not keep it.
+class CThreadTimes {
+public:
+    CThreadTimes() : m_fd(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
+    ~CThreadTimes() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CThreadTimes(const CThreadTimes&) = delete;
+    CThreadTimes& operator=(const CThreadTimes&) = delete;
+
+    // Running plus waiting to run, or -1 when unknown.
+    std::int64_t Busy() const {
+        char text[128];
+        if (m_fd < 0) return -1;
+        const ssize_t n = ::pread(m_fd, text, sizeof text - 1, 0);
+        if (n <= 0) return -1;
+        text[n] = '\0';
+        long long running = 0;
+        long long waiting = 0;
+        if (std::sscanf(text, "%lld %lld", &running, &waiting) != 2) return -1;
+        return running + waiting;
+    }
+
+private:
+    int m_fd;
+};
+
+// A moment of the reader's: the steady clock, and its busy time then (-1: unknown).
+struct Look {
+    std::int64_t ns = 0;
+    std::int64_t busyNs = -1;
+};
+
+Look LookNow(const CThreadTimes& times) {
+    Look look;
+    look.busyNs = times.Busy();
+    look.ns = SteadyNs();
+    return look;
 }
 
 int SpeedOf(speed_t code) {
@@ -103,7 +146,11 @@ void CPtyServer::Stop() {
 }
 
 std::int64_t CPtyServer::NowMs() const {
-    return (SteadyNs() - m_nStartNs) / 1000000;
+    return ToMs(SteadyNs());
+}
+
+std::int64_t CPtyServer::ToMs(std::int64_t steadyNs) const {
+    return (steadyNs - m_nStartNs) / 1000000;
 }
 
 bool CPtyServer::ClientPresent() const {
@@ -123,27 +170,50 @@ void CPtyServer::DropUnreadOutput() {
 int CPtyServer::Run() {
     bool connected = false;
     char buffer[4096];
+    const CThreadTimes times;
+    // What the next read finds arrived after `since`; when `sinceEmpty`, the master was empty
+    // then and this thread has done nothing since but wait in poll() (and run to read).
+    Look since = LookNow(times);
+    bool sinceEmpty = false;
     while (!m_bStop) {
-        pollfd fds[2] = {{m_nMaster, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            if (m_pLog) *m_pLog << "poll: " << std::strerror(errno) << "\n";
-            return 1;
-        }
-        if (m_bStop) break;
-        if ((fds[0].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
-            if (n > 0) {
-                connected = true;
-                Serve(std::string(buffer, static_cast<std::size_t>(n)));
-                continue;
+        const Look before = LookNow(times);
+        const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
+        if (n > 0) {
+            const Look after = LookNow(times);
+            std::int64_t earliestNs = since.ns;
+            if (after.busyNs < 0) {
+                // Without the kernel's count the server takes itself to have read at once.
+                earliestNs = after.ns;
+            } else if (sinceEmpty && since.busyNs >= 0) {
+                // The bytes woke the poll; since then this thread has only waited for a
+                // processor and run.
+                earliestNs = std::max(earliestNs, after.ns - (after.busyNs - since.busyNs));
             }
-            if (n < 0 && errno != EIO && errno != EINTR && errno != EAGAIN) {
-                if (m_pLog) *m_pLog << "read: " << std::strerror(errno) << "\n";
+            connected = true;
+            Serve(std::string(buffer, static_cast<std::size_t>(n)),
+                  FrameArrival::Between(ToMs(earliestNs), ToMs(after.ns)));
+            // A full buffer may have left older bytes behind; otherwise whatever comes next
+            // arrived after this read began.
+            if (static_cast<std::size_t>(n) < sizeof buffer) since = before;
+            sinceEmpty = false;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            since = before;
+            sinceEmpty = true;
+            pollfd fds[2] = {{m_nMaster, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                if (m_pLog) *m_pLog << "poll: " << std::strerror(errno) << "\n";
                 return 1;
             }
-        } else if ((fds[0].revents & (POLLHUP | POLLERR)) == 0) {
-            continue;
+            if (m_bStop) break;
+            if ((fds[0].revents & POLLIN) != 0 || (fds[0].revents & (POLLHUP | POLLERR)) == 0)
+                continue;
+        } else if (n < 0 && errno != EIO) {
+            if (m_pLog) *m_pLog << "read: " << std::strerror(errno) << "\n";
+            return 1;
         }
         // No one holds the slave.
         if (connected) {
@@ -151,6 +221,9 @@ int CPtyServer::Run() {
             DropUnreadOutput();
             if (m_pLog) *m_pLog << "port closed by the client\n";
         }
+        // A client that comes back meanwhile can have written before the next look.
+        since = LookNow(times);
+        sinceEmpty = false;
         pollfd wake{m_wakeRead, POLLIN, 0};
         ::poll(&wake, 1, kIdleWaitMs);
     }
@@ -165,8 +238,8 @@ int CPtyServer::ClientSpeed() const {
     return SpeedOf(::cfgetospeed(&t));
 }
 
-void CPtyServer::Serve(const std::string& bytes) {
-    const std::int64_t now = NowMs();
+void CPtyServer::Serve(const std::string& bytes, FrameArrival arrival) {
+    const std::int64_t now = arrival.latestMs;
     if (m_nOwnRate > 0) {
         const int speed = ClientSpeed();
         if (speed != m_nOwnRate) {
@@ -182,7 +255,7 @@ void CPtyServer::Serve(const std::string& bytes) {
         *m_pLog << "dropped " << (m_assembler.DroppedBytes() - droppedBefore)
                 << " bytes outside frames\n";
     for (const auto& frame : frames) {
-        const auto replies = m_unit.HandleFrame(frame, now);
+        const auto replies = m_unit.HandleFrame(frame, arrival);
         if (m_pLog) *m_pLog << now << " ms <- " << Hex(frame) << ": " << m_unit.LastNote() << "\n";
         for (const auto& reply : replies) {
             if (!ClientPresent()) {

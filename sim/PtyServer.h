@@ -4,6 +4,19 @@
 // them to the unit with the time they arrived (steady clock, milliseconds) and writes the replies
 // back, paced at the line rate when one is set.
 //
+// When they arrived: a unit on a real line sees each byte as it comes, but this server sees them
+// only when it gets round to reading them, and a busy machine can keep it from running for a
+// long while. All it can truly know is that bytes arrived after it last found the master empty
+// and before it read them. While it waits in poll() it does not run at all, so bytes that came
+// then woke it, and the time from then until the read is time it spent waiting for a processor
+// or running, which the kernel counts for each thread (Linux: /proc/thread-self/schedstat); that
+// narrows the arrival down to the moment of reading on an idle machine (where the kernel does not
+// count it, the server takes itself to have read every frame as it came). Each frame goes to the
+// unit with that window (FrameArrival.h), and the unit refuses a key press as too soon only when
+// no moment in the window is far enough from the previous press (SimFrontPanel.h). Frames the
+// server reads together after a delay are therefore not taken as bunched unless the delay was
+// too short for them to have come properly spaced.
+//
 // The client opens and closes the port around every operation. While no one holds the slave, the
 // master reports a hang-up; the server then waits on its wake-up pipe for a short while at a time
 // until a client is back, and throws away replies that no one could receive (written while the
@@ -17,6 +30,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "sim/FrameArrival.h"
 #include "sim/FrameAssembler.h"
 
 class CSimUnit;
@@ -29,7 +43,9 @@ public:
     };
 
     // Frames reach the unit in real time here, so the unit allows kKeyGapToleranceMs of jitter
-    // in the gaps between key presses (a missing pause is still refused).
+    // in the gaps between key presses (a missing pause is still refused): the terminal itself
+    // hands bytes from one side to the other through a kernel worker, which a busy machine runs
+    // a little late, and the kernel's count of a thread's running time lags by up to a tick.
     static constexpr int kKeyGapToleranceMs = 20;
 
     CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log);
@@ -55,9 +71,10 @@ private:
     // The speed the client set on its side of the terminal; 0 when it cannot be told.
     int ClientSpeed() const;
     void DropUnreadOutput();
-    void Serve(const std::string& bytes);
+    void Serve(const std::string& bytes, FrameArrival arrival);
     void WritePaced(const std::string& frame);
     std::int64_t NowMs() const;
+    std::int64_t ToMs(std::int64_t steadyNs) const;
 
     CSimUnit& m_unit;
     const Pacing m_pacing;

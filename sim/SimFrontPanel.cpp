@@ -1,5 +1,6 @@
 #include "sim/SimFrontPanel.h"
 
+#include <algorithm>
 #include <array>
 #include <set>
 #include <utility>
@@ -79,21 +80,28 @@ bool ReadMatrix(const std::string& pattern, std::set<Position>& down) {
 
 }  // namespace
 
-CSimFrontPanel::Action CSimFrontPanel::Press(const std::string& pattern, std::int64_t nowMs,
+CSimFrontPanel::Action CSimFrontPanel::Press(const std::string& pattern, FrameArrival arrival,
                                              const CSimLibrary& library, int selectedBank) {
     std::set<Position> down;
     if (!ReadMatrix(pattern, down)) {
         m_strNote = "not a key pattern: ignored";
         return {};
     }
-    if (m_bPressedBefore && nowMs - m_nLastPressMs < kMinKeyGapMs - m_nKeyGapToleranceMs) {
+    // The earliest moment within the arrival that is far enough after the previous press. The
+    // earliest, so that the next press has the most room: a press read late is not held against
+    // the one after it.
+    std::int64_t at = arrival.earliestMs;
+    if (m_bPressedBefore) at = std::max(at, m_nLastPressMs + kMinKeyGapMs - m_nKeyGapToleranceMs);
+    if (at > arrival.latestMs) {
         ++m_nTooSoon;
-        m_strNote =
-            "key " + std::to_string(nowMs - m_nLastPressMs) + " ms after the previous one: ignored";
+        const bool exact = arrival.earliestMs == arrival.latestMs;
+        m_strNote = "key " + std::string(exact ? "" : "at most ") +
+                    std::to_string(arrival.latestMs - m_nLastPressMs) +
+                    " ms after the previous one: ignored";
         return {};
     }
     m_bPressedBefore = true;
-    m_nLastPressMs = nowMs;
+    m_nLastPressMs = at;
 
     Key key = Key::Unknown;
     const auto only = [&down](Position p) { return down.size() == 1 && down.count(p) == 1; };

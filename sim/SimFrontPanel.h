@@ -25,12 +25,18 @@
 //     has moved since the last one was added. EXIT closes the editor; YES three times, then EXIT,
 //     stores the name (creating the bank when the number was free).
 // A key the screen does not take is ignored. So is any key press that comes less than
-// kMinKeyGapMs after the previous accepted one.
+// kMinKeyGapMs after the previous accepted one. Where the moment a press arrived is known only
+// within a window (FrameArrival.h), the press counts from the earliest moment in its window that
+// lies far enough after the previous accepted press, and it is ignored only when there is none:
+// several presses read together after a delay are not taken as bunched when the delay was long
+// enough for them to have come properly spaced, and one that certainly came too soon still is.
 //
 // Not thread-safe: owned and called by CSimUnit.
 
 #include <cstdint>
 #include <string>
+
+#include "sim/FrameArrival.h"
 
 class CSimLibrary;
 
@@ -47,10 +53,10 @@ public:
         std::string name;
     };
 
-    // One key message's eight pattern bytes at nowMs. `selectedBank` is the bank that the unit's
-    // current processor has selected. A pattern that is not eight bytes of 0x00 to 0x0F, or has no
-    // key down, is no press at all.
-    Action Press(const std::string& pattern, std::int64_t nowMs, const CSimLibrary& library,
+    // One key message's eight pattern bytes, arrived within `arrival`. `selectedBank` is the bank
+    // that the unit's current processor has selected. A pattern that is not eight bytes of 0x00
+    // to 0x0F, or has no key down, is no press at all.
+    Action Press(const std::string& pattern, FrameArrival arrival, const CSimLibrary& library,
                  int selectedBank);
     // A program change arrived (bank: the selected bank it applies to).
     void ProgramChanged(int bank, int program, const CSimLibrary& library);
@@ -81,7 +87,7 @@ private:
     Screen m_screen{};  // value 0: the main screen
     int m_nKeyGapToleranceMs = 0;
     bool m_bPressedBefore = false;
-    std::int64_t m_nLastPressMs = 0;
+    std::int64_t m_nLastPressMs = 0;  // the moment the last accepted press is counted from
     int m_nTooSoon = 0;
     std::string m_strNote;
 

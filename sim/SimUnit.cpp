@@ -117,6 +117,10 @@ void CSimUnit::Run(int processor, int bank, int number) {
 }
 
 std::vector<std::string> CSimUnit::HandleFrame(const std::string& frame, std::int64_t nowMs) {
+    return HandleFrame(frame, FrameArrival::At(nowMs));
+}
+
+std::vector<std::string> CSimUnit::HandleFrame(const std::string& frame, FrameArrival arrival) {
     m_strNote.clear();
     if (frame.size() == 2 && (At(frame, 0) & 0xF0) == 0xC0 && At(frame, 1) < 0x80) {
         ProgramChange(At(frame, 0) & 0x0F, At(frame, 1));
@@ -130,7 +134,7 @@ std::vector<std::string> CSimUnit::HandleFrame(const std::string& frame, std::in
     const std::string payload = frame.substr(5, frame.size() - 6);
     switch (At(frame, 4)) {
         case kKeyMessage:
-            return Key(payload, nowMs);
+            return Key(payload, arrival);
         case kBankSelectMessage:
             BankSelect(payload);
             return {};
@@ -146,9 +150,9 @@ std::vector<std::string> CSimUnit::HandleFrame(const std::string& frame, std::in
     }
 }
 
-std::vector<std::string> CSimUnit::Key(const std::string& payload, std::int64_t nowMs) {
+std::vector<std::string> CSimUnit::Key(const std::string& payload, FrameArrival arrival) {
     const auto action =
-        m_panel.Press(payload, nowMs, m_library, m_processors[m_nCurrent].selectedBank);
+        m_panel.Press(payload, arrival, m_library, m_processors[m_nCurrent].selectedBank);
     m_strNote = m_panel.LastNote();
     using Kind = CSimFrontPanel::Action::Kind;
     switch (action.kind) {

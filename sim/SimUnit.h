@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/FrameArrival.h"
 #include "sim/SimFrontPanel.h"
 #include "sim/SimLibrary.h"
 #include "sim/SimObjectTree.h"
@@ -62,6 +63,8 @@ public:
     // One complete frame as received (F0 ... F7, or the two bytes of a program change) at nowMs
     // on the unit's clock. Returns the reply frames, each complete from F0 to F7; often none.
     std::vector<std::string> HandleFrame(const std::string& frame, std::int64_t nowMs);
+    // The same for a frame known only to have arrived within `arrival` (read off a line late).
+    std::vector<std::string> HandleFrame(const std::string& frame, FrameArrival arrival);
 
     // Contents. Bank numbers 0 to 99, program numbers 0 to 127; false when out of range or taken.
     void ResetToFactorySet();  // also puts both processors back on bank 0, program 0
@@ -95,7 +98,7 @@ public:
     const std::string& LastNote() const { return m_strNote; }
 
 private:
-    std::vector<std::string> Key(const std::string& payload, std::int64_t nowMs);
+    std::vector<std::string> Key(const std::string& payload, FrameArrival arrival);
     void BankSelect(const std::string& payload);
     void ProgramChange(int channel, int program);
     std::vector<std::string> ProgramLoad(const std::string& text);

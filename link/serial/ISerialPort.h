@@ -4,9 +4,9 @@
 //
 // Threads: Open, Configure, PurgeInput, AbandonOutput and Close are called by the link's owner
 // thread while no monitor thread runs (before it starts, after it has been joined), except that
-// PurgeInput is also called by the monitor thread before every write. WaitForEvent, Read and
-// Write are called by the monitor thread only. Wake may be called from any thread at any time
-// while the port is open.
+// PurgeInput is also called by the monitor thread before every write. WaitForEvent, Read,
+// Write and StopWatching are called by the monitor thread only. Wake may be called from any
+// thread at any time while the port is open.
 //
 // Failing system calls are passed to the `Report` callback with the name of the call as this
 // program made it (for example "tcsetattr()") and the error number; the port then carries on.
@@ -64,12 +64,17 @@ public:
     virtual unsigned WaitForEvent(const Report& report) = 0;
     // Ends the current or the next WaitForEvent, and a Write waiting for the port.
     virtual void Wake() = 0;
+    // The monitor thread's last call: ends a wait for events that WaitForEvent left outstanding
+    // and waits until it has ended, so that nothing the thread started is still running when it
+    // is gone (an operation that the system would complete on that thread might never end).
+    virtual void StopWatching() = 0;
     // Reads what is waiting, up to `size` bytes: the byte count, kNothingToRead or kPortGone.
     // The first kPortGone is reported ("read()" with the error number, 0 for a plain hang-up);
     // from then on the port is no longer watched or read.
     virtual int Read(std::uint8_t* buffer, int size, const Report& report) = 0;
-    // Writes all `length` bytes; true when they were handed to the device. Gives up (false)
-    // when the port takes nothing for a second, fails, or `abandon` returns true after a wake.
+    // Writes all `length` bytes; true when the device has taken them and, where the system can
+    // tell (tcdrain), transmitted them. Gives up (false) when the port takes nothing for a
+    // second, fails, or `abandon` returns true after a wake.
     virtual bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
                        const Report& report) = 0;
     // True once a read or write has found the far end gone (set before that is reported);

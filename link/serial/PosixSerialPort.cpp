@@ -293,5 +293,17 @@ bool CPosixSerialPort::Write(const std::uint8_t* data, int length,
             if (abandon()) return false;
         }
     }
+    // The bytes are in the terminal's output queue; they have left only once the line has
+    // transmitted them (at most a few milliseconds for a frame at the line's speed, and
+    // immediate on a pseudo-terminal).
+    while (::tcdrain(m_fd) != 0) {
+        if (errno == EINTR) continue;
+        if (MeansGone(errno)) {
+            Gone("tcdrain()", errno, report);
+        } else {
+            report("tcdrain()", errno);
+        }
+        return false;
+    }
     return true;
 }

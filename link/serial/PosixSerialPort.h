@@ -28,6 +28,7 @@ public:
 
     unsigned WaitForEvent(const Report& report) override;
     void Wake() override;
+    void StopWatching() override {}  // poll() leaves nothing outstanding
     int Read(std::uint8_t* buffer, int size, const Report& report) override;
     bool Write(const std::uint8_t* data, int length, const std::function<bool()>& abandon,
                const Report& report) override;

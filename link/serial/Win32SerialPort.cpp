@@ -14,7 +14,7 @@ using wintext::Wide;
 // what has arrived, before the operation is cancelled.
 constexpr DWORD kWriteStallMs = 1000;
 constexpr DWORD kReadStallMs = 1000;
-// Time the driver is given to end an event wait when the port is closed.
+// Time the driver is given to end an event wait when the monitor stops watching the port.
 constexpr DWORD kEventEndMs = 1000;
 
 // "COMn" with n from 1 to 256: the number, else 0.
@@ -48,12 +48,28 @@ int AsErrorNumber(DWORD error) {
 bool ApplyLine(const CSerialSettings& line, DCB& dcb) {
     BYTE parity = NOPARITY;
     switch (line.m_cParity) {
-        case 'n': case 'N': parity = NOPARITY; break;
-        case 'e': case 'E': parity = EVENPARITY; break;
-        case 'o': case 'O': parity = ODDPARITY; break;
-        case 'm': case 'M': parity = MARKPARITY; break;
-        case 's': case 'S': parity = SPACEPARITY; break;
-        default: return false;
+        case 'n':
+        case 'N':
+            parity = NOPARITY;
+            break;
+        case 'e':
+        case 'E':
+            parity = EVENPARITY;
+            break;
+        case 'o':
+        case 'O':
+            parity = ODDPARITY;
+            break;
+        case 'm':
+        case 'M':
+            parity = MARKPARITY;
+            break;
+        case 's':
+        case 'S':
+            parity = SPACEPARITY;
+            break;
+        default:
+            return false;
     }
     if (line.m_nDataBits < 5 || line.m_nDataBits > 8) return false;
     if (line.m_nStopBits != 1 && line.m_nStopBits != 2) return false;
@@ -67,6 +83,12 @@ bool ApplyLine(const CSerialSettings& line, DCB& dcb) {
 }
 
 }  // namespace
+
+CWin32SerialPort::EventWait* CWin32SerialPort::NewEventWait() {
+    auto* wait = new EventWait;
+    wait->ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return wait;
+}
 
 std::unique_ptr<ISerialPort> MakeSerialPort() {
     return std::make_unique<CWin32SerialPort>();
@@ -85,22 +107,24 @@ std::string CWin32SerialPort::DeviceName(const std::string& path) {
 
 CWin32SerialPort::CWin32SerialPort() {
     m_hWake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    for (OVERLAPPED* ov : {&m_ovEvent, &m_ovRead, &m_ovWrite}) {
+    m_pEventWait = NewEventWait();
+    for (OVERLAPPED* ov : {&m_ovRead, &m_ovWrite}) {
         ov->hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
 }
 
 CWin32SerialPort::~CWin32SerialPort() {
     Close();
-    for (OVERLAPPED* ov : {&m_ovEvent, &m_ovRead, &m_ovWrite}) {
+    for (OVERLAPPED* ov : {&m_pEventWait->ov, &m_ovRead, &m_ovWrite}) {
         if (ov->hEvent) ::CloseHandle(ov->hEvent);
     }
+    delete m_pEventWait;
     if (m_hWake) ::CloseHandle(m_hWake);
 }
 
 bool CWin32SerialPort::Open(const std::string& path, std::string& whyNot) {
     Close();
-    if (!m_hWake || !m_ovEvent.hEvent || !m_ovRead.hEvent || !m_ovWrite.hEvent) {
+    if (!m_hWake || !m_pEventWait->ov.hEvent || !m_ovRead.hEvent || !m_ovWrite.hEvent) {
         whyNot = SerialErrorText(AsErrorNumber(ERROR_NOT_ENOUGH_MEMORY));
         return false;
     }
@@ -114,8 +138,8 @@ bool CWin32SerialPort::Open(const std::string& path, std::string& whyNot) {
         return false;
     }
     // No sharing: a COM port is always exclusive, and a second open fails with access denied.
-    m_hPort = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    m_hPort = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr);
     if (m_hPort == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         whyNot = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
@@ -134,7 +158,6 @@ bool CWin32SerialPort::Open(const std::string& path, std::string& whyNot) {
     }
     m_bSaved = true;
     ::ResetEvent(m_hWake);
-    m_bEventPending = false;
     m_bWatchPort = true;
     m_bPortGone = false;
     return true;
@@ -186,21 +209,29 @@ void CWin32SerialPort::AbandonOutput() {
     if (IsOpen()) (void)::PurgeComm(m_hPort, PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
+void CWin32SerialPort::StopWatching() {
+    EndEventWait();
+}
+
 void CWin32SerialPort::EndEventWait() {
     if (!m_bEventPending) return;
     // A new event mask ends an outstanding WaitCommEvent on every driver (Wine does not act on
-    // CancelIoEx for it); the wait is bounded all the same.
+    // CancelIoEx for it). Until the wait has completed its OVERLAPPED is the driver's, so it is
+    // waited for; one that the driver has not ended in time is left to the driver for good (never
+    // used again, never freed) and the next wait gets a new one.
     (void)::SetCommMask(m_hPort, 0);
-    (void)::CancelIoEx(m_hPort, &m_ovEvent);
-    if (::WaitForSingleObject(m_ovEvent.hEvent, kEventEndMs) == WAIT_OBJECT_0) {
-        DWORD ignored = 0;
-        (void)::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE);
+    (void)::CancelIoEx(m_hPort, &m_pEventWait->ov);
+    DWORD ignored = 0;
+    if (!::GetOverlappedResultEx(m_hPort, &m_pEventWait->ov, &ignored, kEventEndMs, FALSE) &&
+        ::GetLastError() == WAIT_TIMEOUT) {
+        m_pEventWait = NewEventWait();  // Open refuses to go on without its event
     }
     m_bEventPending = false;
 }
 
 void CWin32SerialPort::Close() {
     if (IsOpen()) {
+        // The monitor has ended its wait already (StopWatching); this is for one that has not.
         EndEventWait();
         if (m_bSaved) {
             (void)::SetCommTimeouts(m_hPort, &m_savedTimeouts);
@@ -229,9 +260,8 @@ unsigned CWin32SerialPort::WaitForEvent(const Report& report) {
         return kReadable | (::WaitForSingleObject(m_hWake, 0) == WAIT_OBJECT_0 ? kWoken : 0);
     }
     if (!m_bEventPending) {
-        ::ResetEvent(m_ovEvent.hEvent);
-        m_eventMask = 0;
-        if (::WaitCommEvent(m_hPort, &m_eventMask, &m_ovEvent)) return kReadable;
+        ::ResetEvent(m_pEventWait->ov.hEvent);
+        if (::WaitCommEvent(m_hPort, &m_pEventWait->mask, &m_pEventWait->ov)) return kReadable;
         const DWORD error = ::GetLastError();
         if (error != ERROR_IO_PENDING) {
             if (MeansGone(error)) {
@@ -243,20 +273,23 @@ unsigned CWin32SerialPort::WaitForEvent(const Report& report) {
         }
         m_bEventPending = true;
     }
-    switch (WaitFor(m_ovEvent, INFINITE, true)) {
+    switch (WaitFor(m_pEventWait->ov, INFINITE, true)) {
         case WAIT_OBJECT_0: {
-            m_bEventPending = false;
+            // The event says that the wait has completed, but the OVERLAPPED may not say so yet
+            // (under Wine it can still say pending, for longer than a moment on a busy
+            // machine): GetOverlappedResult(..., FALSE) would then say ERROR_IO_INCOMPLETE,
+            // which is no failure. TRUE waits on for the result.
             DWORD ignored = 0;
-            if (!::GetOverlappedResult(m_hPort, &m_ovEvent, &ignored, FALSE)) {
-                const DWORD error = ::GetLastError();
-                if (MeansGone(error)) {
-                    Gone("WaitCommEvent()", error, report);
-                    return kReadable;
-                }
-                report("WaitCommEvent()", AsErrorNumber(error));
-                return kFailed;
+            const BOOL done = ::GetOverlappedResult(m_hPort, &m_pEventWait->ov, &ignored, TRUE);
+            m_bEventPending = false;
+            if (done) return kReadable;
+            const DWORD error = ::GetLastError();
+            if (MeansGone(error)) {
+                Gone("WaitCommEvent()", error, report);
+                return kReadable;
             }
-            return kReadable;
+            report("WaitCommEvent()", AsErrorNumber(error));
+            return kFailed;
         }
         case WAIT_OBJECT_0 + 1:
             // The event wait stays outstanding for the next call.
@@ -314,22 +347,24 @@ bool CWin32SerialPort::Write(const std::uint8_t* data, int length,
     if (error == ERROR_IO_PENDING) {
         for (;;) {
             const DWORD woke = WaitFor(m_ovWrite, kWriteStallMs, true);
-            if (woke == WAIT_OBJECT_0 + 1) {
-                if (!abandon()) continue;
-                (void)::CancelIoEx(m_hPort, &m_ovWrite);
-                (void)::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE);
-                return false;
-            }
             if (woke == WAIT_OBJECT_0) break;
-            // The port took nothing in time (or the wait failed): the write is cancelled here,
-            // whatever time-outs the driver has.
+            if (woke == WAIT_OBJECT_0 + 1 && !abandon()) continue;
+            // Abandoned, or the port took nothing in time (or the wait failed): the write is
+            // cancelled here, whatever time-outs the driver has, and waited for until it has
+            // ended. It may have completed all the same.
+            const DWORD why = woke == WAIT_OBJECT_0 + 1 ? 0
+                              : woke == WAIT_TIMEOUT    ? WAIT_TIMEOUT
+                                                        : ::GetLastError();
             (void)::CancelIoEx(m_hPort, &m_ovWrite);
-            (void)::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE);
-            report("WriteFile()", AsErrorNumber(woke == WAIT_TIMEOUT ? WAIT_TIMEOUT
-                                                                     : ::GetLastError()));
+            if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE) &&
+                put == static_cast<DWORD>(length)) {
+                return true;
+            }
+            if (why != 0) report("WriteFile()", AsErrorNumber(why));
             return false;
         }
-        if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, FALSE)) {
+        // Done: the result is there once the operation has completed, which TRUE waits for.
+        if (::GetOverlappedResult(m_hPort, &m_ovWrite, &put, TRUE)) {
             return put == static_cast<DWORD>(length);
         }
         error = ::GetLastError();

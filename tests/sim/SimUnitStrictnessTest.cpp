@@ -132,6 +132,43 @@ TEST(SimUnitStrictnessTest, TooSoonIsMeasuredFromTheLastAcceptedPress) {
     EXPECT_EQ(unit.TooSoonKeyCount(), 1);
 }
 
+// Read off a line, a press is known only to have arrived between the moment the reader last
+// found the line empty and the moment it read the press. The unit counts each press from the
+// earliest moment in that window that is far enough after the previous one, and ignores it only
+// when there is no such moment: presses read together after a delay are not bunched when the
+// delay left room for the pauses, and a press certainly too soon is still ignored.
+TEST(SimUnitStrictnessTest, APressIsTooSoonOnlyWhenItsArrivalLeavesNoRoomForThePause) {
+    const auto at = [](int ms) { return FrameArrival::At(ms); };
+    const auto within = [](int from, int to) { return FrameArrival::Between(from, to); };
+    struct Case {
+        const char* what;
+        std::vector<FrameArrival> mores;  // after PROGRAM, which arrived at 0 ms
+        int ignored;
+    };
+    const Case cases[] = {
+        {"read as they came, 100 ms apart", {at(100), at(200)}, 0},
+        {"read as they came, both sooner than 80 ms after the first", {at(40), at(79)}, 2},
+        {"read together after the reader was away 295 ms", {within(5, 300), within(5, 300)}, 0},
+        {"read together after the reader was away 50 ms", {within(250, 300), within(250, 300)}, 1},
+        {"three together, room for two", {within(5, 170), within(5, 170), within(5, 170)}, 1},
+        {"one read 140 ms late, the next read as it came", {within(10, 150), at(160)}, 0},
+        {"one read 10 ms late, the next 5 ms after it", {within(140, 150), at(155)}, 1},
+    };
+    const std::string program = UnitDriver::Frame(0x01, UnitDriver::KeyPattern({UnitDriver::C3R3}));
+    const std::string more = UnitDriver::Frame(0x01, UnitDriver::KeyPattern({UnitDriver::C1R3}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CSimUnit unit;
+        unit.SetKeyGapTolerance(20);
+        unit.HandleFrame(program, at(0));
+        for (const FrameArrival& arrival : c.mores) unit.HandleFrame(more, arrival);
+        EXPECT_EQ(unit.TooSoonKeyCount(), c.ignored);
+        // PROGRAM opens page 1; each MORE taken turns one page on.
+        const auto taken = static_cast<int>(c.mores.size()) - c.ignored;
+        EXPECT_EQ(unit.PanelScreen(), "program functions " + std::to_string(1 + taken % 3));
+    }
+}
+
 TEST(SimUnitStrictnessTest, PatternsThatAreNoKeysAreIgnored) {
     CSimUnit unit;
     UnitDriver d(unit);

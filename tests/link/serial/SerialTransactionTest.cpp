@@ -1,9 +1,12 @@
 // SendAndWait and Send over a pseudo-terminal: what a reply holds, which bytes belong to it, how
 // long the link waits, and which frames it refuses.
 
+#include <termios.h>
+
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <thread>
 
 #include "tests/link/serial/SerialLinkFixture.h"
 
@@ -25,6 +28,30 @@ TEST_F(SerialLinkTest, ReplyEndsAtF7WhichIsNotPartOfIt) {
     EXPECT_EQ(reply, Bytes({0xF0, 0x1C, 0x70, 0x01, 'o', 'k'}));
     EXPECT_EQ(m_host.WaitCursorDepth(), 0);
     EXPECT_EQ(m_host.WaitCursorBegins(), 1);
+    EXPECT_TRUE(m_host.Messages().empty());
+}
+
+// The pause the engine makes after a key press must count from the moment the frame has left the
+// port, so Send returns only then: never while the frame still waits in the link because the
+// monitor has not written it yet (here it cannot: the terminal's output is stopped, as a line held
+// by flow control or a monitor thread that a busy machine runs late would keep it).
+TEST_F(SerialLinkTest, SendReturnsOnlyOnceTheFrameHasLeftThePort) {
+    const std::string key = Bytes({0xF0, 0x1C, 0x70, 0x00, 0x01, 0x0F, 0x0F, 0x0F, 0x07, 0x0F,
+                                   0x0F, 0x0F, 0x0F, 0xF7});
+    ASSERT_EQ(m_pLink->Open(kFrameSize), 0);
+    ASSERT_EQ(::tcflow(m_pty.SlaveFd(), TCOOFF), 0);
+    std::atomic<bool> restarted{false};
+    std::thread restart([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        restarted = true;
+        ::tcflow(m_pty.SlaveFd(), TCOON);
+    });
+    m_pLink->Send(Data(key), Length(key));
+    const bool returnedAfterRestart = restarted.load();
+    restart.join();
+
+    EXPECT_TRUE(returnedAfterRestart) << "Send returned while the frame could not leave";
+    EXPECT_EQ(m_pty.ReadFrame(2000), key);
     EXPECT_TRUE(m_host.Messages().empty());
 }
 
