@@ -19,6 +19,7 @@
 #include <sstream>
 #endif
 
+#include "link/serial/SavedTermios.h"
 #include "link/serial/TermiosLine.h"
 
 namespace {
@@ -123,6 +124,7 @@ bool CPosixSerialPort::Open(const std::string& path, std::string& whyNot) {
         return false;
     }
     m_bSaved = true;
+    m_nSavedEntry = savedtermios::Keep(m_fd, m_saved);
     m_bOutputAbandoned = false;
     (void)::ioctl(m_fd, TIOCEXCL);
 
@@ -196,6 +198,8 @@ void CPosixSerialPort::Close() {
         if (m_bSaved) (void)::tcsetattr(m_fd, m_bOutputAbandoned ? TCSANOW : TCSADRAIN, &m_saved);
         // TIOCEXCL outlives our descriptor while anyone else keeps the tty open.
         (void)::ioctl(m_fd, TIOCNXCL);
+        savedtermios::Forget(m_nSavedEntry);
+        m_nSavedEntry = -1;
         CloseFd(m_fd);  // also releases the flock
     }
     CloseFd(m_wakeRead);

@@ -1,11 +1,17 @@
 // quorlin-cli on serial ports that do not lead to a unit, the first run without saved settings,
-// the demo unit, and a usage error, each as a child process with its own config home.
+// the demo unit, a usage error, and the signals that end a run while it waits on the unit, each
+// as a child process with its own config home.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "tests/cli/CliRun.h"
 #include "tests/cli/CliSandbox.h"
@@ -101,6 +107,59 @@ TEST_F(CliSerialPortTest, TheDemoUnitAnswersEveryCommand) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     r = Run({"--demo", "find", "wash"});
     EXPECT_EQ(r.out, "10 Mine\t1 Guitar Wash\n");
+}
+
+// Whether two sets of terminal settings are the same in everything a port's user relies on.
+bool SameLineSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && a.c_cc[VMIN] == b.c_cc[VMIN] &&
+           a.c_cc[VTIME] == b.c_cc[VTIME];
+}
+
+// Reads from `fd` until something arrives; false when nothing did within a generous bound.
+bool AwaitInput(int fd) {
+    pollfd ready = {fd, POLLIN, 0};
+    char sink[256];
+    return ::poll(&ready, 1, 20000) == 1 && ::read(fd, sink, sizeof sink) > 0;
+}
+
+TEST_F(CliSerialPortTest, ASignalWhileTheUnitIsAwaitedPutsTheLineSettingsBack) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        int master = -1;
+        int slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        // A terminal as a user left it: another speed, line editing, echo.
+        termios known{};
+        ASSERT_EQ(::tcgetattr(slave, &known), 0);
+        cfsetispeed(&known, B9600);
+        cfsetospeed(&known, B9600);
+        known.c_iflag |= ICRNL;
+        known.c_lflag |= ECHO | ICANON | ISIG;
+        ASSERT_EQ(::tcsetattr(slave, TCSANOW, &known), 0);
+        termios before{};
+        ASSERT_EQ(::tcgetattr(slave, &before), 0);
+
+        // Nobody answers: the run waits for its first reply, with the port in raw mode.
+        CCliChild cli({"--serial", name, "banks"}, m_sandbox.ConfigHome());
+        ASSERT_TRUE(cli.Started());
+        const bool asked = AwaitInput(master);
+        termios during{};
+        ::tcgetattr(slave, &during);
+        cli.Signal(signal);
+        const CliResult r = cli.Finish();
+        termios after{};
+        ::tcgetattr(slave, &after);
+        ::close(master);
+        ::close(slave);
+
+        ASSERT_TRUE(asked) << "the run sent nothing: " << r.err;
+        EXPECT_FALSE(SameLineSettings(before, during)) << "the run did not set the line up";
+        EXPECT_EQ(r.signal, signal) << "exit " << r.exitCode << ": " << r.err;
+        EXPECT_TRUE(SameLineSettings(before, after)) << "the line settings were not put back";
+    }
 }
 
 TEST_F(CliSerialPortTest, AUsageErrorPrintsTheUsageAndExitsWithTwo) {
