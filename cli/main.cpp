@@ -142,6 +142,9 @@ int main(int argc, char** argv) {
             engine = std::make_unique<CLibrarian>(host);
         }
 
+        // One command: after a hang-up its later calls fail at once instead of each reporting
+        // the port gone.
+        engine->SetHoldLinkLoss(true);
         host.SetPauseMargin(engine->GetLinkSettings().deviceType == 1
                                 ? CCliHost::kMIDIPauseMarginMs
                                 : CCliHost::kSerialPauseMarginMs);

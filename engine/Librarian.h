@@ -94,6 +94,15 @@ public:
     void ClearSerialSettingsMissing() {
         if (m_pSerialLink) m_pSerialLink->ClearSettingsMissing();
     }
+    // With `hold` true, once the link is lost (the unit's side went during an operation, the
+    // link's PeerGone: a hang-up, the port gone; or the link could not be opened), every later
+    // operation fails at once (-2) without opening the link and without a message of the link's:
+    // it has said once why. The command-line tool holds it for its one command, whose calls would
+    // otherwise each report the port missing; the desktop program leaves it off (the default),
+    // so that each command tries the link afresh.
+    void SetHoldLinkLoss(bool hold) { m_bHoldLinkLoss = hold; }
+    // True once the link was lost while held (see SetHoldLinkLoss).
+    bool LinkLost() const { return m_bLinkLost; }
 
     // --- Primitives (inside a bracket) -------------------------------------------------------
     // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send; 0 when it went
@@ -249,7 +258,8 @@ private:
     bool KeepDeletedCopy(int bank, int program, int channel, int processor);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
-        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize);
+        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize,
+                            m_bHoldLinkLoss ? &m_bLinkLost : nullptr);
     }
     void ShowError(const std::string& text);
     void ShowNoCommunication();
@@ -276,4 +286,6 @@ private:
     int m_nSelectedBank = -1;
     int m_nSelectedProgram = -1;
     int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
+    bool m_bHoldLinkLoss = false;
+    bool m_bLinkLost = false;
 };

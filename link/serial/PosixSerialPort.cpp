@@ -150,7 +150,12 @@ void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string&
                                  const Report& report) {
     termios tio{};
     if (::tcgetattr(m_fd, &tio) != 0) {
-        report("tcgetattr()", errno);
+        // The far end may go between Open and here: that is reported as its going, once.
+        if (MeansGone(errno)) {
+            Gone("tcgetattr()", errno, report);
+        } else {
+            report("tcgetattr()", errno);
+        }
         return;
     }
     // Raw bytes in both directions whatever the line settings: without this no frame would
@@ -166,7 +171,11 @@ void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string&
     const bool lineBuilt = ApplyLine(line, tio);
     if (!lineBuilt) report(definition, EINVAL);
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
-        report("tcsetattr()", errno);
+        if (MeansGone(errno)) {
+            Gone("tcsetattr()", errno, report);
+        } else {
+            report("tcsetattr()", errno);
+        }
     } else if (lineBuilt) {
         // tcsetattr succeeds when any part of the change took; a port may drop the rest
         // (a pseudo-terminal keeps 8 data bits and no parity whatever it is given).

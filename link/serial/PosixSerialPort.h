@@ -36,7 +36,8 @@ public:
 
 private:
     void DrainWakePipe();
-    // Monitor thread: the far end has gone; stop watching the port, then report once.
+    // Monitor thread (or Configure, before the monitor starts): the far end has gone; stop
+    // watching the port, then report once.
     void Gone(const char* call, int errorNumber, const Report& report);
 
     int m_fd = -1;

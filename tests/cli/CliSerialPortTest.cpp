@@ -12,9 +12,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "tests/cli/CliRun.h"
 #include "tests/cli/CliSandbox.h"
+#include "tests/cli/SimServerProcess.h"
 
 using ::testing::HasSubstr;
 
@@ -159,6 +162,41 @@ TEST_F(CliSerialPortTest, ASignalWhileTheUnitIsAwaitedPutsTheLineSettingsBack) {
         EXPECT_FALSE(SameLineSettings(before, during)) << "the run did not set the line up";
         EXPECT_EQ(r.signal, signal) << "exit " << r.exitCode << ": " << r.err;
         EXPECT_TRUE(SameLineSettings(before, after)) << "the line settings were not put back";
+    }
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(CliSerialPortTest, AHangUpInTheMiddleOfACommandIsReportedOnce) {
+    // Commands that make many calls on the unit, each opening the port afresh; the unit goes away
+    // after the first file.
+    const std::string folder = (m_sandbox.Dir() / "out").string();
+    const std::vector<std::vector<std::string>> commands = {
+        {"backup", "10", folder},
+        {"backup-unit", folder},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        auto sim = std::make_unique<CSimServerProcess>(std::vector<std::string>{});
+        ASSERT_FALSE(sim->Path().empty());
+        std::vector<std::string> args = {"--serial", sim->Path()};
+        args.insert(args.end(), command.begin(), command.end());
+        CCliChild cli(args, m_sandbox.ConfigHome());
+        const bool started = cli.WaitForLines(1);
+        sim.reset();  // the unit's side of the line closes
+        const CliResult r = cli.Finish();
+        ASSERT_TRUE(started) << r.err;
+        EXPECT_EQ(r.exitCode, 1);
+        // Gone in a call (the warning) or between two (the port cannot be opened): said once.
+        EXPECT_EQ(Occurrences(r.err, "WARNING:") + Occurrences(r.err, "Error opening serial port"),
+                  1)
+            << r.err;
     }
 }
 
