@@ -216,10 +216,11 @@ public:
     // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
     // Whether the unit followed: CheckBankDeleted.
     int DeleteBank(int bank);
-    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99 or
-    // a name longer than nametable::kMaxNameLength characters (then after the message "A bank
-    // name holds at most 79 characters."; nothing is sent). Whether the unit followed:
-    // CheckBankName.
+    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99, a
+    // name longer than nametable::kMaxNameLength characters (then after the message "A bank
+    // name holds at most 79 characters.") or a blank one (nametable::IsBlankName; after "A bank
+    // name needs at least one character other than a blank."); nothing is sent then. Whether
+    // the unit followed: CheckBankName.
     int SetBankName(int n, const std::string& name);
     // After DeleteBank / SetBankName: reads the bank list from the unit again (ReadBankList,
     // so the catalogue then shows what the unit holds) and checks that bank `bank` is gone /
