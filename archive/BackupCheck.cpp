@@ -27,6 +27,7 @@ CheckOutcome CheckBackup(const std::string& folder) {
     Manifest manifest;
     if (!LoadManifest(folder, manifest, outcome.error)) return outcome;
     outcome.manifestRead = true;
+    outcome.gaps = GapLines(manifest);
 
     using Kind = CheckFinding::Kind;
     std::set<std::string> listed;

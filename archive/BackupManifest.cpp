@@ -81,6 +81,25 @@ std::pair<int, int> LineAndColumn(const QByteArray& text, int offset) {
 
 }  // namespace
 
+std::string SkippedWhat(const SkippedProgram& s) {
+    std::string what = "bank " + std::to_string(s.bank);
+    if (!s.wholeBank) what += " program " + std::to_string(s.program);
+    return what + " \"" + s.name + "\"";
+}
+
+std::vector<std::string> GapLines(const Manifest& m) {
+    std::vector<std::string> lines;
+    for (const auto& s : m.skipped) lines.push_back("skipped " + SkippedWhat(s) + ": " + s.reason);
+    for (const auto& s : m.mismatched)
+        lines.push_back("mismatched bank " + std::to_string(s.bank) + " program " +
+                        std::to_string(s.program) + " \"" + s.name + "\": the unit sent \"" +
+                        s.got + "\"");
+    for (int bank : m.changedBanks) lines.push_back("changed bank " + std::to_string(bank));
+    for (int bank : m.unreadBanks) lines.push_back("not read bank " + std::to_string(bank));
+    if (m.cancelled) lines.push_back("cancelled");
+    return lines;
+}
+
 std::string ManifestJson(const Manifest& m) {
     QJsonArray banks;
     for (const auto& bank : m.banks) {
@@ -98,11 +117,11 @@ std::string ManifestJson(const Manifest& m) {
             QJsonObject{{"number", bank.number}, {"name", Q(bank.name)}, {"programs", programs}});
     }
     QJsonArray skipped;
-    for (const auto& s : m.skipped)
-        skipped.append(QJsonObject{{"bank", s.bank},
-                                   {"program", s.program},
-                                   {"name", Q(s.name)},
-                                   {"reason", Q(s.reason)}});
+    for (const auto& s : m.skipped) {
+        QJsonObject entry{{"bank", s.bank}, {"name", Q(s.name)}, {"reason", Q(s.reason)}};
+        if (!s.wholeBank) entry.insert("program", s.program);
+        skipped.append(entry);
+    }
     QJsonArray mismatched;
     for (const auto& s : m.mismatched)
         mismatched.append(QJsonObject{
@@ -196,7 +215,8 @@ bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& er
     for (const auto& v : result.value("skipped").toArray()) {
         const QJsonObject s = v.toObject();
         m.skipped.push_back({s.value("bank").toInt(-1), s.value("program").toInt(-1),
-                             S(s.value("name").toString()), S(s.value("reason").toString())});
+                             S(s.value("name").toString()), S(s.value("reason").toString()),
+                             !s.contains("program")});
     }
     for (const auto& v : result.value("mismatched").toArray()) {
         const QJsonObject s = v.toObject();

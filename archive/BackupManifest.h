@@ -10,6 +10,7 @@
 //         { "number": 12, "name": "Lead", "user": true, "file": "03 Live/Lead.sig",
 //           "bytes": 412, "sha256": "<64 hex digits>" } ] } ],
 //     "result": { "written": 1, "skipped": [ { "bank", "program", "name", "reason" } ],
+//                 (a whole bank skipped: { "bank", "name", "reason" })
 //                 "mismatched": [ { "bank", "program", "name", "got" } ], "cancelled": false,
 //                 "changed_banks": [], "unread_banks": [] } }
 //
@@ -46,8 +47,11 @@ struct ManifestBank {
 struct SkippedProgram {
     int bank = -1;
     int program = -1;
-    std::string name;
+    std::string name;  // the program's, or the bank's for a whole bank
     std::string reason;
+    // The whole bank: one the unit lists but a bank select cannot reach ("program" is then left
+    // out of the manifest entry).
+    bool wholeBank = false;
 };
 
 struct MismatchedProgram {
@@ -69,6 +73,18 @@ struct Manifest {
     std::vector<int> changedBanks;
     std::vector<int> unreadBanks;
 };
+
+// "bank 3 program 12 "Lead"", or "bank 150 "Far"" for a whole bank.
+std::string SkippedWhat(const SkippedProgram& skipped);
+
+// What the manifest's result records as not backed up, one line each, in this order:
+//   skipped bank 1 program 3 "A/B": the unit did not send it
+//   mismatched bank 1 program 2 "lead": the unit sent "Lead"
+//   changed bank 1          (changed on the unit during the backup)
+//   not read bank 5
+//   cancelled
+// Empty when the result records nothing missing.
+std::vector<std::string> GapLines(const Manifest& manifest);
 
 // The manifest as pretty-printed UTF-8 JSON.
 std::string ManifestJson(const Manifest& manifest);

@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
-#include "engine/Protocol.h"
+#include "engine/ProgramFetch.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
 #include "settings/LinkSettings.h"
@@ -32,6 +33,15 @@ std::string ProgramText(int bank, int program, const std::string& name) {
     return "bank " + std::to_string(bank) + " program " + std::to_string(program) + " \"" + name +
            "\"";
 }
+
+// What a program change and a bank select can reach; the unit may list more.
+bool Choosable(const ManifestProgram& program) {
+    return program.number >= 0 && program.number <= 127;
+}
+constexpr const char* kProgramOutOfReach =
+    "its number is outside 0 to 127, which a program change cannot choose";
+constexpr const char* kBankOutOfReach =
+    "its number is outside 0 to 99, which a bank select cannot reach";
 
 std::string Join(const std::vector<int>& numbers) {
     std::string text;
@@ -62,23 +72,11 @@ std::string BankFolderName(int number, const std::string& name) {
     return file;
 }
 
-bool CUnitBackup::Fetch(int program, std::string& data) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        std::string text;
-        if (m_engine.SelectProgram(m_nChannel, program) == 0 &&
-            m_engine.GetProgramData(text) == 0) {
-            data = std::move(text);
-            return true;
-        }
-    }
-    return false;
-}
-
 void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,
                            const std::string& reason) {
     for (std::size_t i = from; i < bank.programs.size(); ++i) {
         const auto& p = bank.programs[i];
-        if (p.user && p.file.empty())
+        if (p.user && p.file.empty() && Choosable(p))
             manifest.skipped.push_back({bank.number, p.number, p.name, reason});
     }
 }
@@ -86,8 +84,9 @@ void CUnitBackup::SkipRest(ManifestBank& bank, std::size_t from, Manifest& manif
 void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Manifest& manifest,
                              int& banksWritten) {
     std::vector<ProgramEntry> listed;
+    std::vector<ProgramEntry> outOfReach;  // numbered outside 0 to 127
     if (m_engine.SelectBank(bank.number, m_nDsp, true) != 0 ||
-        m_engine.GetProgramList(listed) != 0) {
+        m_engine.GetProgramList(listed, outOfReach) != 0) {
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             "; none of them is backed up.");
         manifest.unreadBanks.push_back(bank.number);
@@ -95,13 +94,31 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         return;
     }
     m_nListFailuresInRow = 0;
+    std::map<int, std::string> listedNames;  // the unit's own bytes, to check each text against
     for (const auto& entry : listed) {
         const int number = ListEntryNumber(entry.text);
         if (number < 0) continue;
+        listedNames.emplace(number, ListEntryName(entry.text));
         ManifestProgram program;
         program.number = number;
         program.name = NameText(ListEntryName(entry.text));
         program.user = entry.user != 0;
+        bank.programs.push_back(std::move(program));
+    }
+    // Listed, but out of a program change's reach: in the manifest as listed, and every user
+    // program among them skipped.
+    for (const auto& entry : outOfReach) {
+        ManifestProgram program;
+        CReplyParser::EntryNumber(entry.text, program.number);
+        program.name = NameText(ListEntryName(entry.text));
+        program.user = entry.user != 0;
+        if (program.user) {
+            manifest.skipped.push_back(
+                {bank.number, program.number, program.name, kProgramOutOfReach});
+            m_visitor.OnMessage("Skipped " +
+                                ProgramText(bank.number, program.number, program.name) + ": " +
+                                kProgramOutOfReach + ".");
+        }
         bank.programs.push_back(std::move(program));
     }
     std::stable_sort(bank.programs.begin(), bank.programs.end(),
@@ -115,7 +132,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     filewriter::CRunFiles runFiles;
     for (std::size_t i = 0; i < bank.programs.size(); ++i) {
         auto& program = bank.programs[i];
-        if (!program.user) continue;
+        if (!program.user || !Choosable(program)) continue;
         if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
         if (Stopped()) {
             SkipRest(bank, i, manifest,
@@ -125,12 +142,12 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         }
         m_visitor.OnProgram(bank.number, program.number, program.name);
         const std::string what = ProgramText(bank.number, program.number, program.name);
-        std::string data;
         fetchedAny = true;
-        if (!Fetch(program.number, data)) {
-            manifest.skipped.push_back(
-                {bank.number, program.number, program.name, "the unit did not send it"});
-            m_visitor.OnMessage("Skipped " + what + ": the unit did not send it.");
+        const ProgramFetch fetch =
+            m_engine.FetchProgram(m_nChannel, program.number, listedNames[program.number]);
+        if (fetch.status == ProgramFetch::Status::NotSent) {
+            manifest.skipped.push_back({bank.number, program.number, program.name, fetch.reason});
+            m_visitor.OnMessage("Skipped " + what + ": " + fetch.reason + ".");
             if (++m_nFailuresInRow >= 2) {
                 m_bDead = true;
                 m_visitor.OnMessage("The unit stopped answering; it is asked nothing more.");
@@ -138,19 +155,13 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
             continue;
         }
         m_nFailuresInRow = 0;
-        std::string got = TrimmedName(NameText(protocol::PatchName(data)));
-        if (got != TrimmedName(program.name)) {
-            // A program change that did not take effect: the unit sent the program it ran before.
-            std::string again;
-            if (Fetch(program.number, again)) {
-                data = std::move(again);
-                got = TrimmedName(NameText(protocol::PatchName(data)));
-            }
-            if (got != TrimmedName(program.name)) {
-                manifest.mismatched.push_back({bank.number, program.number, program.name, got});
-                m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
-                                    "; the file is kept.");
-            }
+        const std::string& data = fetch.text;
+        if (fetch.status == ProgramFetch::Status::WrongProgram) {
+            // The file is kept, and the manifest says what it holds.
+            const std::string got = TrimmedName(NameText(fetch.sentName));
+            manifest.mismatched.push_back({bank.number, program.number, program.name, got});
+            m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
+                                "; the file is kept.");
         }
 
         std::string why;
@@ -206,7 +217,8 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     // Someone may have changed the unit meanwhile: the list must be what it was.
     if (!fetchedAny || m_bDead) return;
     std::vector<ProgramEntry> after;
-    if (m_engine.GetProgramList(after) != 0) {
+    std::vector<ProgramEntry> outOfReachAfter;
+    if (m_engine.GetProgramList(after, outOfReachAfter) != 0) {
         m_bUncertain = true;
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             " again to see whether they changed during the backup.");
@@ -216,7 +228,9 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     const auto same = [](const ProgramEntry& a, const ProgramEntry& b) {
         return a.text == b.text && a.user == b.user;
     };
-    if (!std::equal(listed.begin(), listed.end(), after.begin(), after.end(), same)) {
+    if (!std::equal(listed.begin(), listed.end(), after.begin(), after.end(), same) ||
+        !std::equal(outOfReach.begin(), outOfReach.end(), outOfReachAfter.begin(),
+                    outOfReachAfter.end(), same)) {
         manifest.changedBanks.push_back(bank.number);
         m_visitor.OnMessage("Bank " + std::to_string(bank.number) +
                             " changed on the unit during the backup; its files are kept, but "
@@ -300,9 +314,17 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
         m_visitor.OnMessage("Cannot read the bank list of the unit; nothing is backed up.");
     } else {
         for (const auto& entry : banks) {
-            const int number = ListEntryNumber(entry);
-            if (number < 0 || number > 99) continue;
-            manifest.banks.push_back({number, NameText(ListEntryName(entry)), {}});
+            int number = -1;
+            // An entry without a number is no bank the unit can be asked about.
+            if (!CReplyParser::EntryNumber(entry, number)) continue;
+            const std::string name = NameText(ListEntryName(entry));
+            if (number < 0 || number > 99) {
+                manifest.skipped.push_back({number, -1, name, kBankOutOfReach, true});
+                m_visitor.OnMessage("Skipped " + SkippedWhat(manifest.skipped.back()) + ": " +
+                                    kBankOutOfReach + ".");
+                continue;
+            }
+            manifest.banks.push_back({number, name, {}});
         }
         for (auto& bank : manifest.banks) {
             if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
@@ -340,7 +362,7 @@ std::string BackupSummary(const BackupOutcome& outcome) {
                        std::to_string(outcome.banksWritten) + " banks written, " +
                        std::to_string(m.skipped.size()) + " skipped.\n";
     for (const auto& s : m.skipped)
-        text += "Skipped " + ProgramText(s.bank, s.program, s.name) + ": " + s.reason + "\n";
+        text += "Skipped " + SkippedWhat(s) + ": " + s.reason + "\n";
     for (const auto& s : m.mismatched)
         text += "Mismatched " + ProgramText(s.bank, s.program, s.name) + ": the unit sent \"" +
                 s.got + "\" (file kept)\n";

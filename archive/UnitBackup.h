@@ -8,15 +8,19 @@
 // as a bank backup, given in program-number order).
 //
 // What the run checks:
-// - a program the unit does not deliver is asked once more, then skipped with the reason; after
-//   two programs in a row not delivered the unit is asked nothing more, every user program not yet
-//   written is skipped, and banks not read go to the unread banks;
-// - the name in the text the unit sent (between its first two double quotes) must be the listed
-//   one (trailing blanks ignored): a program change that did not take effect sends the previous
-//   program. The program is selected and asked once more; a name that still differs is recorded
-//   as mismatched and the file is kept;
+// - each program is fetched as CLibrarian::FetchProgram does (ProgramFetch.h): the name inside the
+//   text the unit sent must be the listed one, and a program not delivered, or delivered under
+//   another name (a program change that did not take effect sends the previous program), is asked
+//   once more;
+// - a program still not delivered is skipped with the reason; after two programs in a row not
+//   delivered the unit is asked nothing more, every user program not yet written is skipped, and
+//   banks not read go to the unread banks;
+// - a name that still differs is recorded as mismatched and the file is kept;
 // - after a bank's programs its program list is read again; a list that differs (the unit was
-//   changed meanwhile) puts the bank among the changed banks.
+//   changed meanwhile) puts the bank among the changed banks;
+// - what the unit lists beyond the reach of a bank select (banks outside 0 to 99) or a program
+//   change (user programs outside 0 to 127) cannot be fetched: each is skipped with that reason
+//   (a whole bank as program -1), so such a backup is never complete.
 //
 // Called on the thread that owns the engine; progress and Cancel through the visitor.
 
@@ -54,7 +58,6 @@ public:
     BackupOutcome Run(const std::string& folder, const std::string& link);
 
 private:
-    bool Fetch(int program, std::string& data);
     void BackUpBank(const std::string& folder, ManifestBank& bank, Manifest& manifest,
                     int& banksWritten);
     void SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,

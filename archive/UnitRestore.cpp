@@ -65,6 +65,25 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
             }
         }
     }
+    // Banks the unit cannot have: the run could neither select nor create them (a bank select
+    // carries two digits, a bank name at most nametable::kMaxNameLength characters).
+    for (const auto& bank : manifest.banks) {
+        if (bank.number < 0 || bank.number > 99) {
+            m_visitor.OnMessage("The manifest names bank " + std::to_string(bank.number) +
+                                ", which the unit cannot have (its banks are 0 to 99); nothing "
+                                "is restored.");
+            return Result::Refused;
+        }
+        const std::size_t length = nametable::CharacterCount(bank.name);
+        if (length > nametable::kMaxNameLength) {
+            m_visitor.OnMessage("The manifest names bank " + std::to_string(bank.number) +
+                                " with a name of " + std::to_string(length) +
+                                " characters; a bank name holds at most " +
+                                std::to_string(nametable::kMaxNameLength) +
+                                " characters. Nothing is restored.");
+            return Result::Refused;
+        }
+    }
     const std::set<int> wanted(banks.begin(), banks.end());
     for (int n : wanted) {
         const bool held = std::any_of(manifest.banks.begin(), manifest.banks.end(),
@@ -161,6 +180,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
     } reporting{m_engine};
     m_engine.SetLoadSightingHow(IProgramSightings::How::Restored);
     m_nLoaded = m_nPresent = m_nNotLoaded = m_nBanksCreated = 0;
+    m_nLoadsNotMade = m_nBanksNotCreated = 0;
     m_bCancelled = false;
     bool failed = false;
     std::size_t i = 0;
@@ -206,14 +226,17 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                     failed = true;
                     break;
                 case RestoreStep::Kind::Load:
-                    if (!usable || m_bCancelled) {
+                    if (m_bCancelled) {
+                        ++m_nLoadsNotMade;
+                        break;
+                    }
+                    if (!usable) {
                         ++m_nNotLoaded;
                         break;
                     }
                     if (m_visitor.ShouldCancel()) {
                         m_bCancelled = true;
-                        ++m_nNotLoaded;
-                        failed = true;
+                        ++m_nLoadsNotMade;
                         break;
                     }
                     if (!selected && m_engine.SelectBank(bank, m_nDsp, true) != 0) {
@@ -263,14 +286,33 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         }
         i = end;
     }
+    // The banks not reached: their steps are counted as planned and not made (a program the plan
+    // found present is present all the same, a refused one is not loaded all the same).
+    for (; i < plan.steps.size(); ++i) {
+        switch (plan.steps[i].kind) {
+            case RestoreStep::Kind::CreateBank: ++m_nBanksNotCreated; break;
+            case RestoreStep::Kind::KeepBank: break;
+            case RestoreStep::Kind::Skip: ++m_nPresent; break;
+            case RestoreStep::Kind::Load: ++m_nLoadsNotMade; break;
+            case RestoreStep::Kind::Refuse: ++m_nNotLoaded; break;
+        }
+    }
     if (m_bCancelled) m_visitor.OnMessage("The restore was cancelled.");
     return failed || m_bCancelled ? Result::Failed : Result::Done;
 }
 
 std::string CUnitRestore::Summary() const {
-    return "Restore finished: " + std::to_string(m_nLoaded) + " programs loaded, " +
-           std::to_string(m_nBanksCreated) + " banks created, " + std::to_string(m_nPresent) +
-           " already present, " + std::to_string(m_nNotLoaded) + " not loaded.";
+    std::string text = "Restore finished: " + std::to_string(m_nLoaded) + " programs loaded, " +
+                       std::to_string(m_nBanksCreated) + " banks created, " +
+                       std::to_string(m_nPresent) + " already present, " +
+                       std::to_string(m_nNotLoaded) + " not loaded";
+    if (m_bCancelled) {
+        text += ", " + std::to_string(m_nLoadsNotMade) + " planned loads";
+        if (m_nBanksNotCreated > 0)
+            text += " and " + std::to_string(m_nBanksNotCreated) + " planned bank creations";
+        text += " not made (cancelled)";
+    }
+    return text + ".";
 }
 
 }  // namespace archive

@@ -19,8 +19,9 @@
 // FILE is the manifest's relative path. Factory programs are never loaded; a bank that needs
 // nothing has no lines.
 //
-// A manifest that cannot be read, or that names any file outside the folder once symbolic links
-// are resolved, is refused whole before the unit is asked anything.
+// A manifest that cannot be read, that names any file outside the folder once symbolic links
+// are resolved, or a bank the unit cannot have (a number outside 0 to 99, a name longer than
+// nametable::kMaxNameLength characters), is refused whole before the unit is asked anything.
 //
 // Carrying the plan out creates the banks, loads the files (a load the unit refuses is reported
 // and the restore goes on), then reads every touched bank's program list again: every loaded
@@ -65,16 +66,19 @@ public:
         : m_engine(engine), m_visitor(visitor), m_nDsp(dsp) {}
 
     // Makes the plan for the banks `banks` of the backup in `folder` (empty: all). Refused (told
-    // through the visitor, nothing asked of the unit) for a manifest that cannot be read or
-    // names a file outside the folder, and for a bank the backup does not hold; Failed when the
-    // unit's lists cannot be read. Loads and bank changes are never sent here.
+    // through the visitor, nothing asked of the unit) for a manifest that cannot be read, names
+    // a file outside the folder or a bank the unit cannot have, and for a bank the backup does
+    // not hold; Failed when the unit's lists cannot be read. Loads and bank changes are never
+    // sent here.
     Result Plan(const std::string& folder, const std::vector<int>& banks, RestorePlan& plan);
 
     // Carries the plan out and checks the result. Done only when every step was carried out
     // and verified (a refuse step is a failure).
     Result Carry(const RestorePlan& plan);
 
-    // "Restore finished: ..." for the last Carry.
+    // "Restore finished: L programs loaded, B banks created, P already present, N not loaded."
+    // for the last Carry; after a cancel it ends ", M planned loads not made (cancelled)." (and
+    // names the planned bank creations not made, if any). Every planned program counts once.
     std::string Summary() const;
 
 private:
@@ -85,6 +89,8 @@ private:
     int m_nPresent = 0;
     int m_nNotLoaded = 0;  // refused by the plan or by the unit
     int m_nBanksCreated = 0;
+    int m_nLoadsNotMade = 0;      // planned loads left after a cancel
+    int m_nBanksNotCreated = 0;   // planned bank creations left after a cancel
     bool m_bCancelled = false;
 };
 

@@ -35,13 +35,21 @@ int RunVerify(const std::string& folder, std::ostream& out, IHost& host) {
         return 2;
     }
     for (const auto& finding : outcome.findings) out << archive::FindingLine(finding) << '\n';
+    for (const auto& gap : outcome.gaps) out << gap << '\n';
     out.flush();
-    if (outcome.findings.empty()) {
-        host.ShowMessage("All " + std::to_string(outcome.listed) +
-                         " files of the backup match its manifest.");
+    const std::string files = "All " + std::to_string(outcome.listed) + " files of the backup";
+    if (outcome.findings.empty() && outcome.gaps.empty()) {
+        host.ShowMessage(files + " match its manifest.");
         return out ? 0 : 1;
     }
-    host.ShowMessage(std::to_string(outcome.findings.size()) + " problems found in the backup.");
+    const std::string incomplete =
+        "the backup is incomplete: its manifest records what is not in it (listed above).";
+    if (outcome.findings.empty())
+        host.ShowMessage(files + " match its manifest, but " + incomplete);
+    else
+        host.ShowMessage(std::to_string(outcome.findings.size()) +
+                         " problems found in the backup." +
+                         (outcome.gaps.empty() ? "" : " Besides, " + incomplete));
     return 1;
 }
 

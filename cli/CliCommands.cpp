@@ -168,11 +168,21 @@ int CCliCommands::Programs(int bank) {
 
 int CCliCommands::Info(int bank, int program) {
     std::vector<ProgramEntry> programs;
-    if (!RequireBank(bank) || !SelectAndList(bank, programs) ||
-        !RequireProgram(bank, program, programs))
-        return 1;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+    const ProgramEntry* entry = RequireProgram(bank, program, programs);
+    if (entry == nullptr) return 1;
     const int shown = m_host.Shown();
-    if (m_engine.SelectProgram(m_nChannel, program) != 0) return 1;
+    // The information text is of the program the unit runs: it must be the one asked for.
+    const ProgramFetch fetch =
+        m_engine.FetchProgram(m_nChannel, program, EntryName(entry->text), false);
+    if (!fetch.Fetched()) {
+        const std::string line = "Cannot show the information of program " +
+                                 std::to_string(program) + " of " + BankText(bank) + ": " +
+                                 fetch.reason + ".";
+        if (fetch.status == ProgramFetch::Status::NotSent) return Fail(line, shown);
+        m_host.ShowMessage(line);
+        return 1;
+    }
     std::string text;
     if (m_engine.GetProgramInfo(m_nDsp, text) != 0)
         return Fail("Cannot read the information text of program " + std::to_string(program) + ".",
@@ -233,13 +243,19 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
         const std::string text = StripLeadingBlanks(entry.text);
         if (entry.user == 0 || EntryNumber(text) < 0) continue;
         const int shown = m_host.Shown();
-        m_engine.SelectProgram(m_nChannel, EntryNumber(text));
-        std::string data;
-        if (m_engine.GetProgramData(data) != 0) {
-            Fail("Skipped " + text + ": the unit did not send it.", shown);
+        const ProgramFetch fetch =
+            m_engine.FetchProgram(m_nChannel, EntryNumber(text), EntryName(text));
+        if (!fetch.Fetched()) {
+            // Another program's text is never written under this program's name.
+            const std::string line = "Skipped " + text + ": " + fetch.reason + ".";
+            if (fetch.status == ProgramFetch::Status::WrongProgram)
+                m_host.ShowMessage(line);
+            else
+                Fail(line, shown);
             ++skipped;
             continue;
         }
+        const std::string& data = fetch.text;
         // Two programs of one bank may share a name; the second must not replace the first's
         // file, so it gets a number. The file system has the last word on which names are the
         // same file (letter case beyond A to Z, for one): a file of this run is never replaced.
@@ -280,15 +296,19 @@ int CCliCommands::Fetch(int bank, int program, const std::string& file) {
         return 1;
     }
     std::vector<ProgramEntry> programs;
-    if (!RequireBank(bank) || !SelectAndList(bank, programs) ||
-        !RequireProgram(bank, program, programs))
-        return 1;
+    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+    const ProgramEntry* entry = RequireProgram(bank, program, programs);
+    if (entry == nullptr) return 1;
     const int shown = m_host.Shown();
-    if (m_engine.SelectProgram(m_nChannel, program) != 0) return 1;
-    std::string data;
-    if (m_engine.GetProgramData(data) != 0)
+    const ProgramFetch fetch = m_engine.FetchProgram(m_nChannel, program, EntryName(entry->text));
+    if (fetch.status == ProgramFetch::Status::NotSent)
         return Fail("The unit did not send program " + std::to_string(program) + ".", shown);
-    if (!filewriter::WriteFileWhole(file, data, filewriter::Target::FileOrStream, why)) {
+    if (fetch.status == ProgramFetch::Status::WrongProgram) {
+        m_host.ShowMessage("Cannot fetch program " + std::to_string(program) + " of " +
+                           BankText(bank) + ": " + fetch.reason + ".");
+        return 1;
+    }
+    if (!filewriter::WriteFileWhole(file, fetch.text, filewriter::Target::FileOrStream, why)) {
         m_host.ShowMessage("Cannot write " + target + ": " + why);
         return 1;
     }
@@ -305,26 +325,14 @@ int CCliCommands::Delete(int bank, int program) {
                            " is a factory program; it cannot be deleted.");
         return 1;
     }
-    int shown = m_host.Shown();
+    // The engine reads the bank's list again: 0 only when the program is gone.
     const int deleted = m_engine.DeletePreset(bank, program, m_nChannel, m_nDsp);
     if (deleted == -3) {  // no copy could be kept, and the question was answered No
         m_host.ShowMessage("Program " + std::to_string(program) + " of " + BankText(bank) +
                            " is not deleted.");
         return 1;
     }
-    if (deleted != 0) return 1;
-    // The unit does not acknowledge key presses: look whether the program is gone.
-    std::vector<ProgramEntry> after;
-    if (m_engine.GetProgramList(after) != 0)
-        return Fail("Cannot read the programs of " + BankText(bank) + ".", shown);
-    shown = m_host.Shown();  // a note on the listing is no reason of a failure below
-    for (const auto& e : after) {
-        if (EntryNumber(e.text) == program)
-            return Fail("The unit still lists program " + std::to_string(program) + " in " +
-                            BankText(bank) + ".",
-                        shown);
-    }
-    return 0;
+    return deleted == 0 ? 0 : 1;
 }
 
 int CCliCommands::DeleteBank(int bank) {

@@ -5,7 +5,11 @@
 // messages where they give one, otherwise a line of this class's own.
 //
 // A BANK must be listed in the unit's bank list, and the PROGRAM of info, fetch and delete must
-// be listed in that bank; otherwise the command fails before anything is changed. Files are
+// be listed in that bank; otherwise the command fails before anything is changed. backup, fetch
+// and info take a program's text only under the name the list gives it (CLibrarian::
+// FetchProgram): when the unit sends another program, also when asked once more, backup skips
+// that program ("the unit sent "Big Hall" instead of "Vocal Plate"") and goes on, fetch writes
+// nothing and info prints nothing; each then ends with status 1. Files are
 // written as FileWriter.h describes (whole, under a temporary name, then renamed into place), and
 // backup and fetch check that they can write before they ask the unit for anything. When `out`
 // fails (a closed pipe), that is said once and the command ends with status 1.

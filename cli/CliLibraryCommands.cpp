@@ -27,7 +27,13 @@ int Search(CProgramLibrary& lib, const std::string& text, std::ostream& out) {
     return found.empty() ? 1 : 0;
 }
 
-int Show(CProgramLibrary& lib, const std::string& sha, std::ostream& out) {
+int Show(CProgramLibrary& lib, const std::string& sha, std::ostream& out, IHost& host) {
+    // A copy that no longer matches its SHA-256 is not shown as the program.
+    std::string why;
+    if (!lib.Text(sha, &why)) {
+        host.ShowMessage(why);
+        return 1;
+    }
     const auto t = lib.Find(sha);
     if (!t) return 1;
     out << "sha256: " << t->sha256 << "\nname: " << t->name << "\nsize: " << t->size
@@ -57,6 +63,8 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
         host.ShowMessage(error);
         return 1;
     }
+    // Found by the check on opening: said by every library command.
+    if (const std::string damage = lib.DamageReport(); !damage.empty()) host.ShowMessage(damage);
     const auto& a = o.arguments;
     if (o.command == CliOptions::Command::Import) {
         const auto result =
@@ -74,12 +82,12 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
         host.ShowMessage(error);
         return 1;
     }
-    if (a[0] == "show") return Show(lib, *sha, out);
+    if (a[0] == "show") return Show(lib, *sha, out, host);
     // export
-    const auto text = lib.Text(*sha);
     std::string why;
+    const auto text = lib.Text(*sha, &why);
     if (!text) {
-        host.ShowMessage("Cannot read " + Short(*sha) + " from the library.");
+        host.ShowMessage(why);
         return 1;
     }
     if (!filewriter::WriteFileWhole(a[2], *text, filewriter::Target::FileOrStream, why)) {

@@ -30,6 +30,7 @@
 #include "engine/KeyPatterns.h"
 #include "engine/LinkBracket.h"
 #include "engine/ProgramEntry.h"
+#include "engine/ProgramFetch.h"
 #include "engine/ProgramSightings.h"
 #include "engine/Protocol.h"
 #include "engine/ReplyParser.h"
@@ -150,6 +151,10 @@ public:
     // would show as a factory one. Entries numbered outside 0 to 127 cannot be chosen by a
     // program change: they are left out, and reported in one message per listing.
     int GetProgramList(std::vector<ProgramEntry>& list, bool lock = true);
+    // GetProgramList for a caller that reports the entries numbered outside 0 to 127 itself:
+    // they are appended to `leftOut` (with their user flags) instead of told in a message.
+    int GetProgramList(std::vector<ProgramEntry>& list, std::vector<ProgramEntry>& leftOut,
+                       bool lock = true);
     // Bank select of `bank` (0 to 99) for `processor` (1 DSP A, 2 DSP B), then 300 ms.
     int SelectBank(int bank, int processor, bool lock = true);
     // Program change of `program` (0 to 127) on `channel` (0 to 15), then 300 ms; -2 for a
@@ -180,7 +185,18 @@ public:
     // 0 when the unit took it; -2 otherwise (after a message saying why).
     int LoadPatchFile(std::string path);
     // The text of the program loaded in the unit (any byte values; write it with its length).
+    // Nothing tells which program that is: to fetch a listed program, use FetchProgram.
     int GetProgramData(std::string& text);
+    // Program change of `program` on `channel`, then the program's text (SelectProgram,
+    // GetProgramData), checked by the name inside it against `listedName`, the name the unit's
+    // list gives the program (ProgramFetch.h). When no text comes or the text is another
+    // program's, the program change and the request are sent once more; a link that has
+    // reported a failure is not asked again. The unit's bank must be selected first.
+    // The text is reported to the sightings as fetched (when `report` and ReportsFetches) only
+    // when it is the listed program's. When it is not, the engine no longer takes the unit to
+    // run `program` (SelectedProgram -1), so that nothing seen next is recorded there.
+    ProgramFetch FetchProgram(int channel, int program, const std::string& listedName,
+                              bool report = true);
     // Called by the link during a program load: 1 when the unit's root listing contains `name`.
     int ProbeCompletion(const std::string& name) override;
 
@@ -209,8 +225,14 @@ public:
     // "Unable to communicate ..."; the catalogue is then left as it was.
     // -2 at once for a program outside 0 to 127 or a channel outside 0 to 15.
     // With a sightings receiver that keeps deleted programs, the program is first selected,
-    // fetched and recorded as deleted from its bank; when it cannot be fetched or recorded the
-    // user is asked whether to delete it anyway, and No returns -3 with nothing deleted.
+    // fetched (FetchProgram) and recorded as fetched; when it cannot be fetched or recorded the
+    // user is asked whether to delete it anyway, and No returns -3 with nothing deleted. When
+    // the unit sends another program (it does not take the program change that the delete
+    // chooses the program with) nothing is deleted: -2 after a message.
+    // After the sequence the bank's program list is read again: 0 when the program is gone
+    // (and only then is the kept copy recorded as deleted from the bank); -2 after a message
+    // when the unit still lists it ("The unit did not delete program 5 of bank 10: it still
+    // lists "5 Lead".") or the list cannot be read.
     int DeletePreset(int bank, int program, int channel, int processor);
     // 0 when the sequence was sent; -2 when the bank still holds programs ("Cannot delete bank.
     // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
@@ -250,13 +272,17 @@ private:
     bool PressKeys(std::initializer_list<KeyStep> steps);
     // A program change on its own (no pause); false when it could not go out.
     bool SendProgramChange(int channel, int program);
-    // GetProgramList, also telling how many entries were left out for their numbers.
-    int ListPrograms(std::vector<ProgramEntry>& list, bool lock, std::size_t& leftOutCount);
+    // GetProgramList, also giving the entries left out for their numbers; `report`: they are
+    // also told in one message.
+    int ListPrograms(std::vector<ProgramEntry>& list, bool lock,
+                     std::vector<ProgramEntry>& leftOut, bool report);
     // The end of a key sequence that could not be sent: one message, -2.
     int KeysNotSent();
-    // Fetches program `program` of `bank` and records it as deleted; asks the user when it
-    // cannot. False when the user says No.
-    bool KeepDeletedCopy(int bank, int program, int channel, int processor);
+    // Fetches program `program` of `bank` (FetchProgram, under the name the bank's list gives
+    // it) and records it as fetched, with its text in `copy`; asks the user when it cannot.
+    // 0 to go on with the delete (`copy` empty when no copy was kept), -3 when the user says
+    // No, -2 after a message when the unit sent another program.
+    int KeepDeletedCopy(int bank, int program, int channel, int processor, std::string& copy);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
         return CLinkBracket(*m_pLink, size, own, &m_nOpenSize,

@@ -107,13 +107,17 @@ int CLibrarian::ReadBankList(std::vector<std::string>& list) {
 }
 
 int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list, bool lock) {
-    std::size_t leftOut = 0;
-    return ListPrograms(list, lock, leftOut);
+    std::vector<ProgramEntry> leftOut;
+    return ListPrograms(list, lock, leftOut, true);
+}
+
+int CLibrarian::GetProgramList(std::vector<ProgramEntry>& list,
+                               std::vector<ProgramEntry>& leftOut, bool lock) {
+    return ListPrograms(list, lock, leftOut, false);
 }
 
 int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
-                             std::size_t& leftOutCount) {
-    leftOutCount = 0;
+                             std::vector<ProgramEntry>& leftOut, bool report) {
     auto bracket = Bracket(protocol::kDefaultBufferSize, lock);
     if (bracket.Failed()) return -2;
     const std::int32_t programsKey = GetProgramsKey();
@@ -137,21 +141,23 @@ int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
         int number = 0;
         if (CReplyParser::EntryNumber(entry, number)) deletableNumbers.push_back(number);
     }
-    std::string leftOut;
+    std::string named;
     for (auto& entry : programs) {
         int number = -1;
-        // A program change carries 0 to 127; any other number would put a status byte on the
-        // wire and load another program than the one named.
-        if (CReplyParser::EntryNumber(entry, number) && (number < 0 || number > 127)) {
-            leftOut += (leftOut.empty() ? "\"" : ", \"") + entry + "\"";
-            ++leftOutCount;
-            continue;
-        }
+        const bool numbered = CReplyParser::EntryNumber(entry, number);
         const bool user = std::find(deletableNumbers.begin(), deletableNumbers.end(), number) !=
                           deletableNumbers.end();
+        // A program change carries 0 to 127; any other number would put a status byte on the
+        // wire and load another program than the one named.
+        if (numbered && (number < 0 || number > 127)) {
+            named += (named.empty() ? "\"" : ", \"") + entry + "\"";
+            leftOut.push_back({std::move(entry), user ? 1 : 0});
+            continue;
+        }
         list.push_back({std::move(entry), user ? 1 : 0});
     }
-    if (!leftOut.empty()) ShowError(std::string(engine_messages::kProgramsOutOfRange) + leftOut);
+    if (report && !named.empty())
+        ShowError(std::string(engine_messages::kProgramsOutOfRange) + named);
     return 0;
 }
 

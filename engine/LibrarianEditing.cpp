@@ -19,15 +19,21 @@ std::string BankText(int bank) {
     return "bank " + std::to_string(bank);
 }
 
+std::string ProgramText(int bank, int program) {
+    return "program " + std::to_string(program) + " of " + BankText(bank);
+}
+
 }  // namespace
 
 int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) {
     // Program changes carry 0 to 127 on channels 0 to 15; nothing else can be chosen.
     if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
     CWaitCursor waitCursor(m_host);
-    if (m_pSightings && m_pSightings->KeepsDeletedPrograms() &&
-        !KeepDeletedCopy(bank, program, channel, processor))
-        return -3;
+    std::string copy;  // the text kept in the library, recorded as deleted once it is gone
+    if (m_pSightings && m_pSightings->KeepsDeletedPrograms()) {
+        const int kept = KeepDeletedCopy(bank, program, channel, processor, copy);
+        if (kept != 0) return kept;
+    }
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R0_C5R1, 500}})) return KeysNotSent();
@@ -37,6 +43,8 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
     if (SendFrame(protocol::MSG_BANK_SELECT, select.data(), static_cast<int>(select.size()), 0,
                   unused) != 0)
         return KeysNotSent();
+    m_nSelectedBank = bank;
+    m_nSelectedProgram = -1;
     m_host.Pause(500);
     // The unit needs another program loaded before the one to delete is chosen.
     for (int p : {10, program}) {
@@ -45,31 +53,79 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
     }
 
     if (!PressKeys({{KEY_C7R2, 500}, {KEY_C3R0_C5R1, 500}, {KEY_C5R0, 500}})) return KeysNotSent();
+
+    // The keys are never acknowledged: only the bank's list tells whether the program is gone.
+    std::vector<ProgramEntry> after;
+    std::size_t leftOut = 0;
+    if (ListPrograms(after, false, leftOut) != 0) {
+        ShowError("Cannot tell whether the unit deleted " + ProgramText(bank, program) +
+                  ": the programs of " + BankText(bank) + " cannot be read.");
+        return -2;
+    }
+    bracket.Close();
+    for (const auto& entry : after) {
+        int number = -1;
+        if (CReplyParser::EntryNumber(entry.text, number) && number == program) {
+            ShowError("The unit did not delete " + ProgramText(bank, program) +
+                      ": it still lists \"" + entry.text + "\".");
+            return -2;
+        }
+    }
+    if (!copy.empty()) {
+        IProgramSightings::Where where;
+        where.bank = bank;
+        where.program = program;
+        std::string ignored;  // the copy is kept already, as fetched
+        m_pSightings->ProgramSeen(copy, {}, IProgramSightings::How::Deleted, where, ignored);
+    }
     return 0;
 }
 
-bool CLibrarian::KeepDeletedCopy(int bank, int program, int channel, int processor) {
-    const std::string what = "program " + std::to_string(program) + " of bank " +
-                             std::to_string(bank);
-    std::string text;
-    const bool wasReporting = m_bReportFetches;
-    m_bReportFetches = false;  // recorded below as deleted, not as fetched
-    const bool fetched = SelectBank(bank, processor) == 0 &&
-                         SelectProgram(channel, program) == 0 && GetProgramData(text) == 0 &&
-                         !text.empty();
-    m_bReportFetches = wasReporting;
-    if (!fetched)
+int CLibrarian::KeepDeletedCopy(int bank, int program, int channel, int processor,
+                                std::string& copy) {
+    const std::string what = ProgramText(bank, program);
+    // The listed name tells whether the text the unit sends is this program's.
+    std::vector<ProgramEntry> listed;
+    const ProgramEntry* entry = nullptr;
+    if (SelectBank(bank, processor) == 0 && GetProgramList(listed) == 0) {
+        for (const auto& e : listed) {
+            int number = -1;
+            if (CReplyParser::EntryNumber(e.text, number) && number == program) entry = &e;
+        }
+    }
+    ProgramFetch fetch;
+    if (entry != nullptr) {
+        const auto parts = CReplyParser::SplitEntry(entry->text);
+        fetch =
+            FetchProgram(channel, program, parts ? std::string(parts->name) : std::string(), false);
+    }
+    if (fetch.status == ProgramFetch::Status::WrongProgram) {
+        // The delete chooses the program with the same program change: the unit would delete
+        // the program it runs instead.
+        ShowError("Quorlin does not delete " + what + ": " + fetch.reason +
+                  ". Check that the unit takes program changes on MIDI channel " +
+                  std::to_string(channel + 1) + ".");
+        return -2;
+    }
+    if (!fetch.Fetched() || fetch.text.empty())
         return m_host.AskYesNo("Quorlin cannot fetch " + what +
-                               " to keep a copy in the library. Delete it anyway?");
+                               " to keep a copy in the library. Delete it anyway?")
+                   ? 0
+                   : -3;
+    // Kept now, as fetched; recorded as deleted only once the unit's list shows it gone.
     IProgramSightings::Where where;
     where.bank = bank;
     where.program = program;
     std::string error;
-    if (m_pSightings->ProgramSeen(text, {}, IProgramSightings::How::Deleted, where, error))
-        return true;
+    if (m_pSightings->ProgramSeen(fetch.text, {}, IProgramSightings::How::Fetched, where, error)) {
+        copy = fetch.text;
+        return 0;
+    }
     if (!error.empty() && error.back() != '.') error += '.';
     return m_host.AskYesNo("Quorlin cannot keep a copy of " + what + " in the library: " + error +
-                           " Delete it anyway?");
+                           " Delete it anyway?")
+               ? 0
+               : -3;
 }
 
 int CLibrarian::DeleteBank(int bank) {
@@ -77,9 +133,9 @@ int CLibrarian::DeleteBank(int bank) {
     if (bracket.Failed()) return -2;
     SelectBank(bank, protocol::kProcessorA, false);
     std::vector<ProgramEntry> programs;
-    std::size_t leftOut = 0;  // listed, though not loadable: the bank is not empty either
-    if (ListPrograms(programs, false, leftOut) != 0) return -2;
-    if (!programs.empty() || leftOut > 0) {
+    std::vector<ProgramEntry> leftOut;  // listed, though not loadable: the bank is not empty
+    if (ListPrograms(programs, false, leftOut, true) != 0) return -2;
+    if (!programs.empty() || !leftOut.empty()) {
         ShowError(std::string(engine_messages::kBankNotEmpty));
         return -2;
     }

@@ -171,6 +171,12 @@ std::string TextSha256(const std::string& text) {
     return archive::Sha256Hex(CanonicalText(text));
 }
 
+std::string DamagedCopyText(const std::string& name) {
+    return "the library's copy of \"" + name +
+           "\" is damaged: it no longer matches its SHA-256; fetch, import or back up the "
+           "program again to replace it";
+}
+
 std::string DefaultLibraryPath() {
     if (const char* path = std::getenv(kLibraryPathVariable); path && *path) return path;
     // The application's data folder; a program that has not named itself (the command-line tool)
@@ -190,6 +196,40 @@ CProgramLibrary::~CProgramLibrary() {
 void CProgramLibrary::Close() {
     if (m_db) sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_damaged.clear();
+}
+
+bool CProgramLibrary::FindDamagedTexts(std::string& error) {
+    m_damaged.clear();
+    Statement s = Prepare(m_db, "SELECT sha256, name, size, body FROM texts ORDER BY name, sha256");
+    int step = s ? sqlite3_step(s.get()) : SQLITE_ERROR;
+    for (; step == SQLITE_ROW; step = sqlite3_step(s.get())) {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(s.get(), 3));
+        const std::string body(p ? p : "",
+                               static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 3)));
+        const std::string sha = ColumnText(s.get(), 0);
+        if (archive::Sha256Hex(body) != sha ||
+            sqlite3_column_int64(s.get(), 2) != static_cast<sqlite3_int64>(body.size()))
+            m_damaged.push_back({sha, ColumnText(s.get(), 1)});
+    }
+    if (step == SQLITE_DONE) return true;
+    error = Reason(sqlite3_extended_errcode(m_db));
+    m_damaged.clear();
+    return false;
+}
+
+std::string CProgramLibrary::DamageReport() const {
+    if (m_damaged.empty()) return {};
+    const bool one = m_damaged.size() == 1;
+    std::string names;
+    for (const auto& d : m_damaged)
+        names += (names.empty() ? "\"" : ", \"") + d.name + "\" (" + d.sha256.substr(0, 12) + ")";
+    return "The program library " + m_path + " holds " + std::to_string(m_damaged.size()) +
+           " damaged " + (one ? "copy: " : "copies: ") + names + ". " +
+           (one ? "It cannot be shown or exported; fetch, import or back up the program again "
+                  "to replace it."
+                : "They cannot be shown or exported; fetch, import or back up those programs "
+                  "again to replace them.");
 }
 
 std::string CProgramLibrary::Reason(int code) const {
@@ -277,6 +317,8 @@ bool CProgramLibrary::Open(const std::string& path, std::string& error) {
     std::string why;
     if (!Exec("PRAGMA journal_mode=WAL", why)) return fail(why);
     if (!Migrate(why)) return fail(why);
+    // The stored copies themselves: SQLite's check does not look inside them.
+    if (!FindDamagedTexts(why)) return fail(why);
     error.clear();
     return true;
 }
@@ -337,6 +379,19 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
         }
         ok = step(std::move(s));
     }
+    if (ok) {
+        // A damaged copy of the same text is replaced.
+        Statement s = Prepare(m_db,
+                              "UPDATE texts SET body = ?1, size = ?2 WHERE sha256 = ?3"
+                              " AND (size <> ?2 OR body <> ?1)");
+        if (s) {
+            sqlite3_bind_blob(s.get(), 1, body.data(), static_cast<int>(body.size()),
+                              SQLITE_TRANSIENT);
+            sqlite3_bind_int64(s.get(), 2, static_cast<sqlite3_int64>(body.size()));
+            BindText(s.get(), 3, sha);
+        }
+        ok = step(std::move(s));
+    }
     if (ok && !info.empty()) {
         Statement s = Prepare(m_db, "UPDATE texts SET info = ?1 WHERE sha256 = ?2 AND info <> ?1");
         if (s) {
@@ -363,7 +418,10 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
         }
         ok = step(std::move(s));
     }
-    if (ok && Exec(m_bBatch ? "RELEASE store" : "COMMIT", error)) return true;
+    if (ok && Exec(m_bBatch ? "RELEASE store" : "COMMIT", error)) {
+        std::erase_if(m_damaged, [&](const DamagedText& d) { return d.sha256 == sha; });
+        return true;
+    }
     if (!ok) error = Reason(failure);
     std::string ignored;
     if (m_bBatch && sqlite3_get_autocommit(m_db)) {
@@ -550,14 +608,24 @@ std::optional<StoredText> CProgramLibrary::Find(const std::string& sha256) {
     return found.front();
 }
 
-std::optional<std::string> CProgramLibrary::Text(const std::string& sha256) {
-    if (!m_db) return std::nullopt;
-    Statement s = Prepare(m_db, "SELECT body FROM texts WHERE sha256 = ?");
-    if (!s) return std::nullopt;
+std::optional<std::string> CProgramLibrary::Text(const std::string& sha256, std::string* error) {
+    const auto fail = [error](std::string why) -> std::optional<std::string> {
+        if (error) *error = std::move(why);
+        return std::nullopt;
+    };
+    if (!m_db) return fail("the program library is not open");
+    Statement s = Prepare(m_db, "SELECT body, size, name FROM texts WHERE sha256 = ?");
+    if (!s) return fail(Reason(sqlite3_extended_errcode(m_db)));
     BindText(s.get(), 1, sha256);
-    if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+    const int step = sqlite3_step(s.get());
+    if (step == SQLITE_DONE) return fail("no program in the library has the SHA-256 " + sha256);
+    if (step != SQLITE_ROW) return fail(Reason(sqlite3_extended_errcode(m_db)));
     const auto* p = static_cast<const char*>(sqlite3_column_blob(s.get(), 0));
-    return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
+    std::string body(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
+    if (archive::Sha256Hex(body) != sha256 ||
+        sqlite3_column_int64(s.get(), 1) != static_cast<sqlite3_int64>(body.size()))
+        return fail(DamagedCopyText(ColumnText(s.get(), 2)));
+    return body;
 }
 
 std::vector<Sighting> CProgramLibrary::Sightings(const std::string& sha256) {

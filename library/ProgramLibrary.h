@@ -6,6 +6,11 @@
 // saying where (a bank and program on the unit, a file, a backup folder's manifest entry), when
 // and how (fetched, backed up, loaded from a file, imported, deleted, restored).
 //
+// Each stored copy must still match its key: the check on opening hashes every text (a copy
+// that no longer matches its SHA-256 or its size is damaged: the library opens all the same and
+// names it), and Text refuses a damaged copy every time. Storing the same text again replaces a
+// damaged copy.
+//
 // Schema versions (PRAGMA user_version): 1 texts and sightings; 2 adds the info text and the
 // full-text index over names and info texts (FTS5, trigram tokenizer). A database of an older
 // version is brought up to date when it is opened; one of a newer version, or one that is not a
@@ -54,6 +59,12 @@ struct StoredText {
     Sighting last;  // the latest sighting: where the text lives now
 };
 
+// A stored text whose copy no longer matches its key.
+struct DamagedText {
+    std::string sha256;
+    std::string name;
+};
+
 // What a search lists.
 enum class Filter {
     All,
@@ -71,6 +82,9 @@ std::string PlaceText(const Sighting& sighting);
 std::string CanonicalText(const std::string& text);
 // Lower-case hexadecimal SHA-256 of CanonicalText(text).
 std::string TextSha256(const std::string& text);
+// Why a stored copy is refused: "the library's copy of "Lead" is damaged: it no longer matches
+// its SHA-256; fetch, import or back up the program again to replace it".
+std::string DamagedCopyText(const std::string& name);
 // The database file: $QUORLIN_LIBRARY when set, else "library.sqlite" in the application's data
 // folder (QStandardPaths::AppDataLocation).
 std::string DefaultLibraryPath();
@@ -93,6 +107,12 @@ public:
     const std::string& OpenReason() const { return m_openReason; }
     // The schema version of the open database.
     int SchemaVersion();
+    // The damaged copies the check on opening found (less those stored again since), by name.
+    const std::vector<DamagedText>& DamagedTexts() const { return m_damaged; }
+    // For the user, when there are damaged copies: "The program library PATH holds 1 damaged
+    // copy: "Lead" (3f2a1b9c0d4e). It cannot be shown or exported; fetch, import or back up
+    // the program again to replace it." Empty otherwise.
+    std::string DamageReport() const;
 
     // Stores `text` (once per content) with one sighting; `info`, when not empty, becomes the
     // text's info text. False with the reason when nothing could be stored (nothing is then
@@ -120,7 +140,9 @@ public:
     // Nothing, with the reason in `error`, for a short, unknown or ambiguous prefix.
     std::optional<std::string> Resolve(const std::string& prefix, std::string& error);
     std::optional<StoredText> Find(const std::string& sha256);
-    std::optional<std::string> Text(const std::string& sha256);
+    // The stored text; nothing when there is none or its copy is damaged (it no longer matches
+    // its SHA-256 or size), and then `error`, when given, says which (DamagedCopyText).
+    std::optional<std::string> Text(const std::string& sha256, std::string* error = nullptr);
     // Every sighting of a text, oldest first.
     std::vector<Sighting> Sightings(const std::string& sha256);
     // The texts seen in more than one place or under more than one name, by name.
@@ -130,6 +152,8 @@ public:
 private:
     bool Exec(const char* sql, std::string& error);
     bool Migrate(std::string& error);
+    // Hashes every stored text; false (with the reason) only when the texts cannot be read.
+    bool FindDamagedTexts(std::string& error);
     std::string Reason(int code) const;
     std::vector<StoredText> Query(const std::string& sql, const std::vector<std::string>& binds,
                                   int limit);
@@ -139,6 +163,7 @@ private:
     bool m_bBatch = false;
     std::string m_batchLost;  // why SQLite undid the batch (a full disk), until CommitBatch
     std::string m_path;
+    std::vector<DamagedText> m_damaged;
 };
 
 }  // namespace library

@@ -16,6 +16,7 @@
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 namespace {
 
@@ -113,8 +114,12 @@ TEST_F(CliArchiveFilesTest, AnInterruptedBackupStopsBetweenProgramsAndWritesItsM
     EXPECT_THAT(r.err, HasSubstr("The backup was cancelled."));
     const std::string manifest = CCliSandbox::ReadFile(fs::path(backup) / "manifest.json");
     EXPECT_THAT(manifest, HasSubstr("\"cancelled\": true"));
-    // What the manifest lists is whole.
-    EXPECT_EQ(RunOffline({"verify", backup}).exitCode, 0);
+    // What the manifest lists is whole, and the backup is not the whole unit.
+    const CliResult check = RunOffline({"verify", backup});
+    EXPECT_EQ(check.exitCode, 1) << check.err;
+    EXPECT_THAT(check.out, HasSubstr("cancelled\n"));
+    EXPECT_THAT(check.out, Not(HasSubstr("missing ")));
+    EXPECT_THAT(check.err, HasSubstr("match its manifest, but the backup is incomplete"));
 }
 
 // backup-unit of the demo unit with a tmpfs (mount options `options`) on Path("mnt"), after the
@@ -146,9 +151,12 @@ TEST_F(CliArchiveFilesTest, ADiskThatFillsUpKeepsWholeFilesAndAManifestThatSaysW
     ASSERT_TRUE(fs::exists(copy / "manifest.json")) << r.err;
     for (const auto& name : Tree(copy))
         EXPECT_EQ(name.find(".quorlin-"), std::string::npos) << name;
-    // What the manifest lists is there and whole; what is not there is listed as skipped.
+    // What the manifest lists is there and whole; what is not there is listed as skipped, and
+    // verify says so.
     const CliResult check = RunOffline({"verify", copy.string()});
-    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    EXPECT_EQ(check.exitCode, 1) << check.out << check.err;
+    EXPECT_THAT(check.out, HasSubstr(": No space left on device\n"));
+    EXPECT_THAT(check.err, HasSubstr("match its manifest, but the backup is incomplete"));
     const std::string manifest = CCliSandbox::ReadFile(copy / "manifest.json");
     const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
     EXPECT_GT(lines, 0);

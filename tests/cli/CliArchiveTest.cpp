@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -73,6 +74,30 @@ bool IsProgramChange(const std::string& frame, int program) {
            frame[1] == program;
 }
 
+// A unit that also lists what a bank select or a program change cannot reach: `banks` is added
+// to its bank list, `programs` and `deletable` to the program and deletable lists of bank
+// `bank` (each as the unit lists them: " '200 Stray'").
+std::function<void(CFaultLink&)> UnitAlsoLists(const std::string& banks, int bank,
+                                               const std::string& programs,
+                                               const std::string& deletable) {
+    auto selected = std::make_shared<int>(-1);
+    return [=](CFaultLink& f) {
+        f.loseSend = [selected](const std::string& frame) {
+            if (frame.size() > 8 && static_cast<unsigned char>(frame[4]) == 0x03)
+                *selected = frame[7] * 16 + frame[8];
+            return false;
+        };
+        f.editReply = [=](const std::string& frame, std::string& reply) {
+            const std::string query = CFaultLink::QueryText(frame);
+            std::string extra;
+            if (query == "2B 0") extra = banks;
+            if (query == "2C 0" && *selected == bank) extra = programs;
+            if (query == "2D 0" && *selected == bank) extra = deletable;
+            if (!extra.empty()) reply.insert(reply.rfind('\n'), extra);
+        };
+    };
+}
+
 // The unit of these tests: bank 1 "Live" (a factory program, then "Lead", "lead" and "A/B"),
 // bank 3 "Jo's Scratch" (two programs named "Pad"), bank 5 "Factory" (a factory program only).
 struct SeedBank {
@@ -126,6 +151,10 @@ protected:
 
     fs::path m_dir;
 };
+
+const char* const kOutOf127 =
+    "its number is outside 0 to 127, which a program change cannot choose";
+const char* const kOutOf99 = "its number is outside 0 to 99, which a bank select cannot reach";
 
 const std::vector<std::string> kAllWritten = {
     "1\t1\t01 Live/Lead.sig", "1\t2\t01 Live/lead (2).sig", "1\t3\t01 Live/A_B.sig",
@@ -257,6 +286,56 @@ TEST_F(CliArchiveTest, BackupUnitRecordsWhatItCouldNotBackUpAndStillWritesTheMan
              EXPECT_EQ(result["unread_banks"].toArray(), QJsonArray({1}));
              EXPECT_EQ(result["written"].toInt(), 2);
              EXPECT_THAT(r.err, HasSubstr("Cannot read the programs of bank 1"));
+         }},
+        {"a user program numbered above 127 (and a factory one)",
+         UnitAlsoLists("", 1, " '200 Stray' '300 Old'", " '200 Stray'"),
+         kAllWritten,
+         [&](const QJsonObject& result, const Outcome& r) {
+             EXPECT_EQ(result["skipped"].toArray(),
+                       QJsonArray({QJsonObject{{"bank", 1},
+                                               {"program", 200},
+                                               {"name", "Stray"},
+                                               {"reason", QString::fromUtf8(kOutOf127)}}}));
+             // Both are in the manifest as the unit listed them, without a file.
+             const QJsonArray live = Json(Manifest())["banks"].toArray()[0].toObject()["programs"]
+                                         .toArray();
+             ASSERT_EQ(live.size(), 6);
+             EXPECT_EQ(live[4].toObject(),
+                       (QJsonObject{{"number", 200}, {"name", "Stray"}, {"user", true}}));
+             EXPECT_EQ(live[5].toObject(),
+                       (QJsonObject{{"number", 300}, {"name", "Old"}, {"user", false}}));
+             EXPECT_THAT(r.err, HasSubstr("Backup finished: 5 programs from 2 banks written, "
+                                          "1 skipped.\nSkipped bank 1 program 200 \"Stray\": " +
+                                          std::string(kOutOf127) + "\n"));
+             // Its files all match, and still it is not the whole unit.
+             const Outcome v = Run({"verify", Backup()});
+             EXPECT_EQ(v.exitCode, 1);
+             EXPECT_THAT(v.out, HasSubstr("skipped bank 1 program 200 \"Stray\": "));
+         }},
+        {"a user program numbered below 0",
+         UnitAlsoLists("", 3, " '-5 Under'", " '-5 Under'"),
+         kAllWritten,
+         [&](const QJsonObject& result, const Outcome& r) {
+             ASSERT_EQ(result["skipped"].toArray().size(), 1);
+             const QJsonObject under = result["skipped"].toArray()[0].toObject();
+             EXPECT_EQ(under["program"].toInt(), -5);
+             EXPECT_EQ(under["bank"].toInt(), 3);
+             EXPECT_THAT(r.err, HasSubstr("Skipped bank 3 program -5 \"Under\": "));
+         }},
+        {"banks numbered above 99 and below 0",
+         UnitAlsoLists(" '150 Far' '-1 Minus'", -1, "", ""),
+         kAllWritten,
+         [&](const QJsonObject& result, const Outcome& r) {
+             EXPECT_EQ(result["skipped"].toArray(),
+                       QJsonArray({QJsonObject{{"bank", 150},
+                                               {"name", "Far"},
+                                               {"reason", QString::fromUtf8(kOutOf99)}},
+                                   QJsonObject{{"bank", -1},
+                                               {"name", "Minus"},
+                                               {"reason", QString::fromUtf8(kOutOf99)}}}));
+             EXPECT_EQ(Json(Manifest())["banks"].toArray().size(), 3);
+             EXPECT_THAT(r.err, HasSubstr("2 skipped.\nSkipped bank 150 \"Far\": " +
+                                          std::string(kOutOf99) + "\nSkipped bank -1 \"Minus\""));
          }},
         {"a bank changed during the backup",
          [&](CFaultLink& f) {
@@ -394,6 +473,61 @@ TEST_F(CliArchiveTest, VerifyReportsEveryFileThatDoesNotMatchTheManifest) {
     }
 }
 
+// A backup whose files all match is still not the unit's whole content when its manifest
+// records programs skipped or mismatched, banks changed or not read, or a cancel.
+TEST_F(CliArchiveTest, VerifyCallsABackupIncompleteThoughEveryFileMatches) {
+    struct Case {
+        const char* what;
+        const char* field;
+        QJsonValue value;
+        std::vector<std::string> out;
+    };
+    const std::vector<Case> cases = {
+        {"a program skipped",
+         "skipped",
+         QJsonArray({QJsonObject{{"bank", 3},
+                                 {"program", 7},
+                                 {"name", "Gone"},
+                                 {"reason", "the unit did not send it"}}}),
+         {"skipped bank 3 program 7 \"Gone\": the unit did not send it"}},
+        {"a bank out of reach skipped",
+         "skipped",
+         QJsonArray({QJsonObject{{"bank", 150}, {"name", "Far"}, {"reason", kOutOf99}}}),
+         {"skipped bank 150 \"Far\": " + std::string(kOutOf99)}},
+        {"a program mismatched",
+         "mismatched",
+         QJsonArray({QJsonObject{{"bank", 1}, {"program", 2}, {"name", "lead"}, {"got", "Lead"}}}),
+         {"mismatched bank 1 program 2 \"lead\": the unit sent \"Lead\""}},
+        {"a bank changed", "changed_banks", QJsonArray({1}), {"changed bank 1"}},
+        {"banks not read", "unread_banks", QJsonArray({5, 7}), {"not read bank 5", "not read bank 7"}},
+        {"a cancel", "cancelled", true, {"cancelled"}},
+    };
+    BackUp();
+    const std::string complete = ReadFile(Manifest());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(Manifest(), complete);
+        QJsonObject m = Json(Manifest());
+        QJsonObject result = m["result"].toObject();
+        result[QLatin1String(c.field)] = c.value;
+        m["result"] = result;
+        WriteFile(Manifest(), QJsonDocument(m).toJson().toStdString());
+        const Outcome r = Run({"verify", Backup()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(r.out, Lines(c.out));
+        EXPECT_THAT(r.err, HasSubstr("All 5 files of the backup match its manifest, but the "
+                                     "backup is incomplete"));
+    }
+
+    // A file changed as well: both are said.
+    fs::remove(fs::path(Backup()) / "01 Live" / "Lead.sig");
+    const Outcome r = Run({"verify", Backup()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, Lines({"missing 01 Live/Lead.sig", "cancelled"}));
+    EXPECT_THAT(r.err, HasSubstr("1 problems found in the backup. Besides, the backup is "
+                                 "incomplete"));
+}
+
 TEST_F(CliArchiveTest, VerifyNamesTheLineOfAJsonError) {
     BackUp();
     WriteFile(Manifest(), "{\n  \"format\": 1,\n  \"banks\": [ 1, ]\n}\n");
@@ -498,6 +632,53 @@ TEST_F(CliArchiveTest, RestorePlansFromTheManifestAndTheUnitsLists) {
          2,
          {},
          "is of format 3"},
+        // Banks the unit cannot have: a bank select carries two digits, a bank name at most 79
+        // characters. Bank 5 has no user programs and is the only one numbered 5.
+        {"a bank numbered below 0",
+         kSeed,
+         WithoutBank3AndAB(),
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"number\": 5", "\"number\": -1");
+         },
+         {},
+         2,
+         {},
+         "The manifest names bank -1, which the unit cannot have (its banks are 0 to 99); "
+         "nothing is restored."},
+        {"a bank numbered above 99",
+         kSeed,
+         WithoutBank3AndAB(),
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"number\": 5", "\"number\": 99999");
+         },
+         {},
+         2,
+         {},
+         "The manifest names bank 99999, which the unit cannot have"},
+        {"a bank name of 80 characters",
+         kSeed,
+         WithoutBank3AndAB(),
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"Factory\"", "\"" + std::string(80, 'F') + "\"");
+         },
+         {},
+         2,
+         {},
+         "The manifest names bank 5 with a name of 80 characters; a bank name holds at most 79 "
+         "characters. Nothing is restored."},
+        {"a bank name of 79 characters, four of them two bytes long",
+         kSeed,
+         kSeed,
+         [](const fs::path& b) {
+             EditManifest(b / "manifest.json", "\"Factory\"",
+                          "\"" + std::string(75, 'F') + "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\"");
+         },
+         {},
+         0,
+         {"skip 1 Lead (present)", "skip 1 lead (present)", "skip 1 A/B (present)",
+          "skip 3 Pad (present)", "skip 3 Pad (present)",
+          "keep bank 5 \"Factory\" (backup: \"" + std::string(75, 'F') +
+              "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\")"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -526,6 +707,12 @@ TEST_F(CliArchiveTest, RestorePlansFromTheManifestAndTheUnitsLists) {
         EXPECT_THAT(r.err, HasSubstr(c.err));
         EXPECT_EQ(loads + keys, 0) << "a dry run changed the unit";
         if (c.exitCode == 2) {
+            EXPECT_EQ(sends, 0) << "a refused manifest asked the unit";
+            // The run itself refuses it alike, before the unit is asked anything.
+            args.pop_back();
+            const Outcome real = Run(args);
+            EXPECT_EQ(real.exitCode, 2) << real.err;
+            EXPECT_THAT(real.err, HasSubstr(c.err));
             EXPECT_EQ(sends, 0) << "a refused manifest asked the unit";
         }
     }
@@ -575,29 +762,50 @@ TEST_F(CliArchiveTest, ALoadTheUnitRefusesFailsTheRestoreWhichGoesOn) {
     EXPECT_EQ(unit.Programs(3).size(), 2u) << "the restore did not go on";
 }
 
-// Cancel between loads: nothing more is loaded, and the restore does not count as done.
+// Cancel between loads: nothing more is loaded, the restore does not count as done, and the
+// summary counts every planned step: the loads and bank creations not made are named.
 TEST_F(CliArchiveTest, ACancelledRestoreStopsBetweenPrograms) {
     BackUp();
-    Seed(WithoutBank3AndAB());
-    class CCancelAfterFirst : public IArchiveVisitor {
-    public:
-        void OnProgram(int, int, const std::string&) override { ++programs; }
-        bool ShouldCancel() override { return programs >= 1; }
-        int programs = 0;
-    } visitor;
-    CCliHost host(stderr);
-    auto link = std::make_unique<CSimLink>(unit);
-    CSimLink* serial = link.get();
-    host.SetPauseHook([serial](int ms) { serial->AdvanceClock(ms); });
-    CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
-    archive::CUnitRestore restore(engine, visitor, 1);
-    archive::RestorePlan plan;
-    ASSERT_EQ(restore.Plan(Backup(), {}, plan), archive::CUnitRestore::Result::Done);
-    EXPECT_EQ(restore.Carry(plan), archive::CUnitRestore::Result::Failed);
-    EXPECT_EQ(visitor.programs, 1);
-    EXPECT_EQ(unit.Programs(1).size(), 4u);  // A/B came back
-    EXPECT_EQ(unit.Banks().size(), 2u);      // bank 3 was not created
-    EXPECT_THAT(restore.Summary(), HasSubstr("1 programs loaded"));
+    struct Case {
+        int cancelAfter;  // programs loaded before Cancel
+        std::size_t bank1;
+        std::size_t banks;
+        std::string summary;
+    };
+    // The plan: skip Lead, skip lead, load A/B; create bank 3, load Pad, load Pad (2).
+    const std::vector<Case> cases = {
+        {1, 4, 2,
+         "Restore finished: 1 programs loaded, 0 banks created, 2 already present, 0 not "
+         "loaded, 2 planned loads and 1 planned bank creations not made (cancelled)."},
+        {2, 4, 3,
+         "Restore finished: 2 programs loaded, 1 banks created, 2 already present, 0 not "
+         "loaded, 1 planned loads not made (cancelled)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cancelAfter);
+        Seed(WithoutBank3AndAB());
+        class CCancelAfter : public IArchiveVisitor {
+        public:
+            explicit CCancelAfter(int n) : after(n) {}
+            void OnProgram(int, int, const std::string&) override { ++programs; }
+            bool ShouldCancel() override { return programs >= after; }
+            int after;
+            int programs = 0;
+        } visitor(c.cancelAfter);
+        CCliHost host(stderr);
+        auto link = std::make_unique<CSimLink>(unit);
+        CSimLink* serial = link.get();
+        host.SetPauseHook([serial](int ms) { serial->AdvanceClock(ms); });
+        CLibrarian engine(host, std::move(link), std::make_unique<CSimLink>(unit));
+        archive::CUnitRestore restore(engine, visitor, 1);
+        archive::RestorePlan plan;
+        ASSERT_EQ(restore.Plan(Backup(), {}, plan), archive::CUnitRestore::Result::Done);
+        EXPECT_EQ(restore.Carry(plan), archive::CUnitRestore::Result::Failed);
+        EXPECT_EQ(visitor.programs, c.cancelAfter);
+        EXPECT_EQ(unit.Programs(1).size(), c.bank1);  // A/B came back
+        EXPECT_EQ(unit.Banks().size(), c.banks);
+        EXPECT_EQ(restore.Summary(), c.summary);
+    }
 }
 
 // The unit's 8-bit names: the manifest holds them as UTF-8 text, file names are made from that

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <sstream>
 
 #include "cli/CliCommands.h"
@@ -192,7 +194,8 @@ TEST_F(CliCommandsTest, KeySequencesStopWhenTheUnitIsGone) {
                             [](const auto& b) { return b.number == 30 && b.name == "Empty"; }));
 }
 
-// Key presses are never acknowledged: after the sequence the commands read the bank list again.
+// Key presses are never acknowledged: after the sequence the commands read the bank list (a
+// program delete: the bank's program list) again.
 TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     ASSERT_TRUE(unit.AddBank(30, "Empty"));
 
@@ -207,6 +210,10 @@ TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     r = Run({"name-bank", "30", "Ab"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The unit did not name bank 30 \"Ab\": it lists \"30 Empty\".\n");
+    r = Run({"delete", "10", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The unit did not delete program 1 of bank 10: it still lists \"1 Guitar "
+                     "Wash\".\n");
 
     // The list read after the sequence is lost: no verdict, so no success.
     arrange = [](CFaultLink& f) {
@@ -229,6 +236,94 @@ TEST_F(CliCommandsTest, BankEditsAreCheckedAgainstTheUnitsList) {
     EXPECT_EQ(r.err, "");
     r = Run({"banks"});
     EXPECT_THAT(r.out, Not(HasSubstr("30 ")));
+}
+
+bool IsProgramChange(const std::string& frame) {
+    return frame.size() == 2 && (static_cast<unsigned char>(frame[0]) & 0xF0) == 0xC0;
+}
+bool IsProgramRequest(const std::string& frame) {
+    return frame.size() == 6 && static_cast<unsigned char>(frame[4]) == 0x0B;
+}
+
+std::string UnitText(const CSimUnit& unit, int bank, int program) {
+    for (const auto& p : unit.Programs(bank))
+        if (p.number == program) return p.text;
+    return {};
+}
+
+// A unit that does not follow the program change (here: it listens on another MIDI channel)
+// still answers the program request, with the program it runs: "Big Hall" of bank 0. Nothing
+// is written or printed as the program asked for; each program is asked for twice.
+TEST_F(CliCommandsTest, AProgramTheUnitDidNotChangeToIsNeitherWrittenNorShown) {
+    const auto sent = [](const std::string& listed) {
+        return "the unit sent \"Big Hall\" instead of \"" + listed + "\".\n";
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+        int requests;  // program requests: two per program
+    };
+    const std::string file = (m_dir / "plate.sig").string();
+    const Case cases[] = {
+        {{"backup", "10", m_dir.string()},
+         "Skipped 0 Vocal Plate: " + sent("Vocal Plate") + "Skipped 1 Guitar Wash: " +
+             sent("Guitar Wash") + "Skipped 3 Snare Room: " + sent("Snare Room"),
+         6},
+        {{"fetch", "10", "0", file},
+         "Cannot fetch program 0 of bank 10: " + sent("Vocal Plate"),
+         2},
+        {{"fetch", "10", "3", "-"}, "Cannot fetch program 3 of bank 10: " + sent("Snare Room"), 2},
+        {{"info", "10", "1"},
+         "Cannot show the information of program 1 of bank 10: " + sent("Guitar Wash"),
+         2},
+    };
+    unit.SetReceiveChannel(5);  // the commands send on channel 1 (0)
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        int requests = 0;
+        arrange = [&requests](CFaultLink& f) {
+            f.loseReply = [&requests](const std::string& frame) {
+                requests += IsProgramRequest(frame) ? 1 : 0;
+                return false;
+            };
+        };
+        const Outcome r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(requests, c.requests);
+        EXPECT_TRUE(Files().empty());
+    }
+}
+
+// A program change lost once: the second ask brings the right program, and the command succeeds.
+TEST_F(CliCommandsTest, AProgramChangeLostOnceIsSentAgain) {
+    arrange = [](CFaultLink& f) {
+        auto seen = std::make_shared<std::set<int>>();
+        f.loseSend = [seen](const std::string& frame) {
+            return IsProgramChange(frame) && seen->insert(frame[1]).second;
+        };
+    };
+    const auto written = [this](const std::string& name) {
+        std::ifstream in(m_dir / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    Outcome r = Run({"backup", "10", m_dir.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(written("Vocal Plate.sig"), UnitText(unit, 10, 0));
+    EXPECT_EQ(written("Guitar Wash.sig"), UnitText(unit, 10, 1));
+    EXPECT_EQ(written("Snare Room.sig"), UnitText(unit, 10, 3));
+
+    r = Run({"fetch", "10", "1", (m_dir / "fetched.sig").string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(written("fetched.sig"), UnitText(unit, 10, 1));
+
+    r = Run({"info", "10", "3"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Short room for the snare only."));
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(CliCommandsTest, BankNamesLongerThanTheLimitAreAUsageError) {

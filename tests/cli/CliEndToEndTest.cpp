@@ -210,10 +210,13 @@ protected:
 };
 
 TEST_P(CliChannelTest, ProgramChangesGoOutOnTheChosenOrSavedChannel) {
-    // On channel 1 (the saved one) the unit ignores the change and keeps the program it runs.
+    // On channel 1 (the saved one) the unit ignores the change and keeps the program it runs:
+    // its information is not passed off as the program's.
     CliResult r = Run({"info", "0", "5"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out, kMikesPlateInfo);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Cannot show the information of program 5 of bank 0: the unit sent \"Big "
+                     "Hall\" instead of \"Mike's Plate\".\n");
 
     r = Run({"--channel", "6", "info", "0", "5"});
     EXPECT_EQ(r.exitCode, 0) << r.err;

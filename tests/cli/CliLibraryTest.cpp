@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <regex>
@@ -23,6 +24,15 @@ std::vector<std::string> Lines(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// Runs `sql` on the database file `path` directly; true when it ran.
+bool RawSql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 
 class CliLibraryTest : public ::testing::Test {
@@ -86,6 +96,62 @@ TEST_F(CliLibraryTest, ABackupFeedsTheLibraryThatIsSearchedShownExportedAndImpor
     EXPECT_THAT(block, HasSubstr("\n  "));
     EXPECT_THAT(block, HasSubstr("snare for Bob.sig\tsnare for Bob"));
     EXPECT_THAT(block, HasSubstr("\timported\tbackup " + Path("unit") + " (10 Mine/Snare Room.sig)"));
+}
+
+// A stored copy that no longer matches its SHA-256 (a byte changed on the disk, a copy cut
+// short, a size that does not fit) is never given out as the program: show and export refuse
+// it, every library command names it, and storing the program again replaces the copy.
+TEST_F(CliLibraryTest, ADamagedCopyIsRefusedByShowAndExportAndReplacedWhenSeenAgain) {
+    const auto backup = Run({"--demo", "backup-unit", Path("unit")});
+    ASSERT_EQ(backup.exitCode, 0) << backup.err;
+    std::string snare;
+    for (const auto& l : Lines(Run({"library", "search", "Snare Room"}).out))
+        if (l.find("\tSnare Room\t") != std::string::npos) snare = l.substr(0, 12);
+    ASSERT_FALSE(snare.empty());
+    struct Case {
+        const char* what;
+        const char* set;
+    };
+    const Case cases[] = {
+        {"a byte changed", "body = CAST(replace(CAST(body AS TEXT), 'Snare', 'Snarl') AS BLOB)"},
+        {"cut short", "body = substr(body, 1, length(body) - 1)"},
+        {"a size that does not fit", "size = size + 1"},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(RawSql(LibraryFile().string(), std::string("UPDATE texts SET ") + c.set +
+                                                       " WHERE sha256 LIKE '" + snare + "%'"));
+        const std::string refused = "the library's copy of \"Snare Room\" is damaged: it no "
+                                    "longer matches its SHA-256; fetch, import or back up the "
+                                    "program again to replace it\n";
+        const auto show = Run({"library", "show", snare});
+        EXPECT_EQ(show.exitCode, 1);
+        EXPECT_EQ(show.out, "");
+        EXPECT_THAT(show.err, HasSubstr(refused));
+        const auto exported = Run({"library", "export", snare, Path("out.sig")});
+        EXPECT_EQ(exported.exitCode, 1);
+        EXPECT_THAT(exported.err, HasSubstr(refused));
+        EXPECT_FALSE(fs::exists(Path("out.sig")));
+        // The check on opening names it; the other copies are given out as before.
+        const auto search = Run({"library", "search", "o"});
+        EXPECT_EQ(search.exitCode, 0);
+        EXPECT_THAT(search.err, HasSubstr("holds 1 damaged copy: \"Snare Room\" (" + snare +
+                                          "). It cannot be shown or exported;"));
+        const auto vocal = Lines(Run({"library", "search", "Vocal Plate"}).out);
+        ASSERT_FALSE(vocal.empty());
+        EXPECT_EQ(Run({"library", "show", vocal[0].substr(0, 12)}).exitCode, 0);
+
+        // Backed up again: the copy is whole again.
+        const std::string again = Path("unit again " + std::to_string(++round));
+        ASSERT_EQ(Run({"--demo", "backup-unit", again}).exitCode, 0);
+        const auto repaired = Run({"library", "export", snare, Path("out.sig")});
+        EXPECT_EQ(repaired.exitCode, 0) << repaired.err;
+        EXPECT_EQ(repaired.err, "");
+        EXPECT_EQ(CCliSandbox::ReadFile(Path("out.sig")),
+                  CCliSandbox::ReadFile(Path("unit/10 Mine/Snare Room.sig")));
+        fs::remove(Path("out.sig"));
+    }
 }
 
 // A damaged library: the unit's work goes on, the file is left as it was, and Delete, which

@@ -35,11 +35,22 @@ TEST_F(EngineTest, DeletePresetSequence) {
     Press(expected, KEY_C7R2, 500);
     Press(expected, KEY_C3R0_C5R1, 500);
     Press(expected, KEY_C5R0, 500);
+    // The bank's list, read again: program 10 is gone.
+    for (const char* query : {"0 0", "10 0", "20 2", "22 0", "0 0", "10 0", "30 0", "31 0"})
+        expected.push_back(QueryLine(query));
     expected.push_back("close");
     EXPECT_EQ(transcript, expected);
     EXPECT_EQ(host.WaitCursorBegins(), 1);
     EXPECT_EQ(host.WaitCursorDepth(), 0);
+    EXPECT_TRUE(host.Messages().empty());
     ExpectBracketHeld(*serial);
+
+    // A program the list still holds was not deleted.
+    transcript.clear();
+    EXPECT_EQ(Engine().DeletePreset(37, 7, 2, 2), -2);
+    EXPECT_EQ(host.MessageTexts(),
+              Lines{"The unit did not delete program 7 of bank 37: it still lists \"7 Plate 3\"."});
+    EXPECT_EQ(transcript.back(), "close");
 
     transcript.clear();
     serial->openResult = -2;

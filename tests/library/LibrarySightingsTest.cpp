@@ -34,9 +34,9 @@ public:
         auto fault = std::make_unique<CFaultLink>(inner);
         link = fault.get();
         host.OnPause([this](int ms) { inner.AdvanceClock(ms); });
-        engine = std::make_unique<CLibrarian>(host, std::move(fault),
-                                              std::make_unique<CSimLink>(spareUnit,
-                                                                         CSimLink::ReplyStyle::MIDI));
+        engine = std::make_unique<CLibrarian>(
+            host, std::move(fault),
+            std::make_unique<CSimLink>(spareUnit, CSimLink::ReplyStyle::MIDI));
         engine->SetSightings(&sightings);
         std::vector<std::string> banks;
         EXPECT_EQ(engine->GetBankList(banks), 0);
@@ -158,6 +158,8 @@ TEST_F(LibrarySightingsTest, FetchLoadBackupRestoreAndImportEachLeaveTheirSighti
     EXPECT_EQ(lib.Find(TextSha256(loose))->name, "Mailed");
 }
 
+// Delete keeps a copy first (as fetched); it is recorded as deleted from its bank only once the
+// unit's list shows the program gone.
 TEST_F(LibrarySightingsTest, DeleteKeepsACopyOfTheProgramFirst) {
     const auto [bank, program] = SomeUserProgram();
     ASSERT_GE(bank, 0);
@@ -165,12 +167,56 @@ TEST_F(LibrarySightingsTest, DeleteKeepsACopyOfTheProgramFirst) {
     ASSERT_EQ(engine->DeletePreset(bank, program, 0, 1), 0);
     EXPECT_TRUE(TextOf(bank, program).empty()) << "the unit no longer holds it";
     EXPECT_EQ(lib.Text(TextSha256(text)), text);
-    EXPECT_EQ(HowsOf(text), std::vector<How>{How::Deleted});
+    EXPECT_EQ(HowsOf(text), (std::vector<How>{How::Fetched, How::Deleted}));
     const auto stored = lib.Search({}, Filter::Deleted);
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(PlaceText(stored[0].last), "deleted from bank " + std::to_string(bank));
     EXPECT_EQ(host.questions, std::vector<std::string>{});
+    EXPECT_TRUE(host.MessageTexts().empty());
     EXPECT_EQ(inner.OpenCount(), inner.CloseCount());
+}
+
+// A unit that ignores the delete's key presses keeps the program: the library keeps its copy,
+// but records no delete, and the engine says the unit did not delete it.
+TEST_F(LibrarySightingsTest, ADeleteTheUnitIgnoredIsNotRecorded) {
+    const auto [bank, program] = SomeUserProgram();
+    ASSERT_GE(bank, 0);
+    const std::string text = TextOf(bank, program);
+    link->loseSend = &CFaultLink::IsKey;
+    EXPECT_EQ(engine->DeletePreset(bank, program, 0, 1), -2);
+    EXPECT_EQ(TextOf(bank, program), text) << "the unit still holds it";
+    EXPECT_EQ(lib.Text(TextSha256(text)), text);
+    EXPECT_EQ(HowsOf(text), std::vector<How>{How::Fetched});
+    EXPECT_TRUE(lib.Search({}, Filter::Deleted).empty());
+    const auto messages = host.MessageTexts();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("The unit did not delete program " + std::to_string(program) +
+                                    " of bank " + std::to_string(bank) + ": it still lists \"",
+                                0),
+              0u)
+        << messages[0];
+    EXPECT_EQ(inner.OpenCount(), inner.CloseCount());
+}
+
+// A unit that does not take the program change would delete the program it runs instead: with
+// a copy to keep, the delete stops before any key is pressed.
+TEST_F(LibrarySightingsTest, DeleteStopsWhenTheUnitSendsAnotherProgram) {
+    const auto [bank, program] = SomeUserProgram();
+    ASSERT_GE(bank, 0);
+    unit.SetReceiveChannel(9);
+    int keys = 0;
+    link->loseSend = [&keys](const std::string& frame) {
+        keys += CFaultLink::IsKey(frame) ? 1 : 0;
+        return false;
+    };
+    EXPECT_EQ(engine->DeletePreset(bank, program, 0, 1), -2);
+    EXPECT_EQ(keys, 0);
+    EXPECT_FALSE(TextOf(bank, program).empty());
+    EXPECT_EQ(lib.TextCount(), 0);
+    const auto messages = host.MessageTexts();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(": the unit sent \"Big Hall\" instead of \""), std::string::npos)
+        << messages[0];
 }
 
 // When no copy can be kept, Delete asks; No keeps the program on the unit.
@@ -245,9 +291,9 @@ TEST_F(LibrarySightingsTest, TheUnitsInfoTextIsStoredWithTheProgram) {
         EXPECT_EQ(stored->info, info) << p.name;
         const std::string word = info.substr(0, std::min<std::size_t>(info.size(), 5));
         const auto found = lib.Search(word);
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
-                                [&](const StoredText& t) { return t.sha256 == stored->sha256; }))
-            << word;
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const StoredText& t) {
+            return t.sha256 == stored->sha256;
+        })) << word;
     }
     EXPECT_GT(withInfo, 0);
 }

@@ -263,6 +263,40 @@ TEST_F(ProgramLibraryTest, ADatabaseThatCannotBeUsedIsLeftAlone) {
     }
 }
 
+// A copy whose bytes no longer match its key: found when the library opens (which it still
+// does, the other copies being sound), refused by Text, and replaced when the text is stored
+// again.
+TEST_F(ProgramLibraryTest, ADamagedCopyIsFoundOnOpeningRefusedAndReplacedWhenStoredAgain) {
+    OpenLibrary();
+    const std::string lead = ProgramText("Lead");
+    const std::string sha = Store(lead, How::Fetched, OnUnit(3, 12));
+    const std::string pad = Store(ProgramText("Pad"), How::Fetched, OnUnit(3, 13));
+    lib.Close();
+    ASSERT_TRUE(RawSql(path, "UPDATE texts SET body = CAST('PROGRAM \"Lead\"' || char(10) ||"
+                             " 'mix 51' || char(10) AS BLOB) WHERE sha256 = '" + sha + "'"));
+
+    OpenLibrary();
+    ASSERT_EQ(lib.DamagedTexts().size(), 1u);
+    EXPECT_EQ(lib.DamagedTexts()[0].sha256, sha);
+    EXPECT_EQ(lib.DamagedTexts()[0].name, "Lead");
+    EXPECT_EQ(lib.DamageReport(), "The program library " + path + " holds 1 damaged copy: "
+                                  "\"Lead\" (" + sha.substr(0, 12) + "). It cannot be shown or "
+                                  "exported; fetch, import or back up the program again to "
+                                  "replace it.");
+    std::string error;
+    EXPECT_FALSE(lib.Text(sha, &error));
+    EXPECT_EQ(error, DamagedCopyText("Lead"));
+    EXPECT_EQ(lib.Text(pad), ProgramText("Pad"));
+
+    Store(lead, How::Imported, InFile("/home/me/Lead.sig"));
+    EXPECT_TRUE(lib.DamagedTexts().empty());
+    EXPECT_EQ(lib.Text(sha), lead);
+    lib.Close();
+    OpenLibrary();
+    EXPECT_TRUE(lib.DamagedTexts().empty());
+    EXPECT_EQ(lib.Sightings(sha).size(), 2u);
+}
+
 TEST_F(ProgramLibraryTest, ALibraryLockedByAnotherQuorlinIsReportedAfterAWait) {
     OpenLibrary();
     Store(ProgramText("Before"), How::Fetched, OnUnit(1, 1));

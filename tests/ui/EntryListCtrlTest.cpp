@@ -505,6 +505,43 @@ private slots:
         QCOMPARE(QFileInfo(unsafe).fileName(), QStringLiteral("a_b.sig"));
         QCOMPARE(QFileInfo(unsafe).absolutePath(), QFileInfo(dragged).absolutePath());
     }
+
+    // A unit that does not follow the program change (it listens on another MIDI channel) runs
+    // "Big Hall" still: the pane says so, the row is not marked loaded, and a drag of the
+    // program offers nothing, neither a file nor bytes, and says why.
+    void aProgramTheUnitDidNotChangeToIsNotDraggedOut() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Drag");
+        f.unit.AddProgram(40, 3, sim::MakeProgramText("Vocal Plate", "Plate", 20, {"x"}), true);
+        f.Start();
+        f.OpenBank(40);
+        f.unit.SetReceiveChannel(7);
+        f.Select(f.RowOf(3));
+        std::unique_ptr<CPatchMimeData> data = f.List().CreatePatchDrag();
+        QVERIFY(data != nullptr);
+        QVERIFY2(f.View().PaneText().startsWith(QStringLiteral(
+                     "The unit sent \"Big Hall\" instead of \"Vocal Plate\". The information "
+                     "below is of \"Big Hall\".\n\nA wide concert hall")),
+                 qPrintable(f.View().PaneText()));
+        QVERIFY(!f.View().IsLoadedProgram(f.RowOf(3)));
+
+        QVERIFY(data->urls().isEmpty());
+        QVERIFY(data->data(CPatchMimeData::RawFormat()).isEmpty());
+        QVERIFY(data->WrittenPath().isEmpty());
+        QCOMPARE(data->Refusal(), QStringLiteral("Cannot drag out program 3 of bank 40: the unit "
+                                                 "sent \"Big Hall\" instead of \"Vocal "
+                                                 "Plate\"."));
+
+        // The unit follows again: the same drag offers the program.
+        f.unit.SetReceiveChannel(-1);
+        f.Select(f.RowOf(3));
+        data = f.List().CreatePatchDrag();
+        QVERIFY(data != nullptr);
+        QVERIFY(f.View().IsLoadedProgram(f.RowOf(3)));
+        QCOMPARE(data->data(CPatchMimeData::RawFormat()),
+                 QByteArray::fromStdString(f.unit.Programs(40)[0].text));
+        QVERIFY(data->Refusal().isEmpty());
+    }
 };
 
 QTEST_MAIN(EntryListCtrlTest)

@@ -1,17 +1,22 @@
 // The Library window over a real library file: results as you type, the filters, the info text,
 // the drag data (a ".sig" file the program list takes), Restore to Unit for deleted programs,
-// Find's offer, and a library that could not be opened.
+// Find's offer, a library that could not be opened, and a stored copy that is damaged.
 
+#include <sqlite3.h>
+
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -130,6 +135,63 @@ private slots:
                  qPrintable(window.Banner()->text()));
         QCOMPARE(window.Results()->topLevelItem(0)->text(CLibraryWindow::ColumnPlace),
                  QStringLiteral("deleted from bank 4"));
+    }
+
+    // A copy that no longer matches its SHA-256: named when the window opens; Save As and Show
+    // Sightings refuse it with the reason, and a drag carries nothing.
+    void aDamagedCopyIsNamedAndRefused() {
+        const std::string file = m_dir.filePath(QStringLiteral("damaged.sqlite")).toStdString();
+        CProgramLibrary lib;
+        std::string error;
+        QVERIFY2(lib.Open(file, error), error.c_str());
+        Where where;
+        where.bank = 1;
+        where.program = 2;
+        std::string sha;
+        QVERIFY2(lib.Store(Text("Cab Sim"), {}, How::Fetched, where, error, {}, &sha),
+                 error.c_str());
+        lib.Close();
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "UPDATE texts SET body = CAST('preset \"Cab Sin\"' AS BLOB)",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        QVERIFY2(lib.Open(file, error), error.c_str());
+
+        CLibraryWindow window(lib, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.Banner()->isHidden());
+        QVERIFY2(window.Banner()->text().contains(
+                     QStringLiteral("holds 1 damaged copy: \"Cab Sim\" (%1)")
+                         .arg(QString::fromStdString(sha.substr(0, 12)))),
+                 qPrintable(window.Banner()->text()));
+        QCOMPARE(window.Results()->topLevelItemCount(), 1);
+        window.Results()->topLevelItem(0)->setSelected(true);
+        for (const QString& name : {QStringLiteral("Save As…"), QStringLiteral("Show Sightings")}) {
+            QString said;
+            auto* timer = new QTimer(this);
+            timer->setInterval(10);
+            connect(timer, &QTimer::timeout, this, [timer, &said] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    timer->stop();
+                    timer->deleteLater();
+                    said = box->text();
+                    box->accept();
+                }
+            });
+            timer->start();
+            QPushButton* button = Button(window, name);
+            QVERIFY(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(said, QStringLiteral("The library's copy of \"Cab Sim\" is damaged: it no "
+                                          "longer matches its SHA-256; fetch, import or back up "
+                                          "the program again to replace it."));
+        }
+        const QModelIndex index = window.Results()->model()->index(0, 0);
+        std::unique_ptr<QMimeData> data(window.Results()->model()->mimeData({index}));
+        QVERIFY(!data);
     }
 
     void aLibraryThatCannotBeOpenedSaysWhy() {

@@ -520,6 +520,39 @@ private slots:
                                                    "Skipped:\n1 Pad: the unit did not send it."));
     }
 
+    // A unit that stays on one program whatever program change comes (here: it listens on
+    // another MIDI channel) answers every request with that program's text. Only the program
+    // that is that one is written; the other is skipped, and the summary, in the real message
+    // box, says what the unit sent instead.
+    void backupSkipsAProgramTheUnitDidNotChangeTo() {
+        CUiFixture f;
+        StartOnTwoUserPrograms(f);
+        f.ActivateProgram(0);  // the unit runs Lead
+        QCOMPARE(f.unit.LoadedProgram(f.State().Dsp())->name, std::string("Lead"));
+        f.unit.SetReceiveChannel(7);
+        f.messages.clear();
+        f.host.SetPresenter(nullptr);
+        QString shown;
+        CUiFixture::OnNextDialog([&shown](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            QVERIFY(box != nullptr);
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QTemporaryDir dir;
+        f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
+        f.Commands().BackupUserPatches();
+
+        QCOMPARE(shown, QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\n"
+                                       "Skipped:\n1 Pad: the unit sent \"Lead\" instead of "
+                                       "\"Pad\"."));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Lead.sig"))),
+                 QByteArray::fromStdString(f.unit.Programs(40)[0].text));
+        QCOMPARE(f.Commands().LastBackup().written, 1);
+        QCOMPARE(f.Commands().LastBackup().skipped, 1);
+    }
+
     void backupAndFindStopBetweenItemsWhenCancelled() {
         CUiFixture f;
         StartOnTwoUserPrograms(f);

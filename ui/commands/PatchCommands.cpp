@@ -325,13 +325,22 @@ void CPatchCommands::BackupUserPatches() {
                     break;
                 }
                 worker.SetProgress(item.entry);
-                engine->SelectProgram(channel, item.number);
-                std::string data;
-                if (engine->GetProgramData(data) != 0) {
+                const ProgramFetch fetch =
+                    engine->FetchProgram(channel, item.number, ToUnit(item.name));
+                if (fetch.status == ProgramFetch::Status::NotSent) {
                     ++outcome.skipped;
                     reasons << tr("%1: the unit did not send it.").arg(item.entry);
                     continue;
                 }
+                if (fetch.status == ProgramFetch::Status::WrongProgram) {
+                    // Another program's text is never written under this program's name.
+                    ++outcome.skipped;
+                    reasons << tr("%1: the unit sent \"%2\" instead of \"%3\".")
+                                   .arg(item.entry, FromUnit(fetch.sentName),
+                                        WithoutTrailingBlanks(item.name));
+                    continue;
+                }
+                const std::string& data = fetch.text;
                 // Two programs may share a name, or two names may give the same file name: each
                 // program gets a file of its own, and no file written in this run is replaced.
                 QString path;

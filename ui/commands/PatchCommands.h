@@ -4,7 +4,9 @@
 // find a program by name across all banks, back up the shown bank's user programs to a folder.
 // They act on the view's browsing state and engine; every exchange with the unit runs through
 // the engine worker. They take the list's requests (deleteRequested, createBankRequested,
-// renameCommitted, filesDropped) from its signals.
+// renameCommitted, filesDropped) from its signals. The backup writes a program's file only when
+// the unit sent that program (CLibrarian::FetchProgram); any other is skipped, and the summary
+// names it with the reason.
 //
 // GUI thread only. The choosers (file, folder, the two small dialogs) can be replaced, so tests
 // drive the commands without modal dialogs.

@@ -21,7 +21,8 @@ public:
     static constexpr int kProgramLevel = 1;
 
     // The program loaded on one DSP: its row in the program list and the bank it came from
-    // (both -1: none).
+    // (both -1: none; only the row -1: a program of the bank was asked for, but the unit runs
+    // another one, which the info text names).
     struct LoadedProgram {
         int nIndex = -1;
         int nBank = -1;

@@ -24,6 +24,12 @@ inline QString StripLeadingBlanks(const QString& text) {
     return text.mid(i);
 }
 
+// A name as the unit's names are compared (ProgramFetch.h): without trailing blanks.
+inline QString WithoutTrailingBlanks(QString text) {
+    while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+    return text;
+}
+
 // The number of an entry, read as the engine reads it (CReplyParser::SplitEntry); -1 for an
 // entry that has none ("12", "x Name") or a negative one: it is shown, but cannot be acted on.
 inline int EntryNumber(const QString& entry) {

@@ -33,14 +33,24 @@ QString LocalTime(const std::string& utc) {
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : Q(utc);
 }
 
+// The library's reasons are clauses ("the library's copy of ... is damaged: ..."): a sentence.
+QString Sentence(const std::string& clause) {
+    QString text = Q(clause);
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    if (!text.endsWith(QLatin1Char('.'))) text += QLatin1Char('.');
+    return text;
+}
+
 }  // namespace
 
 CLibraryList::CLibraryList(CProgramLibrary& library, QTemporaryDir& files, QWidget* parent)
     : QTreeWidget(parent), m_library(library), m_files(files) {}
 
-QString CLibraryList::WriteFile(const QString& sha256) const {
+QString CLibraryList::WriteFile(const QString& sha256, QString* error) const {
     const auto stored = m_library.Find(sha256.toStdString());
-    const auto text = m_library.Text(sha256.toStdString());
+    std::string why;
+    const auto text = m_library.Text(sha256.toStdString(), &why);
+    if (!text && error) *error = Sentence(why);
     if (!stored || !text || !m_files.isValid()) return {};
     // One folder per text, so that two programs of one name do not meet.
     const QString folder = m_files.filePath(sha256.left(12));
@@ -48,7 +58,6 @@ QString CLibraryList::WriteFile(const QString& sha256) const {
     const std::string safe = SafeFileName(stored->name);
     const QString path = folder + QLatin1Char('/') + Q(safe.empty() ? "program" : safe) +
                          QStringLiteral(".sig");
-    std::string why;
     if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
                                     filewriter::Target::RegularFile, why))
         return {};
@@ -137,6 +146,10 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
         m_pBanner->setVisible(true);
         m_pSearch->setEnabled(false);
         m_pFilter->setEnabled(false);
+    } else if (const std::string damage = library.DamageReport(); !damage.empty()) {
+        // Found by the check on opening.
+        m_pBanner->setText(Q(damage));
+        m_pBanner->setVisible(true);
     }
     Refresh();
 }
@@ -205,14 +218,18 @@ void CLibraryWindow::OfferMatches(const QString& text) {
 void CLibraryWindow::SaveAs() {
     const QString sha = SelectedSha();
     const auto stored = m_library.Find(sha.toStdString());
-    const auto text = m_library.Text(sha.toStdString());
-    if (!stored || !text) return;
+    std::string why;
+    const auto text = m_library.Text(sha.toStdString(), &why);
+    if (!text) {
+        QMessageBox::warning(this, QStringLiteral("Quorlin"), Sentence(why));
+        return;
+    }
+    if (!stored) return;
     const std::string safe = SafeFileName(stored->name);
     const QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("Save Program As"), Q(safe) + QStringLiteral(".sig"),
         QStringLiteral("Program files (*.sig)"));
     if (path.isEmpty()) return;
-    std::string why;
     if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
                                     filewriter::Target::RegularFile, why))
         QMessageBox::warning(this, QStringLiteral("Quorlin"),
@@ -221,6 +238,12 @@ void CLibraryWindow::SaveAs() {
 
 void CLibraryWindow::ShowSightings() {
     const QString sha = SelectedSha();
+    // A copy that no longer matches its SHA-256 is not shown as the program.
+    std::string why;
+    if (!m_library.Text(sha.toStdString(), &why)) {
+        QMessageBox::warning(this, QStringLiteral("Quorlin"), Sentence(why));
+        return;
+    }
     const auto stored = m_library.Find(sha.toStdString());
     if (!stored) return;
     QDialog dialog(this);
@@ -254,8 +277,12 @@ void CLibraryWindow::Restore() {
     if (items.isEmpty()) return;
     const int bank = items.front()->data(0, kDeletedBankRole).toInt();
     if (bank < 0) return;
-    const QString file = m_pList->WriteFile(SelectedSha());
-    if (file.isEmpty()) return;
+    QString why;
+    const QString file = m_pList->WriteFile(SelectedSha(), &why);
+    if (file.isEmpty()) {
+        if (!why.isEmpty()) QMessageBox::warning(this, QStringLiteral("Quorlin"), why);
+        return;
+    }
     emit restoreRequested(file, bank);
     Refresh();
 }

@@ -28,8 +28,8 @@ class CLibraryList : public QTreeWidget {
 public:
     CLibraryList(library::CProgramLibrary& library, QTemporaryDir& files, QWidget* parent);
     // Writes the text stored under `sha256` to "<safe name>.sig" in the window's folder; the
-    // empty text when it cannot.
-    QString WriteFile(const QString& sha256) const;
+    // empty text when it cannot (a damaged copy: `error`, when given, says so).
+    QString WriteFile(const QString& sha256, QString* error = nullptr) const;
 
 protected:
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;

@@ -306,8 +306,11 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
     const int blank = text.indexOf(QLatin1Char(' '));
     if (blank < 0) return nullptr;
     emit dragStarted();
+    const QString name = text.mid(blank + 1);
     return std::make_unique<CPatchMimeData>(
-        m_worker, m_engine, text.mid(blank + 1) + QStringLiteral(".sig"), m_dragFolder.path());
+        m_worker, m_engine, name + QStringLiteral(".sig"), m_dragFolder.path(),
+        CPatchMimeData::Program{m_state.Channel(), m_state.CurrentBank(), EntryNumberAt(row),
+                                ToUnit(name)});
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
@@ -322,8 +325,12 @@ void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
     if (kIconLoaded < m_images.size()) drag->setPixmap(m_images[kIconLoaded].pixmap(16, 16));
+    CPatchMimeData* offered = data.get();
     drag->setMimeData(data.release());
     drag->exec(Qt::CopyAction);
+    // Said once the drag is over: the drop target is not kept waiting for a message box.
+    if (drag->mimeData() == offered && !offered->Refusal().isEmpty())
+        emit dragRefused(offered->Refusal());
 }
 
 bool CEntryListCtrl::AcceptsDrop(const QMimeData* data, QObject* source) const {

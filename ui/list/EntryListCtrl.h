@@ -9,6 +9,7 @@
 //                      blanks only, or none: that edit ends as Esc ends it)
 //   filesDropped       files were dropped on the program list (or on the info pane)
 //   dragStarted        a program is being dragged out: load it (the drop then fetches its bytes)
+//   dragRefused        a drag ended without data: the unit sent another program (the message)
 // The context menu offers what fits the level and the selection. The program loaded on the
 // current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
 // state, which the list only reads.
@@ -97,6 +98,8 @@ signals:
     void filesDropped(const QStringList& paths);
     // A program is being dragged out; the handler loads the selected program.
     void dragStarted();
+    // A drag-out offered nothing because the unit sent another program; `message` says so.
+    void dragRefused(const QString& message);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

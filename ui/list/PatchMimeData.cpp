@@ -17,11 +17,12 @@ const QString kUriList = QStringLiteral("text/uri-list");
 }  // namespace
 
 CPatchMimeData::CPatchMimeData(CEngineWorker& worker, CLibrarian& engine, QString fileName,
-                               QString folder)
+                               QString folder, Program program)
     : m_worker(worker),
       m_engine(engine),
       m_strFileName(std::move(fileName)),
-      m_strFolder(std::move(folder)) {}
+      m_strFolder(std::move(folder)),
+      m_program(std::move(program)) {}
 
 QStringList CPatchMimeData::formats() const {
     return {kUriList, RawFormat()};
@@ -35,14 +36,24 @@ bool CPatchMimeData::Fetch() const {
     if (m_data) return true;
     if (m_bFetchFailed) return false;
     CLibrarian& engine = m_engine;
-    std::string text;
-    const int result = m_worker.Run(tr("Fetching %1…").arg(m_strFileName),
-                                    [&engine, &text] { return engine.GetProgramData(text); });
-    if (result != 0) {
+    const Program& p = m_program;
+    const ProgramFetch fetch = m_worker.Run(tr("Fetching %1…").arg(m_strFileName), [&engine, &p] {
+        return engine.FetchProgram(p.channel, p.number, p.listedName);
+    });
+    if (!fetch.Fetched()) {
         m_bFetchFailed = true;
+        if (fetch.status == ProgramFetch::Status::WrongProgram) {
+            // Another program's text is never offered under this program's name.
+            m_strRefusal =
+                tr("Cannot drag out program %1 of bank %2: the unit sent \"%3\" "
+                   "instead of \"%4\".")
+                    .arg(p.number)
+                    .arg(p.bank)
+                    .arg(FromUnit(fetch.sentName), WithoutTrailingBlanks(FromUnit(p.listedName)));
+        }
         return false;
     }
-    m_data = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    m_data = QByteArray(fetch.text.data(), static_cast<qsizetype>(fetch.text.size()));
     return true;
 }
 

@@ -48,6 +48,8 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     // selected bank); the drag's drop then fetches what was loaded.
     connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
+    connect(m_list, &CEntryListCtrl::dragRefused, this,
+            [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
     m_paneScroll = new QScrollBar(Qt::Vertical, this);
     m_paneScroll->setObjectName(QStringLiteral("m_paneScroll"));
     m_paneScroll->setPageStep(1);
@@ -168,9 +170,18 @@ void CQuorlinView::ActivateSelection() {
     const int program = number;
     const int channel = m_state.Channel();
     const int dsp = m_state.Dsp();
-    m_worker.Run(tr("Loading program %1…").arg(program),
-                 [this, channel, program] { return m_pEngine->SelectProgram(channel, program); });
-    m_state.SetLoaded(dsp, {row, m_state.CurrentBank()});
+    const qsizetype blank = entry.indexOf(QLatin1Char(' '));
+    const QString listedName = blank < 0 ? QString() : entry.mid(blank + 1);
+    const std::string unitName = ToUnit(listedName);
+    // The program's text says which program the unit runs after the program change: a unit
+    // that did not follow it runs another one, whose information the pane then shows as such.
+    const ProgramFetch fetch =
+        m_worker.Run(tr("Loading program %1…").arg(program), [this, channel, program, &unitName] {
+            return m_pEngine->FetchProgram(channel, program, unitName, false);
+        });
+    const bool otherProgram = fetch.status == ProgramFetch::Status::WrongProgram;
+    // Another program runs: no row is marked loaded, and the pane shows what runs.
+    m_state.SetLoaded(dsp, {otherProgram ? -1 : row, m_state.CurrentBank()});
     std::string info;
     // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
     const int selector = dsp == 1 ? 1 : 2;
@@ -178,8 +189,16 @@ void CQuorlinView::ActivateSelection() {
         m_worker.Run(tr("Reading program information…"),
                      [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
     // A pane left empty would not say why: it names the failure instead.
-    m_state.SetInfo(dsp, infoResult == 0 ? FromUnit(info)
-                                         : tr("The unit did not send the program information."));
+    QString pane =
+        infoResult == 0 ? FromUnit(info) : tr("The unit did not send the program information.");
+    if (otherProgram) {
+        const QString sent = FromUnit(fetch.sentName);
+        pane = tr("The unit sent \"%1\" instead of \"%2\". The information below is of "
+                  "\"%1\".")
+                   .arg(sent, WithoutTrailingBlanks(listedName)) +
+               QStringLiteral("\n\n") + pane;
+    }
+    m_state.SetInfo(dsp, pane);
     m_list->item(row)->setSelected(false);
 }
 
