@@ -56,8 +56,8 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
 
     // The keys are never acknowledged: only the bank's list tells whether the program is gone.
     std::vector<ProgramEntry> after;
-    std::size_t leftOut = 0;
-    if (ListPrograms(after, false, leftOut) != 0) {
+    std::vector<ProgramEntry> leftOut;  // entries out of a program change's reach: not this one
+    if (ListPrograms(after, false, leftOut, false) != 0) {
         ShowError("Cannot tell whether the unit deleted " + ProgramText(bank, program) +
                   ": the programs of " + BankText(bank) + " cannot be read.");
         return -2;
