@@ -10,6 +10,7 @@
 #include "archive/FileWriter.h"
 #include "cli/CliArchiveCommands.h"
 #include "cli/CliLibraryCommands.h"
+#include "cli/CliOutput.h"
 #include "engine/Librarian.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
@@ -389,8 +390,6 @@ bool CCliCommands::OutputWorks() {
     if (m_bOutputFailed) return false;
     if (m_out) return true;
     m_bOutputFailed = true;
-    const int reason = errno;
-    m_host.ShowMessage("Cannot write to standard output" +
-                       (reason != 0 ? ": " + std::system_category().message(reason) : "."));
+    m_host.ShowMessage(OutputFailedText(errno));
     return false;
 }

@@ -103,6 +103,11 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
                     return false;
                 }
             }
+            // A bank listed without a name could not be told from its neighbours.
+            if (nametable::IsBlankName(o.text)) {
+                error = "NAME must hold at least one character other than a blank";
+                return false;
+            }
             return true;
         case C::Find:
             o.text = a[0];

@@ -5,7 +5,8 @@
 //   and the commands report that once and end with status 1 instead of dying without a word.
 // - SIGINT, SIGTERM and SIGHUP are taken by one thread of their own (every other thread keeps
 //   them blocked; one the program was started with ignored, as under nohup, stays ignored). It
-//   removes the run's temporary files (FileWriter.h) and then ends the program
+//   puts back the settings of the serial port the run holds open (SavedTermios.h), as closing
+//   it would, removes the run's temporary files (FileWriter.h) and then ends the program
 //   by the same signal with its default action, so the caller sees the usual status (a shell
 //   reports 128 + the signal's number).
 //

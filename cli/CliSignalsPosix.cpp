@@ -10,6 +10,7 @@
 
 #include "archive/FileWriter.h"
 #include "cli/CliSignals.h"
+#include "link/serial/SavedTermios.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ sigset_t EndingSignals() {
 }
 
 [[noreturn]] void EndBySignal(int signal) {
+    // The serial line gets the settings it had before the run, as a normal exit leaves it.
+    savedtermios::RestoreAll();
     filewriter::RemoveTemporaryFiles();
     struct sigaction action {};
     action.sa_handler = SIG_DFL;

@@ -1,30 +1,60 @@
 #include "cli/CliTrace.h"
 
+#include <fcntl.h>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
 
+#include "archive/FileWriter.h"
 #include "link/LinkTap.h"
 #include "settings/LogFileLocation.h"
+
+namespace {
+
+// Opens the trace file for writing, never through a symbolic link where the system can tell.
+std::FILE* OpenTraceFile(const std::string& path) {
+#if defined(O_NOFOLLOW)
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "w");
+    if (file == nullptr) ::close(fd);
+    return file;
+#else
+    return std::fopen(path.c_str(), "w");
+#endif
+}
+
+}  // namespace
 
 bool CCliTrace::Start(const std::string& tracePath, bool verbose, std::string& error) {
     if (!tracePath.empty()) {
         if (tracePath == "-") {
             m_pTraceFile = stderr;
+            m_strTraceName = "standard error";
         } else {
-            m_pTraceFile = std::fopen(tracePath.c_str(), "w");
+            // What stands at the path is looked at first, as fetch does: a link, a folder and
+            // the like are refused and left alone.
+            std::string why;
+            if (!filewriter::CheckWritable(tracePath, filewriter::Target::FileOrStream, why)) {
+                error = "cannot write the trace file " + tracePath + ": " + why;
+                return false;
+            }
+            m_pTraceFile = OpenTraceFile(tracePath);
             if (m_pTraceFile == nullptr) {
-                error = "cannot write the trace file " + tracePath + ": " + std::strerror(errno);
+                error = "cannot write the trace file " + tracePath + ": " +
+                        (errno == ELOOP ? std::string("it is a symbolic link; links are not followed")
+                                        : std::string(std::strerror(errno)));
                 return false;
             }
             m_bOwnsTraceFile = true;
+            m_strTraceName = tracePath;
         }
-        std::FILE* file = m_pTraceFile;
         m_pTraceWriter = std::make_unique<CTraceWriter>(
-            [file](const std::string& line) {
-                std::fwrite(line.data(), 1, line.size(), file);
-                std::fputc('\n', file);
-            },
-            m_start);
+            [this](const std::string& line) { WriteTraceLine(line); }, m_start);
         CLinkTap::Shared()->AddObserver(m_pTraceWriter.get());
     }
     if (verbose) {
@@ -57,14 +87,36 @@ void CCliTrace::Message(const std::string& text) {
                   "\t--\tmessage: " + line);
 }
 
-CCliTrace::~CCliTrace() {
+void CCliTrace::WriteTraceLine(const std::string& line) {
+    if (m_bTraceFailed) return;
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), m_pTraceFile) == line.size() &&
+        std::fputc('\n', m_pTraceFile) != EOF && std::fflush(m_pTraceFile) == 0)
+        return;
+    const int error = errno != 0 ? errno : EIO;
+    m_bTraceFailed = true;
+    std::fprintf(stderr, "quorlin-cli: cannot write the trace file %s: %s\n",
+                 m_strTraceName.c_str(), std::strerror(error));
+}
+
+bool CCliTrace::Finish() {
     if (m_pTraceWriter) CLinkTap::Shared()->RemoveObserver(m_pTraceWriter.get());
     if (m_pLogWriter) CLinkTap::Shared()->RemoveObserver(m_pLogWriter.get());
+    m_pTraceWriter.reset();
+    m_pLogWriter.reset();
     if (m_pTraceFile != nullptr) {
-        if (m_bOwnsTraceFile) {
-            std::fclose(m_pTraceFile);
-        } else {
-            std::fflush(m_pTraceFile);
+        const bool closed =
+            m_bOwnsTraceFile ? std::fclose(m_pTraceFile) == 0 : std::fflush(m_pTraceFile) == 0;
+        if (!closed && !m_bTraceFailed) {
+            m_bTraceFailed = true;
+            std::fprintf(stderr, "quorlin-cli: cannot write the trace file %s: %s\n",
+                         m_strTraceName.c_str(), std::strerror(errno));
         }
+        m_pTraceFile = nullptr;
     }
+    return !m_bTraceFailed;
+}
+
+CCliTrace::~CCliTrace() {
+    Finish();
 }

@@ -2,7 +2,10 @@
 // stdout, every message to stderr as it comes; exit status 0 done, 1 failed, 2 usage error.
 // The saved settings are read but never changed: the run's settings live in an overlay.
 // SIGPIPE is ignored and SIGINT/SIGTERM/SIGHUP remove the run's temporary files (CliSignals.h).
+// A failed write of the results, or of the --trace file, ends the run with status 1 (CliOutput.h,
+// CliTrace.h).
 
+#include <cerrno>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -15,6 +18,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliLibraryCommands.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "cli/CliSignals.h"
 #include "cli/CliTrace.h"
 #include "cli/SavedSettings.h"
@@ -69,12 +73,39 @@ void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
     }
 }
 
+// std::cout writes through a CCheckedOutput while this lives.
+class CCheckedStdout {
+public:
+    CCheckedStdout() : m_pPrevious(std::cout.rdbuf(&m_buffer)) {}
+    ~CCheckedStdout() {
+        std::cout.flush();
+        std::cout.rdbuf(m_pPrevious);
+    }
+    CCheckedStdout(const CCheckedStdout&) = delete;
+    CCheckedStdout& operator=(const CCheckedStdout&) = delete;
+
+    // The end of a command that does not watch its output itself: a failed write is said once
+    // and makes the status 1; a reader that has gone (a closed pipe) ends the run quietly.
+    int Checked(int result) {
+        std::cout.flush();
+        const int error = m_buffer.Error();
+        if (error == 0 || error == EPIPE) return result;
+        CCliHost().ShowMessage(OutputFailedText(error));
+        return result != 0 ? result : 1;
+    }
+
+private:
+    CCheckedOutput m_buffer;
+    std::streambuf* m_pPrevious;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto programStart = std::chrono::steady_clock::now();
     // Before any thread exists (see CliSignals.h).
     StartSignalHandling();
+    CCheckedStdout output;
     std::string error;
     const auto options = CliOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
@@ -84,18 +115,18 @@ int main(int argc, char** argv) {
     if (options->help || options->version) {
         std::cout << (options->help ? CliOptions::Usage()
                                     : std::string("quorlin-cli ") + kQuorlinVersion + "\n");
-        return 0;
+        return output.Checked(0);
     }
 
     // Checking a backup needs no unit: no settings are read and no port is opened.
     if (options->command == CliOptions::Command::Verify) {
         CCliHost host;
-        return RunVerify(options->path, std::cout, host);
+        return output.Checked(RunVerify(options->path, std::cout, host));
     }
     if (options->command == CliOptions::Command::Library ||
         options->command == CliOptions::Command::Import) {
         CCliHost host;
-        return RunLibraryCommand(*options, std::cout, host);
+        return output.Checked(RunLibraryCommand(*options, std::cout, host));
     }
 
     const std::unique_ptr<ISettingsStore> savedStore = OpenSavedSettings();
@@ -124,7 +155,7 @@ int main(int argc, char** argv) {
             demoUnit = std::make_unique<CInProcessDemoUnit>();
             demoLink = demoUnit->TakeSerialLink();
         }
-        result = RunDoctor(std::cout, demoLink.get());
+        result = output.Checked(RunDoctor(std::cout, demoLink.get()));
     } else {
         CCliHost host;
         host.SetMessageHook([&trace](const std::string& text) { trace.Message(text); });
@@ -142,6 +173,9 @@ int main(int argc, char** argv) {
             engine = std::make_unique<CLibrarian>(host);
         }
 
+        // One command: after a hang-up its later calls fail at once instead of each reporting
+        // the port gone.
+        engine->SetHoldLinkLoss(true);
         host.SetPauseMargin(engine->GetLinkSettings().deviceType == 1
                                 ? CCliHost::kMIDIPauseMarginMs
                                 : CCliHost::kSerialPauseMarginMs);
@@ -159,6 +193,8 @@ int main(int argc, char** argv) {
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();
     }
+    // Every frame is in the trace now; a write of it that failed was said when it happened.
+    if (!trace.Finish() && result == 0) result = 1;
     SetSettingsStore(nullptr);
     return result;
 }

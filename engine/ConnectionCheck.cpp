@@ -43,11 +43,22 @@ private:
 
 namespace {
 
+// How long the check listens, after an exchange without the unit's answer, for whether the line
+// is still sending: a flood goes on, the tail of a stray reply does not. Even at 2400 baud some
+// 70 bytes arrive in this time.
+constexpr int kFloodListenMs = 300;
 
 bool IsUnitReply(const std::string& reply) {
     return reply.size() >= 4 && static_cast<unsigned char>(reply[0]) == 0xF0 &&
            static_cast<unsigned char>(reply[1]) == 0x1C &&
            static_cast<unsigned char>(reply[2]) == 0x70;
+}
+
+// The reply is the query itself: the serial link's reply ends before the closing F7, the MIDI
+// link's keeps it.
+bool IsEcho(const std::string& reply, const std::vector<std::uint8_t>& frame) {
+    const std::string sent(frame.begin(), frame.end());
+    return reply == sent || (!sent.empty() && reply == sent.substr(0, sent.size() - 1));
 }
 
 std::string HexStart(const std::string& bytes) {
@@ -91,6 +102,14 @@ void CConnectionCheck::Add(ConnectionCheckResult& result, CheckLine line) {
     result.lines.push_back(std::move(line));
 }
 
+bool CConnectionCheck::LineKeepsSending(const CDeviceLink& link) {
+    // A silent line costs no wait.
+    const std::uint64_t before = link.BytesReceived();
+    if (before == 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kFloodListenMs));
+    return link.BytesReceived() > before;
+}
+
 CConnectionCheck::Answer CConnectionCheck::RootQuery(CDeviceLink& link, int firstWaitMs,
                                                      int timeoutMs) {
     const std::string text = protocol::ObjectQueryText(0, 0);
@@ -106,15 +125,31 @@ CConnectionCheck::Answer CConnectionCheck::RootQuery(CDeviceLink& link, int firs
                                    answer.reply);
     const long long ms = MsSince(start);
     link.firstWaitMs = savedWait;
-    if (r != 0) {
-        answer.detail = "no answer to the root query within " + std::to_string(firstWaitMs) + " ms";
-    } else if (!IsUnitReply(answer.reply)) {
-        answer.detail = "a reply came in " + std::to_string(ms) +
-                        " ms, but not the unit's (it begins " + HexStart(answer.reply) + ")";
-    } else {
+    using Kind = Answer::Kind;
+    if (r == 0 && IsEcho(answer.reply, frame)) {
+        answer.kind = Kind::Echo;
+        answer.detail =
+            "the line echoes what is sent (a loopback or a mis-wired cable): check that the "
+            "cable leads to the unit, its output to the unit's input and back";
+    } else if (r == 0 && IsUnitReply(answer.reply)) {
+        answer.kind = Kind::Unit;
         answer.answered = true;
         answer.detail = "root query answered in " + std::to_string(ms) + " ms (" +
                         Plural(answer.reply.size(), "byte") + ")";
+    } else if (LineKeepsSending(link)) {
+        answer.kind = Kind::Flood;
+        answer.detail = "the line sends a flood of data that is not the unit's (" +
+                        Plural(link.BytesReceived(), "byte") + " in " +
+                        std::to_string(MsSince(start)) +
+                        " ms): check that the cable leads to the unit and that nothing else "
+                        "sends on it";
+    } else if (r != 0) {
+        answer.kind = Kind::Silent;
+        answer.detail = "no answer to the root query within " + std::to_string(firstWaitMs) + " ms";
+    } else {
+        answer.kind = Kind::Foreign;
+        answer.detail = "a reply came in " + std::to_string(ms) +
+                        " ms, but not the unit's (it begins " + HexStart(answer.reply) + ")";
     }
     return answer;
 }
@@ -146,6 +181,10 @@ ConnectionCheckResult CConnectionCheck::CheckSerial(const CSerialSettings& line)
     if (answer.answered) {
         result.unitAnswered = true;
         Add(result, {true, "unit answers", answer.detail + speed});
+        return result;
+    }
+    if (answer.SpeedIrrelevant()) {
+        Add(result, {false, "unit answers", answer.detail});
         return result;
     }
     Add(result, {false, "unit answers", answer.detail + speed});

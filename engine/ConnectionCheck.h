@@ -7,6 +7,9 @@
 // remedy, or which program holds it); the line settings are taken; the unit answers the root
 // query, with the round-trip time. When it does not, the other supported speeds are tried and
 // the one where the unit answers is named.
+// Only the unit's own reply counts as an answer, over either transport: a line that sends the
+// query back (a loopback, a mis-wired cable) and one that keeps sending bytes that are not the
+// unit's (a flood) are named as such, and no other speed is tried for them.
 // MIDI: both devices exist and open; the unit answers the root query, with the round-trip time;
 // a long system-exclusive reply (the current program) arrives whole, and how long a frame the
 // route carries.
@@ -65,14 +68,21 @@ public:
 private:
     class CCheckHost;
     struct Answer {
-        bool answered = false;
+        enum class Kind { Unit, Silent, Foreign, Echo, Flood };
+        Kind kind = Kind::Silent;
+        bool answered = false;  // kind is Unit
         std::string detail;
         std::string reply;
+        // The detail names the line's fault whatever its speed: another speed is no remedy.
+        bool SpeedIrrelevant() const { return kind == Kind::Echo || kind == Kind::Flood; }
     };
 
     void Add(ConnectionCheckResult& result, CheckLine line);
     // Sends the root query over an open link; `firstWaitMs` as CDeviceLink::firstWaitMs.
     Answer RootQuery(CDeviceLink& link, int firstWaitMs, int timeoutMs);
+    // After an exchange without the unit's answer: whether bytes still come in on the open link
+    // (listens a moment when any came at all).
+    static bool LineKeepsSending(const CDeviceLink& link);
     // The other supported speeds, until the unit answers at one: the line saying where.
     CheckLine SearchOtherSpeeds(const CSerialSettings& line);
 

@@ -95,6 +95,15 @@ public:
     void ClearSerialSettingsMissing() {
         if (m_pSerialLink) m_pSerialLink->ClearSettingsMissing();
     }
+    // With `hold` true, once the link is lost (the unit's side went during an operation, the
+    // link's PeerGone: a hang-up, the port gone; or the link could not be opened), every later
+    // operation fails at once (-2) without opening the link and without a message of the link's:
+    // it has said once why. The command-line tool holds it for its one command, whose calls would
+    // otherwise each report the port missing; the desktop program leaves it off (the default),
+    // so that each command tries the link afresh.
+    void SetHoldLinkLoss(bool hold) { m_bHoldLinkLoss = hold; }
+    // True once the link was lost while held (see SetHoldLinkLoss).
+    bool LinkLost() const { return m_bLinkLost; }
 
     // --- Primitives (inside a bracket) -------------------------------------------------------
     // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send; 0 when it went
@@ -249,10 +258,11 @@ public:
     // This bank is not empty!"), its program list cannot be read, or the link cannot be opened.
     // Whether the unit followed: CheckBankDeleted.
     int DeleteBank(int bank);
-    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99 or
-    // a name longer than nametable::kMaxNameLength characters (then after the message "A bank
-    // name holds at most 79 characters."; nothing is sent). Whether the unit followed:
-    // CheckBankName.
+    // Creates bank `n` (0 to 99) with `name`, or renames it; -2 for a number outside 0 to 99, a
+    // name longer than nametable::kMaxNameLength characters (then after the message "A bank
+    // name holds at most 79 characters.") or a blank one (nametable::IsBlankName; after "A bank
+    // name needs at least one character other than a blank."); nothing is sent then. Whether
+    // the unit followed: CheckBankName.
     int SetBankName(int n, const std::string& name);
     // After DeleteBank / SetBankName: reads the bank list from the unit again (ReadBankList,
     // so the catalogue then shows what the unit holds) and checks that bank `bank` is gone /
@@ -295,7 +305,8 @@ private:
     int KeepDeletedCopy(int bank, int program, int channel, int processor, std::string& copy);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
-        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize);
+        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize,
+                            m_bHoldLinkLoss ? &m_bLinkLost : nullptr);
     }
     void ShowError(const std::string& text);
     void ShowNoCommunication();
@@ -322,4 +333,6 @@ private:
     int m_nSelectedBank = -1;
     int m_nSelectedProgram = -1;
     int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
+    bool m_bHoldLinkLoss = false;
+    bool m_bLinkLost = false;
 };

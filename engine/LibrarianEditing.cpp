@@ -166,6 +166,10 @@ int CLibrarian::SetBankName(int n, const std::string& name) {
                   " characters.");
         return -2;
     }
+    if (nametable::IsBlankName(name)) {
+        ShowError("A bank name needs at least one character other than a blank.");
+        return -2;
+    }
     CWaitCursor waitCursor(m_host);
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;

@@ -1,6 +1,9 @@
 #pragma once
 // Opens the current link for the length of one engine operation and closes it exactly once on
 // every way out. With `own` false the bracket belongs to the caller and this one does nothing.
+// With `linkLost` given, a bracket that finds it set fails at once without opening the link (and
+// so without a message); one that cannot open the link, or closes it after its far end has gone,
+// sets it.
 // Used by CLibrarian only, on its thread.
 
 #include "link/DeviceLink.h"
@@ -9,9 +12,15 @@ class CLinkBracket {
 public:
     // `openSize`, when given, holds `bufferSize` while this bracket keeps the link open, and 0
     // after it closed it.
-    CLinkBracket(CDeviceLink& link, int bufferSize, bool own = true, int* openSize = nullptr)
-        : m_link(link), m_pOpenSize(openSize) {
-        if (own) m_bOpen = m_link.Open(bufferSize) == 0, m_bFailed = !m_bOpen;
+    CLinkBracket(CDeviceLink& link, int bufferSize, bool own = true, int* openSize = nullptr,
+                 bool* linkLost = nullptr)
+        : m_link(link), m_pOpenSize(openSize), m_pLinkLost(linkLost) {
+        if (own && m_pLinkLost != nullptr && *m_pLinkLost) {
+            m_bFailed = true;
+        } else if (own) {
+            m_bOpen = m_link.Open(bufferSize) == 0, m_bFailed = !m_bOpen;
+            if (m_bFailed && m_pLinkLost != nullptr) *m_pLinkLost = true;
+        }
         if (m_bOpen && m_pOpenSize != nullptr) *m_pOpenSize = bufferSize;
     }
     ~CLinkBracket() { Close(); }
@@ -23,6 +32,7 @@ public:
     // Closes now (when this bracket opened the link); later calls do nothing.
     void Close() {
         if (m_bOpen) {
+            if (m_pLinkLost != nullptr && m_link.PeerGone()) *m_pLinkLost = true;
             m_link.Close();
             if (m_pOpenSize != nullptr) *m_pOpenSize = 0;
         }
@@ -32,6 +42,7 @@ public:
 private:
     CDeviceLink& m_link;
     int* m_pOpenSize;
+    bool* m_pLinkLost;
     bool m_bOpen = false;
     bool m_bFailed = false;
 };

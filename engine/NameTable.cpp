@@ -14,6 +14,10 @@ std::size_t CharacterCount(std::string_view name) {
     return n;
 }
 
+bool IsBlankName(std::string_view name) {
+    return name.find_first_not_of(' ') == std::string_view::npos;
+}
+
 std::string TypedName(std::string_view name) {
     std::string typed;
     for (char c : name) {

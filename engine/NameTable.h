@@ -31,6 +31,11 @@ std::size_t CharacterCount(std::string_view name);
 // multi-byte character counting as one) becomes a blank.
 std::string TypedName(std::string_view name);
 
+// True when `name` has no character but blanks (the empty name included): the bank would be
+// listed without a name. A bank name needs one other character; the command line, the desktop's
+// name editors and the engine refuse such a name.
+bool IsBlankName(std::string_view name);
+
 // True for the continuation bytes of a multi-byte UTF-8 character.
 inline bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;

@@ -62,6 +62,11 @@ public:
     // an error the MIDI library reported); every exchange then fails at once, until the next Open.
     virtual bool PeerGone() const { return false; }
 
+    // Every byte the transport has received since Open, whether a transaction took it or not
+    // (the connection check tells a line that floods from a silent one by it); links that do not
+    // count say 0. May be called from any thread.
+    virtual std::uint64_t BytesReceived() const { return 0; }
+
     // True when the link found its settings incomplete when it was created and has asked the
     // user to set up the connection (the serial link does); stays so until cleared, once the
     // setup has been offered.

@@ -72,6 +72,7 @@ int CMIDILink::Open(int) {
     // then crashes when it is closed afterwards.
     Close();
     m_bPeerGone = false;
+    ResetInputBytes();
     // The devices may have been chosen anew since the last opening.
     SetInputTap(m_pTap, TapName());
     const std::int32_t input = m_pSettings->m_nInputDevice;

@@ -74,6 +74,7 @@ public:
     int SendAndPoll(ICompletionProbe& engine, const std::string& name, const std::uint8_t* data,
                     int length, std::string& reply) override;
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    std::uint64_t BytesReceived() const override { return InputBytes(); }
     // Every frame handed to the output and every message from the input go to `tap`.
     void SetTap(std::shared_ptr<CLinkTap> tap) override;
 

@@ -80,8 +80,6 @@ void CMIDIReplyCollector::SetInputTap(std::shared_ptr<CLinkTap> tap, std::string
 }
 
 void CMIDIReplyCollector::OnShortMessage(std::uint32_t message, std::uint32_t) {
-    std::lock_guard lock(m_mutex);
-    if (!m_pInputTap || !m_pInputTap->Active()) return;
     const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(message),
                                    static_cast<std::uint8_t>(message >> 8),
                                    static_cast<std::uint8_t>(message >> 16)};
@@ -90,11 +88,15 @@ void CMIDIReplyCollector::OnShortMessage(std::uint32_t message, std::uint32_t) {
     std::size_t length = 3;
     if ((status & 0xE0) == 0xC0 || status == 0xF1 || status == 0xF3) length = 2;
     if (status == 0xF6 || status >= 0xF8) length = 1;
+    m_nInputBytes += length;
+    std::lock_guard lock(m_mutex);
+    if (!m_pInputTap || !m_pInputTap->Active()) return;
     m_pInputTap->Post(LinkDirection::FromUnit, bytes, length, m_strLinkName, true);
 }
 
 void CMIDIReplyCollector::OnLongError(const std::uint8_t* bytes, std::uint32_t count,
                                       std::uint32_t) {
+    m_nInputBytes += count;
     std::lock_guard lock(m_mutex);
     if (m_pInputTap && m_pInputTap->Active() && count > 0)
         m_pInputTap->Post(LinkDirection::FromUnit, bytes, count, m_strLinkName, true);
@@ -103,6 +105,7 @@ void CMIDIReplyCollector::OnLongError(const std::uint8_t* bytes, std::uint32_t c
 void CMIDIReplyCollector::OnLongMessage(const std::uint8_t* bytes, std::uint32_t count,
                                         std::uint32_t) {
     if (count == 0) return;
+    m_nInputBytes += count;
     std::lock_guard lock(m_mutex);
     const bool taken = Collect(bytes, count);
     if (m_pInputTap && m_pInputTap->Active()) TapInput(bytes, count, taken);

@@ -43,6 +43,11 @@ public:
 
     CMIDIReplyCollector();
 
+    // Every byte of every message the input delivered since the last ResetInputBytes, taken or
+    // not (CDeviceLink::BytesReceived).
+    std::uint64_t InputBytes() const { return m_nInputBytes.load(); }
+    void ResetInputBytes() { m_nInputBytes = 0; }
+
     // Empties the wait reply, resets its event and enters wait mode.
     void BeginWait();
     // Leaves wait mode; later input is again a candidate for the poll reply.
@@ -93,6 +98,7 @@ private:
     bool m_bWaitDiscarded = false;  // guarded by m_mutex
     bool m_bPollTaken = false;      // guarded by m_mutex
     std::atomic<bool> m_bWaitMode{false};
+    std::atomic<std::uint64_t> m_nInputBytes{0};
     std::atomic<bool> m_bPollMode{false};
     std::shared_ptr<CManualResetEvent> m_pWaitReplyEvent;
     std::shared_ptr<CManualResetEvent> m_pPollReplyEvent;

@@ -84,6 +84,7 @@ int CSerialLink::Open(int bufferSize) {
     m_strPortPath = m_settings.PortPath();
     m_nBufferSize = std::max(bufferSize, 0);
     m_bPeerGone = false;
+    m_nBytesReceived = 0;
 
     std::string whyNot;
     if (!m_pPort->Open(m_strPortPath, whyNot)) {
@@ -267,7 +268,9 @@ void CSerialLink::ReadRoutine() {
     const int got = m_pPort->Read(chunk, kReadChunk, [this](const std::string& call, int error) {
         ReportFailure(call, error);
     });
-    if (got > 0) Route(chunk, got);
+    if (got <= 0) return;
+    m_nBytesReceived += static_cast<std::uint64_t>(got);
+    Route(chunk, got);
 }
 
 void CSerialLink::Route(const std::uint8_t* bytes, int count) {
@@ -314,6 +317,7 @@ void CSerialLink::TapStaleInput() {
     for (int round = 0; round < 16; ++round) {
         const int got = m_pPort->Read(chunk, kReadChunk, report);
         if (got <= 0) break;
+        m_nBytesReceived += static_cast<std::uint64_t>(got);
         for (int i = 0; i < got; ++i) TapInput(chunk[i], false);
     }
     if (!m_tapInput.empty()) {

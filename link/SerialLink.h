@@ -86,6 +86,7 @@ public:
                     int length, std::string& reply) override;
 
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    std::uint64_t BytesReceived() const override { return m_nBytesReceived.load(); }
     bool SettingsWereMissing() const override { return m_bSettingsMissing.load(); }
     void ClearSettingsMissing() override { m_bSettingsMissing = false; }
 
@@ -154,6 +155,7 @@ private:
     std::atomic<bool> m_bMonitorAlive{false};
     std::atomic<bool> m_bShutdown{false};
     std::atomic<bool> m_bPeerGone{false};
+    std::atomic<std::uint64_t> m_nBytesReceived{0};  // since Open, counted by the monitor
     // Raised when the settings were incomplete at creation (see SettingsWereMissing).
     std::atomic<bool> m_bSettingsMissing{false};
     std::string m_strPortPath;  // copied at setup; shown in the warning box

@@ -21,6 +21,8 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixSerialPort.cpp
         ${CMAKE_CURRENT_LIST_DIR}/serial/PosixPortDiagnosis.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/serial/SavedTermios.h
+        ${CMAKE_CURRENT_LIST_DIR}/serial/SavedTermios.cpp
         ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.h
         ${CMAKE_CURRENT_LIST_DIR}/serial/TermiosLine.cpp
     )

@@ -19,6 +19,7 @@
 #include <sstream>
 #endif
 
+#include "link/serial/SavedTermios.h"
 #include "link/serial/TermiosLine.h"
 
 namespace {
@@ -123,6 +124,7 @@ bool CPosixSerialPort::Open(const std::string& path, std::string& whyNot) {
         return false;
     }
     m_bSaved = true;
+    m_nSavedEntry = savedtermios::Keep(m_fd, m_saved);
     m_bOutputAbandoned = false;
     (void)::ioctl(m_fd, TIOCEXCL);
 
@@ -148,7 +150,12 @@ void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string&
                                  const Report& report) {
     termios tio{};
     if (::tcgetattr(m_fd, &tio) != 0) {
-        report("tcgetattr()", errno);
+        // The far end may go between Open and here: that is reported as its going, once.
+        if (MeansGone(errno)) {
+            Gone("tcgetattr()", errno, report);
+        } else {
+            report("tcgetattr()", errno);
+        }
         return;
     }
     // Raw bytes in both directions whatever the line settings: without this no frame would
@@ -164,7 +171,11 @@ void CPosixSerialPort::Configure(const CSerialSettings& line, const std::string&
     const bool lineBuilt = ApplyLine(line, tio);
     if (!lineBuilt) report(definition, EINVAL);
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
-        report("tcsetattr()", errno);
+        if (MeansGone(errno)) {
+            Gone("tcsetattr()", errno, report);
+        } else {
+            report("tcsetattr()", errno);
+        }
     } else if (lineBuilt) {
         // tcsetattr succeeds when any part of the change took; a port may drop the rest
         // (a pseudo-terminal keeps 8 data bits and no parity whatever it is given).
@@ -196,6 +207,8 @@ void CPosixSerialPort::Close() {
         if (m_bSaved) (void)::tcsetattr(m_fd, m_bOutputAbandoned ? TCSANOW : TCSADRAIN, &m_saved);
         // TIOCEXCL outlives our descriptor while anyone else keeps the tty open.
         (void)::ioctl(m_fd, TIOCNXCL);
+        savedtermios::Forget(m_nSavedEntry);
+        m_nSavedEntry = -1;
         CloseFd(m_fd);  // also releases the flock
     }
     CloseFd(m_wakeRead);

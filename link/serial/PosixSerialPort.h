@@ -3,7 +3,8 @@
 // TIOCEXCL and an flock, and watched with poll together with a self-pipe that Wake writes to.
 // Pseudo-terminals work like real ports; modem-line ioctls, which they refuse, are never fatal.
 // The termios settings found at Open are put back by Close, so a terminal that was in use (echo,
-// line editing) is left as it was. Thread rules as in ISerialPort.
+// line editing) is left as it was; from Open to Close they are also kept in SavedTermios.h, where
+// a program ending by a signal puts them back. Thread rules as in ISerialPort.
 
 #include <termios.h>
 
@@ -36,7 +37,8 @@ public:
 
 private:
     void DrainWakePipe();
-    // Monitor thread: the far end has gone; stop watching the port, then report once.
+    // Monitor thread (or Configure, before the monitor starts): the far end has gone; stop
+    // watching the port, then report once.
     void Gone(const char* call, int errorNumber, const Report& report);
 
     int m_fd = -1;
@@ -50,5 +52,6 @@ private:
     // The terminal's settings as Open found them; put back by Close.
     termios m_saved{};
     bool m_bSaved = false;
+    int m_nSavedEntry = -1;  // m_saved's entry in SavedTermios.h
     bool m_bOutputAbandoned = false;
 };

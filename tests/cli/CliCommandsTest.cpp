@@ -353,4 +353,18 @@ TEST_F(CliCommandsTest, BankNamesLongerThanTheLimitAreAUsageError) {
     EXPECT_EQ(options->text, std::string(79, 'A'));
 }
 
+TEST_F(CliCommandsTest, ABankNameWithoutACharacterIsAUsageError) {
+    for (const std::string name : {"", " ", "   "}) {
+        SCOPED_TRACE("\"" + name + "\"");
+        const Outcome r = Run({"name-bank", "30", name});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, "NAME must hold at least one character other than a blank");
+        EXPECT_EQ(inner.OpenCount(), 0);
+    }
+    std::string error;
+    const auto options = CliOptions::Parse({"name-bank", "30", " A "}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->text, " A ");
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include "tests/cli/SimServerProcess.h"
 #include "tests/link/midi/JackPeer.h"
 #include "tests/link/midi/JackServer.h"
+#include "tests/support/PtyPeer.h"
 
 using ::testing::AllOf;
 using ::testing::ElementsAre;
@@ -172,6 +173,31 @@ TEST_F(CliDoctorTest, ASilentPeerFailsAtEverySpeed) {
                                      "57600, 115200 baud either"));
 }
 
+TEST_F(CliDoctorTest, ALineThatEchoesOrFloodsIsNamedNotTakenForTheUnit) {
+    struct Case {
+        const char* name;
+        CPtyPeer::Mode mode;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"loopback", CPtyPeer::Mode::Echo,
+         "FAIL unit answers - the line echoes what is sent (a loopback or a mis-wired cable)"},
+        {"flood", CPtyPeer::Mode::Flood,
+         "FAIL unit answers - the line sends a flood of data that is not the unit's ("},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPtyPeer peer(c.mode);
+        ASSERT_FALSE(peer.Path().empty());
+        const CliResult r = Doctor({"--serial", peer.Path()});
+        EXPECT_EQ(r.exitCode, 1);
+        // No other speed is tried: it would not help.
+        const auto lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), 4u) << r.out;
+        EXPECT_THAT(lines[3], StartsWith(c.line));
+    }
+}
+
 TEST_F(CliDoctorTest, AUnitAtAnotherLineSpeedIsFoundThere) {
     CSimServerProcess sim({"--line-rate", "9600", "--own-speed-only"});
     ASSERT_FALSE(sim.Path().empty());
@@ -254,6 +280,19 @@ TEST_F(CliDoctorMidiTest, AHealthyRouteCarriesTheLongReplyWhole) {
     EXPECT_THAT(lines[4], AllOf(StartsWith("ok long sysex - the current program's reply of "),
                                 ::testing::ContainsRegex("reply of 4[0-9][0-9][0-9] bytes arrived whole"),
                                 HasSubstr("the route carries frames of up to 16379 bytes")));
+}
+
+TEST_F(CliDoctorMidiTest, ARouteThatEchoesIsNamedNotTakenForTheUnit) {
+    // A MIDI thru or a loopback: every frame comes back as it was sent.
+    m_peer.SetResponder(
+        [](const CJackPeer::Bytes& frame) { return std::vector<CJackPeer::Bytes>{frame}; });
+    const CliResult r = Doctor({"--midi-in", std::to_string(m_nIn), "--midi-out",
+                                std::to_string(m_nOut)});
+    EXPECT_EQ(r.exitCode, 1);
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_THAT(lines[3], StartsWith("FAIL unit answers - the line echoes what is sent (a "
+                                     "loopback or a mis-wired cable)"));
 }
 
 TEST_F(CliDoctorMidiTest, MissingDevicesAreNamedWithTheOnesThatExist) {

@@ -117,6 +117,8 @@ TEST(CliOptionsTest, UsageErrorsAreRefusedWithAReason) {
         {"load", "1", ""},                                   // empty path
         {"name-bank", "7", "Tab\there"},                     // a character the unit cannot enter
         {"name-bank", "7", "Caf\xE9"},                       //
+        {"name-bank", "7", ""},                              // no name
+        {"name-bank", "7", "   "},                           // blanks only
         Split("--channel 0 banks"),                          // channel out of range
         Split("--channel 17 banks"),                         //
         Split("--channel x banks"),                          //

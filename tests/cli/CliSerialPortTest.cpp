@@ -1,14 +1,23 @@
 // quorlin-cli on serial ports that do not lead to a unit, the first run without saved settings,
-// the demo unit, and a usage error, each as a child process with its own config home.
+// the demo unit, a usage error, and the signals that end a run while it waits on the unit, each
+// as a child process with its own config home.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "tests/cli/CliRun.h"
 #include "tests/cli/CliSandbox.h"
+#include "tests/cli/SimServerProcess.h"
 
 using ::testing::HasSubstr;
 
@@ -101,6 +110,94 @@ TEST_F(CliSerialPortTest, TheDemoUnitAnswersEveryCommand) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     r = Run({"--demo", "find", "wash"});
     EXPECT_EQ(r.out, "10 Mine\t1 Guitar Wash\n");
+}
+
+// Whether two sets of terminal settings are the same in everything a port's user relies on.
+bool SameLineSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && a.c_cc[VMIN] == b.c_cc[VMIN] &&
+           a.c_cc[VTIME] == b.c_cc[VTIME];
+}
+
+// Reads from `fd` until something arrives; false when nothing did within a generous bound.
+bool AwaitInput(int fd) {
+    pollfd ready = {fd, POLLIN, 0};
+    char sink[256];
+    return ::poll(&ready, 1, 20000) == 1 && ::read(fd, sink, sizeof sink) > 0;
+}
+
+TEST_F(CliSerialPortTest, ASignalWhileTheUnitIsAwaitedPutsTheLineSettingsBack) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        int master = -1;
+        int slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        // A terminal as a user left it: another speed, line editing, echo.
+        termios known{};
+        ASSERT_EQ(::tcgetattr(slave, &known), 0);
+        cfsetispeed(&known, B9600);
+        cfsetospeed(&known, B9600);
+        known.c_iflag |= ICRNL;
+        known.c_lflag |= ECHO | ICANON | ISIG;
+        ASSERT_EQ(::tcsetattr(slave, TCSANOW, &known), 0);
+        termios before{};
+        ASSERT_EQ(::tcgetattr(slave, &before), 0);
+
+        // Nobody answers: the run waits for its first reply, with the port in raw mode.
+        CCliChild cli({"--serial", name, "banks"}, m_sandbox.ConfigHome());
+        ASSERT_TRUE(cli.Started());
+        const bool asked = AwaitInput(master);
+        termios during{};
+        ::tcgetattr(slave, &during);
+        cli.Signal(signal);
+        const CliResult r = cli.Finish();
+        termios after{};
+        ::tcgetattr(slave, &after);
+        ::close(master);
+        ::close(slave);
+
+        ASSERT_TRUE(asked) << "the run sent nothing: " << r.err;
+        EXPECT_FALSE(SameLineSettings(before, during)) << "the run did not set the line up";
+        EXPECT_EQ(r.signal, signal) << "exit " << r.exitCode << ": " << r.err;
+        EXPECT_TRUE(SameLineSettings(before, after)) << "the line settings were not put back";
+    }
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(CliSerialPortTest, AHangUpInTheMiddleOfACommandIsReportedOnce) {
+    // Commands that make many calls on the unit, each opening the port afresh; the unit goes away
+    // after the first file.
+    const std::string folder = (m_sandbox.Dir() / "out").string();
+    const std::vector<std::vector<std::string>> commands = {
+        {"backup", "10", folder},
+        {"backup-unit", folder},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        auto sim = std::make_unique<CSimServerProcess>(std::vector<std::string>{});
+        ASSERT_FALSE(sim->Path().empty());
+        std::vector<std::string> args = {"--serial", sim->Path()};
+        args.insert(args.end(), command.begin(), command.end());
+        CCliChild cli(args, m_sandbox.ConfigHome());
+        const bool started = cli.WaitForLines(1);
+        sim.reset();  // the unit's side of the line closes
+        const CliResult r = cli.Finish();
+        ASSERT_TRUE(started) << r.err;
+        EXPECT_EQ(r.exitCode, 1);
+        // Gone in a call (the warning) or between two (the port cannot be opened): said once.
+        EXPECT_EQ(Occurrences(r.err, "WARNING:") + Occurrences(r.err, "Error opening serial port"),
+                  1)
+            << r.err;
+    }
 }
 
 TEST_F(CliSerialPortTest, AUsageErrorPrintsTheUsageAndExitsWithTwo) {

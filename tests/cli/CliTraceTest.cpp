@@ -1,9 +1,15 @@
 // What quorlin-cli records of the traffic, end to end against the simulated unit over the real
 // serial link (quorlin-sim on a pseudo-terminal) and the real MIDI link (a JACK route): the
 // --trace lines of a run are the frames the unit took and the replies it sent, in order, none
-// lost, each with its description and every byte; --verbose keeps them in the log file.
+// lost, each with its description and every byte; --verbose keeps them in the log file. A trace
+// file that is a link is refused, one that cannot be written fails the run once, and each line is
+// in the file as soon as its frame has passed.
 
 #include <gmock/gmock.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -139,5 +145,55 @@ TEST_P(CliTraceSerialTest, TraceToStderrAndTheLogFile) {
     EXPECT_THAT(logged, HasSubstr("message: The unit has no bank 7."));
 }
 
+TEST_P(CliTraceSerialTest, ATraceThatIsALinkOrCannotBeWrittenFailsTheRun) {
+    // A link is refused, as fetch refuses one, before the unit is asked anything; what it
+    // points to is left alone.
+    CCliSandbox::WriteFile(Path("elsewhere.txt"), "kept");
+    fs::create_symlink(Path("elsewhere.txt"), Path("link.trace"));
+    const std::size_t before = m_pTransport->UnitTraffic().size();
+    CliResult r = Run({"--trace", Path("link.trace"), "banks"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "quorlin-cli: cannot write the trace file " + Path("link.trace") +
+                         ": it is a symbolic link; links are not followed\n");
+    EXPECT_EQ(CCliSandbox::ReadFile(Path("elsewhere.txt")), "kept");
+    EXPECT_EQ(m_pTransport->UnitTraffic().size(), before);
+
+    // A trace that cannot be written is said once; the command does its work and ends with 1.
+    r = Run({"--trace", "/dev/full", "banks"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.out, HasSubstr("0 Halls\n"));
+    EXPECT_EQ(r.err,
+              "quorlin-cli: cannot write the trace file /dev/full: No space left on device\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CliTraceSerialTest, ::testing::Values(TransportKind::Serial),
                          TransportName);
+
+TEST(CliTraceFileTest, EachLineIsInTheFileOnceItsFrameHasPassed) {
+    // A unit that never answers: the run waits for its first reply while the test looks at the
+    // trace file, then ends it as a second Ctrl-C during a backup would.
+    CCliSandbox sandbox;
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const std::string tracePath = (sandbox.Dir() / "run.trace").string();
+    CCliChild cli({"--serial", name, "--trace", tracePath, "banks"}, sandbox.ConfigHome());
+    pollfd ready = {master, POLLIN, 0};
+    char sink[64];
+    const bool asked = ::poll(&ready, 1, 20000) == 1 && ::read(master, sink, sizeof sink) > 0;
+    // The query's line shows while the run still waits (well within the five seconds it waits).
+    std::string trace;
+    for (int i = 0; asked && i < 150 && trace.find('\n') == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        trace = ReadFile(tracePath);
+    }
+    cli.Signal(SIGINT);
+    const CliResult r = cli.Finish();
+    ::close(master);
+    ::close(slave);
+    ASSERT_TRUE(asked) << r.err;
+    EXPECT_EQ(r.signal, SIGINT) << r.err;
+    EXPECT_THAT(trace, HasSubstr("\t->\tQUERY 0 flags 0\tF0 1C 70 00 31 30 20 30 F7\n"));
+    EXPECT_EQ(ReadFile(tracePath), trace) << "a line written before the signal was lost";
+}

@@ -1,6 +1,7 @@
 // The connection check over the real MIDI link and a stand-in MIDI system: what each line says
 // when the unit answers, is silent, is not the unit, or when the long reply is spoilt on the way;
-// and that a check never writes the settings.
+// over the real serial link, a line that echoes or floods instead of answering; and that a check
+// never writes the settings.
 #include <fcntl.h>
 
 #include <algorithm>
@@ -10,7 +11,11 @@
 #include "engine/ConnectionCheck.h"
 #include "settings/SerialSettings.h"
 #include "tests/link/midi/FakeMIDIBackend.h"
+#include "tests/support/PtyPeer.h"
 #include "tests/support/ScopedSettingsStore.h"
+
+#include <atomic>
+#include <thread>
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -32,6 +37,13 @@ Bytes Reply(const std::string& text) {
     bytes.back() = 0xF7;
     return bytes;
 }
+
+// The root query as the engine sends it, which a loopback sends back.
+const Bytes kRootQuery = {0xF0, 0x1C, 0x70, 0x00, 0x31, '0', ' ', '0', 0xF7};
+constexpr const char* kEchoes =
+    "FAIL unit answers - the line echoes what is sent (a loopback or a mis-wired cable)";
+constexpr const char* kFloods =
+    "FAIL unit answers - the line sends a flood of data that is not the unit's (";
 
 std::string LongProgram() {
     std::string text = "preset \"Long One\"\n";
@@ -102,13 +114,62 @@ INSTANTIATE_TEST_SUITE_P(
         MidiCase{"silent", {}, {}, false,
                  "FAIL unit answers - no answer to the root query within 300 ms"},
         MidiCase{"another device", {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7}, {}, false,
-                 "FAIL unit answers - a reply came in "}),
+                 "FAIL unit answers - a reply came in "},
+        MidiCase{"loopback", kRootQuery, {}, false, kEchoes}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (auto& ch : name)
             if (ch == ' ') ch = '_';
         return name;
     });
+
+TEST(ConnectionCheckTest, AMidiInputThatFloodsIsNamed) {
+    CScopedSettingsStore store;
+    auto backend = std::make_shared<CFakeMIDIBackend>();
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        while (!stop) {
+            backend->Deliver({0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7});
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const ConnectionCheckResult result = CConnectionCheck({300, 100, 300}).CheckMIDI(1, 0, backend);
+    stop = true;
+    flood.join();
+    EXPECT_FALSE(result.unitAnswered);
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_THAT(result.lines[3].Text(true), StartsWith(kFloods));
+}
+
+TEST(ConnectionCheckTest, ASerialLineThatEchoesOrFloodsIsNamedAndNoOtherSpeedIsTried) {
+    struct Case {
+        const char* name;
+        CPtyPeer::Mode mode;
+        std::string flood;
+        const char* line;
+    };
+    std::string frames;  // another device's frames, each ending in F7
+    for (int i = 0; i < 16; ++i) frames += std::string("\xF0\x7E\x7F\x06\x02\xF7", 6);
+    const Case cases[] = {
+        {"loopback", CPtyPeer::Mode::Echo, {}, kEchoes},
+        {"flood without an end byte", CPtyPeer::Mode::Flood, std::string(64, '\x55'), kFloods},
+        {"flood of frames", CPtyPeer::Mode::Flood, frames, kFloods},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CScopedSettingsStore store;
+        CPtyPeer peer(c.mode, c.flood);
+        ASSERT_FALSE(peer.Path().empty());
+        CSerialSettings line;
+        line.m_bPersist = false;
+        line.m_strPortName = peer.Path();
+        const ConnectionCheckResult result = CConnectionCheck({300, 100, 300}).CheckSerial(line);
+        EXPECT_FALSE(result.unitAnswered);
+        ASSERT_EQ(result.lines.size(), 4u) << result.lines.back().Text(true);
+        EXPECT_THAT(result.lines[3].Text(true), StartsWith(c.line));
+        EXPECT_EQ(store->Count(), 0u);
+    }
+}
 
 TEST(ConnectionCheckTest, MissingMidiDevicesAreNamedAndNothingIsOpened) {
     CScopedSettingsStore store;

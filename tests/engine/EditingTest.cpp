@@ -157,12 +157,14 @@ TEST_F(EngineTest, SetBankNameCreatesABank) {
 
 TEST_F(EngineTest, SetBankNameRenamesABank) {
     LoadBanks({"42 Seven 7"});
-    ASSERT_EQ(Engine().SetBankName(42, ""), 0);
+    ASSERT_EQ(Engine().SetBankName(42, "A"), 0);
     Lines expected = SetBankNameHead(42);
     Press(expected, KEY_C6R1, 200, 7);  // one erase per character of the old name
+    Press(expected, KEY_C6R3, 400);
+    Press(expected, KEY_C1R0, 200);
     SetBankNameTail(expected);
     EXPECT_EQ(transcript, expected);
-    EXPECT_EQ(Engine().BankList(), Lines{"42 "});
+    EXPECT_EQ(Engine().BankList(), Lines{"42 A"});
 }
 
 TEST_F(EngineTest, SetBankNameRefusesNumbersTheUnitCannotTake) {
@@ -364,6 +366,15 @@ TEST_F(EngineTest, CheckBankNameComparesWithTheNameAsTheUnitTypesIt) {
         EXPECT_EQ(host.MessageTexts(), c.message.empty() ? Lines{} : Lines{c.message}) << c.what;
         ExpectBracketHeld(*serial);
     }
+}
+
+TEST_F(EngineTest, SetBankNameRefusesANameWithoutACharacter) {
+    LoadBanks({"1 One"});
+    for (const std::string name : {"", " ", "    "}) EXPECT_EQ(Engine().SetBankName(5, name), -2);
+    EXPECT_TRUE(transcript.empty());
+    EXPECT_EQ(Engine().BankList(), Lines{"1 One"});
+    EXPECT_EQ(host.MessageTexts(),
+              Lines(3, "A bank name needs at least one character other than a blank."));
 }
 
 TEST_F(EngineTest, SetBankNameRefusesANameLongerThanTheLimit) {

@@ -102,6 +102,41 @@ private slots:
         QCOMPARE(f.unit.TooSoonKeyCount(), 0);
     }
 
+    void aRenameToNoNameIsNeverSent() {
+        CUiFixture f;
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        const int row = f.RowOf(7);
+        f.Select(row);
+        f.link->ClearTranscript();
+        int operations = 0;
+        QObject counting;  // goes before the counter does
+        connect(&f.worker, &CEngineWorker::operationStarting, &counting, [&] { ++operations; });
+        QSignalSpy committed(&f.List(), &CEntryListCtrl::renameCommitted);
+
+        // Enter does not take an empty name, nor one of blanks: the field stays for a real one.
+        f.List().RenameSelectedBank();
+        QPointer<QLineEdit> editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        for (const QString& typed : {QString(), QStringLiteral("   ")}) {
+            editor->selectAll();
+            QTest::keyClick(editor, Qt::Key_Backspace);
+            QTest::keyClicks(editor, typed);
+            QCOMPARE(editor->text(), typed);
+            QTest::keyClick(editor, Qt::Key_Return);
+            f.Settle();
+            QVERIFY(!editor.isNull());
+        }
+        // Moving to another entry commits what the field holds: the edit ends without a rename.
+        f.List().setCurrentRow(row == 0 ? 1 : 0);
+        QTRY_VERIFY(editor.isNull());
+        f.Settle();
+        QCOMPARE(committed.size(), 0);
+        QCOMPARE(operations, 0);
+        QVERIFY(f.link->Transcript().empty());
+        QCOMPARE(f.List().item(row)->text(), QStringLiteral("7 Old"));
+    }
+
     void aRenameTheUnitDidNotGetKeepsTheOldName() {
         CUiFixture f;
         f.unit.AddBank(7, "Old");

@@ -29,6 +29,32 @@ private slots:
         QCOMPARE(dialog.BankNumber(), 3);
     }
 
+    void aBankWithoutANameIsNeverCreated() {
+        CCreateBankDlg dialog;
+        dialog.SetBank(3, QStringLiteral("Bank 3"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("IDOK"));
+        QVERIFY(ok != nullptr);
+        QVERIFY(ok->isEnabled());
+        for (const QString& typed : {QString(), QStringLiteral("  ")}) {
+            dialog.NameField()->selectAll();
+            QTest::keyClick(dialog.NameField(), Qt::Key_Backspace);
+            QTest::keyClicks(dialog.NameField(), typed);
+            QCOMPARE(dialog.NameField()->text(), typed);
+            QVERIFY(!ok->isEnabled());
+            QTest::keyClick(dialog.NameField(), Qt::Key_Return);  // the default button
+            dialog.accept();                                      // and OK by any other way
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        }
+        QTest::keyClicks(dialog.NameField(), QStringLiteral("A"));
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.BankName(), QStringLiteral("  A"));
+    }
+
     void spinArrowsStopAtTheEnds() {
         CCreateBankDlg dialog;
         dialog.SetBank(99, QString());

@@ -11,6 +11,14 @@ bool CBankNameValidator::IsAcceptable(const QString& name) {
     return true;
 }
 
+bool CBankNameValidator::IsBankName(const QString& name) {
+    return IsAcceptable(name) && !nametable::IsBlankName(name.toStdString());
+}
+
+QString CBankNameValidator::BlankNameMessage() {
+    return tr("A bank name needs at least one character other than a blank.");
+}
+
 QString CBankNameValidator::AcceptedCharactersMessage() {
     QString symbols;
     for (char c : nametable::kCharacters) {
@@ -39,7 +47,9 @@ QString CBankNameValidator::ToolTipText(const QString& message) {
 }
 
 QValidator::State CBankNameValidator::validate(QString& input, int& /*pos*/) const {
-    if (IsAcceptable(input)) return Acceptable;
-    emit rejected(AcceptedCharactersMessage());
-    return Invalid;
+    if (!IsAcceptable(input)) {
+        emit rejected(AcceptedCharactersMessage());
+        return Invalid;
+    }
+    return IsBankName(input) ? Acceptable : Intermediate;
 }

@@ -73,6 +73,12 @@ CCreateBankDlg::CCreateBankDlg(QWidget* parent) : QDialog(parent) {
     setTabOrder(cancel, m_pNumber);
     setTabOrder(m_pNumber, m_pName);
     connect(ok, &QPushButton::clicked, this, &CCreateBankDlg::accept);
+    m_pOk = ok;
+    connect(m_pName, &QLineEdit::textChanged, this, [this](const QString& name) {
+        const bool named = CBankNameValidator::IsBankName(name);
+        m_pOk->setEnabled(named);
+        m_pOk->setToolTip(named ? QString() : CBankNameValidator::BlankNameMessage());
+    });
     connect(cancel, &QPushButton::clicked, this, &CCreateBankDlg::reject);
     m_pNumber->installEventFilter(this);
     m_fnShowRangeMessage = [this](const QString& text) {
@@ -116,5 +122,11 @@ bool CCreateBankDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CCreateBankDlg::accept() {
     m_pNumber->interpretText();
-    if (TakeValues()) QDialog::accept();
+    if (!TakeValues()) return;
+    // OK is disabled meanwhile; a name without a character is never taken by any other way.
+    if (!CBankNameValidator::IsBankName(m_strBankName)) {
+        m_pName->setFocus();
+        return;
+    }
+    QDialog::accept();
 }

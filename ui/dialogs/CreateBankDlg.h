@@ -1,13 +1,16 @@
 #pragma once
 // "Create Bank": the number (0 to 99, with a spin control) and the name of a new bank. The caller
 // proposes them with SetBank, runs the dialog and reads them back after OK. On opening
-// the name field has the focus with its whole text selected, so typing replaces it.
+// the name field has the focus with its whole text selected, so typing replaces it. OK is
+// enabled only while the name is a bank name (CBankNameValidator::IsBankName): an empty name, or
+// blanks only, is never taken.
 //
 // GUI thread only.
 
 #include <QDialog>
 
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 class CCreateBankDlg : public QDialog {
@@ -46,5 +49,6 @@ private:
     QString m_strBankName;
     QSpinBox* m_pNumber;
     QLineEdit* m_pName;
+    QPushButton* m_pOk;
     bool m_bValidating = false;
 };

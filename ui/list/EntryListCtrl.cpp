@@ -76,6 +76,9 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
                       const QModelIndex& /*index*/) const override {
         const QString name = static_cast<QLineEdit*>(editor)->text();
+        // Enter does not take a name of blanks only (the validator), but a change of the
+        // current entry commits whatever the field holds: such a name ends the edit as Esc does.
+        if (!CBankNameValidator::IsBankName(name)) return;
         const int number = m_nEditNumber;
         const QString entry = m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.

@@ -5,7 +5,8 @@
 //   activated          double-click or Enter on an entry: open the bank or load the program
 //   deleteRequested    the Delete key, or Delete Bank / Delete Patch of the context menu
 //   createBankRequested  Create Bank of the context menu
-//   renameCommitted    a bank's name edited in place was taken with Enter
+//   renameCommitted    a bank's name edited in place was taken with Enter (never a name of
+//                      blanks only, or none: that edit ends as Esc ends it)
 //   filesDropped       files were dropped on the program list (or on the info pane)
 //   dragStarted        a program is being dragged out: load it (the drop then fetches its bytes)
 //   dragRefused        a drag ended without data: the unit sent another program (the message)
