@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/RegularFileReader.h"
 #include "settings/WinText.h"
@@ -16,8 +18,11 @@ namespace {
 Outcome SystemError(DWORD error) {
     Outcome outcome;
     outcome.result = Result::Failed;
-    outcome.error = wintext::SystemText(error);
     outcome.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    // A missing file is named in the words the other platforms use (and this program used
+    // before it read files itself), so that scripts and messages do not differ by platform.
+    outcome.error =
+        outcome.missing ? std::string(std::strerror(ENOENT)) : wintext::SystemText(error);
     return outcome;
 }
 
