@@ -140,9 +140,14 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
         std::map<std::string, int> present;
         const auto onUnit = unitNames.find(bank.number);
         if (onUnit == unitNames.end()) {
+            // A bank needs a name with a character other than a blank: a name the unit cannot
+            // type at all (or an empty one from an older backup) gets the name a new bank is
+            // offered, rather than a creation the run would refuse.
+            std::string typed = nametable::TypedName(bank.name);
+            if (nametable::IsBlankName(typed)) typed = "Bank " + std::to_string(bank.number);
             plan.steps.push_back({RestoreStep::Kind::CreateBank,
                                   bank.number,
-                                  nametable::TypedName(bank.name),
+                                  typed,
                                   bank.name,
                                   {},
                                   false,
