@@ -47,6 +47,9 @@ namespace {
 // is still sending: a flood goes on, the tail of a stray reply does not. Even at 2400 baud some
 // 70 bytes arrive in this time.
 constexpr int kFloodListenMs = 300;
+// What arrives in that time unasked before the line counts as flooding: a few stray bytes (a
+// note from a merged MIDI input, active sensing, the tail of a late reply) do not.
+constexpr std::uint64_t kFloodMinBytes = 64;
 
 bool IsUnitReply(const std::string& reply) {
     return reply.size() >= 4 && static_cast<unsigned char>(reply[0]) == 0xF0 &&
@@ -107,7 +110,7 @@ bool CConnectionCheck::LineKeepsSending(const CDeviceLink& link) {
     const std::uint64_t before = link.BytesReceived();
     if (before == 0) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(kFloodListenMs));
-    return link.BytesReceived() > before;
+    return link.BytesReceived() - before >= kFloodMinBytes;
 }
 
 CConnectionCheck::Answer CConnectionCheck::RootQuery(CDeviceLink& link, int firstWaitMs,
