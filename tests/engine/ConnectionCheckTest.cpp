@@ -25,6 +25,7 @@ namespace {
 using Bytes = CFakeMIDIBackend::Bytes;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 Bytes Reply(const std::string& text) {
@@ -139,6 +140,25 @@ TEST(ConnectionCheckTest, AMidiInputThatFloodsIsNamed) {
     EXPECT_FALSE(result.unitAnswered);
     ASSERT_EQ(result.lines.size(), 4u);
     EXPECT_THAT(result.lines[3].Text(true), StartsWith(kFloods));
+}
+
+TEST(ConnectionCheckTest, AFewStrayBytesOnASilentMidiInputAreNoFlood) {
+    // A merged input that passes on another device's short message now and then is not a
+    // flood: the unit is silent.
+    CScopedSettingsStore store;
+    auto backend = std::make_shared<CFakeMIDIBackend>();
+    std::atomic<bool> stop{false};
+    std::thread notes([&] {
+        while (!stop) {
+            backend->Deliver({0xF0, 0x7E, 0xF7});
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const ConnectionCheckResult result = CConnectionCheck({300, 100, 300}).CheckMIDI(1, 0, backend);
+    stop = true;
+    notes.join();
+    EXPECT_FALSE(result.unitAnswered);
+    for (const auto& line : result.lines) EXPECT_THAT(line.Text(true), Not(StartsWith(kFloods)));
 }
 
 TEST(ConnectionCheckTest, ASerialLineThatEchoesOrFloodsIsNamedAndNoOtherSpeedIsTried) {
