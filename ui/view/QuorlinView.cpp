@@ -50,7 +50,7 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     m_pane = new CPatchInfoPane(m_state, this);
     m_pane->setObjectName(QStringLiteral("m_pane"));
     m_pane->setFixedWidth(kPaneColumnWidth);
-    m_pane->setContentsMargins(kPaneMarginX, 0, kPaneMarginX, kPaneMarginY);
+    m_pane->setContentsMargins(kPaneMarginX, 0, kPaneMarginX, 0);
     m_layout = new QHBoxLayout(this);
     m_layout->setSpacing(0);
     m_layout->addWidget(m_pane);
