@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextCursor>
 #include <QTest>
 #include <QThread>
 #include <QWheelEvent>
@@ -17,6 +19,7 @@
 #include "tests/ui/UiFixture.h"
 #include "ui/core/CommandIds.h"
 #include "ui/dialogs/CommSetupDlg.h"
+#include "ui/view/PatchInfoPane.h"
 
 using namespace cmd;
 
@@ -30,9 +33,9 @@ private slots:
     void dspSwitchMovesTheChannel_data();
     void dspSwitchMovesTheChannel();
     void paneShowsTheProgramOfTheCurrentDspInTheShownBank();
-    void paneScrollsALongTextInTenPixelSteps();
+    void paneScrollsALongTextToItsEnd();
     void theWheelOverThePaneScrollsItsText();
-    void thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint();
+    void thePaneScrollBarFollowsWhatThePaneShows();
     void aFailedInformationRequestIsSaidInThePane();
     void menuItemsSayWhatTheyDoAndChannelsAreRadioItems();
     void trackingSizeFollowsLevelAndPane();
@@ -195,7 +198,7 @@ void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
     QCOMPARE(f.View().PaneText(), fifth);
 }
 
-void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
+void MainWindowTest::paneScrollsALongTextToItsEnd() {
     CUiFixture f;
     std::vector<std::string> info;
     for (int i = 0; i < 60; ++i)
@@ -206,38 +209,46 @@ void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
     f.OpenBank(12);
     f.ActivateProgram(9);
     QVERIFY(f.View().PaneText().contains(QStringLiteral("& more")));  // no prefix processing
-    f.View().repaint();
+    QPlainTextEdit* text = f.View().Pane()->TextView();
+    // Whether the end of the text is in view.
+    auto endInView = [text] {
+        QTextCursor end(text->document());
+        end.movePosition(QTextCursor::End);
+        return text->viewport()->rect().contains(text->cursorRect(end));
+    };
     QScrollBar* bar = f.View().PaneScroll();
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     const int maximum = bar->maximum();
     QVERIFY(maximum > 0);
     QCOMPARE(bar->value(), 0);
+    QVERIFY(!endInView());
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), 1);
-    bar->triggerAction(QAbstractSlider::SliderToMaximum);  // bottom moves one step too
-    QCOMPARE(bar->value(), 2);
-    for (int i = 0; i < maximum + 5; ++i) bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // The end of the text can be reached and read.
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(bar->value(), maximum);
+    QVERIFY(endInView());
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), maximum);
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    QCOMPARE(bar->value(), maximum - 1);
+    QCOMPARE(bar->value(), 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // off the top again
 
     // A taller window: the bar goes away and the position is reset.
     f.frame->resize(600, 4000);
-    QApplication::processEvents();
-    f.View().repaint();
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     QCOMPARE(bar->value(), 0);
 
     // Bank level: hidden.
     f.frame->resize(600, 400);
     f.View().OnBack();
-    f.View().repaint();
+    QApplication::processEvents();
     QVERIFY(!bar->isVisible());
+    QVERIFY(!f.View().Pane()->isVisible());
 }
 
-// The bar is shown, ranged and hidden where the pane's text or switch changes, not when the pane
-// is painted: a change of state that no paint follows still leaves it right.
-void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint() {
+// The bar is shown, ranged and hidden where the pane's text or switch changes.
+void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShows() {
     CUiFixture f;
     std::vector<std::string> info;
     for (int i = 0; i < 60; ++i) info.push_back("Line " + std::to_string(i) + " of a long story");
@@ -253,20 +264,22 @@ void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint() {
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), 1);
 
-    // Each change below is made and looked at with no event processed in between.
     f.State().SetDsp(2);  // nothing loaded on DSP B: the short note fits
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     QCOMPARE(bar->value(), 0);
+    QCOMPARE(f.View().Pane()->Text(), QStringLiteral("No program selected"));
     f.State().SetDsp(1);
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->maximum(), maximum);
     f.State().SetShowInfoPane(false);
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     f.State().SetShowInfoPane(true);
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     f.State().SetInfo(1, QStringLiteral("Short now."));
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
+    QCOMPARE(f.View().Pane()->Text(), QStringLiteral("Short now."));
     f.State().SetLevel(0);
+    QTRY_VERIFY(!f.View().Pane()->isVisible());
     QVERIFY(!bar->isVisible());
 }
 
@@ -279,14 +292,15 @@ void MainWindowTest::theWheelOverThePaneScrollsItsText() {
     f.frame->resize(600, 400);
     f.OpenBank(12);
     f.ActivateProgram(9);
-    f.View().repaint();
     QScrollBar* bar = f.View().PaneScroll();
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->value(), 0);
+    // Through the window, which hands the wheel to the widget under the pointer.
     auto wheel = [&f](QPoint at, int delta) {
-        QWheelEvent event(at, f.View().mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&f.View(), &event);
+        const QPoint inWindow = f.View().mapTo(f.frame.get(), at);
+        QWheelEvent event(inWindow, f.View().mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(f.frame->windowHandle(), &event);
     };
     const QPoint overPane(kPaneBoxWidth / 2, 100);
     wheel(overPane, -120);  // one notch down
