@@ -460,6 +460,45 @@ private slots:
         QVERIFY(!worker.IsBusy());
     }
 
+    // What the commands ask of the list: one entry selected and current, in view; or none.
+    void selectRowSelectsOneEntryAndMakesItCurrentInView() {
+        CUiFixture f;
+        for (int bank = 30; bank < 90; ++bank) f.unit.AddBank(bank, "Many " + std::to_string(bank));
+        f.Start();
+        f.frame->resize(400, 300);
+        const int last = f.List().count() - 1;
+        struct Case {
+            const char* what;
+            int before;  // selected and current first (-1: none)
+            int row;
+            int selected;
+            int current;
+        };
+        const Case cases[] = {
+            {"another row", 2, 0, 0, 0},
+            {"the selected row again", 3, 3, 3, 3},
+            {"a row out of view", 0, last, last, last},
+            {"none", 4, -1, -1, 4},
+            {"a row that is not there", 4, last + 1, -1, 4},
+        };
+        for (const Case& c : cases) {
+            f.List().setCurrentRow(c.before);
+            f.List().SelectRow(c.row);
+            QVERIFY2(f.List().SelectedRow() == c.selected, c.what);
+            QVERIFY2(f.List().selectedItems().size() == (c.selected >= 0 ? 1 : 0), c.what);
+            QVERIFY2(f.List().currentRow() == c.current, c.what);
+            if (c.selected >= 0) {
+                const QRect shown = f.List().visualItemRect(f.List().item(c.selected));
+                QVERIFY2(f.List().viewport()->rect().contains(shown), c.what);
+            }
+        }
+        // The arrow keys go on from the selected row.
+        f.List().SelectRow(5);
+        f.List().setFocus();
+        QTest::keyClick(&f.List(), Qt::Key_Down);
+        QCOMPARE(f.List().SelectedRow(), 6);
+    }
+
     void dragOutOffersTheSameBytesAsABackup() {
         CUiFixture f;
         f.unit.AddBank(40, "Drag");

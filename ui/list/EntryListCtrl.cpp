@@ -182,6 +182,16 @@ int CEntryListCtrl::SelectedRow() const {
     return -1;
 }
 
+void CEntryListCtrl::SelectRow(int rowIndex) {
+    QListWidgetItem* entry = item(rowIndex);
+    if (entry == nullptr) {
+        clearSelection();
+        return;
+    }
+    setCurrentItem(entry, QItemSelectionModel::ClearAndSelect);
+    scrollToItem(entry);
+}
+
 int CEntryListCtrl::EntryData(int rowIndex) const {
     const QListWidgetItem* entry = item(rowIndex);
     return entry != nullptr ? entry->data(Qt::UserRole).toInt() : 0;

@@ -12,7 +12,8 @@
 //   dragRefused        a drag ended without data: the unit sent another program (the message)
 // The context menu offers what fits the level and the selection. The program loaded on the
 // current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
-// state, which the list only reads.
+// state, which the list only reads. Others choose an entry through SelectRow, never through the
+// selection model.
 //
 // GUI thread only.
 
@@ -45,6 +46,9 @@ public:
     void AddEntry(const QString& text, int iconIndex, int data);
     // The first selected entry, or -1.
     int SelectedRow() const;
+    // Selects the entry at `row` alone and makes it the current one, scrolled into view, as a
+    // click would; -1 leaves no entry selected (the current one stays, for the arrow keys).
+    void SelectRow(int row);
     int EntryData(int row) const;
     // The bank or program number of the entry at `row`, kept as item data when it was added
     // (-1 for an entry without a number, which is shown but cannot be acted on).

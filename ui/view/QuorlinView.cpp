@@ -199,7 +199,7 @@ void CQuorlinView::ActivateSelection() {
                QStringLiteral("\n\n") + pane;
     }
     m_state.SetInfo(dsp, pane);
-    m_list->item(row)->setSelected(false);
+    m_list->SelectRow(-1);
 }
 
 int CQuorlinView::GetListWidth() const {
@@ -215,8 +215,7 @@ void CQuorlinView::OnBack() {
     ShowBanks();
     const int index = m_state.BankIndex();
     if (index >= 0 && index < m_list->count()) {
-        m_list->setCurrentRow(index);
-        m_list->item(index)->setSelected(true);
+        m_list->SelectRow(index);
         m_list->setFocus();
     }
 }
