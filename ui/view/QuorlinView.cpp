@@ -43,10 +43,8 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
 
     setFocusPolicy(Qt::StrongFocus);
     m_list = new CEntryListCtrl(m_state, worker, *m_pEngine, this);
-    m_list->setObjectName(QStringLiteral("m_list"));
-    // Enter, a double click and the start of a drag-out load the selected program (or open the
-    // selected bank); the drag's drop then fetches what was loaded.
-    connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
+    // The start of a drag-out loads the selected program, as Open does (Enter, a double click:
+    // the main window's action); the drag's drop then fetches what was loaded.
     connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragRefused, this,
             [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
