@@ -4,7 +4,6 @@
 #include <QMainWindow>
 #include <QFile>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -53,10 +52,10 @@ CLibraryWindow* CLibraryController::Window() {
     return m_pWindow;
 }
 
-void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown) {
+void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu& viewMenu,
+                                 QMenu& optionsMenu) {
     m_pFrame = &frame;
     m_pView = &shown;
-    QMenu* viewMenu = frame.menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"));
     auto* action = new QAction(QStringLiteral("&Library"), &frame);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     action->setStatusTip(QStringLiteral("Search every program Quorlin has seen"));
@@ -66,7 +65,7 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown) {
         Window()->raise();
         Window()->activateWindow();
     });
-    if (viewMenu) viewMenu->addAction(action);
+    viewMenu.addAction(action);
     frame.addAction(action);
 
     auto* keep = new QAction(QStringLiteral("&Keep Deleted Programs in Library"), &frame);
@@ -79,10 +78,8 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown) {
         m_pSightings->SetKeepsDeletedPrograms(on);
         SettingsStore().WriteDword(kSectionOptions, library::kKeepDeletedSetting, on ? 1 : 0);
     });
-    if (QMenu* options = frame.menuBar()->findChild<QMenu*>(QStringLiteral("optionsMenu"))) {
-        options->addSeparator();
-        options->addAction(keep);
-    }
+    optionsMenu.addSeparator();
+    optionsMenu.addAction(keep);
 
     CQuorlinView* view = &shown;
     // Find sets the search text, then searches the unit: the library answers at once.

@@ -95,7 +95,7 @@ int main(int argc, char* argv[]) {
             library.Feed(*engine, *loggingHosts.back());
             return engine;
         });
-        library.Install(frame, *frame.View());
+        library.Install(frame, *frame.View(), *frame.ViewMenu(), *frame.OptionsMenu());
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

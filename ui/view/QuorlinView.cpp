@@ -39,10 +39,8 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
 
     setFocusPolicy(Qt::StrongFocus);
     m_list = new CEntryListCtrl(m_state, worker, *m_pEngine, this);
-    m_list->setObjectName(QStringLiteral("m_list"));
-    // Enter, a double click and the start of a drag-out load the selected program (or open the
-    // selected bank); the drag's drop then fetches what was loaded.
-    connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
+    // The start of a drag-out loads the selected program, as Open does (Enter, a double click:
+    // the main window's action); the drag's drop then fetches what was loaded.
     connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragRefused, this,
             [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
@@ -189,7 +187,7 @@ void CQuorlinView::ActivateSelection() {
                QStringLiteral("\n\n") + pane;
     }
     m_state.SetInfo(dsp, pane);
-    m_list->item(row)->setSelected(false);
+    m_list->SelectRow(-1);
 }
 
 int CQuorlinView::GetListWidth() const {
@@ -205,8 +203,7 @@ void CQuorlinView::OnBack() {
     ShowBanks();
     const int index = m_state.BankIndex();
     if (index >= 0 && index < m_list->count()) {
-        m_list->setCurrentRow(index);
-        m_list->item(index)->setSelected(true);
+        m_list->SelectRow(index);
         m_list->setFocus();
     }
 }

@@ -2,8 +2,9 @@
 // The one view of the main window: the unit's banks, or the programs of one bank with the patch
 // info pane beside them. It owns the librarian engine and the browsing state, and runs every
 // engine operation through the engine worker, so the window keeps painting while the unit is
-// asked. It opens banks and loads programs (the list's activated and dragStarted); the commands
-// that change what the unit holds are CPatchCommands', over the same engine and state.
+// asked. It opens banks and loads programs (the main window's Open and the list's dragStarted);
+// the commands that change what the unit holds are CPatchCommands', over the same engine and
+// state.
 //
 // GUI thread only.
 
