@@ -283,7 +283,7 @@ void CMainFrame::UpdateCommandUI() {
 
     if (m_pPatchCount != nullptr) {
         m_pPatchCount->setText(state.Level() != CBrowseState::kBankLevel
-                                   ? tr("%1 patches").arg(view.GetProgramCount())
+                                   ? tr("%n patches", nullptr, view.GetProgramCount())
                                    : QString());
     }
     // Smallest tracking size: the list column, plus the pane column while it is shown.
