@@ -812,6 +812,17 @@ Skipped:
     </message>
 </context>
 <context>
+    <name>CPatchInfoPane</name>
+    <message>
+        <source>Patch Info</source>
+        <translation>Patch-Info</translation>
+    </message>
+    <message>
+        <source>Information text of the loaded program</source>
+        <translation>Info-Text des geladenen Programms</translation>
+    </message>
+</context>
+<context>
     <name>CPatchMimeData</name>
     <message>
         <source>Fetching %1…</source>
@@ -859,10 +870,6 @@ Skipped:
     <message>
         <source>Selecting bank %1 on DSP %2…</source>
         <translation>Bank %1 wird auf DSP %2 gewählt…</translation>
-    </message>
-    <message>
-        <source>Patch Info</source>
-        <translation>Patch-Info</translation>
     </message>
 </context>
 <context>
