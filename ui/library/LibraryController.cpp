@@ -37,8 +37,11 @@ void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
     if (m_feed.IsOpen()) {
         const std::string path = m_feed.Path();
         m_pSightings->SetFailureReporter([&host, path](const std::string& reason) {
-            host.ShowMessage("The program library " + path + " cannot record a program: " +
-                              reason + ". Quorlin goes on without it.");
+            host.ShowMessage(
+                tr("The program library %1 cannot record a program: %2. Quorlin "
+                   "goes on without it.")
+                    .arg(QFile::decodeName(path.c_str()), QString::fromStdString(reason))
+                    .toStdString());
         });
     }
     engine.SetSightings(m_pSightings.get());
@@ -56,9 +59,9 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu&
                                  QMenu& optionsMenu) {
     m_pFrame = &frame;
     m_pView = &shown;
-    auto* action = new QAction(QStringLiteral("&Library"), &frame);
+    auto* action = new QAction(tr("&Library"), &frame);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    action->setStatusTip(QStringLiteral("Search every program Quorlin has seen"));
+    action->setStatusTip(tr("Search every program Quorlin has seen"));
     action->setObjectName(QStringLiteral("actionLibrary"));
     connect(action, &QAction::triggered, this, [this] {
         Window()->show();
@@ -68,10 +71,10 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu&
     viewMenu.addAction(action);
     frame.addAction(action);
 
-    auto* keep = new QAction(QStringLiteral("&Keep Deleted Programs in Library"), &frame);
+    auto* keep = new QAction(tr("&Keep Deleted Programs in Library"), &frame);
     keep->setObjectName(QStringLiteral("actionKeepDeleted"));
     keep->setStatusTip(
-        QStringLiteral("Fetch a program and keep a copy in the library before Delete removes it"));
+        tr("Fetch a program and keep a copy in the library before Delete removes it"));
     keep->setCheckable(true);
     keep->setChecked(m_pSightings->KeepsDeletedPrograms());
     connect(keep, &QAction::toggled, this, [this](bool on) {

@@ -354,7 +354,7 @@ void CMainFrame::ConnectEnableRules() {
 void CMainFrame::UpdatePatchCount() {
     const CQuorlinView& view = *m_pView;
     m_pPatchCount->setText(view.State().Level() != CBrowseState::kBankLevel
-                               ? tr("%1 patches").arg(view.GetProgramCount())
+                               ? tr("%n patches", nullptr, view.GetProgramCount())
                                : QString());
 }
 
