@@ -507,12 +507,6 @@
         <translation>&amp;Beenden</translation>
     </message>
     <message>
-        <source>Quit the application
-Exit</source>
-        <translation>Die Anwendung beenden
-Beenden</translation>
-    </message>
-    <message>
         <source>&amp;View</source>
         <translation>&amp;Ansicht</translation>
     </message>
@@ -521,20 +515,8 @@ Beenden</translation>
         <translation>&amp;Werkzeugleiste</translation>
     </message>
     <message>
-        <source>Show or hide the toolbar
-Toggle ToolBar</source>
-        <translation>Die Werkzeugleiste ein- oder ausblenden
-Werkzeugleiste ein/aus</translation>
-    </message>
-    <message>
         <source>&amp;Status Bar</source>
         <translation>&amp;Statusleiste</translation>
-    </message>
-    <message>
-        <source>Show or hide the status bar
-Toggle StatusBar</source>
-        <translation>Die Statusleiste ein- oder ausblenden
-Statusleiste ein/aus</translation>
     </message>
     <message>
         <source>Patch Info</source>
@@ -561,20 +543,8 @@ Statusleiste ein/aus</translation>
         <translation>DSP A</translation>
     </message>
     <message>
-        <source>Change to DSP A
-DSP A</source>
-        <translation>Zu DSP A wechseln
-DSP A</translation>
-    </message>
-    <message>
         <source>DSP B</source>
         <translation>DSP B</translation>
-    </message>
-    <message>
-        <source>Change to DSP B
-DSP B</source>
-        <translation>Zu DSP B wechseln
-DSP B</translation>
     </message>
     <message>
         <source>&amp;Tools</source>
@@ -583,12 +553,6 @@ DSP B</translation>
     <message>
         <source>&amp;Delete</source>
         <translation>&amp;Löschen</translation>
-    </message>
-    <message>
-        <source>Delete the selected patch or bank
-Delete</source>
-        <translation>Den ausgewählten Patch oder die ausgewählte Bank löschen
-Löschen</translation>
     </message>
     <message>
         <source>&amp;Find...</source>
@@ -609,12 +573,6 @@ Löschen</translation>
     <message>
         <source>Load Patch from PC</source>
         <translation>Patch vom PC laden</translation>
-    </message>
-    <message>
-        <source>Open an existing patch and store it in the current bank
-Load Patch</source>
-        <translation>Einen vorhandenen Patch öffnen und in der aktuellen Bank speichern
-Patch laden</translation>
     </message>
     <message>
         <source>&amp;Backup user patches to PC</source>
@@ -649,30 +607,12 @@ Patch laden</translation>
         <translation>Ü&amp;ber Quorlin...</translation>
     </message>
     <message>
-        <source>Display program information, version number and copyright
-About</source>
-        <translation>Programminformationen, Versionsnummer und Copyright anzeigen
-Über</translation>
-    </message>
-    <message>
         <source>Back</source>
         <translation>Zurück</translation>
     </message>
     <message>
-        <source>Back to bank selection
-Back</source>
-        <translation>Zurück zur Bankauswahl
-Zurück</translation>
-    </message>
-    <message>
         <source>Create Bank</source>
         <translation>Bank anlegen</translation>
-    </message>
-    <message>
-        <source>Create new bank
-Create Bank</source>
-        <translation>Neue Bank anlegen
-Bank anlegen</translation>
     </message>
     <message>
         <source>Toolbar</source>
@@ -696,6 +636,78 @@ Bank anlegen</translation>
             <numerusform>%n Patch</numerusform>
             <numerusform>%n Patches</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Quit the application</source>
+        <translation>Das Programm beenden</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Show or hide the toolbar</source>
+        <translation>Die Werkzeugleiste ein- oder ausblenden</translation>
+    </message>
+    <message>
+        <source>Toggle ToolBar</source>
+        <translation>Werkzeugleiste ein/aus</translation>
+    </message>
+    <message>
+        <source>Show or hide the status bar</source>
+        <translation>Die Statusleiste ein- oder ausblenden</translation>
+    </message>
+    <message>
+        <source>Toggle StatusBar</source>
+        <translation>Statusleiste ein/aus</translation>
+    </message>
+    <message>
+        <source>Change to DSP A</source>
+        <translation>Zu DSP A wechseln</translation>
+    </message>
+    <message>
+        <source>Change to DSP B</source>
+        <translation>Zu DSP B wechseln</translation>
+    </message>
+    <message>
+        <source>Delete the selected patch or bank</source>
+        <translation>Den gewählten Patch oder die gewählte Bank löschen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Open the selected bank or load the selected program</source>
+        <translation>Die gewählte Bank öffnen oder das gewählte Programm laden</translation>
+    </message>
+    <message>
+        <source>Open an existing patch and store it in the current bank</source>
+        <translation>Einen vorhandenen Patch öffnen und in der aktuellen Bank speichern</translation>
+    </message>
+    <message>
+        <source>Load Patch</source>
+        <translation>Patch laden</translation>
+    </message>
+    <message>
+        <source>Display program information, version number and copyright</source>
+        <translation>Programminformationen, Versionsnummer und Copyright anzeigen</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Back to bank selection</source>
+        <translation>Zurück zur Bankauswahl</translation>
+    </message>
+    <message>
+        <source>Create new bank</source>
+        <translation>Neue Bank anlegen</translation>
     </message>
 </context>
 <context>
