@@ -61,6 +61,7 @@ QJsonObject ReadManifest(const QString& folder) {
 QString BackUp(CUiFixture& f, const QString& parent) {
     f.frame->Archive()->m_fnChooseBackupParent = [parent] { return parent; };
     f.frame->Action(cmd::ID_BACKUP_UNIT)->trigger();
+    f.Settle();
     return f.frame->Archive()->LastBackupFolder();
 }
 
@@ -187,7 +188,7 @@ private slots:
         QTemporaryDir parent;
         const QString folder = BackUp(f, parent.path());
         Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});  // deleted since
-        f.View().ShowBanks();
+        f.ShowBanks();
         f.messages.clear();
 
         QStringList banksShown;
@@ -207,6 +208,7 @@ private slots:
             plan->Buttons()->button(QDialogButtonBox::Ok)->click();
         });
         f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.Settle();
 
         QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40"), QStringLiteral("Bank 41")}));
         QCOMPARE(stepsShown, (QStringList{QStringLiteral("skip 40 Lead (present)"),
@@ -252,7 +254,7 @@ private slots:
         QTemporaryDir parent;
         const QString folder = BackUp(f, parent.path());
         Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});
-        f.View().ShowBanks();
+        f.ShowBanks();
         f.messages.clear();
         f.worker.SetProgressDelay(0);
         std::atomic<bool> armed{false};  // set once the plan is accepted
@@ -278,6 +280,7 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.Settle();
         f.onPause = nullptr;
 
         QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
@@ -322,6 +325,7 @@ private slots:
         };
         if (!manifest.isEmpty()) f.link->ClearTranscript();
         f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.Settle();
 
         QCOMPARE(planShown, manifest.isEmpty());
         QVERIFY(f.link->Transcript().empty());

@@ -260,7 +260,8 @@ private slots:
                 10000);
             sent = SendWindowManagerClose(f.frame->winId());
         });
-        f.frame->Action(cmd::ID_BACKUP)->trigger();  // returns when the backup has ended
+        f.frame->Action(cmd::ID_BACKUP)->trigger();  // starts the backup
+        f.Settle();
         QVERIFY(sent);
         QTRY_VERIFY_WITH_TIMEOUT(!f.frame->isVisible(), 10000);
         f.onPause = nullptr;

@@ -5,11 +5,15 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QMimeData>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
 #include <QThread>
+#include <QUrl>
 #include <QWheelEvent>
+#include <atomic>
 
 #include "settings/LinkSettings.h"
 #include "settings/SerialSettings.h"
@@ -19,6 +23,61 @@
 #include "ui/dialogs/CommSetupDlg.h"
 
 using namespace cmd;
+
+namespace {
+
+// The simulated unit behind a serial port that can stop opening, saying so as the real serial
+// link does.
+class CPortLink : public CSimLink {
+public:
+    CPortLink(CSimUnit& unit, IHost& host) : CSimLink(unit), m_host(host) {}
+    int Open(int bufferSize) override {
+        if (failOpen) {
+            m_host.ShowMessage(kOpenError, {}, IHost::Icon::Warning);
+            return -2;
+        }
+        return CSimLink::Open(bufferSize);
+    }
+    static constexpr const char* kOpenError =
+        "Error opening serial port /dev/ttyQ9 - No such file or directory.";
+    std::atomic<bool> failOpen{false};
+
+private:
+    IHost& m_host;
+};
+
+// A started window whose serial link is a CPortLink, on the bank list.
+CPortLink* StartOverPort(CUiFixture& f) {
+    CPortLink* port = nullptr;
+    f.Build([&f, &port](IHost& h) {
+        return std::make_unique<CLibrarian>(
+            h,
+            [&f, &port](IHost& linkHost) {
+                auto link = std::make_unique<CPortLink>(f.unit, linkHost);
+                port = link.get();
+                f.link = link.get();
+                return link;
+            },
+            [&f](IHost&) { return std::make_unique<CSimLink>(f.unit, CSimLink::ReplyStyle::MIDI); });
+    });
+    f.frame->show();
+    if (!QTest::qWaitForWindowExposed(f.frame.get())) return nullptr;
+    return f.ShowBanks() == 0 ? port : nullptr;
+}
+
+// Whether `target` takes a drop of a local file.
+bool TakesDrop(QWidget* target) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/dropped.sig"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted() || drop.isAccepted();
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -45,6 +104,10 @@ private slots:
     void entriesWithoutANumberAreShownButNotActedOn();
     void aLongOperationShowsAProgressDialogNamingIt();
     void engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin();
+    void anOperationRunsWhileTheWindowGoesOnAndTheListTakesNoInput();
+    void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas_data();
+    void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas();
+    void aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas();
 };
 
 void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
@@ -61,7 +124,7 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
     // The program's own engine over the real links, with no settings stored at all.
     f.Build([](IHost& h) { return std::make_unique<CLibrarian>(h); });
     // Nothing answers: point the port somewhere that does not exist.
-    f.View().Engine()->GetLinkSettings().pSerial->m_strPortName = "/nonexistent/quorlin-tty";
+    f.Engine().GetLinkSettings().pSerial->m_strPortName = "/nonexistent/quorlin-tty";
     f.frame->show();
     log << QStringLiteral("window shown");
     f.View().PostBankListRequest();
@@ -76,7 +139,7 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
     QCOMPARE(log[2], QStringLiteral("window shown"));
     QCOMPARE(log[3], QStringLiteral("message: Error opening serial port /nonexistent/quorlin-tty - "
                                     "No such file or directory."));
-    QVERIFY(!f.View().Engine()->SerialSettingsWereMissing());
+    QVERIFY(!f.Engine().SerialSettingsWereMissing());
 
     QCOMPARE(f.frame->size(), QSize(349, 513));
     QVERIFY(f.frame->Action(ID_CHANNEL_1)->isChecked());
@@ -112,8 +175,9 @@ void MainWindowTest::openingABankShowsItsProgramsWithTitleIconsAndCount() {
     f.unit.AddBank(30, "Solo");
     f.unit.AddProgram(30, 0, sim::MakeProgramText("Only One", "Room", 20, {"x"}), true);
     f.View().OnBack();
-    f.View().Engine()->StoreBankEntry(30, "Solo");
-    QCOMPARE(f.View().ShowBanks(), 0);
+    f.Settle();
+    f.Engine().StoreBankEntry(30, "Solo");
+    QCOMPARE(f.ShowBanks(), 0);
     f.OpenBank(30);
     QCOMPARE(f.frame->PatchCountPane()->text(), QStringLiteral("1 patches"));
 }
@@ -123,8 +187,10 @@ void MainWindowTest::backSelectsTheBankThatWasOpen() {
     f.Start();
     f.Select(2);
     f.View().ActivateSelection();
+    f.Settle();
     QCOMPARE(f.State().Level(), 1);
     f.frame->Action(ID_BACK)->trigger();
+    f.Settle();
     QCOMPARE(f.State().Level(), 0);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
     QCOMPARE(f.List().SelectedRow(), 2);
@@ -156,6 +222,7 @@ void MainWindowTest::dspSwitchMovesTheChannel() {
     f.State().SetChannel(channel);
     f.link->ClearTranscript();
     f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), expected);
     QCOMPARE(f.State().Dsp(), choose);
     QVERIFY(f.frame->Action(ID_CHANNEL_1 + expected)->isChecked());
@@ -178,19 +245,23 @@ void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
     QVERIFY(f.View().IsLoadedProgram(f.RowOf(1)));
 
     f.frame->Action(ID_DSP_B)->trigger();
+    f.Settle();
     QCOMPARE(f.View().PaneText(), none);
     QVERIFY(!f.View().IsLoadedProgram(f.RowOf(1)));
     f.ActivateProgram(0);
     QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
 
     f.frame->Action(ID_DSP_A)->trigger();
+    f.Settle();
     QCOMPARE(f.View().PaneText(), fifth);
 
     // Another bank: nothing loaded there; back in bank 3 the text returns.
     f.View().OnBack();
+    f.Settle();
     f.OpenBank(5);
     QCOMPARE(f.View().PaneText(), none);
     f.View().OnBack();
+    f.Settle();
     f.OpenBank(3);
     QCOMPARE(f.View().PaneText(), fifth);
 }
@@ -231,6 +302,7 @@ void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
     // Bank level: hidden.
     f.frame->resize(600, 400);
     f.View().OnBack();
+    f.Settle();
     f.View().repaint();
     QVERIFY(!bar->isVisible());
 }
@@ -325,12 +397,14 @@ void MainWindowTest::menuItemsSayWhatTheyDoAndChannelsAreRadioItems() {
     QVERIFY(f.frame->Action(ID_DSP_A)->actionGroup() != nullptr);
     QCOMPARE(f.frame->Action(ID_DSP_A)->actionGroup(), f.frame->Action(ID_DSP_B)->actionGroup());
     f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), 4);
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
         QCOMPARE(f.frame->Action(id)->isChecked(), id == ID_CHANNEL_1 + 4);
     }
     // Choosing the checked channel again keeps it checked.
     f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
+    f.Settle();
     QVERIFY(f.frame->Action(ID_CHANNEL_1 + 4)->isChecked());
 }
 
@@ -346,9 +420,11 @@ void MainWindowTest::trackingSizeFollowsLevelAndPane() {
     // The window was widened to make room for the pane.
     QVERIFY(f.frame->width() >= listWidth + 224);
     f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    f.Settle();
     QCOMPARE(f.frame->minimumWidth(), listWidth);
     QCOMPARE(f.List().geometry(), f.View().rect());
     f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    f.Settle();
     QCOMPARE(f.List().geometry().left(), 224);
     QCOMPARE(f.List().geometry().top(), 9);
 }
@@ -424,7 +500,7 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
     CUiFixture f;
     f.Start(false);
     f.link->SetSilent(true);
-    QCOMPARE(f.View().ShowBanks(), -2);
+    QCOMPARE(f.ShowBanks(), -2);
     QCOMPARE(f.messages,
              QStringList{QStringLiteral(
                  "Unable to communicate with the unit.  Check your communication settings.")});
@@ -435,6 +511,7 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
     f.link->SetSilent(false);
     CUiFixture::OnNextDialog([](QDialog& dialog) { dialog.accept(); });
     f.frame->Action(ID_OPTIONS_COMMSETUP)->trigger();
+    f.Settle();
     QVERIFY(f.List().count() > 0);
     QCOMPARE(f.messages.size(), 1);
 }
@@ -453,7 +530,8 @@ void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
         gate.Release();
     });
     f.Select(f.RowOf(3));
-    f.View().ActivateSelection();  // returns once the operation ended
+    f.View().ActivateSelection();
+    f.Settle();
     QTRY_VERIFY(!f.frame->isVisible());
     f.onPause = nullptr;
     f.frame.reset();
@@ -476,6 +554,7 @@ void MainWindowTest::commandsFollowTheLevel() {
     QVERIFY(!f.frame->Action(ID_CREATE_BANK)->isEnabled());
     // Channel menu: one check mark, on the chosen channel.
     f.frame->Action(ID_CHANNEL_1 + 9)->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), 9);
     int checked = 0;
     for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id)
@@ -494,7 +573,9 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
+        f.Settle();
         f.Commands().DeleteSelection();
+        f.Settle();
         QCOMPARE(f.State().Level(), 0);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
         QCOMPARE(f.Pauses().size(), pauses);
@@ -506,7 +587,9 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
+        f.Settle();
         f.Commands().DeleteSelection();
+        f.Settle();
         QCOMPARE(f.State().Loaded(1).nIndex, -1);
         QCOMPARE(f.Pauses().size(), pauses);
     }
@@ -540,6 +623,7 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     });
     f.Select(f.RowOf(3));
     f.View().ActivateSelection();
+    f.Settle();
     f.onPause = nullptr;
     QCOMPARE(label, QStringLiteral("Opening bank 3…"));
     QVERIFY(!modal);
@@ -559,9 +643,148 @@ void MainWindowTest::engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin() {
         onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
     });
     f.link->SetSilent(true);
-    f.View().ShowBanks();
+    f.ShowBanks();
     QCOMPARE(captions, QStringList{QStringLiteral("Quorlin")});
     QVERIFY(onGuiThread);
+}
+
+// Run hands the operation to the worker and returns at once: the GUI thread goes on handling
+// events (a timer fires) while the unit is held, a second operation is refused, and the result
+// arrives afterwards, on the GUI thread. Meanwhile the list takes no click, key or drop, and the
+// pane takes no drop; afterwards the same click selects.
+void MainWindowTest::anOperationRunsWhileTheWindowGoesOnAndTheListTakesNoInput() {
+    CUiFixture f;
+    f.Start();
+    f.OpenBank(3);
+    const int selected = f.RowOf(0);
+    const int other = f.RowOf(1);
+    f.Select(selected);
+    CPauseGate gate;
+    f.onPause = gate.Hook();
+    int result = 0;
+    QThread* resultThread = nullptr;
+    QVERIFY(f.worker.Run(
+        QStringLiteral("Held"),
+        [&f] {
+            f.host.Pause(1);
+            return 7;
+        },
+        [&](int r) {
+            result = r;
+            resultThread = QThread::currentThread();
+        }));
+    QVERIFY(f.worker.IsBusy());
+    bool timerFired = false;
+    QTimer::singleShot(0, [&timerFired] { timerFired = true; });
+    QTRY_VERIFY(gate.Held());
+    QTRY_VERIFY(timerFired);
+    QVERIFY(f.worker.IsBusy());
+    QCOMPARE(result, 0);
+    bool secondRan = false;
+    QVERIFY(!f.worker.Run(QStringLiteral("Second"), [] { return 1; },
+                          [&secondRan](int) { secondRan = true; }));
+
+    QSignalSpy activated(&f.List(), &CEntryListCtrl::activated);
+    QSignalSpy deleteRequested(&f.List(), &CEntryListCtrl::deleteRequested);
+    QSignalSpy dropped(&f.List(), &CEntryListCtrl::filesDropped);
+    const QPoint otherRow = f.List().visualItemRect(f.List().item(other)).center();
+    QTest::mouseClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QTest::mouseDClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QTest::keyClick(&f.List(), Qt::Key_Down);
+    QTest::keyClick(&f.List(), Qt::Key_Delete);
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    QVERIFY(!TakesDrop(f.List().viewport()));
+    QVERIFY(!TakesDrop(&f.View()));
+    QCOMPARE(f.List().SelectedRow(), selected);
+    QCOMPARE(activated.size() + deleteRequested.size() + dropped.size(), 0);
+
+    gate.Release();
+    QTRY_COMPARE(result, 7);
+    f.onPause = nullptr;
+    QCOMPARE(resultThread, qApp->thread());
+    QVERIFY(!secondRan);
+    QVERIFY(!f.worker.IsBusy());
+    QTest::mouseClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QCOMPARE(f.List().SelectedRow(), other);
+}
+
+void MainWindowTest::aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas_data() {
+    QTest::addColumn<bool>("portFails");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("the port does not open") << true << QString::fromLatin1(CPortLink::kOpenError);
+    QTest::newRow("the unit falls silent after the bank select")
+        << false
+        << QStringLiteral("Unable to communicate with the unit.  Check your communication settings.");
+}
+
+// Opening a bank changes what is shown only when the unit took the bank select and listed the
+// programs: otherwise the bank list, its title, the bank last opened and the selection stay, and
+// one message says why.
+void MainWindowTest::aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas() {
+    QFETCH(bool, portFails);
+    QFETCH(QString, message);
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    f.OpenBank(10);
+    f.View().OnBack();
+    f.Settle();
+    const int row = f.RowOf(3);
+    f.Select(row);
+    const QStringList entries = f.Entries();
+    f.messages.clear();
+    if (portFails) {
+        port->failOpen = true;
+    } else {
+        f.onPause = [&f](int) { f.link->SetSilent(true); };  // the pause after the bank select
+    }
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    f.Settle();
+    f.onPause = nullptr;
+    port->failOpen = false;
+    f.link->SetSilent(false);
+
+    QCOMPARE(f.messages, QStringList{message});
+    QCOMPARE(f.State().Level(), 0);
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
+    QCOMPARE(f.frame->windowTitle(), QStringLiteral("Banks - Quorlin"));
+    QCOMPARE(f.State().CurrentBank(), 10);
+    QCOMPARE(f.State().BankIndex(), f.RowOf(10));
+    QCOMPARE(f.Entries(), entries);
+    QCOMPARE(f.List().SelectedRow(), row);
+
+    // The unit answers again: the same Enter opens the bank.
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    f.Settle();
+    QCOMPARE(f.State().Level(), 1);
+    QCOMPARE(f.State().CurrentBank(), 3);
+    QVERIFY(f.View().DocumentTitle().startsWith(QStringLiteral("Bank 3: ")));
+}
+
+// With a bank shown, switching the DSP selects the bank on the other DSP; when the unit cannot
+// be reached, the DSP, the channel and the check marks stay as they were, after one message.
+void MainWindowTest::aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas() {
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    f.OpenBank(3);
+    f.State().SetChannel(4);
+    f.messages.clear();
+    port->failOpen = true;
+    f.frame->Action(ID_DSP_B)->trigger();
+    f.Settle();
+    port->failOpen = false;
+    QCOMPARE(f.messages, QStringList{QString::fromLatin1(CPortLink::kOpenError)});
+    QCOMPARE(f.State().Dsp(), 1);
+    QCOMPARE(f.State().Channel(), 4);
+    QVERIFY(f.frame->Action(ID_DSP_A)->isChecked());
+    QVERIFY(!f.frame->Action(ID_DSP_B)->isChecked());
+
+    f.frame->Action(ID_DSP_B)->trigger();
+    f.Settle();
+    QCOMPARE(f.State().Dsp(), 2);
+    QCOMPARE(f.State().Channel(), 5);
+    QCOMPARE(f.unit.SelectedBank(2), 3);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -73,6 +73,7 @@ private slots:
         QCOMPARE(f.RowOf(2), -1);
         f.Commands().m_fnChoosePatchFile = [path] { return path; };
         f.frame->Action(cmd::ID_LOAD_PATCH)->trigger();
+        f.Settle();
 
         const int row = f.RowOf(2);
         QVERIFY(row >= 0);
@@ -91,8 +92,11 @@ private slots:
         f.OpenBank(10);
         const QStringList before = f.Entries();
         f.Commands().LoadPatch(path);
+        f.Settle();
         f.Commands().LoadPatch(dir.filePath(QStringLiteral("missing.sig")));
+        f.Settle();
         f.Commands().LoadPatch(WriteSig(dir, QStringLiteral("notes.txt"), ProgramText("Text")));
+        f.Settle();
         QCOMPARE(f.Entries(), before);
         QCOMPARE(f.messages.size(), 3);
         QVERIFY(f.messages[0].startsWith(QStringLiteral("Error loading patch")));
@@ -152,6 +156,7 @@ private slots:
         f.Select(f.RowOf(0));  // a factory program
         QVERIFY(!f.frame->Action(cmd::ID_DELETE)->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
+        f.Settle();
         QCOMPARE(f.unit.Programs(0).size(), before);
 
         f.ActivateProgram(5);  // Mike's Plate, a user program
@@ -159,6 +164,7 @@ private slots:
         f.Select(f.RowOf(5));
         QVERIFY(f.frame->Action(cmd::ID_DELETE)->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
+        f.Settle();
         QCOMPARE(f.unit.Programs(0).size(), before - 1);
         QCOMPARE(f.RowOf(5), -1);
         QCOMPARE(f.View().PaneText(), QStringLiteral("No program selected"));
@@ -172,11 +178,13 @@ private slots:
         const QStringList before = f.Entries();
         f.Select(f.RowOf(3));
         f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.Settle();
         QCOMPARE(f.messages.last(), QStringLiteral("Cannot delete bank.  This bank is not empty!"));
         QCOMPARE(f.Entries(), before);
         // The empty bank goes, from the unit and from the list.
         f.Select(f.RowOf(20));
         f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.Settle();
         QCOMPARE(f.RowOf(20), -1);
         for (const auto& bank : f.unit.Banks()) QVERIFY(bank.number != 20);
     }
@@ -203,6 +211,7 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.Settle();
         QCOMPARE(offered, proposed);
         QCOMPARE(offeredName, QStringLiteral("Bank %1").arg(proposed));
         QVERIFY(f.Entries().contains(QStringLiteral("%1 Bank %1").arg(proposed)));
@@ -249,6 +258,7 @@ private slots:
 
         answer(QMessageBox::No);
         f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.Settle();
         QCOMPARE(asked, QStringList{question});
         QCOMPARE(openings, 2);
         QCOMPARE(reopenedWith, QStringLiteral("5 Dupe"));  // No: back to what was entered
@@ -258,6 +268,7 @@ private slots:
         openings = 0;
         answer(QMessageBox::Yes);
         f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.Settle();
         QCOMPARE(asked, (QStringList{question, question}));
         QCOMPARE(openings, 1);
         QCOMPARE(bank5(), std::string("Dupe"));
@@ -272,6 +283,7 @@ private slots:
         f.Select(row);
         f.State().SetFindText(QStringLiteral("FIFTH"));
         f.frame->Action(cmd::ID_FIND_NEXT)->trigger();
+        f.Settle();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.List().SelectedRow(), row);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 3: Pitch"));
@@ -286,6 +298,7 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_FIND)->trigger();
+        f.Settle();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
@@ -297,6 +310,7 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_FIND)->trigger();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find nothing like it")});
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
 
@@ -306,6 +320,7 @@ private slots:
             return true;
         };
         f.frame->Action(cmd::ID_FIND)->trigger();
+        f.Settle();
         QVERIFY(!f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
         QCOMPARE(f.messages.size(), 1);
     }
@@ -314,14 +329,17 @@ private slots:
         CUiFixture f;
         f.Start();
         f.frame->Action(cmd::ID_DSP_B)->trigger();
+        f.Settle();
         QCOMPARE(f.unit.SelectedBank(2), 0);
         f.State().SetFindText(QStringLiteral("snare"));
         f.Commands().FindNext();
+        f.Settle();
         QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.unit.SelectedBank(2), 10);
         QCOMPARE(f.unit.CurrentProcessor(), 2);
         // The program found loads on DSP B, and the pane shows its text.
         f.View().ActivateSelection();
+        f.Settle();
         QCOMPARE(f.unit.LoadedProgram(2)->name, std::string("Snare Room"));
         const auto info = sim::InfoLines(f.unit.LoadedProgram(2)->text);
         QVERIFY(!info.empty());
@@ -342,6 +360,7 @@ private slots:
         WriteSig(dir, QStringLiteral("Pad.sig"), "an old file");
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.frame->Action(cmd::ID_BACKUP)->trigger();
+        f.Settle();
 
         const QStringList files =
             QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -378,6 +397,7 @@ private slots:
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         const auto stored = f.unit.Programs(40);
         QStringList expected;
@@ -403,6 +423,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Lead.sig")));
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.Commands().LastBackup().written, 1);
         QCOMPARE(f.Commands().LastBackup().skipped, 1);
         QCOMPARE(f.messages.size(), 1);
@@ -436,6 +457,7 @@ private slots:
         QVERIFY(QFile::link(outside, dir.filePath(QStringLiteral("Lead.sig"))));
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         QCOMPARE(ReadAll(outside), QByteArray("keep me"));
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Lead.sig"))).isSymLink());
@@ -491,6 +513,7 @@ private slots:
         f.Commands().m_fnChooseBackupFolder = [&folder] { return folder; };
         f.link->ClearTranscript();
         f.Commands().BackupUserPatches();
+        f.Settle();
         QVERIFY(f.link->Transcript().empty());  // not one program was asked for
         QCOMPARE(f.messages.size(), 1);
         QVERIFY2(
@@ -512,6 +535,7 @@ private slots:
             if (++programChanges == 2) f.link->SetSilent(true);
         };
         f.Commands().BackupUserPatches();
+        f.Settle();
         f.link->SetSilent(false);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
         QCOMPARE(f.Commands().LastBackup().written, 1);
@@ -542,6 +566,7 @@ private slots:
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         QCOMPARE(shown, QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\n"
                                        "Skipped:\n1 Pad: the unit sent \"Lead\" instead of "
@@ -574,6 +599,7 @@ private slots:
             f.onPause = gate.Hook();
             cancelWhileHeld(gate);
             f.Commands().BackupUserPatches();
+            f.Settle();
             f.onPause = nullptr;
         }
         QCOMPARE(f.Commands().LastBackup().written, 1);
@@ -588,6 +614,7 @@ private slots:
             f.onPause = gate.Hook();
             cancelWhileHeld(gate);
             f.Commands().FindNext();
+            f.Settle();
             f.onPause = nullptr;
         }
         QVERIFY(f.messages.isEmpty());
@@ -599,6 +626,7 @@ private slots:
         f.Start(false);
         f.State().SetFindText(QStringLiteral("hall"));
         f.Commands().FindNext();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find hall")});
     }
 
@@ -620,9 +648,11 @@ private slots:
         f.OpenBank(10);
         f.Commands().m_fnChooseBackupFolder = [] { return QStringLiteral(""); };
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Unable to get directory list")});
         f.Commands().m_fnChooseBackupFolder = [] { return QString(); };  // cancelled
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.messages.size(), 1);
     }
 };

@@ -19,6 +19,8 @@
 #include "library/LibrarySightings.h"
 #include "library/ProgramLibrary.h"
 
+class CBrowseState;
+class CEngineWorker;
 class CLibrarian;
 class IHost;
 class CLibraryWindow;
@@ -36,8 +38,10 @@ public:
     // Makes `engine` record into the library (call from the engine factory); a library that
     // cannot be written is reported once through `host`.
     void Feed(CLibrarian& engine, IHost& host);
-    // Adds View > Library to the frame's View menu and connects Find and the worker.
-    void Install(QMainWindow& frame, CQuorlinView& view);
+    // Adds View > Library to the frame's View menu and connects Find and the worker. `view`
+    // shows the state `state`; the engine fed is asked through `worker`.
+    void Install(QMainWindow& frame, CQuorlinView& view, const CBrowseState& state,
+                 CEngineWorker& worker);
 
     CLibraryWindow* Window();
     bool IsOpen() const { return m_feed.IsOpen(); }
@@ -53,6 +57,8 @@ private:
     CLibrarian* m_pEngine = nullptr;
     QMainWindow* m_pFrame = nullptr;
     CQuorlinView* m_pView = nullptr;
+    const CBrowseState* m_pState = nullptr;
+    CEngineWorker* m_pWorker = nullptr;
     QPointer<CLibraryWindow> m_pWindow;
     QString m_strLastFind;
 };

@@ -35,29 +35,24 @@ constexpr int kDefaultHeight = 513;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
-                       const CQuorlinView::EngineFactory& factory)
-    : m_worker(worker) {
-    // A message that the engine asks for belongs to the operation that asked; while it is up,
-    // the worker keeps its progress dialog out of the way.
-    connect(&m_worker, &CEngineWorker::operationStarting, &host, &CGuiHost::BeginOperation);
-    connect(&host, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
-    connect(&host, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
+CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state,
+                       CGuiHost& host)
+    : m_worker(worker), m_state(state) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
     RestorePlacement();
 
-    m_pView = new CQuorlinView(worker, host, factory, this);
+    m_pView = new CQuorlinView(engine, worker, state, host, this);
     setCentralWidget(m_pView);
-    m_pCommands = new CPatchCommands(*m_pView, this);
-    m_pArchive = new CArchiveCommands(*m_pView, this);
+    m_pCommands =
+        new CPatchCommands(*m_pView, *m_pView->List(), engine, worker, state, host, this);
+    m_pArchive = new CArchiveCommands(*m_pView, engine, worker, state, host, this);
 
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
 
     // The caption, enable rules, check marks and the patch count follow the browsing state.
-    const CBrowseState& state = m_pView->State();
     connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
         setWindowTitle(title + QStringLiteral(" - ") + CGuiHost::ApplicationTitle());
     });
@@ -257,7 +252,7 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::UpdateCommandUI() {
     const bool busy = m_worker.IsBusy();
     const CQuorlinView& view = *m_pView;
-    const CBrowseState& state = view.State();
+    const CBrowseState& state = m_state;
     auto enable = [&](int id, bool on) {
         if (QAction* action = m_actions.value(id)) action->setEnabled(on && !busy);
     };
