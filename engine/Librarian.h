@@ -155,10 +155,14 @@ public:
     // they are appended to `leftOut` (with their user flags) instead of told in a message.
     int GetProgramList(std::vector<ProgramEntry>& list, std::vector<ProgramEntry>& leftOut,
                        bool lock = true);
-    // Bank select of `bank` (0 to 99) for `processor` (1 DSP A, 2 DSP B), then 300 ms.
+    // Bank select of `bank` (0 to 99) for `processor` (1 DSP A, 2 DSP B), then 300 ms. -2
+    // when the link cannot be opened, or when the bank select cannot go out (SendFrame: the
+    // unit's side is gone; no pause then, and no bank counts as selected).
     int SelectBank(int bank, int processor, bool lock = true);
     // Program change of `program` (0 to 127) on `channel` (0 to 15), then 300 ms; -2 for a
-    // number outside those (nothing is sent).
+    // number outside those (nothing is sent), when the link cannot be opened, or when the
+    // change cannot go out (SendProgramChange, as inside a key sequence; no pause then, and no
+    // program counts as selected).
     int SelectProgram(int channel, int program);
     // The information text of the program loaded in the selector's processor (the view passes
     // 1); "There is no information available for the selected program" when there is none.
@@ -290,7 +294,8 @@ private:
     };
     // Presses the keys in order; false at the first one that cannot go out.
     bool PressKeys(std::initializer_list<KeyStep> steps);
-    // A program change on its own (no pause); false when it could not go out.
+    // A program change on its own (no pause); false when it could not go out: a number outside
+    // 0 to 127 or a channel outside 0 to 15 (nothing is sent), or the unit's side is gone.
     bool SendProgramChange(int channel, int program);
     // GetProgramList, also giving the entries left out for their numbers; `report`: they are
     // also told in one message.

@@ -166,10 +166,14 @@ int CLibrarian::SelectBank(int bank, int processor, bool lock) {
     if (bracket.Failed()) return -2;
     const auto payload = protocol::BankSelectPayload(bank, processor);
     std::string unused;
-    m_nSelectedBank = bank;
     m_nSelectedProgram = -1;
-    SendFrame(protocol::MSG_BANK_SELECT, payload.data(), static_cast<int>(payload.size()), 0,
-              unused);
+    if (SendFrame(protocol::MSG_BANK_SELECT, payload.data(), static_cast<int>(payload.size()), 0,
+                  unused) != 0) {
+        // The unit's side is gone (the link has said so): which bank it has is not known.
+        m_nSelectedBank = -1;
+        return -2;
+    }
+    m_nSelectedBank = bank;
     m_host.Pause(300);
     return 0;
 }
@@ -178,9 +182,10 @@ int CLibrarian::SelectProgram(int channel, int program) {
     if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
-    const auto change = protocol::ProgramChange(channel, program);
+    m_nSelectedProgram = -1;
+    // The same send and check as a program change inside a key sequence.
+    if (!SendProgramChange(channel, program)) return -2;
     m_nSelectedProgram = program;
-    m_pLink->Send(change.data(), static_cast<int>(change.size()));
     m_host.Pause(300);
     return 0;
 }

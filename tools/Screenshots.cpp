@@ -16,7 +16,6 @@
 #include "settings/MemorySettingsStore.h"
 #include "sim/SimUnit.h"
 #include "ui/core/EngineWorker.h"
-#include "ui/core/GuiHost.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/dialogs/CreateBankDlg.h"
 #include "ui/dialogs/FindPatchDlg.h"
@@ -24,9 +23,17 @@
 #include "ui/list/EntryListCtrl.h"
 #include "ui/log/CommLogPanel.h"
 #include "ui/shell/AboutDlg.h"
+#include "ui/shell/DesktopApp.h"
 #include "ui/shell/MainFrame.h"
 
 namespace {
+
+// Operations end on the worker: the picture is taken once the last one is over.
+void WaitUntilIdle(CEngineWorker& worker) {
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (worker.IsBusy());
+}
 
 void Save(QWidget& widget, const QString& folder, const QString& name) {
     QApplication::processEvents();
@@ -50,12 +57,13 @@ int RowOf(CEntryListCtrl& list, int number) {
     return -1;
 }
 
-void Activate(CQuorlinView& view, int number) {
+void Activate(CQuorlinView& view, CEngineWorker& worker, int number) {
     CEntryListCtrl& list = *view.List();
     const int row = RowOf(list, number);
     if (row < 0) return;
     list.SelectRow(row);
     view.ActivateSelection();
+    WaitUntilIdle(worker);
 }
 
 }  // namespace
@@ -73,27 +81,27 @@ int main(int argc, char* argv[]) {
     SetSettingsStore(&settings);
     CSimUnit unit;
     CSimLink* link = nullptr;
-    CGuiHost host;
-    host.SetPauser([&link](int ms) {
-        if (link != nullptr) link->AdvanceClock(ms);
-    });
-    CEngineWorker worker;
     {
-        CMainFrame frame(worker, host, [&](IHost& h) {
+        CDesktopApp desktop;
+        desktop.Host().SetPauser([&link](int ms) {
+            if (link != nullptr) link->AdvanceClock(ms);
+        });
+        CEngineWorker& worker = desktop.Worker();
+        desktop.Build([&](IHost& h) {
             auto serial = std::make_unique<CSimLink>(unit);
             link = serial.get();
             return std::make_unique<CLibrarian>(h, std::move(serial),
                                                 std::make_unique<CSimLink>(unit));
         });
-        host.SetParentWindow(&frame);
-        worker.SetWindow(&frame);
+        CMainFrame& frame = *desktop.Frame();
         frame.View()->InitialUpdate();
         frame.show();
         frame.View()->ShowBanks();
+        WaitUntilIdle(worker);
         Save(frame, folder, QStringLiteral("main-banks"));
 
-        Activate(*frame.View(), 0);  // open bank 0
-        Activate(*frame.View(), 0);  // load its first program
+        Activate(*frame.View(), worker, 0);  // open bank 0
+        Activate(*frame.View(), worker, 0);  // load its first program
         frame.resize(640, 420);
         Save(frame, folder, QStringLiteral("main-programs"));
 
@@ -101,7 +109,7 @@ int main(int argc, char* argv[]) {
         ShowAndSave(about, folder, QStringLiteral("about"));
 
         CCommSetupDlg setup(&frame);
-        setup.SetSettings(&frame.View()->Engine()->GetLinkSettings());
+        setup.SetSettings(&desktop.Engine()->GetLinkSettings());
         setup.m_fnMidiInputs = [] { return QStringList{QStringLiteral("Unit MIDI In")}; };
         setup.m_fnMidiOutputs = [] { return QStringList{QStringLiteral("Unit MIDI Out")}; };
         setup.InitDialog();
@@ -143,6 +151,7 @@ int main(int argc, char* argv[]) {
         }
 
         frame.View()->OnBack();
+        WaitUntilIdle(worker);
         frame.View()->List()->SelectRow(1);
         if (auto menu = frame.View()->List()->BuildContextMenu()) {
             menu->popup(frame.mapToGlobal(QPoint(120, 120)));
@@ -156,8 +165,8 @@ int main(int argc, char* argv[]) {
             log->show();
             frame.resize(960, 680);
             frame.resizeDocks({log}, {330}, Qt::Vertical);
-            Activate(*frame.View(), 0);  // open bank 0
-            Activate(*frame.View(), 1);  // load a program
+            Activate(*frame.View(), worker, 0);  // open bank 0
+            Activate(*frame.View(), worker, 1);  // load a program
             CLinkTap::Shared()->Flush();
             log->TakeArrived();
             Save(frame, folder, QStringLiteral("comm-log"));

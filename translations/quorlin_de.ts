@@ -78,10 +78,6 @@
         <source>Restoring the backup…</source>
         <translation>Sicherung wird zurückgespielt…</translation>
     </message>
-    <message>
-        <source>Opening bank %1…</source>
-        <translation>Bank %1 wird geöffnet…</translation>
-    </message>
 </context>
 <context>
     <name>CBankNameValidator</name>
@@ -324,6 +320,10 @@
     <message>
         <source>Delete Patch</source>
         <translation>Patch löschen</translation>
+    </message>
+    <message>
+        <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
+        <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
     </message>
 </context>
 <context>
@@ -761,10 +761,6 @@
         <translation>Suche nach &quot;%1&quot;…</translation>
     </message>
     <message>
-        <source>Opening bank %1…</source>
-        <translation>Bank %1 wird geöffnet…</translation>
-    </message>
-    <message>
         <source>the folder cannot be written to</source>
         <translation>in den Ordner kann nicht geschrieben werden</translation>
     </message>
@@ -835,17 +831,6 @@ Skipped:
     </message>
 </context>
 <context>
-    <name>CPatchMimeData</name>
-    <message>
-        <source>Fetching %1…</source>
-        <translation>%1 wird abgerufen…</translation>
-    </message>
-    <message>
-        <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
-        <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
-    </message>
-</context>
-<context>
     <name>CQuorlinView</name>
     <message>
         <source>Banks</source>
@@ -866,10 +851,6 @@ Skipped:
     <message>
         <source>Loading program %1…</source>
         <translation>Programm %1 wird geladen…</translation>
-    </message>
-    <message>
-        <source>Reading program information…</source>
-        <translation>Programminformationen werden gelesen…</translation>
     </message>
     <message>
         <source>The unit did not send the program information.</source>

@@ -35,6 +35,7 @@
 #include "sim/SimUnit.h"
 #include "ui/commands/PatchCommands.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/shell/DesktopApp.h"
 #include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/shell/MainFrame.h"
@@ -87,9 +88,10 @@ struct Program {
     CMemorySettingsStore saved;
     std::unique_ptr<COverlaySettingsStore> overlay;
     CDemoUnit demo;
-    CGuiHost host;
-    CEngineWorker worker;
-    std::unique_ptr<CMainFrame> frame;
+    CDesktopApp desktop;
+    CGuiHost& host = desktop.Host();
+    CEngineWorker& worker = desktop.Worker();
+    CMainFrame* frame = nullptr;
 
     bool Start() {
         if (!demo.Start()) return false;
@@ -98,16 +100,19 @@ struct Program {
         host.SetPresenter([](const QString& text, const QString&, IHost::Icon) {
             std::fprintf(stderr, "message: %s\n", qPrintable(text));
         });
-        frame = std::make_unique<CMainFrame>(
-            worker, host, [](IHost& h) { return std::make_unique<CLibrarian>(h); });
-        host.SetParentWindow(frame.get());
-        worker.SetWindow(frame.get());
+        desktop.Build([](IHost& h) { return std::make_unique<CLibrarian>(h); });
+        frame = desktop.Frame();
         return true;
     }
     ~Program() {
         if (frame) frame->close();
-        frame.reset();
+        WaitUntilIdle();
+        desktop.Destroy();
         SetSettingsStore(nullptr);
+    }
+    // Operations end on the worker; this waits for the last one.
+    void WaitUntilIdle() {
+        while (worker.IsBusy()) QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     int RowOf(int number) {
         CEntryListCtrl& list = *frame->View()->List();
@@ -121,6 +126,7 @@ struct Program {
         list.setCurrentRow(RowOf(bank));
         list.item(RowOf(bank))->setSelected(true);
         frame->View()->ActivateSelection();
+        WaitUntilIdle();
     }
 };
 
@@ -194,6 +200,7 @@ int Backup() {
     program.frame->View()->InitialUpdate();
     program.frame->show();
     program.frame->View()->ShowBanks();
+    program.WaitUntilIdle();
     program.Open(60);
     program.frame->View()->List()->clearSelection();
     QTemporaryDir folder;
@@ -204,6 +211,7 @@ int Backup() {
     QElapsedTimer timer;
     timer.start();
     commands.BackupUserPatches();
+    program.WaitUntilIdle();
     const double totalMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 
     // Per program: a program change (2 bytes), the request frame (6 bytes) and the reply

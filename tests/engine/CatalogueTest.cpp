@@ -1,4 +1,6 @@
 // The catalogue: key lookups and their caching, banks, programs, information, search.
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "settings/LinkSettings.h"
@@ -207,6 +209,36 @@ TEST_F(EngineTest, SelectBankAndProgramTranscripts) {
     EXPECT_EQ(Engine().SelectProgram(0, 1), -2);
     EXPECT_EQ(transcript, (Lines{"open 512", "open 512"}));
     EXPECT_TRUE(host.Messages().empty());
+}
+
+// A bank select or program change that cannot go out (the unit's side went as it was sent) is a
+// failure, as in a key sequence: no pause follows, and the engine does not take the unit to be on
+// that bank or program, so that nothing fetched next is recorded there.
+TEST_F(EngineTest, SelectBankAndProgramFailWhenTheUnitIsGone) {
+    struct Case {
+        const char* what;
+        std::function<int(CLibrarian&)> select;
+    };
+    const Case cases[] = {
+        {"bank select", [](CLibrarian& e) { return e.SelectBank(37, 2); }},
+        {"program change", [](CLibrarian& e) { return e.SelectProgram(15, 5); }},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Engine().SelectBank(3, 1), 0);
+        ASSERT_EQ(Engine().SelectProgram(0, 4), 0);
+        transcript.clear();
+        serial->goneAfterSends = serial->sendCount + 1;  // gone as the next message goes out
+        EXPECT_EQ(c.select(Engine()), -2) << c.what;
+        EXPECT_EQ(std::count(transcript.begin(), transcript.end(), std::string("pause 300")), 0)
+            << c.what;
+        EXPECT_EQ(Engine().SelectedProgram(), -1) << c.what;
+        serial->goneAfterSends = -1;
+    }
+    // A bank select that did not go out leaves no bank selected.
+    EXPECT_EQ(Engine().SelectedBank(), 3);  // the program change failed last: the bank stays
+    serial->goneAfterSends = serial->sendCount + 1;
+    EXPECT_EQ(Engine().SelectBank(8, 1), -2);
+    EXPECT_EQ(Engine().SelectedBank(), -1);
 }
 
 TEST_F(EngineTest, ProgramInformation) {

@@ -60,6 +60,7 @@ QJsonObject ReadManifest(const QString& folder) {
 QString BackUp(CUiFixture& f, const QString& parent) {
     f.frame->Archive()->m_fnChooseBackupParent = [parent] { return parent; };
     f.frame->Actions().backupUnit->trigger();
+    f.Settle();
     return f.frame->Archive()->LastBackupFolder();
 }
 
@@ -186,7 +187,7 @@ private slots:
         QTemporaryDir parent;
         const QString folder = BackUp(f, parent.path());
         Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});  // deleted since
-        f.View().ShowBanks();
+        f.ShowBanks();
         f.messages.clear();
 
         QStringList banksShown;
@@ -206,6 +207,7 @@ private slots:
             plan->Buttons()->button(QDialogButtonBox::Ok)->click();
         });
         f.frame->Actions().restoreUnit->trigger();
+        f.Settle();
 
         QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40"), QStringLiteral("Bank 41")}));
         QCOMPARE(stepsShown, (QStringList{QStringLiteral("skip 40 Lead (present)"),
@@ -251,7 +253,7 @@ private slots:
         QTemporaryDir parent;
         const QString folder = BackUp(f, parent.path());
         Seed(f.unit, {QStringLiteral("Pad"), QStringLiteral("Room")});
-        f.View().ShowBanks();
+        f.ShowBanks();
         f.messages.clear();
         f.worker.SetProgressDelay(0);
         std::atomic<bool> armed{false};  // set once the plan is accepted
@@ -277,6 +279,7 @@ private slots:
             return true;
         };
         f.frame->Actions().restoreUnit->trigger();
+        f.Settle();
         f.onPause = nullptr;
 
         QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
@@ -321,6 +324,7 @@ private slots:
         };
         if (!manifest.isEmpty()) f.link->ClearTranscript();
         f.frame->Actions().restoreUnit->trigger();
+        f.Settle();
 
         QCOMPARE(planShown, manifest.isEmpty());
         QVERIFY(f.link->Transcript().empty());

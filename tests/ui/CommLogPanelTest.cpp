@@ -82,12 +82,14 @@ void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
     CPauseGate gate;
     f.onPause = gate.Hook();
     bool shownWhileRunning = false;
+    bool released = false;
     QTimer watch;
     watch.setInterval(10);
     connect(&watch, &QTimer::timeout, [&] {
-        if (!gate.Held()) return;
+        if (!gate.Held() || released) return;  // looked once, while the worker was held
         if (Descriptions(*panel->Model()).contains(QStringLiteral("BANK SELECT bank 0 DSP A"))) {
             shownWhileRunning = f.worker.IsBusy();
+            released = true;
             gate.Release();
         }
     });
@@ -288,7 +290,7 @@ void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
     QCOMPARE(ReadSettingDword(kSectionOptions, "VerboseLog", 0, missing), 1);
     const QString path = data.filePath(QStringLiteral("Brisca/Quorlin/log/quorlin.log"));
     QCOMPARE(CLogFileRecorder::Path(), path);
-    QCOMPARE(f.View().ShowBanks(), 0);
+    QCOMPARE(f.ShowBanks(), 0);
     CLinkTap::Shared()->Flush();
 
     // About names the file.
@@ -299,6 +301,7 @@ void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
         dialog.accept();
     });
     f.frame->Actions().about->trigger();
+    f.Settle();
     QVERIFY2(aboutText.contains(path), qPrintable(aboutText));
 
     toggle->trigger();

@@ -259,7 +259,8 @@ private slots:
                 10000);
             sent = SendWindowManagerClose(f.frame->winId());
         });
-        f.frame->Actions().backup->trigger();  // returns when the backup has ended
+        f.frame->Actions().backup->trigger();  // starts the backup
+        f.Settle();
         QVERIFY(sent);
         QTRY_VERIFY_WITH_TIMEOUT(!f.frame->isVisible(), 10000);
         f.onPause = nullptr;

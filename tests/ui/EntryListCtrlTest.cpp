@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolTip>
 #include <QUrl>
+#include <optional>
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
@@ -33,6 +34,30 @@ QStringList MenuItems(CEntryListCtrl& list) {
 
 QLineEdit* Editor(CEntryListCtrl& list) {
     return list.findChild<QLineEdit*>();
+}
+
+// The program changes the unit was sent since the transcript was cleared.
+int ProgramChanges(const CSimLink& link) {
+    int changes = 0;
+    for (const auto& frame : link.Transcript()) {
+        const auto status = static_cast<unsigned char>(frame.bytes.empty() ? 0 : frame.bytes[0]);
+        if ((status & 0xF0) == 0xC0) ++changes;
+    }
+    return changes;
+}
+
+// The selected program loaded and fetched as a drag-out does it, then the data the drag offers
+// (nullptr: none; `refusal` then says why, when the unit sent another program).
+std::unique_ptr<CPatchMimeData> DragOut(CUiFixture& f, QString* refusal = nullptr) {
+    const int row = f.List().SelectedRow();
+    std::optional<ProgramFetch> fetched;
+    f.View().LoadProgram(row, true, [&fetched](const ProgramFetch& fetch) { fetched = fetch; });
+    f.Settle();
+    if (!fetched) return nullptr;
+    QString why;
+    std::unique_ptr<CPatchMimeData> data = f.List().CreatePatchDrag(row, *fetched, why);
+    if (refusal != nullptr) *refusal = why;
+    return data;
 }
 
 }  // namespace
@@ -216,6 +241,7 @@ private slots:
         });
         f.Select(f.RowOf(20));
         f.frame->Actions().del->trigger();
+        f.Settle();
         f.onPause = nullptr;
         QTRY_COMPARE(f.List().item(f.RowOf(7))->text(), QStringLiteral("7 Seven"));
         QTRY_VERIFY(!f.worker.IsBusy());
@@ -311,6 +337,7 @@ private slots:
         f.Select(row);
         f.List().setFocus();
         QTest::keyClick(&f.List(), Qt::Key_Return);
+        f.Settle();
         QVERIFY(f.View().IsLoadedProgram(row));
         QCOMPARE(f.List().SelectedRow(), -1);  // the mark replaces the selection
         QCOMPARE(f.unit.LoadedProgram(1)->number, 1);
@@ -371,7 +398,7 @@ private slots:
                           std::make_unique<CSimLink>(unit, CSimLink::ReplyStyle::MIDI));
         CEngineWorker worker;
         CBrowseState state;
-        CEntryListCtrl list(state, worker, engine, nullptr);
+        CEntryListCtrl list(state, worker, nullptr);
         list.resize(400, 300);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -448,13 +475,20 @@ private slots:
         QCOMPARE(filesDropped.first().first().toStringList(),
                  (QStringList{QStringLiteral("/tmp/a.sig"), QStringLiteral("/tmp/c.sig")}));
 
-        // A drag-out asks for the program to be loaded before the data is offered.
+        // A drag-out asks for the program to be loaded and fetched before anything is dragged;
+        // then it offers what was fetched.
         list.setCurrentRow(0);
         list.item(0)->setSelected(true);
-        std::unique_ptr<CPatchMimeData> data = list.CreatePatchDrag();
+        QVERIFY(list.BeginPatchDrag());
+        QCOMPARE(counts(), (QList<qsizetype>{1, 1, 1, 1, 1, 1}));
+        ProgramFetch fetched;
+        fetched.status = ProgramFetch::Status::Fetched;
+        fetched.text = "\"Big Hall\" text";
+        QString refusal;
+        std::unique_ptr<CPatchMimeData> data = list.CreatePatchDrag(0, fetched, refusal);
         QVERIFY(data != nullptr);
         QCOMPARE(data->FileName(), QStringLiteral("Big Hall.sig"));
-        QCOMPARE(counts(), (QList<qsizetype>{1, 1, 1, 1, 1, 1}));
+        QCOMPARE(data->data(CPatchMimeData::RawFormat()), QByteArray("\"Big Hall\" text"));
 
         // The list itself never talked to the unit.
         QVERIFY(link.Transcript().empty());
@@ -508,20 +542,20 @@ private slots:
         f.Start();
         // Bank level: nothing is dragged.
         f.Select(0);
-        QVERIFY(f.List().CreatePatchDrag() == nullptr);
+        QVERIFY(!f.List().BeginPatchDrag());
 
         f.OpenBank(40);
         f.Select(f.RowOf(3));
-        f.link->ClearTranscript();
-        std::unique_ptr<CPatchMimeData> data = f.List().CreatePatchDrag();
+        std::unique_ptr<CPatchMimeData> data = DragOut(f);
         QVERIFY(data != nullptr);
         QCOMPARE(data->FileName(), QStringLiteral("Big Hall.sig"));
-        // The program is loaded when the drag starts; its bytes are fetched only on the drop.
+        // The program is loaded and its bytes fetched before the drag starts; the drop asks the
+        // unit nothing more.
         QVERIFY(f.View().IsLoadedProgram(f.RowOf(3)));
-        const auto framesAtStart = f.link->Transcript().size();
+        f.link->ClearTranscript();
         QVERIFY(data->WrittenPath().isEmpty());
         const QList<QUrl> urls = data->urls();
-        QVERIFY(f.link->Transcript().size() > framesAtStart);
+        QVERIFY(f.link->Transcript().empty());
         QCOMPARE(urls.size(), 1);
         const QString dragged = urls.first().toLocalFile();
         QCOMPARE(QFileInfo(dragged).fileName(), QStringLiteral("Big Hall.sig"));
@@ -533,17 +567,48 @@ private slots:
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
         QFile backup(dir.filePath(QStringLiteral("Big Hall.sig")));
         QVERIFY(backup.open(QIODevice::ReadOnly));
         QCOMPARE(backup.readAll(), draggedBytes);
 
         // A name with a path separator is written inside the private folder, under a safe name.
         f.Select(f.RowOf(4));
-        data = f.List().CreatePatchDrag();
+        data = DragOut(f);
         QVERIFY(data != nullptr);
         const QString unsafe = data->urls().first().toLocalFile();
         QCOMPARE(QFileInfo(unsafe).fileName(), QStringLiteral("a_b.sig"));
         QCOMPARE(QFileInfo(unsafe).absolutePath(), QFileInfo(dragged).absolutePath());
+    }
+
+    // The gesture as the list starts it: one operation loads the program (one program change)
+    // and fetches it; the row is marked loaded. With the button already up when the fetch is
+    // done (as it always is here), no drag starts and nothing more is asked.
+    void aDragOutLoadsAndFetchesTheProgramOnce() {
+        CUiFixture f;
+        f.unit.AddBank(40, "Drag");
+        f.unit.AddProgram(40, 3, sim::MakeProgramText("Big Hall", "Hall", 30, {"x"}), true);
+        f.Start();
+        f.OpenBank(40);
+        f.Select(f.RowOf(3));
+        f.link->ClearTranscript();
+        QSignalSpy busy(&f.worker, &CEngineWorker::busyChanged);
+        QVERIFY(f.List().BeginPatchDrag());
+        f.Settle();
+        QCOMPARE(busy.size(), 2);  // one operation
+        QCOMPARE(ProgramChanges(*f.link), 1);
+        QVERIFY(f.View().IsLoadedProgram(f.RowOf(3)));
+        QCOMPARE(f.unit.LoadedProgram(1)->name, std::string("Big Hall"));
+        QVERIFY(f.messages.isEmpty());
+
+        // The port cannot be opened: nothing was sent, so no row is marked loaded.
+        f.State().ClearLoaded(1);
+        f.link->SetFailOpen(true);
+        f.Select(f.RowOf(3));
+        QVERIFY(f.List().BeginPatchDrag());
+        f.Settle();
+        f.link->SetFailOpen(false);
+        QVERIFY(!f.View().IsLoadedProgram(f.RowOf(3)));
     }
 
     // A unit that does not follow the program change (it listens on another MIDI channel) runs
@@ -557,30 +622,36 @@ private slots:
         f.OpenBank(40);
         f.unit.SetReceiveChannel(7);
         f.Select(f.RowOf(3));
-        std::unique_ptr<CPatchMimeData> data = f.List().CreatePatchDrag();
-        QVERIFY(data != nullptr);
+        QString refusal;
+        std::unique_ptr<CPatchMimeData> data = DragOut(f, &refusal);
+        QVERIFY(data == nullptr);
         QVERIFY2(f.View().PaneText().startsWith(QStringLiteral(
                      "The unit sent \"Big Hall\" instead of \"Vocal Plate\". The information "
                      "below is of \"Big Hall\".\n\nA wide concert hall")),
                  qPrintable(f.View().PaneText()));
         QVERIFY(!f.View().IsLoadedProgram(f.RowOf(3)));
+        const QString expected = QStringLiteral(
+            "Cannot drag out program 3 of bank 40: the unit sent \"Big Hall\" instead of \"Vocal "
+            "Plate\".");
+        QCOMPARE(refusal, expected);
 
-        QVERIFY(data->urls().isEmpty());
-        QVERIFY(data->data(CPatchMimeData::RawFormat()).isEmpty());
-        QVERIFY(data->WrittenPath().isEmpty());
-        QCOMPARE(data->Refusal(), QStringLiteral("Cannot drag out program 3 of bank 40: the unit "
-                                                 "sent \"Big Hall\" instead of \"Vocal "
-                                                 "Plate\"."));
+        // Started as the list starts it, the drag is refused with that message.
+        f.Select(f.RowOf(3));
+        QSignalSpy refused(&f.List(), &CEntryListCtrl::dragRefused);
+        QVERIFY(f.List().BeginPatchDrag());
+        f.Settle();
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(f.messages, QStringList{expected});
 
         // The unit follows again: the same drag offers the program.
         f.unit.SetReceiveChannel(-1);
         f.Select(f.RowOf(3));
-        data = f.List().CreatePatchDrag();
+        data = DragOut(f, &refusal);
         QVERIFY(data != nullptr);
         QVERIFY(f.View().IsLoadedProgram(f.RowOf(3)));
         QCOMPARE(data->data(CPatchMimeData::RawFormat()),
                  QByteArray::fromStdString(f.unit.Programs(40)[0].text));
-        QVERIFY(data->Refusal().isEmpty());
+        QVERIFY(refusal.isEmpty());
     }
 };
 

@@ -216,7 +216,7 @@ private slots:
         QVERIFY(controller.IsOpen());
         QMenu view;
         QMenu options;
-        controller.Install(*f.frame, f.View(), view, options);
+        controller.Install(*f.frame, f.View(), f.State(), f.worker, view, options);
         const auto names = [](const QMenu& menu) {
             QStringList names;
             for (QAction* action : menu.actions())

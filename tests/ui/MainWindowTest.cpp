@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -15,7 +16,9 @@
 #include <QTest>
 #include <QThread>
 #include <QToolBar>
+#include <QUrl>
 #include <QWheelEvent>
+#include <atomic>
 
 #include "settings/LinkSettings.h"
 #include "settings/SerialSettings.h"
@@ -24,6 +27,61 @@
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/log/CommLogPanel.h"
 #include "ui/view/PatchInfoPane.h"
+
+namespace {
+
+// The simulated unit behind a serial port that can stop opening, saying so as the real serial
+// link does.
+class CPortLink : public CSimLink {
+public:
+    CPortLink(CSimUnit& unit, IHost& host) : CSimLink(unit), m_host(host) {}
+    int Open(int bufferSize) override {
+        if (failOpen) {
+            m_host.ShowMessage(kOpenError, {}, IHost::Icon::Warning);
+            return -2;
+        }
+        return CSimLink::Open(bufferSize);
+    }
+    static constexpr const char* kOpenError =
+        "Error opening serial port /dev/ttyQ9 - No such file or directory.";
+    std::atomic<bool> failOpen{false};
+
+private:
+    IHost& m_host;
+};
+
+// A started window whose serial link is a CPortLink, on the bank list.
+CPortLink* StartOverPort(CUiFixture& f) {
+    CPortLink* port = nullptr;
+    f.Build([&f, &port](IHost& h) {
+        return std::make_unique<CLibrarian>(
+            h,
+            [&f, &port](IHost& linkHost) {
+                auto link = std::make_unique<CPortLink>(f.unit, linkHost);
+                port = link.get();
+                f.link = link.get();
+                return link;
+            },
+            [&f](IHost&) { return std::make_unique<CSimLink>(f.unit, CSimLink::ReplyStyle::MIDI); });
+    });
+    f.frame->show();
+    if (!QTest::qWaitForWindowExposed(f.frame.get())) return nullptr;
+    return f.ShowBanks() == 0 ? port : nullptr;
+}
+
+// Whether `target` takes a drop of a local file.
+bool TakesDrop(QWidget* target) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/dropped.sig"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted() || drop.isAccepted();
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -55,6 +113,10 @@ private slots:
     void entriesWithoutANumberAreShownButNotActedOn();
     void aLongOperationShowsAProgressDialogNamingIt();
     void engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin();
+    void anOperationRunsWhileTheWindowGoesOnAndTheListTakesNoInput();
+    void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas_data();
+    void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas();
+    void aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas();
 };
 
 void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
@@ -71,7 +133,7 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
     // The program's own engine over the real links, with no settings stored at all.
     f.Build([](IHost& h) { return std::make_unique<CLibrarian>(h); });
     // Nothing answers: point the port somewhere that does not exist.
-    f.View().Engine()->GetLinkSettings().pSerial->m_strPortName = "/nonexistent/quorlin-tty";
+    f.Engine().GetLinkSettings().pSerial->m_strPortName = "/nonexistent/quorlin-tty";
     f.frame->show();
     log << QStringLiteral("window shown");
     f.View().PostBankListRequest();
@@ -86,7 +148,7 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
     QCOMPARE(log[2], QStringLiteral("window shown"));
     QCOMPARE(log[3], QStringLiteral("message: Error opening serial port /nonexistent/quorlin-tty - "
                                     "No such file or directory."));
-    QVERIFY(!f.View().Engine()->SerialSettingsWereMissing());
+    QVERIFY(!f.Engine().SerialSettingsWereMissing());
 
     QCOMPARE(f.frame->size(), QSize(349, 513));
     QVERIFY(f.frame->Actions().channels[0]->isChecked());
@@ -122,8 +184,9 @@ void MainWindowTest::openingABankShowsItsProgramsWithTitleIconsAndCount() {
     f.unit.AddBank(30, "Solo");
     f.unit.AddProgram(30, 0, sim::MakeProgramText("Only One", "Room", 20, {"x"}), true);
     f.View().OnBack();
-    f.View().Engine()->StoreBankEntry(30, "Solo");
-    QCOMPARE(f.View().ShowBanks(), 0);
+    f.Settle();
+    f.Engine().StoreBankEntry(30, "Solo");
+    QCOMPARE(f.ShowBanks(), 0);
     f.OpenBank(30);
     QCOMPARE(f.frame->PatchCountPane()->text(), QStringLiteral("1 patches"));
 }
@@ -133,8 +196,10 @@ void MainWindowTest::backSelectsTheBankThatWasOpen() {
     f.Start();
     f.Select(2);
     f.View().ActivateSelection();
+    f.Settle();
     QCOMPARE(f.State().Level(), 1);
     f.frame->Actions().back->trigger();
+    f.Settle();
     QCOMPARE(f.State().Level(), 0);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
     QCOMPARE(f.List().SelectedRow(), 2);
@@ -166,6 +231,7 @@ void MainWindowTest::dspSwitchMovesTheChannel() {
     f.State().SetChannel(channel);
     f.link->ClearTranscript();
     (choose == 1 ? f.frame->Actions().dspA : f.frame->Actions().dspB)->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), expected);
     QCOMPARE(f.State().Dsp(), choose);
     QVERIFY(f.frame->Actions().channels[expected]->isChecked());
@@ -188,19 +254,23 @@ void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
     QVERIFY(f.View().IsLoadedProgram(f.RowOf(1)));
 
     f.frame->Actions().dspB->trigger();
+    f.Settle();
     QCOMPARE(f.View().PaneText(), none);
     QVERIFY(!f.View().IsLoadedProgram(f.RowOf(1)));
     f.ActivateProgram(0);
     QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
 
     f.frame->Actions().dspA->trigger();
+    f.Settle();
     QCOMPARE(f.View().PaneText(), fifth);
 
     // Another bank: nothing loaded there; back in bank 3 the text returns.
     f.View().OnBack();
+    f.Settle();
     f.OpenBank(5);
     QCOMPARE(f.View().PaneText(), none);
     f.View().OnBack();
+    f.Settle();
     f.OpenBank(3);
     QCOMPARE(f.View().PaneText(), fifth);
 }
@@ -249,6 +319,7 @@ void MainWindowTest::paneScrollsALongTextToItsEnd() {
     // Bank level: hidden.
     f.frame->resize(600, 400);
     f.View().OnBack();
+    f.Settle();
     QApplication::processEvents();
     QVERIFY(!bar->isVisible());
     QVERIFY(!f.View().Pane()->isVisible());
@@ -346,12 +417,14 @@ void MainWindowTest::menuItemsSayWhatTheyDoAndChannelsAreRadioItems() {
     QVERIFY(f.frame->Actions().dspA->actionGroup() != nullptr);
     QCOMPARE(f.frame->Actions().dspA->actionGroup(), f.frame->Actions().dspB->actionGroup());
     f.frame->Actions().channels[4]->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), 4);
     for (std::size_t i = 0; i < f.frame->Actions().channels.size(); ++i) {
         QCOMPARE(f.frame->Actions().channels[i]->isChecked(), i == 4);
     }
     // Choosing the checked channel again keeps it checked.
     f.frame->Actions().channels[4]->trigger();
+    f.Settle();
     QVERIFY(f.frame->Actions().channels[4]->isChecked());
 }
 
@@ -456,10 +529,12 @@ void MainWindowTest::theKeysOfTheListGoThroughItsActions() {
     f.Select(f.RowOf(0));
     f.List().setFocus();
     QTest::keyClick(&f.List(), Qt::Key_Return);
+    f.Settle();
     QCOMPARE(opened.size(), 1);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 0: Halls"));
     f.Select(f.RowOf(1));
     QTest::keyClick(&f.List(), Qt::Key_Enter);
+    f.Settle();
     QCOMPARE(opened.size(), 2);
     QCOMPARE(f.State().Loaded(1).nIndex, f.RowOf(1));
 
@@ -481,13 +556,17 @@ void MainWindowTest::theKeysOfTheListGoThroughItsActions() {
     QCOMPARE(opened.size(), 2);
     f.List().setFocus();
     QTest::keyClick(&f.List(), Qt::Key_Delete);
+    f.Settle();
     QCOMPARE(deleted.size(), 1);
     QCOMPARE(f.unit.Programs(0).size(), before - 1);
 
     // A double click opens as Enter does.
     actions.back->trigger();
+    f.Settle();
+    f.Settle();
     const QRect rect = f.List().visualItemRect(f.List().item(f.RowOf(3)));
     QTest::mouseDClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    f.Settle();
     QCOMPARE(opened.size(), 3);
     QCOMPARE(f.State().CurrentBank(), 3);
 }
@@ -541,7 +620,8 @@ void MainWindowTest::eachCommandFollowsItsRuleAndRestsWhileAnOperationRuns() {
         QVERIFY(!a.dspB->isEnabled());
         gate.Release();
     });
-    f.Commands().FindNext();  // returns when the search of every bank has ended
+    f.Commands().FindNext();
+    f.Settle();  // the search of every bank has ended
     f.onPause = nullptr;
     QCOMPARE(f.messages.last(), QStringLiteral("Cannot find no such program"));
     QCOMPARE(enabledWhileBusy, QList<QAction*>());
@@ -561,9 +641,11 @@ void MainWindowTest::checkMarksFollowWhatTheyShowWithoutAMenuOpening() {
     QVERIFY(f.frame->ToolBar()->isHidden());
     QVERIFY(!a.toolbar->isChecked());
     a.toolbar->trigger();
+    f.Settle();
     QVERIFY(f.frame->ToolBar()->isVisible());
     QVERIFY(a.toolbar->isChecked());
     a.statusBar->trigger();
+    f.Settle();
     QVERIFY(f.frame->statusBar()->isHidden());
     QVERIFY(!a.statusBar->isChecked());
     f.State().SetShowInfoPane(false);
@@ -588,9 +670,11 @@ void MainWindowTest::trackingSizeFollowsLevelAndPane() {
     // The window was widened to make room for the pane.
     QVERIFY(f.frame->width() >= listWidth + 224);
     f.frame->Actions().patchInfo->trigger();
+    f.Settle();
     QCOMPARE(f.frame->minimumWidth(), listWidth);
     QCOMPARE(f.List().geometry(), f.View().rect());
     f.frame->Actions().patchInfo->trigger();
+    f.Settle();
     QCOMPARE(f.List().geometry().left(), 224);
     QCOMPARE(f.List().geometry().top(), 9);
 }
@@ -666,7 +750,7 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
     CUiFixture f;
     f.Start(false);
     f.link->SetSilent(true);
-    QCOMPARE(f.View().ShowBanks(), -2);
+    QCOMPARE(f.ShowBanks(), -2);
     QCOMPARE(f.messages,
              QStringList{QStringLiteral(
                  "Unable to communicate with the unit.  Check your communication settings.")});
@@ -677,6 +761,7 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
     f.link->SetSilent(false);
     CUiFixture::OnNextDialog([](QDialog& dialog) { dialog.accept(); });
     f.frame->Actions().commSetup->trigger();
+    f.Settle();
     QVERIFY(f.List().count() > 0);
     QCOMPARE(f.messages.size(), 1);
 }
@@ -695,7 +780,8 @@ void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
         gate.Release();
     });
     f.Select(f.RowOf(3));
-    f.View().ActivateSelection();  // returns once the operation ended
+    f.View().ActivateSelection();
+    f.Settle();
     QTRY_VERIFY(!f.frame->isVisible());
     f.onPause = nullptr;
     f.frame.reset();
@@ -718,6 +804,7 @@ void MainWindowTest::commandsFollowTheLevel() {
     QVERIFY(!f.frame->Actions().createBank->isEnabled());
     // Channel menu: one check mark, on the chosen channel.
     f.frame->Actions().channels[9]->trigger();
+    f.Settle();
     QCOMPARE(f.State().Channel(), 9);
     int checked = 0;
     for (QAction* channel : f.frame->Actions().channels) checked += channel->isChecked();
@@ -735,7 +822,9 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
+        f.Settle();
         f.Commands().DeleteSelection();
+        f.Settle();
         QCOMPARE(f.State().Level(), 0);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
         QCOMPARE(f.Pauses().size(), pauses);
@@ -747,7 +836,9 @@ void MainWindowTest::entriesWithoutANumberAreShownButNotActedOn() {
         const auto pauses = f.Pauses().size();
         f.Select(f.List().count() - 1);
         f.View().ActivateSelection();
+        f.Settle();
         f.Commands().DeleteSelection();
+        f.Settle();
         QCOMPARE(f.State().Loaded(1).nIndex, -1);
         QCOMPARE(f.Pauses().size(), pauses);
     }
@@ -781,6 +872,7 @@ void MainWindowTest::aLongOperationShowsAProgressDialogNamingIt() {
     });
     f.Select(f.RowOf(3));
     f.View().ActivateSelection();
+    f.Settle();
     f.onPause = nullptr;
     QCOMPARE(label, QStringLiteral("Opening bank 3…"));
     QVERIFY(!modal);
@@ -800,9 +892,148 @@ void MainWindowTest::engineMessagesAreShownOnTheGuiThreadCaptionedQuorlin() {
         onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
     });
     f.link->SetSilent(true);
-    f.View().ShowBanks();
+    f.ShowBanks();
     QCOMPARE(captions, QStringList{QStringLiteral("Quorlin")});
     QVERIFY(onGuiThread);
+}
+
+// Run hands the operation to the worker and returns at once: the GUI thread goes on handling
+// events (a timer fires) while the unit is held, a second operation is refused, and the result
+// arrives afterwards, on the GUI thread. Meanwhile the list takes no click, key or drop, and the
+// pane takes no drop; afterwards the same click selects.
+void MainWindowTest::anOperationRunsWhileTheWindowGoesOnAndTheListTakesNoInput() {
+    CUiFixture f;
+    f.Start();
+    f.OpenBank(3);
+    const int selected = f.RowOf(0);
+    const int other = f.RowOf(1);
+    f.Select(selected);
+    CPauseGate gate;
+    f.onPause = gate.Hook();
+    int result = 0;
+    QThread* resultThread = nullptr;
+    QVERIFY(f.worker.Run(
+        QStringLiteral("Held"),
+        [&f] {
+            f.host.Pause(1);
+            return 7;
+        },
+        [&](int r) {
+            result = r;
+            resultThread = QThread::currentThread();
+        }));
+    QVERIFY(f.worker.IsBusy());
+    bool timerFired = false;
+    QTimer::singleShot(0, [&timerFired] { timerFired = true; });
+    QTRY_VERIFY(gate.Held());
+    QTRY_VERIFY(timerFired);
+    QVERIFY(f.worker.IsBusy());
+    QCOMPARE(result, 0);
+    bool secondRan = false;
+    QVERIFY(!f.worker.Run(QStringLiteral("Second"), [] { return 1; },
+                          [&secondRan](int) { secondRan = true; }));
+
+    QSignalSpy activated(&f.List(), &CEntryListCtrl::activated);
+    QSignalSpy deleteRequested(&f.List(), &CEntryListCtrl::deleteRequested);
+    QSignalSpy dropped(&f.List(), &CEntryListCtrl::filesDropped);
+    const QPoint otherRow = f.List().visualItemRect(f.List().item(other)).center();
+    QTest::mouseClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QTest::mouseDClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QTest::keyClick(&f.List(), Qt::Key_Down);
+    QTest::keyClick(&f.List(), Qt::Key_Delete);
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    QVERIFY(!TakesDrop(f.List().viewport()));
+    QVERIFY(!TakesDrop(&f.View()));
+    QCOMPARE(f.List().SelectedRow(), selected);
+    QCOMPARE(activated.size() + deleteRequested.size() + dropped.size(), 0);
+
+    gate.Release();
+    QTRY_COMPARE(result, 7);
+    f.onPause = nullptr;
+    QCOMPARE(resultThread, qApp->thread());
+    QVERIFY(!secondRan);
+    QVERIFY(!f.worker.IsBusy());
+    QTest::mouseClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, otherRow);
+    QCOMPARE(f.List().SelectedRow(), other);
+}
+
+void MainWindowTest::aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas_data() {
+    QTest::addColumn<bool>("portFails");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("the port does not open") << true << QString::fromLatin1(CPortLink::kOpenError);
+    QTest::newRow("the unit falls silent after the bank select")
+        << false
+        << QStringLiteral("Unable to communicate with the unit.  Check your communication settings.");
+}
+
+// Opening a bank changes what is shown only when the unit took the bank select and listed the
+// programs: otherwise the bank list, its title, the bank last opened and the selection stay, and
+// one message says why.
+void MainWindowTest::aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas() {
+    QFETCH(bool, portFails);
+    QFETCH(QString, message);
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    f.OpenBank(10);
+    f.View().OnBack();
+    f.Settle();
+    const int row = f.RowOf(3);
+    f.Select(row);
+    const QStringList entries = f.Entries();
+    f.messages.clear();
+    if (portFails) {
+        port->failOpen = true;
+    } else {
+        f.onPause = [&f](int) { f.link->SetSilent(true); };  // the pause after the bank select
+    }
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    f.Settle();
+    f.onPause = nullptr;
+    port->failOpen = false;
+    f.link->SetSilent(false);
+
+    QCOMPARE(f.messages, QStringList{message});
+    QCOMPARE(f.State().Level(), 0);
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
+    QCOMPARE(f.frame->windowTitle(), QStringLiteral("Banks - Quorlin"));
+    QCOMPARE(f.State().CurrentBank(), 10);
+    QCOMPARE(f.State().BankIndex(), f.RowOf(10));
+    QCOMPARE(f.Entries(), entries);
+    QCOMPARE(f.List().SelectedRow(), row);
+
+    // The unit answers again: the same Enter opens the bank.
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    f.Settle();
+    QCOMPARE(f.State().Level(), 1);
+    QCOMPARE(f.State().CurrentBank(), 3);
+    QVERIFY(f.View().DocumentTitle().startsWith(QStringLiteral("Bank 3: ")));
+}
+
+// With a bank shown, switching the DSP selects the bank on the other DSP; when the unit cannot
+// be reached, the DSP, the channel and the check marks stay as they were, after one message.
+void MainWindowTest::aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas() {
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    f.OpenBank(3);
+    f.State().SetChannel(4);
+    f.messages.clear();
+    port->failOpen = true;
+    f.frame->Actions().dspB->trigger();
+    f.Settle();
+    port->failOpen = false;
+    QCOMPARE(f.messages, QStringList{QString::fromLatin1(CPortLink::kOpenError)});
+    QCOMPARE(f.State().Dsp(), 1);
+    QCOMPARE(f.State().Channel(), 4);
+    QVERIFY(f.frame->Actions().dspA->isChecked());
+    QVERIFY(!f.frame->Actions().dspB->isChecked());
+
+    f.frame->Actions().dspB->trigger();
+    f.Settle();
+    QCOMPARE(f.State().Dsp(), 2);
+    QCOMPARE(f.State().Channel(), 5);
+    QCOMPARE(f.unit.SelectedBank(2), 3);
 }
 
 QTEST_MAIN(MainWindowTest)

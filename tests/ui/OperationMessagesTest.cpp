@@ -132,7 +132,7 @@ private slots:
             f.frame->show();
             QVERIFY(QTest::qWaitForWindowExposed(f.frame.get()));
             answerer.Arm();
-            QCOMPARE(f.View().ShowBanks(), -2);
+            QCOMPARE(f.ShowBanks(), -2);
         } else {
             f.Start();
             UseRealMessagesAndDelay(f);
@@ -140,6 +140,7 @@ private slots:
             if (what == QLatin1String("delete bank")) {
                 f.Select(f.RowOf(0));
                 f.Commands().DeleteSelection();
+                f.Settle();
             } else {
                 f.OpenBank(3);
                 QString path;
@@ -159,6 +160,7 @@ private slots:
                 }
                 const QStringList before = f.Entries();
                 f.Commands().LoadPatch(path);
+                f.Settle();
                 QCOMPARE(f.Entries(), before);
             }
         }
@@ -195,6 +197,7 @@ private slots:
         });
         f.Select(f.RowOf(3));
         f.View().ActivateSelection();
+        f.Settle();
         f.onPause = nullptr;
         f.link->SetSilent(false);
         QVERIFY(progressShown);

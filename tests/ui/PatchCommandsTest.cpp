@@ -72,6 +72,7 @@ private slots:
         QCOMPARE(f.RowOf(2), -1);
         f.Commands().m_fnChoosePatchFile = [path] { return path; };
         f.frame->Actions().loadPatch->trigger();
+        f.Settle();
 
         const int row = f.RowOf(2);
         QVERIFY(row >= 0);
@@ -90,8 +91,11 @@ private slots:
         f.OpenBank(10);
         const QStringList before = f.Entries();
         f.Commands().LoadPatch(path);
+        f.Settle();
         f.Commands().LoadPatch(dir.filePath(QStringLiteral("missing.sig")));
+        f.Settle();
         f.Commands().LoadPatch(WriteSig(dir, QStringLiteral("notes.txt"), ProgramText("Text")));
+        f.Settle();
         QCOMPARE(f.Entries(), before);
         QCOMPARE(f.messages.size(), 3);
         QVERIFY(f.messages[0].startsWith(QStringLiteral("Error loading patch")));
@@ -151,6 +155,7 @@ private slots:
         f.Select(f.RowOf(0));  // a factory program
         QVERIFY(!f.frame->Actions().del->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
+        f.Settle();
         QCOMPARE(f.unit.Programs(0).size(), before);
 
         f.ActivateProgram(5);  // Mike's Plate, a user program
@@ -158,6 +163,7 @@ private slots:
         f.Select(f.RowOf(5));
         QVERIFY(f.frame->Actions().del->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
+        f.Settle();
         QCOMPARE(f.unit.Programs(0).size(), before - 1);
         QCOMPARE(f.RowOf(5), -1);
         QCOMPARE(f.View().PaneText(), QStringLiteral("No program selected"));
@@ -171,11 +177,13 @@ private slots:
         const QStringList before = f.Entries();
         f.Select(f.RowOf(3));
         f.frame->Actions().del->trigger();
+        f.Settle();
         QCOMPARE(f.messages.last(), QStringLiteral("Cannot delete bank.  This bank is not empty!"));
         QCOMPARE(f.Entries(), before);
         // The empty bank goes, from the unit and from the list.
         f.Select(f.RowOf(20));
         f.frame->Actions().del->trigger();
+        f.Settle();
         QCOMPARE(f.RowOf(20), -1);
         for (const auto& bank : f.unit.Banks()) QVERIFY(bank.number != 20);
     }
@@ -202,6 +210,7 @@ private slots:
             return true;
         };
         f.frame->Actions().createBank->trigger();
+        f.Settle();
         QCOMPARE(offered, proposed);
         QCOMPARE(offeredName, QStringLiteral("Bank %1").arg(proposed));
         QVERIFY(f.Entries().contains(QStringLiteral("%1 Bank %1").arg(proposed)));
@@ -248,6 +257,7 @@ private slots:
 
         answer(QMessageBox::No);
         f.frame->Actions().createBank->trigger();
+        f.Settle();
         QCOMPARE(asked, QStringList{question});
         QCOMPARE(openings, 2);
         QCOMPARE(reopenedWith, QStringLiteral("5 Dupe"));  // No: back to what was entered
@@ -257,6 +267,7 @@ private slots:
         openings = 0;
         answer(QMessageBox::Yes);
         f.frame->Actions().createBank->trigger();
+        f.Settle();
         QCOMPARE(asked, (QStringList{question, question}));
         QCOMPARE(openings, 1);
         QCOMPARE(bank5(), std::string("Dupe"));
@@ -271,6 +282,7 @@ private slots:
         f.Select(row);
         f.State().SetFindText(QStringLiteral("FIFTH"));
         f.frame->Actions().findNext->trigger();
+        f.Settle();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.List().SelectedRow(), row);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 3: Pitch"));
@@ -285,6 +297,7 @@ private slots:
             return true;
         };
         f.frame->Actions().find->trigger();
+        f.Settle();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
@@ -296,6 +309,7 @@ private slots:
             return true;
         };
         f.frame->Actions().find->trigger();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find nothing like it")});
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
 
@@ -305,6 +319,7 @@ private slots:
             return true;
         };
         f.frame->Actions().find->trigger();
+        f.Settle();
         QVERIFY(!f.frame->Actions().findNext->isEnabled());
         QCOMPARE(f.messages.size(), 1);
     }
@@ -313,14 +328,17 @@ private slots:
         CUiFixture f;
         f.Start();
         f.frame->Actions().dspB->trigger();
+        f.Settle();
         QCOMPARE(f.unit.SelectedBank(2), 0);
         f.State().SetFindText(QStringLiteral("snare"));
         f.Commands().FindNext();
+        f.Settle();
         QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.unit.SelectedBank(2), 10);
         QCOMPARE(f.unit.CurrentProcessor(), 2);
         // The program found loads on DSP B, and the pane shows its text.
         f.View().ActivateSelection();
+        f.Settle();
         QCOMPARE(f.unit.LoadedProgram(2)->name, std::string("Snare Room"));
         const auto info = sim::InfoLines(f.unit.LoadedProgram(2)->text);
         QVERIFY(!info.empty());
@@ -341,6 +359,7 @@ private slots:
         WriteSig(dir, QStringLiteral("Pad.sig"), "an old file");
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.frame->Actions().backup->trigger();
+        f.Settle();
 
         const QStringList files =
             QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -377,6 +396,7 @@ private slots:
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         const auto stored = f.unit.Programs(40);
         QStringList expected;
@@ -402,6 +422,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Lead.sig")));
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.Commands().LastBackup().written, 1);
         QCOMPARE(f.Commands().LastBackup().skipped, 1);
         QCOMPARE(f.messages.size(), 1);
@@ -435,6 +456,7 @@ private slots:
         QVERIFY(QFile::link(outside, dir.filePath(QStringLiteral("Lead.sig"))));
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         QCOMPARE(ReadAll(outside), QByteArray("keep me"));
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Lead.sig"))).isSymLink());
@@ -490,6 +512,7 @@ private slots:
         f.Commands().m_fnChooseBackupFolder = [&folder] { return folder; };
         f.link->ClearTranscript();
         f.Commands().BackupUserPatches();
+        f.Settle();
         QVERIFY(f.link->Transcript().empty());  // not one program was asked for
         QCOMPARE(f.messages.size(), 1);
         QVERIFY2(
@@ -511,6 +534,7 @@ private slots:
             if (++programChanges == 2) f.link->SetSilent(true);
         };
         f.Commands().BackupUserPatches();
+        f.Settle();
         f.link->SetSilent(false);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
         QCOMPARE(f.Commands().LastBackup().written, 1);
@@ -541,6 +565,7 @@ private slots:
         QTemporaryDir dir;
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
         f.Commands().BackupUserPatches();
+        f.Settle();
 
         QCOMPARE(shown, QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\n"
                                        "Skipped:\n1 Pad: the unit sent \"Lead\" instead of "
@@ -573,6 +598,7 @@ private slots:
             f.onPause = gate.Hook();
             cancelWhileHeld(gate);
             f.Commands().BackupUserPatches();
+            f.Settle();
             f.onPause = nullptr;
         }
         QCOMPARE(f.Commands().LastBackup().written, 1);
@@ -587,6 +613,7 @@ private slots:
             f.onPause = gate.Hook();
             cancelWhileHeld(gate);
             f.Commands().FindNext();
+            f.Settle();
             f.onPause = nullptr;
         }
         QVERIFY(f.messages.isEmpty());
@@ -598,6 +625,7 @@ private slots:
         f.Start(false);
         f.State().SetFindText(QStringLiteral("hall"));
         f.Commands().FindNext();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find hall")});
     }
 
@@ -619,9 +647,11 @@ private slots:
         f.OpenBank(10);
         f.Commands().m_fnChooseBackupFolder = [] { return QStringLiteral(""); };
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Unable to get directory list")});
         f.Commands().m_fnChooseBackupFolder = [] { return QString(); };  // cancelled
         f.Commands().BackupUserPatches();
+        f.Settle();
         QCOMPARE(f.messages.size(), 1);
     }
 };

@@ -223,6 +223,7 @@ void TranslationTest::menusAndMessagesFollowTheSystemLanguage() {
         return true;
     };
     f.Commands().OnFind();
+    f.Settle();
     QCOMPARE(f.messages, QStringList{expected.notFound});
 
     int openings = 0;
@@ -240,6 +241,7 @@ void TranslationTest::menusAndMessagesFollowTheSystemLanguage() {
         box->button(QMessageBox::No)->click();
     });
     f.Commands().OnCreateBank();
+    f.Settle();
     QCOMPARE(asked, (QStringList{expected.question, expected.yes, expected.no}));
 
     // The patch count, one and more.
@@ -248,12 +250,13 @@ void TranslationTest::menusAndMessagesFollowTheSystemLanguage() {
     f.unit.AddBank(31, "Trio");
     for (int i = 0; i < 3; ++i)
         f.unit.AddProgram(31, i, sim::MakeProgramText("Some", "Room", 20, {"x"}), true);
-    f.View().Engine()->StoreBankEntry(30, "Solo");
-    f.View().Engine()->StoreBankEntry(31, "Trio");
-    QCOMPARE(f.View().ShowBanks(), 0);
+    f.Engine().StoreBankEntry(30, "Solo");
+    f.Engine().StoreBankEntry(31, "Trio");
+    QCOMPARE(f.ShowBanks(), 0);
     f.OpenBank(30);
     QCOMPARE(f.frame->PatchCountPane()->text(), expected.onePatch);
     f.View().OnBack();
+    f.Settle();
     f.OpenBank(31);
     QCOMPARE(f.frame->PatchCountPane()->text(), expected.threePatches);
 }

@@ -2,6 +2,9 @@
 // The desktop program's main window over the simulated unit, in-process: the engine's serial link
 // is a CSimLink, pauses are recorded and advance the unit's clock instead of sleeping, message
 // boxes are recorded instead of shown, and the settings live in memory.
+//
+// Engine operations run on the worker and end later: after starting one, a test waits for it
+// (Settle, or the helpers below, which wait themselves).
 
 #include <QApplication>
 #include <QDialog>
@@ -23,6 +26,7 @@
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/shell/DesktopApp.h"
 #include "ui/shell/MainFrame.h"
 #include "ui/view/QuorlinView.h"
 
@@ -77,6 +81,9 @@ public:
 
     ~CUiFixture() {
         if (frame) frame->close();
+        // The window closes once the running operation is over (which may wait for a gate the
+        // test left closed: the bound only stops a hung test).
+        QTRY_VERIFY_WITH_TIMEOUT(!worker.IsBusy(), 30000);
         frame.reset();
     }
 
@@ -90,18 +97,25 @@ public:
         });
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-        if (fetchBanks) QCOMPARE(View().ShowBanks(), 0);
+        if (fetchBanks) QCOMPARE(ShowBanks(), 0);
     }
 
-    void Build(const CQuorlinView::EngineFactory& factory) {
-        frame = std::make_unique<CMainFrame>(worker, host, factory);
-        host.SetParentWindow(frame.get());
-        worker.SetWindow(frame.get());
+    void Build(const CDesktopApp::EngineFactory& factory) {
+        app.Build(factory);
         View().InitialUpdate();
     }
 
+    // Lists the banks and waits for the unit: 0, or -2 when it did not send the list.
+    int ShowBanks() {
+        int result = 1;
+        View().ShowBanks([&result](int r) { result = r; });
+        Settle();
+        return result;
+    }
+
     CQuorlinView& View() { return *frame->View(); }
-    CBrowseState& State() { return View().State(); }
+    CLibrarian& Engine() { return *app.Engine(); }
+    CBrowseState& State() { return app.State(); }
     CEntryListCtrl& List() { return *View().List(); }
     CPatchCommands& Commands() { return *frame->Commands(); }
 
@@ -124,6 +138,7 @@ public:
         QVERIFY2(row >= 0, qPrintable(QStringLiteral("no bank %1").arg(number)));
         Select(row);
         View().ActivateSelection();
+        Settle();
         QCOMPARE(State().Level(), 1);
     }
     void ActivateProgram(int number) {
@@ -131,6 +146,7 @@ public:
         QVERIFY2(row >= 0, qPrintable(QStringLiteral("no program %1").arg(number)));
         Select(row);
         View().ActivateSelection();
+        Settle();
     }
     std::vector<int> Pauses() {
         std::lock_guard lock(m_pauseMutex);
@@ -161,15 +177,31 @@ public:
         timer->start();
     }
 
+    // The main window the application built, used as a pointer to it; reset() lets the window
+    // and the engine go (and writes the settings), as closing the program does.
+    class CFrameHandle {
+    public:
+        explicit CFrameHandle(CDesktopApp& app) : m_app(app) {}
+        CMainFrame* get() const { return m_app.Frame(); }
+        CMainFrame* operator->() const { return m_app.Frame(); }
+        CMainFrame& operator*() const { return *m_app.Frame(); }
+        explicit operator bool() const { return m_app.Frame() != nullptr; }
+        void reset() { m_app.Destroy(); }
+
+    private:
+        CDesktopApp& m_app;
+    };
+
     CScopedSettingsStore settings;
     CSimUnit unit;
     CSimLink* link = nullptr;  // owned by the engine
-    CGuiHost host;
-    CEngineWorker worker;
     QStringList messages;
     std::function<void(const QString&)> onMessage;
     std::function<void(int)> onPause;  // runs on the engine's worker thread
-    std::unique_ptr<CMainFrame> frame;
+    CDesktopApp app;
+    CGuiHost& host = app.Host();
+    CEngineWorker& worker = app.Worker();
+    CFrameHandle frame{app};
 
 private:
     std::mutex m_pauseMutex;

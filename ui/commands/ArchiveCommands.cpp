@@ -24,6 +24,8 @@ std::string ToArchivePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+}  // namespace
+
 // Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
 // skipped program would stop the run until the user closed it).
 class CWorkerVisitor : public IArchiveVisitor {
@@ -57,14 +59,18 @@ private:
     QString m_strBank;
 };
 
-}  // namespace
-
 QString UnitBackupFolderName(const QDateTime& when) {
     return QStringLiteral("Quorlin backup ") + when.toString(QStringLiteral("yyyy-MM-dd HHmmss"));
 }
 
-CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
-    : QObject(parent), m_view(view), m_state(view.State()) {
+CArchiveCommands::CArchiveCommands(CQuorlinView& view, CLibrarian& engine, CEngineWorker& worker,
+                                   CBrowseState& state, IHost& host, QObject* parent)
+    : QObject(parent),
+      m_view(view),
+      m_engine(engine),
+      m_worker(worker),
+      m_state(state),
+      m_host(host) {
     m_fnChooseBackupParent = [this] {
         return QFileDialog::getExistingDirectory(m_view.window(),
                                                  tr("Choose the folder to hold the unit's backup"));
@@ -83,7 +89,7 @@ CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
 
 void CArchiveCommands::Tell(const QString& text) {
     // A failure is never left unsaid, even when the archive layer gave no reason.
-    m_view.Host().ShowMessage(
+    m_host.ShowMessage(
         ToUnit(text.isEmpty() ? tr("The command could not be carried out.") : text));
 }
 
@@ -102,88 +108,85 @@ void CArchiveCommands::BackUpUnit() {
         folder = QDir(parent).filePath(QStringLiteral("%1 (%2)").arg(base).arg(n));
     m_strLastBackupFolder = folder;
 
-    CLibrarian* engine = m_view.Engine();
-    CEngineWorker& worker = m_view.Worker();
-    CWorkerVisitor visitor(worker, false);
+    CLibrarian* engine = &m_engine;
+    const auto visitor = std::make_shared<CWorkerVisitor>(m_worker, false);
     const int dsp = m_state.Dsp();
     const int channel = m_state.Channel();
     const std::string path = ToArchivePath(folder);
-    bool ran = false;
-    const archive::BackupOutcome outcome = worker.Run(
+    m_worker.Run(
         tr("Backing up the unit…"),
-        [&] {
-            ran = true;
-            archive::CUnitBackup backup(*engine, visitor, dsp, channel);
+        [engine, visitor, dsp, channel, path] {
+            archive::CUnitBackup backup(*engine, *visitor, dsp, channel);
             return backup.Run(path, archive::LinkDescription(*engine));
         },
+        [this, visitor](const archive::BackupOutcome& outcome) {
+            using S = archive::BackupOutcome::Status;
+            if (outcome.status == S::Refused ||
+                (outcome.status == S::Failed && outcome.manifest.created.empty())) {
+                // Nothing was begun: the reason is among the messages.
+                Tell(visitor->messages.join(QLatin1Char('\n')));
+            } else {
+                QString text = FromArchive(archive::BackupSummary(outcome));
+                if (!outcome.manifestWritten && !visitor->messages.isEmpty())
+                    text += QLatin1Char('\n') + visitor->messages.last();
+                Tell(text);
+            }
+            Refresh();
+        },
         true);
-    if (!ran) return;  // another operation was running, or the window is closing
-    using S = archive::BackupOutcome::Status;
-    if (outcome.status == S::Refused ||
-        (outcome.status == S::Failed && outcome.manifest.created.empty())) {
-        // Nothing was begun: the reason is among the messages.
-        Tell(visitor.messages.join(QLatin1Char('\n')));
-    } else {
-        QString text = FromArchive(archive::BackupSummary(outcome));
-        if (!outcome.manifestWritten && !visitor.messages.isEmpty())
-            text += QLatin1Char('\n') + visitor.messages.last();
-        Tell(text);
-    }
-    Refresh();
 }
 
 void CArchiveCommands::RestoreUnit() {
     const QString folder = m_fnChooseRestoreFolder();
     if (folder.isEmpty()) return;  // cancelled
 
-    CLibrarian* engine = m_view.Engine();
-    CEngineWorker& worker = m_view.Worker();
-    CWorkerVisitor visitor(worker, true);
-    archive::CUnitRestore restore(*engine, visitor, m_state.Dsp());
+    const auto visitor = std::make_shared<CWorkerVisitor>(m_worker, true);
+    const auto restore =
+        std::make_shared<archive::CUnitRestore>(m_engine, *visitor, m_state.Dsp());
     using R = archive::CUnitRestore::Result;
-    archive::RestorePlan plan;
+    const auto plan = std::make_shared<archive::RestorePlan>();
     const std::string path = ToArchivePath(folder);
-    bool ran = false;
-    const R planned = worker.Run(tr("Planning the restore…"), [&] {
-        ran = true;
-        return restore.Plan(path, {}, plan);
-    });
-    if (!ran) return;
-    if (planned != R::Done) {
-        // A manifest refused whole, or the unit's lists not read: nothing was sent.
-        Tell(visitor.messages.join(QLatin1Char('\n')));
-        return;
-    }
-    std::vector<int> banks;
-    for (const auto& step : plan.steps)
-        if (banks.empty() || banks.back() != step.bank) banks.push_back(step.bank);
-    if (banks.empty()) {
-        Tell(tr("Every program of the backup is on the unit; nothing to restore."));
-        return;
-    }
-    if (!m_fnPlanDialog(plan, banks)) return;
-    archive::RestorePlan chosen;
-    chosen.folder = plan.folder;
-    for (const auto& step : plan.steps)
-        if (std::find(banks.begin(), banks.end(), step.bank) != banks.end())
-            chosen.steps.push_back(step);
-    if (chosen.steps.empty()) return;
+    m_worker.Run(
+        tr("Planning the restore…"), [restore, plan, path] { return restore->Plan(path, {}, *plan); },
+        [this, visitor, restore, plan](R planned) {
+            if (planned != R::Done) {
+                // A manifest refused whole, or the unit's lists not read: nothing was sent.
+                Tell(visitor->messages.join(QLatin1Char('\n')));
+                return;
+            }
+            std::vector<int> banks;
+            for (const auto& step : plan->steps)
+                if (banks.empty() || banks.back() != step.bank) banks.push_back(step.bank);
+            if (banks.empty()) {
+                Tell(tr("Every program of the backup is on the unit; nothing to restore."));
+                return;
+            }
+            if (!m_fnPlanDialog(*plan, banks)) return;
+            archive::RestorePlan chosen;
+            chosen.folder = plan->folder;
+            for (const auto& step : plan->steps)
+                if (std::find(banks.begin(), banks.end(), step.bank) != banks.end())
+                    chosen.steps.push_back(step);
+            if (chosen.steps.empty()) return;
+            CarryRestore(restore, visitor, std::move(chosen));
+        });
+}
 
-    visitor.messages.clear();
-    ran = false;
-    worker.Run(
+void CArchiveCommands::CarryRestore(const std::shared_ptr<archive::CUnitRestore>& restore,
+                                    const std::shared_ptr<CWorkerVisitor>& visitor,
+                                    archive::RestorePlan chosen) {
+    visitor->messages.clear();
+    m_worker.Run(
         tr("Restoring the backup…"),
-        [&] {
-            ran = true;
-            return restore.Carry(chosen);
+        [restore, chosen = std::move(chosen)] { return restore->Carry(chosen); },
+        [this, restore, visitor](auto&&) {
+            QString text = FromArchive(restore->Summary());
+            if (!visitor->messages.isEmpty())
+                text += QLatin1Char('\n') + visitor->messages.join(QLatin1Char('\n'));
+            Tell(text);
+            Refresh();
         },
         true);
-    if (!ran) return;
-    QString text = FromArchive(restore.Summary());
-    if (!visitor.messages.isEmpty())
-        text += QLatin1Char('\n') + visitor.messages.join(QLatin1Char('\n'));
-    Tell(text);
-    Refresh();
 }
 
 void CArchiveCommands::Refresh() {
@@ -191,14 +194,10 @@ void CArchiveCommands::Refresh() {
         m_view.ShowBanks();
         return;
     }
-    const int bank = m_state.CurrentBank();
-    const int dsp = m_state.Dsp();
-    CLibrarian* engine = m_view.Engine();
-    if (bank >= 0)
-        m_view.Worker().Run(tr("Opening bank %1…").arg(bank),
-                            [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
     // The run may have replaced what was loaded: nothing is shown as loaded.
     m_state.ClearLoaded(1);
     m_state.ClearLoaded(2);
-    m_view.ShowPrograms();
+    // The shown bank is selected again (the run selected others) and its programs read.
+    const int bank = m_state.CurrentBank();
+    if (bank >= 0) m_view.OpenBank(bank, m_state.BankIndex(), m_state.Title());
 }

@@ -17,12 +17,17 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "archive/UnitRestore.h"
 
 class CBrowseState;
+class CEngineWorker;
+class CWorkerVisitor;
+class CLibrarian;
 class CQuorlinView;
+class IHost;
 
 // The name of the folder a whole-unit backup started at `when` (local time) is written to.
 QString UnitBackupFolderName(const class QDateTime& when);
@@ -30,7 +35,9 @@ QString UnitBackupFolderName(const class QDateTime& when);
 class CArchiveCommands : public QObject {
     Q_OBJECT
 public:
-    CArchiveCommands(CQuorlinView& view, QObject* parent);
+    // `view` shows the unit again after a run; the other parts are those the view works with.
+    CArchiveCommands(CQuorlinView& view, CLibrarian& engine, CEngineWorker& worker,
+                     CBrowseState& state, IHost& host, QObject* parent);
 
     void BackUpUnit();
     void RestoreUnit();
@@ -51,7 +58,15 @@ private:
     // selected again (the run selected others) and its programs.
     void Refresh();
 
+    // Carries out the banks of the plan the user chose.
+    void CarryRestore(const std::shared_ptr<archive::CUnitRestore>& restore,
+                      const std::shared_ptr<CWorkerVisitor>& visitor,
+                      archive::RestorePlan chosen);
+
     CQuorlinView& m_view;
+    CLibrarian& m_engine;
+    CEngineWorker& m_worker;
     CBrowseState& m_state;
+    IHost& m_host;
     QString m_strLastBackupFolder;
 };

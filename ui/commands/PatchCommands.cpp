@@ -21,16 +21,19 @@
 #include "ui/view/QuorlinView.h"
 
 void CPatchCommands::HostMessage(const QString& text) {
-    m_view.Host().ShowMessage(ToUnit(text));
+    m_host.ShowMessage(ToUnit(text));
 }
 
-CPatchCommands::CPatchCommands(CQuorlinView& view, QObject* parent)
+CPatchCommands::CPatchCommands(CQuorlinView& view, CEntryListCtrl& list, CLibrarian& engine,
+                               CEngineWorker& worker, CBrowseState& state, IHost& host,
+                               QObject* parent)
     : QObject(parent),
       m_view(view),
-      m_state(view.State()),
-      m_worker(view.Worker()),
-      m_engine(*view.Engine()),
-      m_list(*view.List()) {
+      m_state(state),
+      m_worker(worker),
+      m_engine(engine),
+      m_list(list),
+      m_host(host) {
     connect(&m_list, &CEntryListCtrl::deleteRequested, this, &CPatchCommands::DeleteSelection);
     connect(&m_list, &CEntryListCtrl::createBankRequested, this, &CPatchCommands::CreateBank);
     connect(&m_list, &CEntryListCtrl::renameCommitted, this, &CPatchCommands::RenameBank);
@@ -78,28 +81,32 @@ void CPatchCommands::LoadDroppedFiles(const QStringList& paths) {
 void CPatchCommands::LoadPatch(const QString& path) {
     CLibrarian* engine = &m_engine;
     const std::string file = QFile::encodeName(path).toStdString();
-    const int result = m_worker.Run(
+    m_worker.Run(
         tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
-        [engine, &file] { return engine->LoadPatchFile(file); });
-    if (result != 0) return;
-
-    CEntryListCtrl* list = &m_list;
-    std::bitset<128> before;
-    const int count = list->count();
-    for (int i = 0; i < count; ++i) {
-        const int number = list->EntryNumberAt(i);
-        if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
-    }
-    m_view.ShowPrograms();
-    for (int i = 0; i <= count && i < list->count(); ++i) {
-        const int number = list->EntryNumberAt(i);
-        if (number >= 0 && number < 128 && !before.test(static_cast<std::size_t>(number))) {
-            list->SelectRow(i);
-            list->setFocus();
-            m_view.ActivateSelection();
-            return;
-        }
-    }
+        [engine, file] { return engine->LoadPatchFile(file); },
+        [this](int result) {
+            if (result != 0) return;
+            // The unit numbers the new program itself: it is the one the list did not hold.
+            std::bitset<128> before;
+            const int count = m_list.count();
+            for (int i = 0; i < count; ++i) {
+                const int number = m_list.EntryNumberAt(i);
+                if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
+            }
+            m_view.ShowPrograms([this, before, count](int) {
+                CEntryListCtrl* list = &m_list;
+                for (int i = 0; i <= count && i < list->count(); ++i) {
+                    const int number = list->EntryNumberAt(i);
+                    if (number >= 0 && number < 128 &&
+                        !before.test(static_cast<std::size_t>(number))) {
+                        list->SelectRow(i);
+                        list->setFocus();
+                        m_view.ActivateSelection();
+                        return;
+                    }
+                }
+            });
+        });
 }
 
 bool CPatchCommands::CanDelete() const {
@@ -111,40 +118,51 @@ bool CPatchCommands::CanDelete() const {
 
 void CPatchCommands::DeleteSelection() {
     CLibrarian* engine = &m_engine;
-    CEntryListCtrl* list = &m_list;
-    const int row = list->SelectedRow();
+    const int row = m_list.SelectedRow();
     if (row < 0) return;
-    const int number = list->EntryNumberAt(row);
+    const int number = m_list.EntryNumberAt(row);
     if (number < 0) return;  // an entry without a number is only shown
     if (m_state.Level() == CBrowseState::kBankLevel) {
-        const int result = m_worker.Run(tr("Deleting bank %1…").arg(number), [engine, number] {
-            // Key presses are never answered: look whether it is gone.
-            const int r = engine->DeleteBank(number);
-            return r == 0 ? engine->CheckBankDeleted(number) : r;
-        });
-        if (result == 0) m_view.ShowBanks();
+        m_worker.Run(
+            tr("Deleting bank %1…").arg(number),
+            [engine, number] {
+                // Key presses are never answered: look whether it is gone.
+                const int r = engine->DeleteBank(number);
+                return r == 0 ? engine->CheckBankDeleted(number) : r;
+            },
+            [this](int result) {
+                if (result == 0) m_view.ShowBanks();
+            });
         return;
     }
     // Factory programs stay.
-    if (m_state.Level() != CBrowseState::kProgramLevel || list->EntryData(row) == 0) return;
+    if (m_state.Level() != CBrowseState::kProgramLevel || m_list.EntryData(row) == 0) return;
     const int bank = m_state.CurrentBank();
     const int channel = m_state.Channel();
     const int dsp = m_state.Dsp();
-    m_worker.Run(tr("Deleting program %1…").arg(number),
-                 [=] { return engine->DeletePreset(bank, number, channel, dsp); });
-    m_state.ClearLoaded(dsp);
-    m_view.ShowPrograms();
+    m_worker.Run(
+        tr("Deleting program %1…").arg(number),
+        [=] { return engine->DeletePreset(bank, number, channel, dsp); },
+        [this, dsp](int) {
+            // The delete chose the program with a program change: what ran before runs no more.
+            m_state.ClearLoaded(dsp);
+            m_view.ShowPrograms();
+        });
 }
 
 void CPatchCommands::RenameBank(int number, const QString& entry, const QString& name) {
     CLibrarian* engine = &m_engine;
     const std::string unitName = ToUnit(name);
-    const int result = m_worker.Run(tr("Naming bank %1…").arg(number), [engine, number, &unitName] {
-        // Key presses are never answered: look whether the unit lists the new name.
-        const int r = engine->SetBankName(number, unitName);
-        return r == 0 ? engine->CheckBankName(number, unitName) : r;
-    });
-    if (result == 0) m_list.ShowBankName(entry, number, name);  // else the old name stays
+    m_worker.Run(
+        tr("Naming bank %1…").arg(number),
+        [engine, number, unitName] {
+            // Key presses are never answered: look whether the unit lists the new name.
+            const int r = engine->SetBankName(number, unitName);
+            return r == 0 ? engine->CheckBankName(number, unitName) : r;
+        },
+        [this, entry, number, name](int result) {
+            if (result == 0) m_list.ShowBankName(entry, number, name);  // else the old name stays
+        });
 }
 
 void CPatchCommands::CreateBank() {
@@ -176,11 +194,13 @@ void CPatchCommands::CreateBank() {
         if (question.exec() == QMessageBox::Yes) break;
     }
     const std::string unitName = ToUnit(name);
-    m_worker.Run(tr("Creating bank %1…").arg(number), [engine, number, &unitName] {
-        const int r = engine->SetBankName(number, unitName);
-        return r == 0 ? engine->CheckBankName(number, unitName) : r;
-    });
-    m_view.ShowBanks();
+    m_worker.Run(
+        tr("Creating bank %1…").arg(number),
+        [engine, number, unitName] {
+            const int r = engine->SetBankName(number, unitName);
+            return r == 0 ? engine->CheckBankName(number, unitName) : r;
+        },
+        [this](int) { m_view.ShowBanks(); });
 }
 
 void CPatchCommands::OnFind() {
@@ -194,8 +214,7 @@ void CPatchCommands::FindNext() {
     const QString findText = m_state.FindText();
     if (findText.isEmpty()) return;
     CLibrarian* engine = &m_engine;
-    CEntryListCtrl* list = &m_list;
-    const int selected = list->SelectedRow();
+    const int selected = m_list.SelectedRow();
     int startBank = 0;
     int startProgram = 0;
     if (m_state.Level() == CBrowseState::kBankLevel) {
@@ -205,57 +224,58 @@ void CPatchCommands::FindNext() {
         startProgram = selected >= 0 ? selected + 1 : 0;
     }
     const std::string search = ToUnit(findText);
-    int bankOut = -1;
-    int programOut = -1;
-    CEngineWorker& worker = m_worker;
+    CEngineWorker* worker = &m_worker;
     const QString notFound = tr("Cannot find %1").arg(findText);
     if (startBank < 0 || startBank >= static_cast<int>(engine->BankList().size())) {
         HostMessage(notFound);  // nothing to search from (the bank list is empty)
         return;
     }
-    bool searched = false;
-    bool cancelled = false;
-    const int result = worker.Run(
+    struct Search {
+        int result = -2;
+        int bank = -1;
+        int program = -1;
+        bool searched = false;
+        bool cancelled = false;
+    };
+    m_worker.Run(
         tr("Searching for \"%1\"…").arg(findText),
-        [&] {
-            return engine->FindProgram(startBank, startProgram, search, bankOut, programOut,
-                                       [&](int, const std::string& bankEntry) {
-                                           searched = true;
-                                           worker.SetProgress(FromUnit(bankEntry));
-                                           cancelled = worker.CancelRequested();
-                                           return !cancelled;
-                                       });
+        [engine, worker, startBank, startProgram, search] {
+            Search s;
+            s.result = engine->FindProgram(startBank, startProgram, search, s.bank, s.program,
+                                           [&s, worker](int, const std::string& bankEntry) {
+                                               s.searched = true;
+                                               worker->SetProgress(FromUnit(bankEntry));
+                                               s.cancelled = worker->CancelRequested();
+                                               return !s.cancelled;
+                                           });
+            return s;
+        },
+        [this, engine, notFound](const Search& s) {
+            // Not searched at all: the link could not be taken (the link has said so).
+            // Cancelled: the user knows. A bank that could not be read ends the search without
+            // a match.
+            if (s.cancelled || (s.result != 0 && !s.searched)) return;
+            if (s.result != 0 || s.program < 0) {
+                HostMessage(notFound);
+                return;
+            }
+            const auto& banks = engine->BankList();
+            if (s.bank < 0 || s.bank >= static_cast<int>(banks.size())) return;
+            const QString entry =
+                StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(s.bank)]));
+            const int number = EntryNumber(entry);
+            if (number < 0) return;
+            // The search selected each bank on DSP A; the found bank is opened on the DSP chosen
+            // for bank changes, so that its programs load there. The title, the bank shown and
+            // its number follow the bank found once the unit has taken it.
+            const int program = s.program;
+            m_view.OpenBank(number, s.bank, BankTitle(entry), [this, program](int result) {
+                if (result != 0 || program >= m_list.count()) return;
+                m_list.SelectRow(program);
+                m_list.setFocus();
+            });
         },
         true);
-    // Not searched at all: the link could not be taken (the link has said so). Cancelled: the
-    // user knows. A bank that could not be read ends the search without a match.
-    if (cancelled || (result != 0 && !searched)) return;
-    if (result != 0 || programOut < 0) {
-        HostMessage(notFound);
-        return;
-    }
-    // The shown bank's number and the title follow the bank found, as opening a bank does.
-    const auto& banks = engine->BankList();
-    m_state.SetBankIndex(bankOut);
-    if (bankOut >= 0 && bankOut < static_cast<int>(banks.size())) {
-        const QString entry =
-            StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(bankOut)]));
-        m_state.SetCurrentBank(EntryNumber(entry));
-        m_state.SetTitle(BankTitle(entry));
-    }
-    // The search selected each bank on DSP A; the found bank is selected on the DSP chosen for
-    // bank changes, as opening a bank does, so that its programs load there.
-    if (m_state.CurrentBank() >= 0) {
-        const int bank = m_state.CurrentBank();
-        const int dsp = m_state.Dsp();
-        worker.Run(tr("Opening bank %1…").arg(bank),
-                   [engine, bank, dsp] { return engine->SelectBank(bank, dsp, 1); });
-    }
-    m_view.ShowPrograms();
-    if (programOut < list->count()) {
-        list->SelectRow(programOut);
-        list->setFocus();
-    }
 }
 
 QString BackupFolderProblem(const QString& folder) {
@@ -273,8 +293,7 @@ void CPatchCommands::BackupUserPatches() {
     const QString folder = m_fnChooseBackupFolder();
     if (folder.isNull()) return;  // cancelled
     if (folder.isEmpty() || !QDir(folder).exists()) {
-        m_view.Host().ShowMessage(ToUnit(tr("Unable to get directory list")), {},
-                                  IHost::Icon::Error);
+        m_host.ShowMessage(ToUnit(tr("Unable to get directory list")), {}, IHost::Icon::Error);
         return;
     }
     if (m_state.Level() != CBrowseState::kProgramLevel) return;
@@ -297,9 +316,9 @@ void CPatchCommands::BackupUserPatches() {
     if (!items.empty()) {
         const QString problem = BackupFolderProblem(folder);
         if (!problem.isEmpty()) {
-            m_view.Host().ShowMessage(ToUnit(tr("Cannot back up into %1: %2")
-                                                 .arg(QDir::toNativeSeparators(folder), problem)),
-                                      {}, IHost::Icon::Error);
+            m_host.ShowMessage(ToUnit(tr("Cannot back up into %1: %2")
+                                          .arg(QDir::toNativeSeparators(folder), problem)),
+                               {}, IHost::Icon::Error);
             return;
         }
     }
@@ -307,15 +326,24 @@ void CPatchCommands::BackupUserPatches() {
     CLibrarian* engine = &m_engine;
     CEngineWorker& worker = m_worker;
     const int channel = m_state.Channel();
-    BackupResult outcome;
-    QStringList reasons;         // one line per skipped program
-    QStringList writtenPaths;    // the files this run wrote
-    filewriter::CRunFiles runFiles;  // the same, as the file system knows them
-    CBackupNamer namer;          // file names of this run
+    // What the run finds, kept from the worker's loop to the summary on the GUI thread.
+    struct BackupRun {
+        BackupResult outcome;
+        QStringList reasons;             // one line per skipped program
+        QStringList writtenPaths;        // the files this run wrote
+        filewriter::CRunFiles runFiles;  // the same, as the file system knows them
+        CBackupNamer namer;              // file names of this run
+    };
+    const auto run = std::make_shared<BackupRun>();
     const int bank = m_state.CurrentBank();
     worker.Run(
         tr("Backing up bank %1…").arg(bank),
-        [&] {
+        [&worker, engine, run, items, folder, channel, bank] {
+            BackupResult& outcome = run->outcome;
+            QStringList& reasons = run->reasons;
+            QStringList& writtenPaths = run->writtenPaths;
+            filewriter::CRunFiles& runFiles = run->runFiles;
+            CBackupNamer& namer = run->namer;
             for (const Item& item : items) {
                 if (worker.CancelRequested()) {
                     outcome.cancelled = true;
@@ -369,26 +397,29 @@ void CPatchCommands::BackupUserPatches() {
                                            IProgramSightings::How::BackedUp, where, ignored);
                 }
             }
-            return 0;
+        },
+        [this, run, hadItems = !items.empty()] {
+            BackupResult& outcome = run->outcome;
+            // The count is of the files that are there now, each counted once.
+            QSet<QString> onDisk;
+            for (const QString& path : std::as_const(run->writtenPaths)) {
+                const QFileInfo info(path);
+                if (info.isFile()) onDisk.insert(info.canonicalFilePath());
+            }
+            outcome.written = static_cast<int>(onDisk.size());
+            m_lastBackup = outcome;
+            if (hadItems) {
+                QString summary =
+                    tr("%1: %2 %3 written, %4 skipped.")
+                        .arg(outcome.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
+                        .arg(outcome.written)
+                        .arg(outcome.written == 1 ? tr("file") : tr("files"))
+                        .arg(outcome.skipped);
+                if (!run->reasons.isEmpty())
+                    summary += tr("\n\nSkipped:\n") + run->reasons.join('\n');
+                HostMessage(summary);
+            }
+            if (m_list.SelectedRow() >= 0) m_view.ActivateSelection();
         },
         true);
-    // The count is of the files that are there now, each counted once.
-    QSet<QString> onDisk;
-    for (const QString& path : std::as_const(writtenPaths)) {
-        const QFileInfo info(path);
-        if (info.isFile()) onDisk.insert(info.canonicalFilePath());
-    }
-    outcome.written = static_cast<int>(onDisk.size());
-    m_lastBackup = outcome;
-    if (!items.empty()) {
-        QString summary =
-            tr("%1: %2 %3 written, %4 skipped.")
-                .arg(outcome.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
-                .arg(outcome.written)
-                .arg(outcome.written == 1 ? tr("file") : tr("files"))
-                .arg(outcome.skipped);
-        if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
-        HostMessage(summary);
-    }
-    if (list->SelectedRow() >= 0) m_view.ActivateSelection();
 }

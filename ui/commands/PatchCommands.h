@@ -2,8 +2,9 @@
 // The commands that change what the unit holds or copy it to the computer: load a ".sig" file
 // into the shown bank (file dialog or drop), delete a program or a bank, create and rename banks,
 // find a program by name across all banks, back up the shown bank's user programs to a folder.
-// They act on the view's browsing state and engine; every exchange with the unit runs through
-// the engine worker. They take the list's requests (deleteRequested, createBankRequested,
+// They act on the browsing state and the engine the view shows; every exchange with the unit runs
+// through the engine worker, and a command goes on in the worker's continuation once the unit has
+// answered. They take the list's requests (deleteRequested, createBankRequested,
 // renameCommitted, filesDropped) from its signals. The backup writes a program's file only when
 // the unit sent that program (CLibrarian::FetchProgram); any other is skipped, and the summary
 // names it with the reason.
@@ -21,6 +22,7 @@ class CEngineWorker;
 class CEntryListCtrl;
 class CLibrarian;
 class CQuorlinView;
+class IHost;
 
 // Why files cannot be written into `folder` (the system's reason), or empty when they can.
 QString BackupFolderProblem(const QString& folder);
@@ -28,7 +30,10 @@ QString BackupFolderProblem(const QString& folder);
 class CPatchCommands : public QObject {
     Q_OBJECT
 public:
-    CPatchCommands(CQuorlinView& view, QObject* parent);
+    // `view` shows what the commands change and `list` is its list; the other parts are those
+    // the view works with.
+    CPatchCommands(CQuorlinView& view, CEntryListCtrl& list, CLibrarian& engine,
+                   CEngineWorker& worker, CBrowseState& state, IHost& host, QObject* parent);
 
     // Menu and toolbar commands.
     void OnLoadPatch();
@@ -73,5 +78,6 @@ private:
     CEngineWorker& m_worker;
     CLibrarian& m_engine;
     CEntryListCtrl& m_list;
+    IHost& m_host;
     BackupResult m_lastBackup;
 };

@@ -1,55 +1,61 @@
 #pragma once
 // Runs engine operations off the GUI thread, one at a time, while the GUI stays alive.
 //
-// The view asks for an operation with a label ("Opening bank 3…") and gets its result back as if
-// it had called the engine directly, so the view's code reads step by step. Meanwhile the GUI
-// thread spins a local event loop: the window repaints, the wait cursor shows, input to the main
-// window is swallowed (so no second operation can start), and after half a second a progress
-// dialog names the operation. Loops such as a backup report their current item with SetProgress
-// and look at CancelRequested between items.
+// The engine lives on one worker thread (a QThread). Run(label, op, onDone) hands `op` to that
+// thread and returns at once; when `op` has returned, its result comes back to `onDone` on the
+// GUI thread by a queued call. The GUI thread never waits for an operation and never spins an
+// event loop of its own: a command that needs several steps continues in its `onDone`.
 //
-// The progress dialog is not modal: the main window's input is held back by an event filter
-// instead, so a close of the main window still reaches it (the window then closes between the
-// steps of a loop, or when the running engine call ends), and a message box that the worker
-// waits for is never blocked by it. While such a message is up no progress dialog opens, and an
-// open one is hidden until the message is closed (MessageOpening / MessageClosed).
+// While an operation runs the worker is busy (busyChanged): the main window disables its
+// commands, the list and the view refuse input (BusyInputFilter.h), the wait cursor shows, and
+// after half a second a progress dialog names the operation. Loops such as a backup report their
+// current item with SetProgress and look at CancelRequested between items.
+//
+// The progress dialog is not modal, so a close of the main window still reaches it (the window
+// then closes between the steps of a loop, or when the running engine call ends), and a message
+// box that the worker waits for is never blocked by it. While such a message is up no progress
+// dialog opens, and an open one is hidden until the message is closed (MessageOpening /
+// MessageClosed).
 //
 // Run, IsBusy and RequestShutdown are for the GUI thread; SetProgress and CancelRequested for the
 // operation running on the worker.
 
-#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QString>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <memory>
 #include <type_traits>
-
-#include <QProgressDialog>
-#include <QTimer>
+#include <utility>
 
 class CEngineWorker : public QObject {
     Q_OBJECT
 public:
     explicit CEngineWorker(QObject* parent = nullptr);
+    // Asks a running operation to stop, then waits for the worker thread to end.
     ~CEngineWorker() override;
 
-    // The main window: its input is blocked during an operation and it owns the progress dialog.
+    // The main window: it owns the progress dialog.
     void SetWindow(QWidget* window) { m_pWindow = window; }
     // How long an operation runs before the progress dialog shows (tests set 0 or a large value).
     void SetProgressDelay(int ms) { m_nProgressDelayMs = ms; }
 
-    // Runs `op` on the worker thread and returns its result. When an operation is already running
-    // or the program is shutting down, `op` is not run: an int result is then -2 (the engine's
-    // failure), other results are value-initialised.
-    template <typename F>
-    std::invoke_result_t<F> Run(const QString& label, F&& op, bool cancellable = false);
+    // Starts `op` on the worker thread and returns true at once; `onDone` then gets `op`'s result
+    // (nothing for a void `op`) on the GUI thread, after busyChanged(false), so that it may start
+    // the next operation. When an operation is already running or the program is shutting down,
+    // nothing is started or called and the result is false.
+    template <typename Op, typename Done>
+    bool Run(const QString& label, Op op, Done onDone, bool cancellable = false);
+    // The same without a continuation.
+    template <typename Op>
+    bool Run(const QString& label, Op op) {
+        return Run(label, std::move(op), [](auto&&...) {});
+    }
 
     bool IsBusy() const { return m_bBusy; }
     // The window is closing: the running operation is asked to stop between steps and no further
@@ -68,27 +74,27 @@ public:
 
     // The label of the running operation (empty when idle) and the progress dialog, for tests.
     QString CurrentLabel() const { return m_strLabel; }
-    QProgressDialog* ProgressDialog() const { return m_pProgress; }
+    QProgressDialog* ProgressDialog() const;
 
 signals:
     void busyChanged(bool busy);
     // Emitted on the GUI thread just before an operation starts on the worker.
     void operationStarting();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    // Runs `task` on the worker and spins the GUI until it is done. False when it was not run.
-    bool RunTask(const QString& label, bool cancellable, std::function<void()> task);
-    void WorkerLoop();
+    // What runs on the worker: the operation; it returns what then runs on the GUI thread.
+    using Task = std::function<std::function<void()>()>;
+    // Starts `task` on the worker; false when it was not started.
+    bool Start(const QString& label, bool cancellable, Task task);
+    // The operation ended: the worker is idle again, then `continuation` runs.
+    void Finish(const std::function<void()>& continuation);
     // The progress delay is over: opens the progress dialog, unless a message is up.
     void ShowProgress();
+    void CloseProgress();
 
     QPointer<QWidget> m_pWindow;
     QPointer<QProgressDialog> m_pProgress;
-    QEventLoop* m_pLoop = nullptr;  // the running operation's local loop
-    QTimer* m_pProgressTimer = nullptr;  // the running operation's progress delay
+    QTimer m_progressTimer;  // the running operation's progress delay
     int m_nProgressDelayMs = 500;
     int m_nMessagesUp = 0;
     bool m_bProgressDue = false;  // the delay passed while a message was up
@@ -99,27 +105,22 @@ private:
     std::atomic<bool> m_bCancel{false};
     std::atomic<bool> m_bShutdown{false};
 
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<std::function<void()>> m_tasks;
-    bool m_bQuit = false;
-    std::thread m_thread;
+    QThread m_thread;
+    std::unique_ptr<QObject> m_pRunner;  // lives on m_thread: what is posted to it runs there
 };
 
-template <typename F>
-std::invoke_result_t<F> CEngineWorker::Run(const QString& label, F&& op, bool cancellable) {
-    using R = std::invoke_result_t<F>;
-    if constexpr (std::is_void_v<R>) {
-        RunTask(label, cancellable, [&op] { op(); });
-    } else {
-        std::optional<R> result;
-        if (RunTask(label, cancellable, [&op, &result] { result.emplace(op()); })) {
-            return std::move(*result);
-        }
-        if constexpr (std::is_same_v<R, int>) {
-            return -2;
+template <typename Op, typename Done>
+bool CEngineWorker::Run(const QString& label, Op op, Done onDone, bool cancellable) {
+    using R = std::invoke_result_t<Op&>;
+    Task task = [op = std::move(op), onDone = std::move(onDone)]() mutable
+        -> std::function<void()> {
+        if constexpr (std::is_void_v<R>) {
+            op();
+            return [onDone]() mutable { onDone(); };
         } else {
-            return R{};
+            auto result = std::make_shared<R>(op());
+            return [onDone, result]() mutable { onDone(std::move(*result)); };
         }
-    }
+    };
+    return Start(label, cancellable, std::move(task));
 }

@@ -55,10 +55,13 @@ CLibraryWindow* CLibraryController::Window() {
     return m_pWindow;
 }
 
-void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu& viewMenu,
-                                 QMenu& optionsMenu) {
+void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown,
+                                 const CBrowseState& state, CEngineWorker& worker,
+                                 QMenu& viewMenu, QMenu& optionsMenu) {
     m_pFrame = &frame;
     m_pView = &shown;
+    m_pState = &state;
+    m_pWorker = &worker;
     auto* action = new QAction(tr("&Library"), &frame);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     action->setStatusTip(tr("Search every program Quorlin has seen"));
@@ -84,14 +87,13 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu&
     optionsMenu.addSeparator();
     optionsMenu.addAction(keep);
 
-    CQuorlinView* view = &shown;
     // Find sets the search text, then searches the unit: the library answers at once.
-    connect(&view->State(), &CBrowseState::findTextChanged, this, [this](const QString& text) {
+    connect(&state, &CBrowseState::findTextChanged, this, [this](const QString& text) {
         if (text == m_strLastFind) return;
         m_strLastFind = text;
         if (!m_strLastFind.isEmpty() && m_view.IsOpen()) Window()->OfferMatches(m_strLastFind);
     });
-    connect(&view->Worker(), &CEngineWorker::busyChanged, this, [this](bool busy) {
+    connect(&worker, &CEngineWorker::busyChanged, this, [this](bool busy) {
         if (!busy && m_pWindow && m_pWindow->isVisible()) m_pWindow->Refresh();
     });
     if (!m_openError.isEmpty()) {
@@ -106,28 +108,32 @@ void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu&
 
 void CLibraryController::Restore(const QString& file, int bank) {
     CQuorlinView* view = m_pView;
-    CLibrarian* engine = view ? view->Engine() : nullptr;
-    if (!engine || view->Worker().IsBusy()) return;
+    CLibrarian* engine = m_pEngine;
+    if (!engine || !view || !m_pWorker || m_pWorker->IsBusy()) return;
     const std::string path = QFile::encodeName(file).toStdString();
-    const CBrowseState& state = view->State();
+    const CBrowseState& state = *m_pState;
     const int dsp = state.Dsp();
     const int shown =
         state.Level() == CBrowseState::kProgramLevel ? state.CurrentBank() : -1;
-    const int result = view->Worker().Run(tr("Restoring to bank %1…").arg(bank), [=] {
-        // The text is checked before the unit is asked anything (a text that cannot be sent
-        // leaves the unit's bank as it was).
-        std::string content;
-        if (engine->ReadPatchFile(path, content) != 0) return -2;
-        engine->SetLoadSightingHow(IProgramSightings::How::Restored);
-        int r = engine->SelectBank(bank, dsp, true);
-        if (r == 0) r = engine->LoadPatchText(content, path);
-        engine->SetLoadSightingHow(IProgramSightings::How::LoadedFromFile);
-        // The view's bank is the one selected on the unit again.
-        if (shown >= 0 && shown != bank) engine->SelectBank(shown, dsp, true);
-        return r;
-    });
-    if (shown == bank) view->ShowPrograms();
-    if (result == 0)
-        m_pFrame->statusBar()->showMessage(tr("Restored to bank %1.").arg(bank), 5000);
-    if (m_pWindow) m_pWindow->Refresh();
+    m_pWorker->Run(
+        tr("Restoring to bank %1…").arg(bank),
+        [=] {
+            // The text is checked before the unit is asked anything (a text that cannot be sent
+            // leaves the unit's bank as it was).
+            std::string content;
+            if (engine->ReadPatchFile(path, content) != 0) return -2;
+            engine->SetLoadSightingHow(IProgramSightings::How::Restored);
+            int r = engine->SelectBank(bank, dsp, true);
+            if (r == 0) r = engine->LoadPatchText(content, path);
+            engine->SetLoadSightingHow(IProgramSightings::How::LoadedFromFile);
+            // The view's bank is the one selected on the unit again.
+            if (shown >= 0 && shown != bank) engine->SelectBank(shown, dsp, true);
+            return r;
+        },
+        [this, view, shown, bank](int result) {
+            if (result == 0)
+                m_pFrame->statusBar()->showMessage(tr("Restored to bank %1.").arg(bank), 5000);
+            if (m_pWindow) m_pWindow->Refresh();
+            if (shown == bank) view->ShowPrograms();
+        });
 }

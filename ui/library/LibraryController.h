@@ -19,6 +19,8 @@
 #include "library/LibrarySightings.h"
 #include "library/ProgramLibrary.h"
 
+class CBrowseState;
+class CEngineWorker;
 class CLibrarian;
 class IHost;
 class CLibraryWindow;
@@ -38,8 +40,10 @@ public:
     // cannot be written is reported once through `host`.
     void Feed(CLibrarian& engine, IHost& host);
     // Adds Library to `viewMenu` and Keep Deleted Programs in Library to `optionsMenu` (the
-    // frame's View and Options menus), and connects Find and the worker.
-    void Install(QMainWindow& frame, CQuorlinView& view, QMenu& viewMenu, QMenu& optionsMenu);
+    // frame's View and Options menus), and connects Find and the worker. `view` shows the state
+    // `state`; the engine fed is asked through `worker`.
+    void Install(QMainWindow& frame, CQuorlinView& view, const CBrowseState& state,
+                 CEngineWorker& worker, QMenu& viewMenu, QMenu& optionsMenu);
 
     CLibraryWindow* Window();
     bool IsOpen() const { return m_feed.IsOpen(); }
@@ -55,6 +59,8 @@ private:
     CLibrarian* m_pEngine = nullptr;
     QMainWindow* m_pFrame = nullptr;
     CQuorlinView* m_pView = nullptr;
+    const CBrowseState* m_pState = nullptr;
+    CEngineWorker* m_pWorker = nullptr;
     QPointer<CLibraryWindow> m_pWindow;
     QString m_strLastFind;
 };

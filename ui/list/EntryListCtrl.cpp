@@ -13,7 +13,9 @@
 #include <QUrl>
 
 #include "engine/NameTable.h"
+#include "engine/ProgramFetch.h"
 #include "ui/core/BrowseState.h"
+#include "ui/core/BusyInputFilter.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/BankNameValidator.h"
@@ -111,12 +113,10 @@ private:
 
 }  // namespace
 
-CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, CLibrarian& engine,
-                               QWidget* parent)
+CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, QWidget* parent)
     : QListWidget(parent),
       m_state(state),
       m_worker(worker),
-      m_engine(engine),
       m_images{QIcon(QStringLiteral(":/icons/130-bank.png")),
                QIcon(QStringLiteral(":/icons/131-factory.png")),
                QIcon(QStringLiteral(":/icons/136-loaded.png")),
@@ -147,6 +147,10 @@ CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker,
     connect(&state, &CBrowseState::loadedChanged, this, repaint);
     // An operation may change the banks under an open name editor: the edit is given up.
     connect(&worker, &CEngineWorker::operationStarting, this, &CEntryListCtrl::CancelEdit);
+    // Nothing the user does here starts a second operation or changes what the running one
+    // works on.
+    CBusyInputFilter::Install(worker, this);
+    CBusyInputFilter::Install(worker, viewport());
 }
 
 CEntryListCtrl::~CEntryListCtrl() = default;
@@ -290,39 +294,57 @@ void CEntryListCtrl::contextMenuEvent(QContextMenuEvent* event) {
     if (std::unique_ptr<QMenu> menu = BuildContextMenu()) menu->exec(event->globalPos());
 }
 
-std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
-    if (m_state.Level() != CBrowseState::kProgramLevel) return nullptr;
+bool CEntryListCtrl::BeginPatchDrag() {
+    if (m_state.Level() != CBrowseState::kProgramLevel || m_worker.IsBusy()) return false;
     const int row = SelectedRow();
-    if (row < 0) return nullptr;
+    if (row < 0 || !item(row)->text().contains(QLatin1Char(' '))) return false;
+    emit dragStarted();
+    return true;
+}
+
+std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag(int row, const ProgramFetch& fetch,
+                                                                QString& refusal) {
+    refusal.clear();
+    if (row < 0 || row >= count()) return nullptr;
     const QString text = item(row)->text();
     const int blank = text.indexOf(QLatin1Char(' '));
     if (blank < 0) return nullptr;
-    emit dragStarted();
     const QString name = text.mid(blank + 1);
+    if (fetch.status == ProgramFetch::Status::WrongProgram) {
+        // Another program's text is never offered under this program's name.
+        refusal = tr("Cannot drag out program %1 of bank %2: the unit sent \"%3\" instead of "
+                     "\"%4\".")
+                      .arg(EntryNumberAt(row))
+                      .arg(m_state.CurrentBank())
+                      .arg(FromUnit(fetch.sentName), WithoutTrailingBlanks(name));
+        return nullptr;
+    }
+    if (!fetch.Fetched()) return nullptr;
     return std::make_unique<CPatchMimeData>(
-        m_worker, m_engine, name + QStringLiteral(".sig"), m_dragFolder.path(),
-        CPatchMimeData::Program{m_state.Channel(), m_state.CurrentBank(), EntryNumberAt(row),
-                                ToUnit(name)});
+        name + QStringLiteral(".sig"), m_dragFolder.path(),
+        QByteArray(fetch.text.data(), static_cast<qsizetype>(fetch.text.size())));
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
-    // Loading the program runs a local event loop in which the mouse still moves: the gesture
-    // must not start a second drag from inside the first, nor one while another operation runs.
-    if (m_bStartingDrag || m_worker.IsBusy()) return;
-    m_bStartingDrag = true;
-    std::unique_ptr<CPatchMimeData> data = CreatePatchDrag();
-    m_bStartingDrag = false;
-    // Loading the program took a moment: if the button is up by now, the gesture is over. The
-    // program stays loaded, as after any drag that ends without a drop.
+    // The program is fetched first, on the worker; the drag itself starts once it is here
+    // (DragProgram), so that the drop needs nothing more from the unit.
+    BeginPatchDrag();
+}
+
+void CEntryListCtrl::DragProgram(int row, const ProgramFetch& fetch) {
+    QString refusal;
+    std::unique_ptr<CPatchMimeData> data = CreatePatchDrag(row, fetch, refusal);
+    if (!refusal.isEmpty()) {
+        emit dragRefused(refusal);
+        return;
+    }
+    // Fetching took a moment: if the button is up by now, the gesture is over. The program
+    // stays loaded, as after a click.
     if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
     if (kIconLoaded < m_images.size()) drag->setPixmap(m_images[kIconLoaded].pixmap(16, 16));
-    CPatchMimeData* offered = data.get();
     drag->setMimeData(data.release());
     drag->exec(Qt::CopyAction);
-    // Said once the drag is over: the drop target is not kept waiting for a message box.
-    if (drag->mimeData() == offered && !offered->Refusal().isEmpty())
-        emit dragRefused(offered->Refusal());
 }
 
 bool CEntryListCtrl::AcceptsDrop(const QMimeData* data, QObject* source) const {

@@ -9,8 +9,8 @@
 //   renameCommitted    a bank's name edited in place was taken with Enter (never a name of
 //                      blanks only, or none: that edit ends as Esc ends it)
 //   filesDropped       files were dropped on the program list (or on the info pane)
-//   dragStarted        a program is being dragged out: load it (the drop then fetches its bytes)
-//   dragRefused        a drag ended without data: the unit sent another program (the message)
+//   dragStarted        a program is being dragged out: load and fetch it, then call DragProgram
+//   dragRefused        a drag offered nothing: the unit sent another program (the message)
 // The context menu offers what fits the level and the selection. The program loaded on the
 // current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
 // state, which the list only reads. Others choose an entry through SelectRow, never through the
@@ -27,9 +27,9 @@
 
 class CBrowseState;
 class CEngineWorker;
-class CLibrarian;
 class CPatchMimeData;
 class QMenu;
+struct ProgramFetch;
 
 // Positions of the entry icons in the list's image list (resources 130, 131, 136, 140).
 enum EntryIcon : int { kIconBank = 0, kIconFactory = 1, kIconLoaded = 2, kIconUser = 3 };
@@ -37,9 +37,9 @@ enum EntryIcon : int { kIconBank = 0, kIconFactory = 1, kIconLoaded = 2, kIconUs
 class CEntryListCtrl : public QListWidget {
     Q_OBJECT
 public:
-    // `engine` is asked for a dragged program's bytes through `worker` when it is dropped.
-    CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, CLibrarian& engine,
-                   QWidget* parent);
+    // While `worker` runs an operation the list takes no input (BusyInputFilter.h), and a
+    // committed rename waits for it to end.
+    CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker, QWidget* parent);
     ~CEntryListCtrl() override;
 
     // Appends an entry with the icon at `iconIndex` of the image list; `data` is the entry's
@@ -66,10 +66,18 @@ public:
     std::unique_ptr<QMenu> BuildContextMenu();
     // Starts in-place editing of the selected bank's name.
     void RenameSelectedBank();
-    // Steps of a drag-out up to the drag loop: emits dragStarted (the program is loaded before
-    // this returns) and returns the data to offer (nullptr when nothing is dragged: bank level,
-    // no selection, no blank).
-    std::unique_ptr<CPatchMimeData> CreatePatchDrag();
+    // The first step of a drag-out: emits dragStarted when the selected entry is a program with
+    // a name (program level); false when nothing is dragged. The owner then loads the program,
+    // fetching its text, and calls DragProgram.
+    bool BeginPatchDrag();
+    // The program at `row` was fetched for a drag-out: the data to offer (the fetched text), or
+    // nullptr when the unit did not send that program; `refusal` then says why when it sent
+    // another one (empty when it sent nothing: the engine has said so).
+    std::unique_ptr<CPatchMimeData> CreatePatchDrag(int row, const ProgramFetch& fetch,
+                                                    QString& refusal);
+    // Runs the drag of the program fetched for `row` while the left button is still held (when
+    // it is up, the gesture is over and nothing is dragged). A refusal is emitted as dragRefused.
+    void DragProgram(int row, const ProgramFetch& fetch);
 
     // Dropped files: whether a drop is taken (program level, a local file, not our own drag), and
     // taking it (the window comes to the front; filesDropped follows from the event loop, with
@@ -120,9 +128,7 @@ private:
 
     const CBrowseState& m_state;
     CEngineWorker& m_worker;
-    CLibrarian& m_engine;
     QList<QIcon> m_images;
     int m_nColumnWidth = 300;
-    bool m_bStartingDrag = false;
     QTemporaryDir m_dragFolder;
 };

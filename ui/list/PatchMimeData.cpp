@@ -5,9 +5,7 @@
 #include <QUrl>
 
 #include "archive/FileWriter.h"
-#include "engine/Librarian.h"
 #include "engine/SafeFileName.h"
-#include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 
 namespace {
@@ -16,13 +14,8 @@ const QString kUriList = QStringLiteral("text/uri-list");
 
 }  // namespace
 
-CPatchMimeData::CPatchMimeData(CEngineWorker& worker, CLibrarian& engine, QString fileName,
-                               QString folder, Program program)
-    : m_worker(worker),
-      m_engine(engine),
-      m_strFileName(std::move(fileName)),
-      m_strFolder(std::move(folder)),
-      m_program(std::move(program)) {}
+CPatchMimeData::CPatchMimeData(QString fileName, QString folder, QByteArray text)
+    : m_strFileName(std::move(fileName)), m_strFolder(std::move(folder)), m_text(std::move(text)) {}
 
 QStringList CPatchMimeData::formats() const {
     return {kUriList, RawFormat()};
@@ -32,40 +25,14 @@ bool CPatchMimeData::hasFormat(const QString& mimeType) const {
     return mimeType == kUriList || mimeType == RawFormat();
 }
 
-bool CPatchMimeData::Fetch() const {
-    if (m_data) return true;
-    if (m_bFetchFailed) return false;
-    CLibrarian& engine = m_engine;
-    const Program& p = m_program;
-    const ProgramFetch fetch = m_worker.Run(tr("Fetching %1…").arg(m_strFileName), [&engine, &p] {
-        return engine.FetchProgram(p.channel, p.number, p.listedName);
-    });
-    if (!fetch.Fetched()) {
-        m_bFetchFailed = true;
-        if (fetch.status == ProgramFetch::Status::WrongProgram) {
-            // Another program's text is never offered under this program's name.
-            m_strRefusal =
-                tr("Cannot drag out program %1 of bank %2: the unit sent \"%3\" "
-                   "instead of \"%4\".")
-                    .arg(p.number)
-                    .arg(p.bank)
-                    .arg(FromUnit(fetch.sentName), WithoutTrailingBlanks(FromUnit(p.listedName)));
-        }
-        return false;
-    }
-    m_data = QByteArray(fetch.text.data(), static_cast<qsizetype>(fetch.text.size()));
-    return true;
-}
-
 bool CPatchMimeData::WriteFile() const {
     if (!m_strWrittenPath.isEmpty()) return true;
-    if (!Fetch()) return false;
     QString name = m_strFileName;
     if (name.endsWith(QLatin1String(".sig"))) name.chop(4);
     // A safe name that fits the file system, written whole (the same rules as a backup's).
     const QString path = QDir(m_strFolder).filePath(FromUnit(CBackupNamer().Next(ToUnit(name))));
     std::string error;
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), m_data->toStdString(),
+    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), m_text.toStdString(),
                                     filewriter::Target::RegularFile, error)) {
         return false;
     }
@@ -74,9 +41,7 @@ bool CPatchMimeData::WriteFile() const {
 }
 
 QVariant CPatchMimeData::retrieveData(const QString& mimeType, QMetaType type) const {
-    if (mimeType == RawFormat()) {
-        return Fetch() ? QVariant(*m_data) : QVariant();
-    }
+    if (mimeType == RawFormat()) return QVariant(m_text);
     if (mimeType == kUriList) {
         if (!WriteFile()) return {};
         const QUrl url = QUrl::fromLocalFile(m_strWrittenPath);

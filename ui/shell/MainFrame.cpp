@@ -34,22 +34,18 @@ constexpr int kDefaultHeight = 513;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
-                       const CQuorlinView::EngineFactory& factory)
-    : m_worker(worker) {
-    // A message that the engine asks for belongs to the operation that asked; while it is up,
-    // the worker keeps its progress dialog out of the way.
-    connect(&m_worker, &CEngineWorker::operationStarting, &host, &CGuiHost::BeginOperation);
-    connect(&host, &CGuiHost::messageOpening, &m_worker, &CEngineWorker::MessageOpening);
-    connect(&host, &CGuiHost::messageClosed, &m_worker, &CEngineWorker::MessageClosed);
+CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state,
+                       CGuiHost& host)
+    : m_worker(worker), m_state(state) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
     RestorePlacement();
 
-    m_pView = new CQuorlinView(worker, host, factory, this);
+    m_pView = new CQuorlinView(engine, worker, state, host, this);
     setCentralWidget(m_pView);
-    m_pCommands = new CPatchCommands(*m_pView, this);
-    m_pArchive = new CArchiveCommands(*m_pView, this);
+    m_pCommands =
+        new CPatchCommands(*m_pView, *m_pView->List(), engine, worker, state, host, this);
+    m_pArchive = new CArchiveCommands(*m_pView, engine, worker, state, host, this);
 
     CreateActions();
     CreateMenus();
@@ -58,7 +54,7 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
     ConnectEnableRules();
 
     // The caption follows the browsing state.
-    connect(&m_pView->State(), &CBrowseState::titleChanged, this, [this](const QString& title) {
+    connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
         setWindowTitle(title + QStringLiteral(" - ") + CGuiHost::ApplicationTitle());
     });
     setWindowTitle(CGuiHost::ApplicationTitle());
@@ -136,13 +132,21 @@ void CMainFrame::CreateActions() {
     a.dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     a.dspA->setStatusTip(tr("Change to DSP A"));
     a.dspA->setToolTip(tr("DSP A"));
-    connect(a.dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
+    connect(a.dspA, &QAction::triggered, this, [this] {
+        // The mark stays on the DSP in use until the unit has taken the switch.
+        (m_state.Dsp() == 1 ? m_actions.dspA : m_actions.dspB)->setChecked(true);
+        m_pView->OnDsp(1);
+    });
     a.dspB = NewAction(m_pDsps, "dspBAction", tr("DSP B"), QStringLiteral(":/icons/dspb.png"));
     a.dspB->setCheckable(true);
     a.dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     a.dspB->setStatusTip(tr("Change to DSP B"));
     a.dspB->setToolTip(tr("DSP B"));
-    connect(a.dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
+    connect(a.dspB, &QAction::triggered, this, [this] {
+        // The mark stays on the DSP in use until the unit has taken the switch.
+        (m_state.Dsp() == 1 ? m_actions.dspA : m_actions.dspB)->setChecked(true);
+        m_pView->OnDsp(2);
+    });
 
     // Delete and Open take their keys only while the list has the focus: the same keys mean
     // something else in a name being edited, the log or any other field.
@@ -284,7 +288,7 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::ConnectEnableRules() {
     const CMainActions& a = m_actions;
-    const CBrowseState* state = &m_pView->State();
+    const CBrowseState* state = &m_state;
     const CEntryListCtrl* list = m_pView->List();
     const CPatchCommands* commands = m_pCommands;
 
@@ -353,14 +357,14 @@ void CMainFrame::ConnectEnableRules() {
 
 void CMainFrame::UpdatePatchCount() {
     const CQuorlinView& view = *m_pView;
-    m_pPatchCount->setText(view.State().Level() != CBrowseState::kBankLevel
+    m_pPatchCount->setText(m_state.Level() != CBrowseState::kBankLevel
                                ? tr("%n patches", nullptr, view.GetProgramCount())
                                : QString());
 }
 
 void CMainFrame::UpdateMinimumSize() {
     int minWidth = m_pView->GetListWidth();
-    if (m_pView->State().PaneShown()) minWidth += kPaneColumnWidth;
+    if (m_state.PaneShown()) minWidth += kPaneColumnWidth;
     setMinimumSize(minWidth, 200);
 }
 

@@ -13,7 +13,9 @@
 class QActionGroup;
 class QLabel;
 class QMenu;
+class CBrowseState;
 class CEngineWorker;
+class CLibrarian;
 class CGuiHost;
 class CPatchCommands;
 class CArchiveCommands;
@@ -21,8 +23,9 @@ class CArchiveCommands;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // Reads the placement, then builds the view (and with it the engine).
-    CMainFrame(CEngineWorker& worker, CGuiHost& host, const CQuorlinView::EngineFactory& factory);
+    // Reads the placement, then builds the view and the commands over the application's parts
+    // (CDesktopApp owns them).
+    CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state, CGuiHost& host);
     ~CMainFrame() override;
 
     CQuorlinView* View() const { return m_pView; }
@@ -63,6 +66,7 @@ private:
     void NoteNormalPlacement();
 
     CEngineWorker& m_worker;
+    CBrowseState& m_state;
     CQuorlinView* m_pView = nullptr;
     CPatchCommands* m_pCommands = nullptr;
     CArchiveCommands* m_pArchive = nullptr;

@@ -20,11 +20,10 @@
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
-#include "ui/core/EngineWorker.h"
-#include "ui/core/GuiHost.h"
 #include "ui/library/LibraryController.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AppIcon.h"
+#include "ui/shell/DesktopApp.h"
 #include "ui/shell/HelpAndVersion.h"
 #include "ui/shell/MainFrame.h"
 #include "ui/shell/Translations.h"
@@ -87,21 +86,22 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
-        CGuiHost host;
-        CEngineWorker worker;
-        // The engine's messages also go to the log file, when one is kept. Each engine built
-        // keeps its host until the window goes; every engine feeds the library.
+        // The library outlives the engine it feeds; each engine built keeps its logging host
+        // until the window goes.
         CLibraryController library;
         std::vector<std::unique_ptr<CMessageLoggingHost>> loggingHosts;
-        CMainFrame frame(worker, host, [&loggingHosts, &library](IHost& h) {
+        CDesktopApp desktop;
+        // The engine's messages also go to the log file, when one is kept. Every engine feeds
+        // the library.
+        desktop.Build([&loggingHosts, &library](IHost& h) {
             loggingHosts.push_back(std::make_unique<CMessageLoggingHost>(h));
             auto engine = std::make_unique<CLibrarian>(*loggingHosts.back());
             library.Feed(*engine, *loggingHosts.back());
             return engine;
         });
-        library.Install(frame, *frame.View(), *frame.ViewMenu(), *frame.OptionsMenu());
-        host.SetParentWindow(&frame);
-        worker.SetWindow(&frame);
+        CMainFrame& frame = *desktop.Frame();
+        library.Install(frame, *frame.View(), desktop.State(), desktop.Worker(), *frame.ViewMenu(),
+                        *frame.OptionsMenu());
         frame.View()->InitialUpdate();
         frame.show();
         frame.View()->PostBankListRequest();

@@ -8,7 +8,7 @@
 #include <QWindow>
 
 #include "engine/Librarian.h"
-#include "settings/OptionsSettings.h"
+#include "ui/core/BusyInputFilter.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/CommSetupDlg.h"
@@ -26,22 +26,19 @@ constexpr int kColumnWidth = 300;
 
 }  // namespace
 
-CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
-                           QWidget* parent)
-    : QWidget(parent), m_worker(worker), m_host(host) {
+CQuorlinView::CQuorlinView(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state,
+                           IHost& host, QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_worker(worker), m_host(host), m_state(state) {
     InitUiResources();
-    m_pEngine = factory(host);
-    COptionsSettings options;
-    options.Load();
-    m_state.SetChannel(options.m_nChannel);
-    m_state.SetDsp(options.m_nBankChangeDevice);
-    m_state.SetShowInfoPane(options.m_bDisplayInfoPane != 0);
 
     setFocusPolicy(Qt::StrongFocus);
-    m_list = new CEntryListCtrl(m_state, worker, *m_pEngine, this);
-    // The start of a drag-out loads the selected program, as Open does (Enter, a double click:
-    // the main window's action); the drag's drop then fetches what was loaded.
-    connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
+    m_list = new CEntryListCtrl(m_state, worker, this);
+    // Files dropped on the pane are refused while an operation runs, as on the list.
+    CBusyInputFilter::Install(worker, this);
+    // Enter and a double click load the selected program or open the selected bank (the main
+    // window's Open); a drag-out loads and fetches it, then drags it.
+    connect(m_list, &CEntryListCtrl::dragStarted, this,
+            [this] { StartProgramDrag(m_list->SelectedRow()); });
     connect(m_list, &CEntryListCtrl::dragRefused, this,
             [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
     // The info pane's column left of the list; the pane follows the text the state gives it.
@@ -64,19 +61,12 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     RecalcLayout();
 }
 
-CQuorlinView::~CQuorlinView() {
-    m_pEngine.reset();
-    COptionsSettings options;
-    options.m_nChannel = m_state.Channel();
-    options.m_nBankChangeDevice = m_state.Dsp();
-    options.m_bDisplayInfoPane = m_state.ShowInfoPane() ? 1 : 0;
-    options.Save();
-}
+CQuorlinView::~CQuorlinView() = default;
 
 void CQuorlinView::InitialUpdate() {
-    if (m_pEngine->SerialSettingsWereMissing()) {
+    if (m_engine.SerialSettingsWereMissing()) {
         OnCommSetup();
-        m_pEngine->ClearSerialSettingsMissing();
+        m_engine.ClearSerialSettingsMissing();
     }
     m_list->SetColumnWidth(kColumnWidth);
     m_state.SetTitle(tr("Banks"));
@@ -98,20 +88,31 @@ void CQuorlinView::PostBankListRequest() {
     poll->start(0);
 }
 
-int CQuorlinView::ShowBanks() {
-    m_state.SetLevel(CBrowseState::kBankLevel);
-    m_state.SetTitle(tr("Banks"));
-
-    std::vector<std::string> banks;
-    const int result = m_worker.Run(tr("Reading bank list…"),
-                                    [this, &banks] { return m_pEngine->GetBankList(banks); });
-    if (result != 0) return -2;
-    QStringList entries;
-    for (const auto& bank : banks) entries << FromUnit(bank);
-    FillBankList(entries);
-    RecalcLayout();
-    emit entriesChanged();
-    return 0;
+void CQuorlinView::ShowBanks(ResultThen then) {
+    CLibrarian* engine = &m_engine;
+    struct Banks {
+        int result = -2;
+        std::vector<std::string> entries;
+    };
+    m_worker.Run(
+        tr("Reading bank list…"),
+        [engine] {
+            Banks banks;
+            banks.result = engine->GetBankList(banks.entries);
+            return banks;
+        },
+        [this, then](const Banks& banks) {
+            if (banks.result == 0) {
+                QStringList entries;
+                for (const auto& bank : banks.entries) entries << FromUnit(bank);
+                m_state.SetLevel(CBrowseState::kBankLevel);
+                m_state.SetTitle(tr("Banks"));
+                FillBankList(entries);
+                RecalcLayout();
+                emit entriesChanged();
+            }
+            if (then) then(banks.result);
+        });
 }
 
 void CQuorlinView::FillBankList(const QStringList& entries) {
@@ -121,12 +122,16 @@ void CQuorlinView::FillBankList(const QStringList& entries) {
     }
 }
 
-void CQuorlinView::ShowPrograms() {
+namespace {
+
+struct ProgramList {
+    int result = -2;
     std::vector<ProgramEntry> programs;
-    const int result =
-        m_worker.Run(tr("Reading programs of bank %1…").arg(m_state.CurrentBank()),
-                     [this, &programs] { return m_pEngine->GetProgramList(programs, 1); });
-    if (result != 0) return;
+};
+
+}  // namespace
+
+void CQuorlinView::FillProgramList(const std::vector<ProgramEntry>& programs) {
     m_list->clear();
     for (const auto& program : programs) {
         m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
@@ -138,6 +143,45 @@ void CQuorlinView::ShowPrograms() {
     emit entriesChanged();
 }
 
+void CQuorlinView::ShowPrograms(ResultThen then) {
+    CLibrarian* engine = &m_engine;
+    m_worker.Run(
+        tr("Reading programs of bank %1…").arg(m_state.CurrentBank()),
+        [engine] {
+            ProgramList list;
+            list.result = engine->GetProgramList(list.programs, true);
+            return list;
+        },
+        [this, then](const ProgramList& list) {
+            if (list.result == 0) FillProgramList(list.programs);
+            if (then) then(list.result);
+        });
+}
+
+void CQuorlinView::OpenBank(int bank, int index, const QString& title, ResultThen then) {
+    CLibrarian* engine = &m_engine;
+    const int dsp = m_state.Dsp();
+    m_worker.Run(
+        tr("Opening bank %1…").arg(bank),
+        [engine, bank, dsp] {
+            ProgramList list;
+            list.result = engine->SelectBank(bank, dsp, true);
+            if (list.result == 0) list.result = engine->GetProgramList(list.programs, true);
+            return list;
+        },
+        [this, bank, index, title, then](const ProgramList& list) {
+            // The unit did not take the bank, or did not list its programs (it has said so):
+            // what is shown stays as it was.
+            if (list.result == 0) {
+                m_state.SetTitle(title);
+                m_state.SetCurrentBank(bank);
+                m_state.SetBankIndex(index);
+                FillProgramList(list.programs);
+            }
+            if (then) then(list.result);
+        });
+}
+
 void CQuorlinView::ActivateSelection() {
     const int row = m_list->SelectedRow();
     if (row < 0) return;
@@ -145,49 +189,68 @@ void CQuorlinView::ActivateSelection() {
     const int number = m_list->EntryNumberAt(row);
     if (number < 0) return;  // an entry without a number is only shown
     if (m_state.Level() == CBrowseState::kBankLevel) {
-        m_state.SetTitle(BankTitle(entry));
-        const int bank = number;
-        const int dsp = m_state.Dsp();
-        m_worker.Run(tr("Opening bank %1…").arg(bank),
-                     [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
-        m_state.SetCurrentBank(bank);
-        m_state.SetBankIndex(row);
-        ShowPrograms();
+        OpenBank(number, row, BankTitle(entry));
         return;
     }
-    const int program = number;
+    LoadProgram(row, false);
+}
+
+void CQuorlinView::LoadProgram(int row, bool report, FetchThen then) {
+    if (row < 0 || row >= m_list->count()) return;
+    const QString entry = m_list->item(row)->text();
+    const int program = m_list->EntryNumberAt(row);
+    if (program < 0) return;
     const int channel = m_state.Channel();
     const int dsp = m_state.Dsp();
+    const int bank = m_state.CurrentBank();
     const qsizetype blank = entry.indexOf(QLatin1Char(' '));
     const QString listedName = blank < 0 ? QString() : entry.mid(blank + 1);
     const std::string unitName = ToUnit(listedName);
-    // The program's text says which program the unit runs after the program change: a unit
-    // that did not follow it runs another one, whose information the pane then shows as such.
-    const ProgramFetch fetch =
-        m_worker.Run(tr("Loading program %1…").arg(program), [this, channel, program, &unitName] {
-            return m_pEngine->FetchProgram(channel, program, unitName, false);
-        });
-    const bool otherProgram = fetch.status == ProgramFetch::Status::WrongProgram;
-    // Another program runs: no row is marked loaded, and the pane shows what runs.
-    m_state.SetLoaded(dsp, {otherProgram ? -1 : row, m_state.CurrentBank()});
-    std::string info;
     // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
     const int selector = dsp == 1 ? 1 : 2;
-    const int infoResult =
-        m_worker.Run(tr("Reading program information…"),
-                     [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
-    // A pane left empty would not say why: it names the failure instead.
-    QString pane =
-        infoResult == 0 ? FromUnit(info) : tr("The unit did not send the program information.");
-    if (otherProgram) {
-        const QString sent = FromUnit(fetch.sentName);
-        pane = tr("The unit sent \"%1\" instead of \"%2\". The information below is of "
-                  "\"%1\".")
-                   .arg(sent, WithoutTrailingBlanks(listedName)) +
-               QStringLiteral("\n\n") + pane;
-    }
-    m_state.SetInfo(dsp, pane);
-    m_list->SelectRow(-1);
+    struct Loaded {
+        ProgramFetch fetch;
+        int infoResult = -2;
+        std::string info;
+    };
+    CLibrarian* engine = &m_engine;
+    m_worker.Run(
+        tr("Loading program %1…").arg(program),
+        [engine, channel, program, unitName, selector, report] {
+            Loaded loaded;
+            // The program's text says which program the unit runs after the program change: a
+            // unit that did not follow it runs another one, whose information the pane then
+            // shows as such.
+            loaded.fetch = engine->FetchProgram(channel, program, unitName, report);
+            loaded.infoResult = engine->GetProgramInfo(selector, loaded.info);
+            return loaded;
+        },
+        [this, row, dsp, bank, listedName, then](const Loaded& loaded) {
+            const ProgramFetch& fetch = loaded.fetch;
+            // The row is marked only when the unit sent that program; else the pane shows what
+            // runs, or why nothing can be said.
+            m_state.SetLoaded(dsp, {fetch.Fetched() ? row : -1, bank});
+            // A pane left empty would not say why: it names the failure instead.
+            QString pane = loaded.infoResult == 0
+                               ? FromUnit(loaded.info)
+                               : tr("The unit did not send the program information.");
+            if (fetch.status == ProgramFetch::Status::WrongProgram) {
+                const QString sent = FromUnit(fetch.sentName);
+                pane = tr("The unit sent \"%1\" instead of \"%2\". The information below is of "
+                          "\"%1\".")
+                           .arg(sent, WithoutTrailingBlanks(listedName)) +
+                       QStringLiteral("\n\n") + pane;
+            }
+            m_state.SetInfo(dsp, pane);
+            if (row < m_list->count()) m_list->SelectRow(-1);
+            if (then) then(fetch);
+        });
+}
+
+void CQuorlinView::StartProgramDrag(int row) {
+    LoadProgram(row, true, [this, row](const ProgramFetch& fetch) {
+        m_list->DragProgram(row, fetch);
+    });
 }
 
 int CQuorlinView::GetListWidth() const {
@@ -200,19 +263,21 @@ int CQuorlinView::GetProgramCount() const {
 
 void CQuorlinView::OnBack() {
     if (m_state.Level() != CBrowseState::kProgramLevel) return;
-    ShowBanks();
-    const int index = m_state.BankIndex();
-    if (index >= 0 && index < m_list->count()) {
-        m_list->SelectRow(index);
-        m_list->setFocus();
-    }
+    ShowBanks([this](int) {
+        const int index = m_state.BankIndex();
+        if (m_state.Level() == CBrowseState::kBankLevel && index >= 0 &&
+            index < m_list->count()) {
+            m_list->SelectRow(index);
+            m_list->setFocus();
+        }
+    });
 }
 
 void CQuorlinView::OnCommSetup() {
     CCommSetupDlg dialog(window()->isVisible() ? window() : nullptr);
-    dialog.SetSettings(&m_pEngine->GetLinkSettings());
+    dialog.SetSettings(&m_engine.GetLinkSettings());
     if (dialog.exec() != QDialog::Accepted) return;
-    m_pEngine->ApplyLinkSettings();
+    m_engine.ApplyLinkSettings();
     // Before the window is on screen (the first run's setup) the bank list is fetched once it
     // shows, so that its progress window never appears alone.
     if (m_state.Level() == CBrowseState::kBankLevel && m_list->count() == 0 &&
@@ -227,15 +292,27 @@ void CQuorlinView::OnChannel(int channel) {
 
 void CQuorlinView::OnDsp(int dsp) {
     // The channel moves with the DSP: DSP B listens one channel above DSP A.
-    const int channel = m_state.Channel();
-    if (dsp == 1 && m_state.Dsp() == 2) m_state.SetChannel(std::max(channel - 1, 0));
-    if (dsp == 2 && m_state.Dsp() == 1) m_state.SetChannel(std::min(channel + 1, 15));
-    m_state.SetDsp(dsp);
-    if (m_state.Level() == CBrowseState::kProgramLevel) {
-        const int bank = m_state.CurrentBank();
-        m_worker.Run(tr("Selecting bank %1 on DSP %2…").arg(bank).arg(dsp == 1 ? 'A' : 'B'),
-                     [this, bank, dsp] { return m_pEngine->SelectBank(bank, dsp, 1); });
+    auto switchDsp = [this, dsp] {
+        const int channel = m_state.Channel();
+        if (dsp == 1 && m_state.Dsp() == 2) m_state.SetChannel(std::max(channel - 1, 0));
+        if (dsp == 2 && m_state.Dsp() == 1) m_state.SetChannel(std::min(channel + 1, 15));
+        m_state.SetDsp(dsp);
+    };
+    if (m_state.Level() != CBrowseState::kProgramLevel) {
+        switchDsp();
+        return;
     }
+    // The shown bank is selected on the other DSP first: only when the unit took it do the
+    // DSP and the channel switch, so that programs loaded next go where their bank is. When
+    // it did not, the link has said why and everything stays on the DSP it was.
+    const int bank = m_state.CurrentBank();
+    CLibrarian* engine = &m_engine;
+    m_worker.Run(
+        tr("Selecting bank %1 on DSP %2…").arg(bank).arg(dsp == 1 ? 'A' : 'B'),
+        [engine, bank, dsp] { return engine->SelectBank(bank, dsp, true); },
+        [switchDsp](int result) {
+            if (result == 0) switchDsp();
+        });
 }
 
 void CQuorlinView::OnTogglePatchInfo() {

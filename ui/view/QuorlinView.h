@@ -1,10 +1,14 @@
 #pragma once
 // The one view of the main window: the unit's banks, or the programs of one bank with the patch
-// info pane beside them. It owns the librarian engine and the browsing state, and runs every
-// engine operation through the engine worker, so the window keeps painting while the unit is
-// asked. It opens banks and loads programs (the main window's Open and the list's dragStarted);
-// the commands that change what the unit holds are CPatchCommands', over the same engine and
-// state.
+// info pane beside them. It shows the browsing state and changes it as the user browses, and
+// runs every engine operation through the engine worker, so the window keeps painting while the
+// unit is asked. It opens banks and loads programs (the main window's Open and the list's
+// dragStarted); the commands that change what the unit holds are CPatchCommands', over the same
+// engine and state.
+//
+// The operations return at once; what they show changes when the unit has answered, and only
+// when it has: a bank whose selection or program list fails leaves the title, the bank shown and
+// the list as they were. A continuation given as `then` runs after the view has changed.
 //
 // GUI thread only.
 
@@ -12,7 +16,10 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
+#include "engine/ProgramEntry.h"
+#include "engine/ProgramFetch.h"
 #include "ui/core/BrowseState.h"
 
 class CLibrarian;
@@ -33,13 +40,10 @@ inline constexpr int kPaneColumnWidth = kPaneBoxWidth + 2 * kPaneMarginX;  // 22
 class CQuorlinView : public QWidget {
     Q_OBJECT
 public:
-    using EngineFactory = std::function<std::unique_ptr<CLibrarian>(IHost&)>;
-
-    // Builds the engine (and with it both links, which may ask the user to set up the
-    // connection), then reads "Channel", "BankChangeDevice" and "DisplayInfoPane" into the state.
-    CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFactory& factory,
+    // `state` is what it shows and changes; `engine` is asked through `worker`; `host` shows
+    // the view's own messages.
+    CQuorlinView(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state, IHost& host,
                  QWidget* parent = nullptr);
-    // Destroys the engine, then writes the state's three settings.
     ~CQuorlinView() override;
 
     // Opens the setup dialog if the serial settings were missing, prepares the list. The caller
@@ -48,12 +52,23 @@ public:
     // Fetches the bank list once the event loop runs (the window is on screen by then).
     void PostBankListRequest();
 
-    // Lists the banks (level 0); -2 when the unit did not send the list.
-    int ShowBanks();
-    // Lists the programs of the current bank (level 1, once they were read).
-    void ShowPrograms();
+    // Reads the bank list and lists the banks (level 0). `then` gets 0, or -2 when the unit did
+    // not send the list (the view stays as it was).
+    using ResultThen = std::function<void(int result)>;
+    void ShowBanks(ResultThen then = {});
+    // Reads the programs of the current bank and lists them (level 1); on failure the list stays.
+    void ShowPrograms(ResultThen then = {});
+    // Opens bank `bank`, the entry at `index` of the bank list, titled `title`: the bank select
+    // on the current DSP and the program list, as one operation. Only when both succeeded do the
+    // title, the current bank, the bank index, the level and the list change.
+    void OpenBank(int bank, int index, const QString& title, ResultThen then = {});
     // Opens the selected bank, or loads the selected program on the current DSP.
     void ActivateSelection();
+    // Loads the program at `row` on the current DSP: program change, its text (checked by its
+    // name; reported to the library when `report`) and the information text, as one operation.
+    // The row is marked loaded only when the unit sent that program; the pane shows what runs.
+    using FetchThen = std::function<void(const ProgramFetch& fetch)>;
+    void LoadProgram(int row, bool report, FetchThen then = {});
     bool IsLoadedProgram(int index) const { return m_state.IsLoadedProgram(index); }
     int GetListWidth() const;
     int GetProgramCount() const;
@@ -65,12 +80,6 @@ public:
     void OnDsp(int dsp);          // 1 DSP A, 2 DSP B
     void OnTogglePatchInfo();
 
-    // What is browsed; the commands change it, the frame and the list observe it.
-    CBrowseState& State() { return m_state; }
-    const CBrowseState& State() const { return m_state; }
-    CLibrarian* Engine() const { return m_pEngine.get(); }
-    CEngineWorker& Worker() const { return m_worker; }
-    IHost& Host() const { return m_host; }
     CEntryListCtrl* List() const { return m_list; }
     CPatchInfoPane* Pane() const { return m_pane; }
     // The info pane's vertical scroll bar, shown while its text does not fit.
@@ -95,11 +104,15 @@ private:
     void RecalcLayout();
     void EnsureFrameWidth();
     void FillBankList(const QStringList& entries);
+    void FillProgramList(const std::vector<ProgramEntry>& programs);
+    // The list's drag-out began on `row`: the program is loaded, then dragged while the button
+    // is still held.
+    void StartProgramDrag(int row);
 
+    CLibrarian& m_engine;
     CEngineWorker& m_worker;
     IHost& m_host;
-    CBrowseState m_state;
-    std::unique_ptr<CLibrarian> m_pEngine;
+    CBrowseState& m_state;
     CEntryListCtrl* m_list = nullptr;
     CPatchInfoPane* m_pane = nullptr;
     QHBoxLayout* m_layout = nullptr;
