@@ -16,14 +16,6 @@
 
 namespace {
 
-// The archive layer's texts are UTF-8; paths are the system's.
-QString FromArchive(const std::string& text) {
-    return QString::fromUtf8(text);
-}
-std::string ToArchivePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 // Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
 // skipped program would stop the run until the user closed it).
 class CWorkerVisitor : public IArchiveVisitor {
@@ -33,20 +25,20 @@ public:
     void OnBank(int bank, const std::string& name) override {
         m_strBank = name.empty()
                         ? CArchiveCommands::tr("Bank %1").arg(bank)
-                        : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromArchive(name));
+                        : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromUtf8(name));
         m_worker.SetProgress(m_strBank);
     }
     void OnProgram(int, int program, const std::string& name) override {
         const QString what = program >= 0
-                                 ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
-                                 : FromArchive(name);
+                                 ? QStringLiteral("%1 %2").arg(program).arg(FromUtf8(name))
+                                 : FromUtf8(name);
         m_worker.SetProgress(CArchiveCommands::tr("%1: %2 %3")
                                  .arg(m_strBank,
                                       m_bRestore ? CArchiveCommands::tr("loading")
                                                  : CArchiveCommands::tr("fetching"),
                                       what));
     }
-    void OnMessage(const std::string& text) override { messages << FromArchive(text); }
+    void OnMessage(const std::string& text) override { messages << FromUtf8(text); }
     bool ShouldCancel() override { return m_worker.CancelRequested(); }
 
     QStringList messages;
@@ -84,7 +76,7 @@ CArchiveCommands::CArchiveCommands(CQuorlinView& view, QObject* parent)
 void CArchiveCommands::Tell(const QString& text) {
     // A failure is never left unsaid, even when the archive layer gave no reason.
     m_view.Host().ShowMessage(
-        ToUnit(text.isEmpty() ? tr("The command could not be carried out.") : text));
+        ToUtf8(text.isEmpty() ? tr("The command could not be carried out.") : text));
 }
 
 void CArchiveCommands::BackUpUnit() {
@@ -107,7 +99,7 @@ void CArchiveCommands::BackUpUnit() {
     CWorkerVisitor visitor(worker, false);
     const int dsp = m_state.Dsp();
     const int channel = m_state.Channel();
-    const std::string path = ToArchivePath(folder);
+    const std::string path = ToFilePath(folder);
     bool ran = false;
     const archive::BackupOutcome outcome = worker.Run(
         tr("Backing up the unit…"),
@@ -124,7 +116,7 @@ void CArchiveCommands::BackUpUnit() {
         // Nothing was begun: the reason is among the messages.
         Tell(visitor.messages.join(QLatin1Char('\n')));
     } else {
-        QString text = FromArchive(archive::BackupSummary(outcome));
+        QString text = FromUtf8(archive::BackupSummary(outcome));
         if (!outcome.manifestWritten && !visitor.messages.isEmpty())
             text += QLatin1Char('\n') + visitor.messages.last();
         Tell(text);
@@ -142,7 +134,7 @@ void CArchiveCommands::RestoreUnit() {
     archive::CUnitRestore restore(*engine, visitor, m_state.Dsp());
     using R = archive::CUnitRestore::Result;
     archive::RestorePlan plan;
-    const std::string path = ToArchivePath(folder);
+    const std::string path = ToFilePath(folder);
     bool ran = false;
     const R planned = worker.Run(tr("Planning the restore…"), [&] {
         ran = true;
@@ -179,7 +171,7 @@ void CArchiveCommands::RestoreUnit() {
         },
         true);
     if (!ran) return;
-    QString text = FromArchive(restore.Summary());
+    QString text = FromUtf8(restore.Summary());
     if (!visitor.messages.isEmpty())
         text += QLatin1Char('\n') + visitor.messages.join(QLatin1Char('\n'));
     Tell(text);

@@ -14,6 +14,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/library/LibraryWindow.h"
 #include "ui/view/QuorlinView.h"
 
@@ -108,7 +109,7 @@ void CLibraryController::Restore(const QString& file, int bank) {
     CQuorlinView* view = m_pView;
     CLibrarian* engine = view ? view->Engine() : nullptr;
     if (!engine || view->Worker().IsBusy()) return;
-    const std::string path = QFile::encodeName(file).toStdString();
+    const std::string path = ToFilePath(file);
     const CBrowseState& state = view->State();
     const int dsp = state.Dsp();
     const int shown =

@@ -18,6 +18,7 @@
 
 #include "archive/FileWriter.h"
 #include "engine/SafeFileName.h"
+#include "ui/core/UnitText.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ QString CLibraryList::WriteFile(const QString& sha256, QString* error) const {
     const std::string safe = SafeFileName(stored->name);
     const QString path = folder + QLatin1Char('/') + Q(safe.empty() ? "program" : safe) +
                          QStringLiteral(".sig");
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+    if (!filewriter::WriteFileWhole(ToFilePath(path), *text,
                                     filewriter::Target::RegularFile, why))
         return {};
     return path;
@@ -230,7 +231,7 @@ void CLibraryWindow::SaveAs() {
         this, QStringLiteral("Save Program As"), Q(safe) + QStringLiteral(".sig"),
         QStringLiteral("Program files (*.sig)"));
     if (path.isEmpty()) return;
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+    if (!filewriter::WriteFileWhole(ToFilePath(path), *text,
                                     filewriter::Target::RegularFile, why))
         QMessageBox::warning(this, QStringLiteral("Quorlin"),
                              QStringLiteral("Cannot write %1: %2").arg(path, Q(why)));

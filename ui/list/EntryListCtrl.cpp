@@ -310,7 +310,7 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag() {
     return std::make_unique<CPatchMimeData>(
         m_worker, m_engine, name + QStringLiteral(".sig"), m_dragFolder.path(),
         CPatchMimeData::Program{m_state.Channel(), m_state.CurrentBank(), EntryNumberAt(row),
-                                ToUnit(name)});
+                                ToUtf8(name)});
 }
 
 void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {

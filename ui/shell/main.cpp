@@ -21,6 +21,7 @@
 #include "settings/RunSettings.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
+#include "ui/core/UnitText.h"
 #include "ui/library/LibraryController.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AppIcon.h"
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
         }
         runSettings = SerialPortOverlay(savedSettings, demo->PortPath(), SavedLine::Ignore);
     } else if (parser.isSet(portOption)) {
-        runSettings = SerialPortOverlay(savedSettings, parser.value(portOption).toStdString(),
+        runSettings = SerialPortOverlay(savedSettings, ToFilePath(parser.value(portOption)),
                                         SavedLine::Use);
     }
     SetSettingsStore(runSettings ? static_cast<ISettingsStore*>(runSettings.get())

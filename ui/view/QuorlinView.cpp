@@ -49,7 +49,7 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
     connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragRefused, this,
-            [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
+            [this](const QString& message) { m_host.ShowMessage(ToUtf8(message)); });
     m_paneScroll = new QScrollBar(Qt::Vertical, this);
     m_paneScroll->setObjectName(QStringLiteral("m_paneScroll"));
     m_paneScroll->setPageStep(1);
@@ -119,7 +119,7 @@ int CQuorlinView::ShowBanks() {
                                     [this, &banks] { return m_pEngine->GetBankList(banks); });
     if (result != 0) return -2;
     QStringList entries;
-    for (const auto& bank : banks) entries << FromUnit(bank);
+    for (const auto& bank : banks) entries << FromUtf8(bank);
     FillBankList(entries);
     RecalcLayout();
     emit entriesChanged();
@@ -141,7 +141,7 @@ void CQuorlinView::ShowPrograms() {
     if (result != 0) return;
     m_list->clear();
     for (const auto& program : programs) {
-        m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
+        m_list->AddEntry(StripLeadingBlanks(FromUtf8(program.text)),
                          program.user != 0 ? kIconUser : kIconFactory, program.user);
     }
     m_state.SetLevel(CBrowseState::kProgramLevel);
@@ -172,7 +172,7 @@ void CQuorlinView::ActivateSelection() {
     const int dsp = m_state.Dsp();
     const qsizetype blank = entry.indexOf(QLatin1Char(' '));
     const QString listedName = blank < 0 ? QString() : entry.mid(blank + 1);
-    const std::string unitName = ToUnit(listedName);
+    const std::string unitName = ToUtf8(listedName);
     // The program's text says which program the unit runs after the program change: a unit
     // that did not follow it runs another one, whose information the pane then shows as such.
     const ProgramFetch fetch =
@@ -190,9 +190,9 @@ void CQuorlinView::ActivateSelection() {
                      [this, selector, &info] { return m_pEngine->GetProgramInfo(selector, info); });
     // A pane left empty would not say why: it names the failure instead.
     QString pane =
-        infoResult == 0 ? FromUnit(info) : tr("The unit did not send the program information.");
+        infoResult == 0 ? FromUtf8(info) : tr("The unit did not send the program information.");
     if (otherProgram) {
-        const QString sent = FromUnit(fetch.sentName);
+        const QString sent = FromUtf8(fetch.sentName);
         pane = tr("The unit sent \"%1\" instead of \"%2\". The information below is of "
                   "\"%1\".")
                    .arg(sent, WithoutTrailingBlanks(listedName)) +
