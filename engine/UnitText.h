@@ -12,7 +12,9 @@
 //   character of that number: the byte 0xE9 is "é".
 // So no byte is lost or shown as a replacement character, and the result is always valid UTF-8
 // (converting it again changes nothing). A text that mixes both (rare: a stray 8-bit byte in a
-// UTF-8 name) reads as 8-bit characters throughout, which is what the unit's display shows.
+// UTF-8 name) reads as 8-bit characters throughout, each byte one character as on the unit's
+// display. The rule is the one whole-unit backups have always used for the names in their
+// manifests, so that a restore matches old manifests as before.
 //
 // The other way there is nothing to convert: the only text the engine sends is a bank name typed
 // with the unit's keys, which types the characters of its table and a blank for anything else
