@@ -75,5 +75,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORLIN_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(QUORLIN_GUI)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    # Our texts are built into the program; Qt's own (the buttons of message boxes and file
+    # dialogs) in the user's language come from Qt's translations.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 endif()
 include(CPack)

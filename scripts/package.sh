@@ -10,7 +10,7 @@ source "$here/scripts/lib/install-missing.sh"
 build="$here/build-package"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
-          librtmidi-dev scdoc dpkg-dev file)
+          qt6-tools-dev qt6-l10n-tools librtmidi-dev scdoc dpkg-dev file)
 install_missing "${packages[@]}"
 
 # The package's files are readable by all, whatever the caller's umask.

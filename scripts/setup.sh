@@ -9,7 +9,10 @@ source "$here/scripts/lib/install-missing.sh"
 build="${1:-$here/build}"
 shift || true
 
+# qt6-tools-dev and qt6-l10n-tools: lupdate and lrelease with their CMake functions, for the
+# translations; qt6-translations-l10n: Qt's own texts in other languages (the tests read German).
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
+          qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           librtmidi-dev libgtest-dev libgmock-dev jackd2 xvfb xauth imagemagick
           fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool libsqlite3-dev)
 install_missing "${packages[@]}"

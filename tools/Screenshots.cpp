@@ -54,9 +54,7 @@ void Activate(CQuorlinView& view, int number) {
     CEntryListCtrl& list = *view.List();
     const int row = RowOf(list, number);
     if (row < 0) return;
-    list.clearSelection();
-    list.setCurrentRow(row);
-    list.item(row)->setSelected(true);
+    list.SelectRow(row);
     view.ActivateSelection();
 }
 
@@ -145,8 +143,7 @@ int main(int argc, char* argv[]) {
         }
 
         frame.View()->OnBack();
-        frame.View()->List()->setCurrentRow(1);
-        frame.View()->List()->item(1)->setSelected(true);
+        frame.View()->List()->SelectRow(1);
         if (auto menu = frame.View()->List()->BuildContextMenu()) {
             menu->popup(frame.mapToGlobal(QPoint(120, 120)));
             QApplication::processEvents();

@@ -20,7 +20,6 @@
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/commands/ArchiveCommands.h"
-#include "ui/core/CommandIds.h"
 #include "ui/dialogs/RestorePlanDlg.h"
 
 namespace {
@@ -60,7 +59,7 @@ QJsonObject ReadManifest(const QString& folder) {
 // Backs the seeded unit up into a new folder under `parent`; the folder written.
 QString BackUp(CUiFixture& f, const QString& parent) {
     f.frame->Archive()->m_fnChooseBackupParent = [parent] { return parent; };
-    f.frame->Action(cmd::ID_BACKUP_UNIT)->trigger();
+    f.frame->Actions().backupUnit->trigger();
     return f.frame->Archive()->LastBackupFolder();
 }
 
@@ -84,8 +83,8 @@ private slots:
         Seed(f.unit);
         f.Start();
         if (openBank >= 0) f.OpenBank(openBank);
-        QVERIFY(f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled());
-        QVERIFY(f.frame->Action(cmd::ID_RESTORE_UNIT)->isEnabled());
+        QVERIFY(f.frame->Actions().backupUnit->isEnabled());
+        QVERIFY(f.frame->Actions().restoreUnit->isEnabled());
         QTemporaryDir parent;
         const QString folder = BackUp(f, parent.path());
 
@@ -125,7 +124,7 @@ private slots:
         } else {
             QCOMPARE(f.State().Level(), 0);
         }
-        QVERIFY(f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled());
+        QVERIFY(f.frame->Actions().backupUnit->isEnabled());
     }
 
     // Cancel in the progress dialog (which names the bank and program being fetched) stops the
@@ -154,8 +153,8 @@ private slots:
             QTRY_VERIFY(f.worker.ProgressDialog() != nullptr);
             QTRY_VERIFY(f.worker.ProgressDialog()->labelText().contains(QStringLiteral("Lead")));
             shown = f.worker.ProgressDialog()->labelText();
-            disabledWhileRunning = !f.frame->Action(cmd::ID_BACKUP_UNIT)->isEnabled() &&
-                                   !f.frame->Action(cmd::ID_RESTORE_UNIT)->isEnabled();
+            disabledWhileRunning = !f.frame->Actions().backupUnit->isEnabled() &&
+                                   !f.frame->Actions().restoreUnit->isEnabled();
             QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
             QTRY_VERIFY(f.worker.CancelRequested());
         });
@@ -206,7 +205,7 @@ private slots:
             tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);  // bank 41 stays as it is
             plan->Buttons()->button(QDialogButtonBox::Ok)->click();
         });
-        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.frame->Actions().restoreUnit->trigger();
 
         QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40"), QStringLiteral("Bank 41")}));
         QCOMPARE(stepsShown, (QStringList{QStringLiteral("skip 40 Lead (present)"),
@@ -277,7 +276,7 @@ private slots:
             });
             return true;
         };
-        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.frame->Actions().restoreUnit->trigger();
         f.onPause = nullptr;
 
         QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
@@ -321,7 +320,7 @@ private slots:
             return false;
         };
         if (!manifest.isEmpty()) f.link->ClearTranscript();
-        f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger();
+        f.frame->Actions().restoreUnit->trigger();
 
         QCOMPARE(planShown, manifest.isEmpty());
         QVERIFY(f.link->Transcript().empty());

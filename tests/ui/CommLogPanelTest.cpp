@@ -18,7 +18,6 @@
 
 #include "link/LinkTap.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/core/CommandIds.h"
 #include "ui/log/CommLogPanel.h"
 #include "ui/log/LogFileRecorder.h"
 
@@ -299,7 +298,7 @@ void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
             aboutText = label->text();
         dialog.accept();
     });
-    f.frame->Action(cmd::ID_APP_ABOUT)->trigger();
+    f.frame->Actions().about->trigger();
     QVERIFY2(aboutText.contains(path), qPrintable(aboutText));
 
     toggle->trigger();

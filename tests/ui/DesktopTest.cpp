@@ -29,7 +29,6 @@
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/core/CommandIds.h"
 
 namespace {
 
@@ -260,7 +259,7 @@ private slots:
                 10000);
             sent = SendWindowManagerClose(f.frame->winId());
         });
-        f.frame->Action(cmd::ID_BACKUP)->trigger();  // returns when the backup has ended
+        f.frame->Actions().backup->trigger();  // returns when the backup has ended
         QVERIFY(sent);
         QTRY_VERIFY_WITH_TIMEOUT(!f.frame->isVisible(), 10000);
         f.onPause = nullptr;

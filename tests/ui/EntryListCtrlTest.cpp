@@ -16,7 +16,6 @@
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/core/CommandIds.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
 
@@ -26,7 +25,7 @@ QStringList MenuItems(CEntryListCtrl& list) {
     QStringList items;
     if (auto menu = list.BuildContextMenu()) {
         for (QAction* action : menu->actions()) {
-            items << QStringLiteral("%1 (%2)").arg(action->text()).arg(action->data().toInt());
+            items << QStringLiteral("%1 (%2)").arg(action->text(), action->objectName());
         }
     }
     return items;
@@ -46,17 +45,18 @@ private slots:
         CUiFixture f;
         f.Start();
         f.List().clearSelection();
-        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Create Bank (32803)")});
+        QCOMPARE(MenuItems(f.List()),
+                 QStringList{QStringLiteral("Create Bank (createBankAction)")});
         f.Select(0);
-        QCOMPARE(MenuItems(f.List()), (QStringList{QStringLiteral("Rename Bank (32802)"),
-                                                   QStringLiteral("Delete Bank (32805)")}));
+        QCOMPARE(MenuItems(f.List()), (QStringList{QStringLiteral("Rename Bank (renameBankAction)"),
+                                                   QStringLiteral("Delete Bank (deleteAction)")}));
         f.OpenBank(0);
         f.List().clearSelection();
         QVERIFY(MenuItems(f.List()).isEmpty());
         f.Select(f.RowOf(0));  // factory
         QVERIFY(MenuItems(f.List()).isEmpty());
         f.Select(f.RowOf(5));  // user
-        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Delete Patch (32805)")});
+        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Delete Patch (deleteAction)")});
     }
 
     void renamingABankSendsTheNameAndEscSendsNothing() {
@@ -188,7 +188,7 @@ private slots:
         QTest::keyClicks(editor, QStringLiteral("Renamed"));
         int operations = 0;
         connect(&f.worker, &CEngineWorker::operationStarting, [&operations] { ++operations; });
-        QWidget* button = f.frame->ToolBar()->widgetForAction(f.frame->Action(cmd::ID_DELETE));
+        QWidget* button = f.frame->ToolBar()->widgetForAction(f.frame->Actions().del);
         QVERIFY(button != nullptr);
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(Editor(f.List()) == nullptr);
@@ -215,7 +215,7 @@ private slots:
             gate.Release();
         });
         f.Select(f.RowOf(20));
-        f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.frame->Actions().del->trigger();
         f.onPause = nullptr;
         QTRY_COMPARE(f.List().item(f.RowOf(7))->text(), QStringLiteral("7 Seven"));
         QTRY_VERIFY(!f.worker.IsBusy());
@@ -403,17 +403,18 @@ private slots:
         list.clearSelection();
         trigger(QStringLiteral("Create Bank"));
         QCOMPARE(counts(), (QList<qsizetype>{0, 0, 1, 0, 0, 0}));
-        list.setCurrentRow(0);
-        list.item(0)->setSelected(true);
+        list.SelectRow(0);
         list.setFocus();
+        // Enter and Delete are the keys of the actions the main window gives the list: on its
+        // own the list does nothing with them.
         QTest::keyClick(&list, Qt::Key_Return);
-        QCOMPARE(counts(), (QList<qsizetype>{1, 0, 1, 0, 0, 0}));
         QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(counts(), (QList<qsizetype>{0, 0, 1, 0, 0, 0}));
         trigger(QStringLiteral("Delete Bank"));
-        QCOMPARE(counts(), (QList<qsizetype>{1, 2, 1, 0, 0, 0}));
+        QCOMPARE(counts(), (QList<qsizetype>{0, 1, 1, 0, 0, 0}));
         const QPoint where = list.visualItemRect(list.item(1)).center();
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, where);
-        QCOMPARE(counts(), (QList<qsizetype>{2, 2, 1, 0, 0, 0}));
+        QCOMPARE(counts(), (QList<qsizetype>{1, 1, 1, 0, 0, 0}));
 
         // A rename taken with Enter is handed on; the entry keeps its text until its owner says
         // the unit took the name.
@@ -453,11 +454,50 @@ private slots:
         std::unique_ptr<CPatchMimeData> data = list.CreatePatchDrag();
         QVERIFY(data != nullptr);
         QCOMPARE(data->FileName(), QStringLiteral("Big Hall.sig"));
-        QCOMPARE(counts(), (QList<qsizetype>{2, 2, 1, 1, 1, 1}));
+        QCOMPARE(counts(), (QList<qsizetype>{1, 1, 1, 1, 1, 1}));
 
         // The list itself never talked to the unit.
         QVERIFY(link.Transcript().empty());
         QVERIFY(!worker.IsBusy());
+    }
+
+    // What the commands ask of the list: one entry selected and current, in view; or none.
+    void selectRowSelectsOneEntryAndMakesItCurrentInView() {
+        CUiFixture f;
+        for (int bank = 30; bank < 90; ++bank) f.unit.AddBank(bank, "Many " + std::to_string(bank));
+        f.Start();
+        f.frame->resize(400, 300);
+        const int last = f.List().count() - 1;
+        struct Case {
+            const char* what;
+            int before;  // selected and current first (-1: none)
+            int row;
+            int selected;
+            int current;
+        };
+        const Case cases[] = {
+            {"another row", 2, 0, 0, 0},
+            {"the selected row again", 3, 3, 3, 3},
+            {"a row out of view", 0, last, last, last},
+            {"none", 4, -1, -1, 4},
+            {"a row that is not there", 4, last + 1, -1, 4},
+        };
+        for (const Case& c : cases) {
+            f.List().setCurrentRow(c.before);
+            f.List().SelectRow(c.row);
+            QVERIFY2(f.List().SelectedRow() == c.selected, c.what);
+            QVERIFY2(f.List().selectedItems().size() == (c.selected >= 0 ? 1 : 0), c.what);
+            QVERIFY2(f.List().currentRow() == c.current, c.what);
+            if (c.selected >= 0) {
+                const QRect shown = f.List().visualItemRect(f.List().item(c.selected));
+                QVERIFY2(f.List().viewport()->rect().contains(shown), c.what);
+            }
+        }
+        // The arrow keys go on from the selected row.
+        f.List().SelectRow(5);
+        f.List().setFocus();
+        QTest::keyClick(&f.List(), Qt::Key_Down);
+        QCOMPARE(f.List().SelectedRow(), 6);
     }
 
     void dragOutOffersTheSameBytesAsABackup() {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -21,6 +22,8 @@
 #include <QUrl>
 
 #include "library/ProgramLibrary.h"
+#include "tests/ui/UiFixture.h"
+#include "ui/library/LibraryController.h"
 #include "ui/library/LibraryWindow.h"
 
 using namespace library;
@@ -202,6 +205,29 @@ private slots:
         QVERIFY(!window.Banner()->isHidden());
         QVERIFY(!window.SearchBox()->isEnabled());
         QCOMPARE(window.Results()->topLevelItemCount(), 0);
+    }
+
+    // The library's two commands go into the menus it is given, whatever those are called.
+    void theLibraryJoinsTheMenusItIsGiven() {
+        CUiFixture f;
+        f.Start(false);
+        CLibraryController controller(
+            m_dir.filePath(QStringLiteral("installed.sqlite")).toStdString());
+        QVERIFY(controller.IsOpen());
+        QMenu view;
+        QMenu options;
+        controller.Install(*f.frame, f.View(), view, options);
+        const auto names = [](const QMenu& menu) {
+            QStringList names;
+            for (QAction* action : menu.actions())
+                names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+            return names;
+        };
+        QCOMPARE(names(view), QStringList{QStringLiteral("actionLibrary")});
+        QCOMPARE(names(options),
+                 (QStringList{QStringLiteral("-"), QStringLiteral("actionKeepDeleted")}));
+        QVERIFY(!names(*f.frame->ViewMenu()).contains(QStringLiteral("actionLibrary")));
+        QVERIFY(!names(*f.frame->OptionsMenu()).contains(QStringLiteral("actionKeepDeleted")));
     }
 };
 

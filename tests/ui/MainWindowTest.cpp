@@ -3,22 +3,27 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QStyle>
+#include <QTableView>
+#include <QTextCursor>
 #include <QTest>
 #include <QThread>
+#include <QToolBar>
 #include <QWheelEvent>
 
 #include "settings/LinkSettings.h"
 #include "settings/SerialSettings.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/core/CommandIds.h"
 #include "ui/dialogs/CommSetupDlg.h"
-
-using namespace cmd;
+#include "ui/log/CommLogPanel.h"
+#include "ui/view/PatchInfoPane.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -30,11 +35,16 @@ private slots:
     void dspSwitchMovesTheChannel_data();
     void dspSwitchMovesTheChannel();
     void paneShowsTheProgramOfTheCurrentDspInTheShownBank();
-    void paneScrollsALongTextInTenPixelSteps();
+    void paneScrollsALongTextToItsEnd();
     void theWheelOverThePaneScrollsItsText();
-    void thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint();
+    void thePaneScrollBarFollowsWhatThePaneShows();
     void aFailedInformationRequestIsSaidInThePane();
     void menuItemsSayWhatTheyDoAndChannelsAreRadioItems();
+    void actionsAreNamedWithStandardKeysAndTheirOwnTips_data();
+    void actionsAreNamedWithStandardKeysAndTheirOwnTips();
+    void theKeysOfTheListGoThroughItsActions();
+    void eachCommandFollowsItsRuleAndRestsWhileAnOperationRuns();
+    void checkMarksFollowWhatTheyShowWithoutAMenuOpening();
     void trackingSizeFollowsLevelAndPane();
     void placementIsSavedAndRestored();
     void closingMaximisedKeepsTheNormalPlacementRunAfterRun();
@@ -79,10 +89,10 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
     QVERIFY(!f.View().Engine()->SerialSettingsWereMissing());
 
     QCOMPARE(f.frame->size(), QSize(349, 513));
-    QVERIFY(f.frame->Action(ID_CHANNEL_1)->isChecked());
-    QVERIFY(f.frame->Action(ID_DSP_A)->isChecked());
-    QVERIFY(!f.frame->Action(ID_DSP_B)->isChecked());
-    QVERIFY(f.frame->Action(ID_VIEW_PATCHINFO)->isChecked());
+    QVERIFY(f.frame->Actions().channels[0]->isChecked());
+    QVERIFY(f.frame->Actions().dspA->isChecked());
+    QVERIFY(!f.frame->Actions().dspB->isChecked());
+    QVERIFY(f.frame->Actions().patchInfo->isChecked());
     QCOMPARE(f.frame->windowTitle(), QStringLiteral("Banks - Quorlin"));
 }
 
@@ -124,7 +134,7 @@ void MainWindowTest::backSelectsTheBankThatWasOpen() {
     f.Select(2);
     f.View().ActivateSelection();
     QCOMPARE(f.State().Level(), 1);
-    f.frame->Action(ID_BACK)->trigger();
+    f.frame->Actions().back->trigger();
     QCOMPARE(f.State().Level(), 0);
     QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
     QCOMPARE(f.List().SelectedRow(), 2);
@@ -155,11 +165,11 @@ void MainWindowTest::dspSwitchMovesTheChannel() {
     f.State().SetDsp(dsp);
     f.State().SetChannel(channel);
     f.link->ClearTranscript();
-    f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->trigger();
+    (choose == 1 ? f.frame->Actions().dspA : f.frame->Actions().dspB)->trigger();
     QCOMPARE(f.State().Channel(), expected);
     QCOMPARE(f.State().Dsp(), choose);
-    QVERIFY(f.frame->Action(ID_CHANNEL_1 + expected)->isChecked());
-    QVERIFY(f.frame->Action(choose == 1 ? ID_DSP_A : ID_DSP_B)->isChecked());
+    QVERIFY(f.frame->Actions().channels[expected]->isChecked());
+    QVERIFY((choose == 1 ? f.frame->Actions().dspA : f.frame->Actions().dspB)->isChecked());
     // With the programs shown, the bank is selected again on the chosen DSP.
     QCOMPARE(f.unit.SelectedBank(choose), 3);
     QVERIFY(!f.link->Transcript().empty());
@@ -177,13 +187,13 @@ void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
              qPrintable(fifth));
     QVERIFY(f.View().IsLoadedProgram(f.RowOf(1)));
 
-    f.frame->Action(ID_DSP_B)->trigger();
+    f.frame->Actions().dspB->trigger();
     QCOMPARE(f.View().PaneText(), none);
     QVERIFY(!f.View().IsLoadedProgram(f.RowOf(1)));
     f.ActivateProgram(0);
     QVERIFY(f.View().PaneText().startsWith(QStringLiteral("One octave below the input.")));
 
-    f.frame->Action(ID_DSP_A)->trigger();
+    f.frame->Actions().dspA->trigger();
     QCOMPARE(f.View().PaneText(), fifth);
 
     // Another bank: nothing loaded there; back in bank 3 the text returns.
@@ -195,7 +205,7 @@ void MainWindowTest::paneShowsTheProgramOfTheCurrentDspInTheShownBank() {
     QCOMPARE(f.View().PaneText(), fifth);
 }
 
-void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
+void MainWindowTest::paneScrollsALongTextToItsEnd() {
     CUiFixture f;
     std::vector<std::string> info;
     for (int i = 0; i < 60; ++i)
@@ -206,38 +216,46 @@ void MainWindowTest::paneScrollsALongTextInTenPixelSteps() {
     f.OpenBank(12);
     f.ActivateProgram(9);
     QVERIFY(f.View().PaneText().contains(QStringLiteral("& more")));  // no prefix processing
-    f.View().repaint();
+    QPlainTextEdit* text = f.View().Pane()->TextView();
+    // Whether the end of the text is in view.
+    auto endInView = [text] {
+        QTextCursor end(text->document());
+        end.movePosition(QTextCursor::End);
+        return text->viewport()->rect().contains(text->cursorRect(end));
+    };
     QScrollBar* bar = f.View().PaneScroll();
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     const int maximum = bar->maximum();
     QVERIFY(maximum > 0);
     QCOMPARE(bar->value(), 0);
+    QVERIFY(!endInView());
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), 1);
-    bar->triggerAction(QAbstractSlider::SliderToMaximum);  // bottom moves one step too
-    QCOMPARE(bar->value(), 2);
-    for (int i = 0; i < maximum + 5; ++i) bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // The end of the text can be reached and read.
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(bar->value(), maximum);
+    QVERIFY(endInView());
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), maximum);
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    QCOMPARE(bar->value(), maximum - 1);
+    QCOMPARE(bar->value(), 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // off the top again
 
     // A taller window: the bar goes away and the position is reset.
     f.frame->resize(600, 4000);
-    QApplication::processEvents();
-    f.View().repaint();
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     QCOMPARE(bar->value(), 0);
 
     // Bank level: hidden.
     f.frame->resize(600, 400);
     f.View().OnBack();
-    f.View().repaint();
+    QApplication::processEvents();
     QVERIFY(!bar->isVisible());
+    QVERIFY(!f.View().Pane()->isVisible());
 }
 
-// The bar is shown, ranged and hidden where the pane's text or switch changes, not when the pane
-// is painted: a change of state that no paint follows still leaves it right.
-void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint() {
+// The bar is shown, ranged and hidden where the pane's text or switch changes.
+void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShows() {
     CUiFixture f;
     std::vector<std::string> info;
     for (int i = 0; i < 60; ++i) info.push_back("Line " + std::to_string(i) + " of a long story");
@@ -253,20 +271,22 @@ void MainWindowTest::thePaneScrollBarFollowsWhatThePaneShowsWithoutAPaint() {
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(bar->value(), 1);
 
-    // Each change below is made and looked at with no event processed in between.
     f.State().SetDsp(2);  // nothing loaded on DSP B: the short note fits
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     QCOMPARE(bar->value(), 0);
+    QCOMPARE(f.View().Pane()->Text(), QStringLiteral("No program selected"));
     f.State().SetDsp(1);
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->maximum(), maximum);
     f.State().SetShowInfoPane(false);
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
     f.State().SetShowInfoPane(true);
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     f.State().SetInfo(1, QStringLiteral("Short now."));
-    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY(!bar->isVisible());
+    QCOMPARE(f.View().Pane()->Text(), QStringLiteral("Short now."));
     f.State().SetLevel(0);
+    QTRY_VERIFY(!f.View().Pane()->isVisible());
     QVERIFY(!bar->isVisible());
 }
 
@@ -279,14 +299,15 @@ void MainWindowTest::theWheelOverThePaneScrollsItsText() {
     f.frame->resize(600, 400);
     f.OpenBank(12);
     f.ActivateProgram(9);
-    f.View().repaint();
     QScrollBar* bar = f.View().PaneScroll();
-    QVERIFY(bar->isVisible());
+    QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->value(), 0);
+    // Through the window, which hands the wheel to the widget under the pointer.
     auto wheel = [&f](QPoint at, int delta) {
-        QWheelEvent event(at, f.View().mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&f.View(), &event);
+        const QPoint inWindow = f.View().mapTo(f.frame.get(), at);
+        QWheelEvent event(inWindow, f.View().mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(f.frame->windowHandle(), &event);
     };
     const QPoint overPane(kPaneBoxWidth / 2, 100);
     wheel(overPane, -120);  // one notch down
@@ -315,23 +336,244 @@ void MainWindowTest::menuItemsSayWhatTheyDoAndChannelsAreRadioItems() {
     CUiFixture f;
     f.Start(false);
     // Nothing is ever saved, so Exit does not talk of saving.
-    QCOMPARE(f.frame->Action(ID_APP_EXIT)->statusTip(), QStringLiteral("Quit the application"));
-    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
-        QActionGroup* group = f.frame->Action(id)->actionGroup();
+    QCOMPARE(f.frame->Actions().exit->statusTip(), QStringLiteral("Quit the application"));
+    for (QAction* channel : f.frame->Actions().channels) {
+        QActionGroup* group = channel->actionGroup();
         QVERIFY(group != nullptr);
         QVERIFY(group->isExclusive());
-        QCOMPARE(group, f.frame->Action(ID_CHANNEL_1)->actionGroup());
+        QCOMPARE(group, f.frame->Actions().channels[0]->actionGroup());
     }
-    QVERIFY(f.frame->Action(ID_DSP_A)->actionGroup() != nullptr);
-    QCOMPARE(f.frame->Action(ID_DSP_A)->actionGroup(), f.frame->Action(ID_DSP_B)->actionGroup());
-    f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
+    QVERIFY(f.frame->Actions().dspA->actionGroup() != nullptr);
+    QCOMPARE(f.frame->Actions().dspA->actionGroup(), f.frame->Actions().dspB->actionGroup());
+    f.frame->Actions().channels[4]->trigger();
     QCOMPARE(f.State().Channel(), 4);
-    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
-        QCOMPARE(f.frame->Action(id)->isChecked(), id == ID_CHANNEL_1 + 4);
+    for (std::size_t i = 0; i < f.frame->Actions().channels.size(); ++i) {
+        QCOMPARE(f.frame->Actions().channels[i]->isChecked(), i == 4);
     }
     // Choosing the checked channel again keeps it checked.
-    f.frame->Action(ID_CHANNEL_1 + 4)->trigger();
-    QVERIFY(f.frame->Action(ID_CHANNEL_1 + 4)->isChecked());
+    f.frame->Actions().channels[4]->trigger();
+    QVERIFY(f.frame->Actions().channels[4]->isChecked());
+}
+
+void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("statusTip");
+    QTest::addColumn<QString>("toolTip");    // empty: the text, as Qt derives it
+    QTest::addColumn<int>("standardKey");    // QKeySequence::UnknownKey: none
+    QTest::addColumn<QKeySequence>("kept");  // the key users know, first
+    QTest::addColumn<Qt::ShortcutContext>("context");
+    constexpr int none = QKeySequence::UnknownKey;
+    const auto text = [](const char* s) { return QString::fromUtf8(s); };
+    QTest::newRow("exitAction") << text("E&xit") << text("Quit the application") << text("Exit")
+                                << int(QKeySequence::Quit) << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("deleteAction") << text("&Delete") << text("Delete the selected patch or bank")
+                                  << text("Delete") << int(QKeySequence::Delete) << QKeySequence()
+                                  << Qt::WidgetShortcut;
+    QTest::newRow("openAction") << text("Open")
+                                << text("Open the selected bank or load the selected program")
+                                << QString() << none << QKeySequence(Qt::Key_Return)
+                                << Qt::WidgetShortcut;
+    QTest::newRow("findAction") << text("&Find...") << text("Find patch") << QString()
+                                << int(QKeySequence::Find) << QKeySequence(Qt::CTRL | Qt::Key_F)
+                                << Qt::WindowShortcut;
+    QTest::newRow("findNextAction")
+        << text("Find Next") << text("Find next patch") << QString() << int(QKeySequence::FindNext)
+        << QKeySequence(Qt::Key_F3) << Qt::WindowShortcut;
+    QTest::newRow("backAction") << text("Back") << text("Back to bank selection") << text("Back")
+                                << int(QKeySequence::Back) << QKeySequence(Qt::ALT | Qt::Key_Left)
+                                << Qt::WindowShortcut;
+    QTest::newRow("dspAAction") << text("DSP A") << text("Change to DSP A") << text("DSP A") << none
+                                << QKeySequence(Qt::CTRL | Qt::Key_A) << Qt::WindowShortcut;
+    QTest::newRow("dspBAction") << text("DSP B") << text("Change to DSP B") << text("DSP B") << none
+                                << QKeySequence(Qt::CTRL | Qt::Key_B) << Qt::WindowShortcut;
+    QTest::newRow("createBankAction")
+        << text("Create Bank") << text("Create new bank") << text("Create Bank") << none
+        << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("loadPatchAction")
+        << text("Load Patch from PC")
+        << text("Open an existing patch and store it in the current bank") << text("Load Patch")
+        << none << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("toolbarAction")
+        << text("&Toolbar") << text("Show or hide the toolbar") << text("Toggle ToolBar") << none
+        << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("statusBarAction")
+        << text("&Status Bar") << text("Show or hide the status bar") << text("Toggle StatusBar")
+        << none << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("aboutAction") << text("&About Quorlin...")
+                                 << text(
+                                        "Display program information, version number and copyright")
+                                 << text("About") << none << QKeySequence() << Qt::WindowShortcut;
+}
+
+// Each command is found by a name that says what it is, has the system's standard keys (and the
+// key this program always had, first), and its status tip and tool tip as separate texts.
+void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips() {
+    QFETCH(QString, text);
+    QFETCH(QString, statusTip);
+    QFETCH(QString, toolTip);
+    QFETCH(int, standardKey);
+    QFETCH(QKeySequence, kept);
+    QFETCH(Qt::ShortcutContext, context);
+    CUiFixture f;
+    f.Start(false);
+    auto* action = f.frame->findChild<QAction*>(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(action != nullptr);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->statusTip(), statusTip);
+    if (!toolTip.isEmpty()) QCOMPARE(action->toolTip(), toolTip);
+    const QList<QKeySequence> keys = action->shortcuts();
+    if (!kept.isEmpty()) QCOMPARE(keys.value(0), kept);
+    if (standardKey != QKeySequence::UnknownKey) {
+        const auto standard = QKeySequence::keyBindings(QKeySequence::StandardKey(standardKey));
+        for (const QKeySequence& key : standard)
+            QVERIFY2(keys.contains(key), qPrintable(key.toString()));
+    }
+    QCOMPARE(action->shortcutContext(), context);
+
+    // No action carries another's text in its tips, nor a number for a name; the status pane
+    // says what it is too.
+    for (QAction* any : f.frame->findChildren<QAction*>()) {
+        if (any->text().isEmpty()) continue;  // separators, the log panel's inner ones
+        QVERIFY2(!any->statusTip().contains(QLatin1Char('\n')), qPrintable(any->text()));
+        QVERIFY2(!any->toolTip().contains(QLatin1Char('\n')), qPrintable(any->text()));
+        bool number = false;
+        any->objectName().toInt(&number);
+        QVERIFY2(!number, qPrintable(any->objectName()));
+    }
+    QCOMPARE(f.frame->findChild<QLabel*>(QStringLiteral("patchCountPane")),
+             f.frame->PatchCountPane());
+}
+
+void MainWindowTest::theKeysOfTheListGoThroughItsActions() {
+    CUiFixture f;
+    f.Start();
+    QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
+    const CMainActions& actions = f.frame->Actions();
+    QSignalSpy opened(actions.open, &QAction::triggered);
+    QSignalSpy deleted(actions.del, &QAction::triggered);
+
+    // Enter opens the selected bank; Enter on the keypad loads the selected program.
+    f.Select(f.RowOf(0));
+    f.List().setFocus();
+    QTest::keyClick(&f.List(), Qt::Key_Return);
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 0: Halls"));
+    f.Select(f.RowOf(1));
+    QTest::keyClick(&f.List(), Qt::Key_Enter);
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(f.State().Loaded(1).nIndex, f.RowOf(1));
+
+    // Delete: nothing on a factory program (the action is off), the user program otherwise.
+    const auto before = f.unit.Programs(0).size();
+    f.Select(f.RowOf(0));
+    QTest::keyClick(&f.List(), Qt::Key_Delete);
+    QCOMPARE(deleted.size(), 0);
+    f.Select(f.RowOf(5));
+    // The keys are the list's: in the log they neither delete nor open anything.
+    auto* log = f.frame->findChild<CCommLogPanel*>(QStringLiteral("CommLogPanel"));
+    QVERIFY(log != nullptr);
+    log->show();
+    log->Table()->setFocus();
+    QTRY_VERIFY(log->Table()->hasFocus());
+    QTest::keyClick(log->Table(), Qt::Key_Delete);
+    QTest::keyClick(log->Table(), Qt::Key_Return);
+    QCOMPARE(deleted.size(), 0);
+    QCOMPARE(opened.size(), 2);
+    f.List().setFocus();
+    QTest::keyClick(&f.List(), Qt::Key_Delete);
+    QCOMPARE(deleted.size(), 1);
+    QCOMPARE(f.unit.Programs(0).size(), before - 1);
+
+    // A double click opens as Enter does.
+    actions.back->trigger();
+    const QRect rect = f.List().visualItemRect(f.List().item(f.RowOf(3)));
+    QTest::mouseDClick(f.List().viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QCOMPARE(opened.size(), 3);
+    QCOMPARE(f.State().CurrentBank(), 3);
+}
+
+// Each command's own rule, in each place the user can be; while an operation runs every command
+// rests, and afterwards each is back to its rule.
+void MainWindowTest::eachCommandFollowsItsRuleAndRestsWhileAnOperationRuns() {
+    CUiFixture f;
+    f.Start();
+    const CMainActions& a = f.frame->Actions();
+    const QList<QAction*> ruled = {a.back,     a.createBank, a.loadPatch, a.backup,
+                                   a.findNext, a.del,        a.open};
+    const auto enabled = [&] {
+        QStringList names;
+        for (QAction* action : ruled)
+            if (action->isEnabled()) names << action->objectName();
+        return names;
+    };
+    f.Select(-1);
+    QCOMPARE(enabled(), QStringList{QStringLiteral("createBankAction")});
+    f.Select(f.RowOf(3));
+    QCOMPARE(enabled(),
+             (QStringList{QStringLiteral("createBankAction"), QStringLiteral("deleteAction"),
+                          QStringLiteral("openAction")}));
+    f.OpenBank(0);
+    QCOMPARE(enabled(),
+             (QStringList{QStringLiteral("backAction"), QStringLiteral("loadPatchAction"),
+                          QStringLiteral("backupAction")}));
+    f.Select(f.RowOf(0));  // a factory program
+    QCOMPARE(enabled(),
+             (QStringList{QStringLiteral("backAction"), QStringLiteral("loadPatchAction"),
+                          QStringLiteral("backupAction"), QStringLiteral("openAction")}));
+    f.State().SetFindText(QStringLiteral("no such program"));
+    f.Select(f.RowOf(5));  // a user program
+    const QStringList programLevel = {
+        QStringLiteral("backAction"),   QStringLiteral("loadPatchAction"),
+        QStringLiteral("backupAction"), QStringLiteral("findNextAction"),
+        QStringLiteral("deleteAction"), QStringLiteral("openAction")};
+    QCOMPARE(enabled(), programLevel);
+
+    CPauseGate gate;
+    f.onPause = gate.Hook();
+    QList<QAction*> enabledWhileBusy;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(gate.Held());
+        for (QAction* action : f.frame->findChildren<QAction*>()) {
+            if (action->isEnabled() && action->actionGroup() != nullptr) enabledWhileBusy << action;
+        }
+        QVERIFY(!a.exit->isEnabled());
+        QVERIFY(!a.channels[3]->isEnabled());
+        QVERIFY(!a.dspB->isEnabled());
+        gate.Release();
+    });
+    f.Commands().FindNext();  // returns when the search of every bank has ended
+    f.onPause = nullptr;
+    QCOMPARE(f.messages.last(), QStringLiteral("Cannot find no such program"));
+    QCOMPARE(enabledWhileBusy, QList<QAction*>());
+    f.Select(f.RowOf(5));
+    QCOMPARE(enabled(), programLevel);
+    for (QAction* action : {a.exit, a.find, a.channels[3], a.dspB, a.about, a.patchInfo})
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+}
+
+// Check marks follow what they stand for when it changes, not when a menu opens.
+void MainWindowTest::checkMarksFollowWhatTheyShowWithoutAMenuOpening() {
+    CUiFixture f;
+    f.Start(false);
+    const CMainActions& a = f.frame->Actions();
+    QVERIFY(a.toolbar->isChecked());
+    f.frame->ToolBar()->toggleViewAction()->trigger();  // the toolbar's own context menu
+    QVERIFY(f.frame->ToolBar()->isHidden());
+    QVERIFY(!a.toolbar->isChecked());
+    a.toolbar->trigger();
+    QVERIFY(f.frame->ToolBar()->isVisible());
+    QVERIFY(a.toolbar->isChecked());
+    a.statusBar->trigger();
+    QVERIFY(f.frame->statusBar()->isHidden());
+    QVERIFY(!a.statusBar->isChecked());
+    f.State().SetShowInfoPane(false);
+    QVERIFY(!a.patchInfo->isChecked());
+    f.State().SetDsp(2);
+    QVERIFY(a.dspB->isChecked());
+    QVERIFY(!a.dspA->isChecked());
+    f.State().SetChannel(11);
+    for (std::size_t i = 0; i < a.channels.size(); ++i)
+        QCOMPARE(a.channels[i]->isChecked(), i == 11);
 }
 
 void MainWindowTest::trackingSizeFollowsLevelAndPane() {
@@ -345,10 +587,10 @@ void MainWindowTest::trackingSizeFollowsLevelAndPane() {
     QCOMPARE(f.frame->minimumWidth(), listWidth + 224);
     // The window was widened to make room for the pane.
     QVERIFY(f.frame->width() >= listWidth + 224);
-    f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    f.frame->Actions().patchInfo->trigger();
     QCOMPARE(f.frame->minimumWidth(), listWidth);
     QCOMPARE(f.List().geometry(), f.View().rect());
-    f.frame->Action(ID_VIEW_PATCHINFO)->trigger();
+    f.frame->Actions().patchInfo->trigger();
     QCOMPARE(f.List().geometry().left(), 224);
     QCOMPARE(f.List().geometry().top(), 9);
 }
@@ -429,12 +671,12 @@ void MainWindowTest::silentUnitIsReportedOnceAndSetupFetchesAgain() {
              QStringList{QStringLiteral(
                  "Unable to communicate with the unit.  Check your communication settings.")});
     QCOMPARE(f.List().count(), 0);
-    QVERIFY(f.frame->Action(ID_OPTIONS_COMMSETUP)->isEnabled());
+    QVERIFY(f.frame->Actions().commSetup->isEnabled());
 
     // Confirming the setup dialog with the bank list still empty fetches it again.
     f.link->SetSilent(false);
     CUiFixture::OnNextDialog([](QDialog& dialog) { dialog.accept(); });
-    f.frame->Action(ID_OPTIONS_COMMSETUP)->trigger();
+    f.frame->Actions().commSetup->trigger();
     QVERIFY(f.List().count() > 0);
     QCOMPARE(f.messages.size(), 1);
 }
@@ -449,7 +691,7 @@ void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
         QTRY_VERIFY(gate.Held());
         f.frame->close();  // while the bank select pauses
         QVERIFY(f.frame->isVisible());
-        QVERIFY(!f.frame->Action(ID_BACK)->isEnabled());
+        QVERIFY(!f.frame->Actions().back->isEnabled());
         gate.Release();
     });
     f.Select(f.RowOf(3));
@@ -464,22 +706,21 @@ void MainWindowTest::closingDuringAnOperationWaitsForItAndSavesSettings() {
 void MainWindowTest::commandsFollowTheLevel() {
     CUiFixture f;
     f.Start();
-    QVERIFY(!f.frame->Action(ID_BACK)->isEnabled());
-    QVERIFY(!f.frame->Action(ID_LOAD_PATCH)->isEnabled());
-    QVERIFY(!f.frame->Action(ID_BACKUP)->isEnabled());
-    QVERIFY(f.frame->Action(ID_CREATE_BANK)->isEnabled());
-    QVERIFY(!f.frame->Action(ID_FIND_NEXT)->isEnabled());
+    QVERIFY(!f.frame->Actions().back->isEnabled());
+    QVERIFY(!f.frame->Actions().loadPatch->isEnabled());
+    QVERIFY(!f.frame->Actions().backup->isEnabled());
+    QVERIFY(f.frame->Actions().createBank->isEnabled());
+    QVERIFY(!f.frame->Actions().findNext->isEnabled());
     f.OpenBank(0);
-    QVERIFY(f.frame->Action(ID_BACK)->isEnabled());
-    QVERIFY(f.frame->Action(ID_LOAD_PATCH)->isEnabled());
-    QVERIFY(f.frame->Action(ID_BACKUP)->isEnabled());
-    QVERIFY(!f.frame->Action(ID_CREATE_BANK)->isEnabled());
+    QVERIFY(f.frame->Actions().back->isEnabled());
+    QVERIFY(f.frame->Actions().loadPatch->isEnabled());
+    QVERIFY(f.frame->Actions().backup->isEnabled());
+    QVERIFY(!f.frame->Actions().createBank->isEnabled());
     // Channel menu: one check mark, on the chosen channel.
-    f.frame->Action(ID_CHANNEL_1 + 9)->trigger();
+    f.frame->Actions().channels[9]->trigger();
     QCOMPARE(f.State().Channel(), 9);
     int checked = 0;
-    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id)
-        checked += f.frame->Action(id)->isChecked();
+    for (QAction* channel : f.frame->Actions().channels) checked += channel->isChecked();
     QCOMPARE(checked, 1);
 }
 

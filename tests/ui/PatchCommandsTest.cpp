@@ -15,7 +15,6 @@
 
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/core/CommandIds.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ private slots:
         f.OpenBank(10);  // programs 0, 1 and 3
         QCOMPARE(f.RowOf(2), -1);
         f.Commands().m_fnChoosePatchFile = [path] { return path; };
-        f.frame->Action(cmd::ID_LOAD_PATCH)->trigger();
+        f.frame->Actions().loadPatch->trigger();
 
         const int row = f.RowOf(2);
         QVERIFY(row >= 0);
@@ -150,14 +149,14 @@ private slots:
         f.OpenBank(0);
         const auto before = f.unit.Programs(0).size();
         f.Select(f.RowOf(0));  // a factory program
-        QVERIFY(!f.frame->Action(cmd::ID_DELETE)->isEnabled());
+        QVERIFY(!f.frame->Actions().del->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
         QCOMPARE(f.unit.Programs(0).size(), before);
 
         f.ActivateProgram(5);  // Mike's Plate, a user program
         QVERIFY(f.View().PaneText() != QStringLiteral("No program selected"));
         f.Select(f.RowOf(5));
-        QVERIFY(f.frame->Action(cmd::ID_DELETE)->isEnabled());
+        QVERIFY(f.frame->Actions().del->isEnabled());
         QTest::keyClick(&f.List(), Qt::Key_Delete);
         QCOMPARE(f.unit.Programs(0).size(), before - 1);
         QCOMPARE(f.RowOf(5), -1);
@@ -171,12 +170,12 @@ private slots:
         // A bank that still holds programs is refused; the list stays as it was.
         const QStringList before = f.Entries();
         f.Select(f.RowOf(3));
-        f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.frame->Actions().del->trigger();
         QCOMPARE(f.messages.last(), QStringLiteral("Cannot delete bank.  This bank is not empty!"));
         QCOMPARE(f.Entries(), before);
         // The empty bank goes, from the unit and from the list.
         f.Select(f.RowOf(20));
-        f.frame->Action(cmd::ID_DELETE)->trigger();
+        f.frame->Actions().del->trigger();
         QCOMPARE(f.RowOf(20), -1);
         for (const auto& bank : f.unit.Banks()) QVERIFY(bank.number != 20);
     }
@@ -202,7 +201,7 @@ private slots:
             offeredName = name;
             return true;
         };
-        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.frame->Actions().createBank->trigger();
         QCOMPARE(offered, proposed);
         QCOMPARE(offeredName, QStringLiteral("Bank %1").arg(proposed));
         QVERIFY(f.Entries().contains(QStringLiteral("%1 Bank %1").arg(proposed)));
@@ -248,7 +247,7 @@ private slots:
             QStringLiteral("Quorlin: Bank 5 \"Dynamics\" exists. Rename it to \"Dupe\"?");
 
         answer(QMessageBox::No);
-        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.frame->Actions().createBank->trigger();
         QCOMPARE(asked, QStringList{question});
         QCOMPARE(openings, 2);
         QCOMPARE(reopenedWith, QStringLiteral("5 Dupe"));  // No: back to what was entered
@@ -257,7 +256,7 @@ private slots:
 
         openings = 0;
         answer(QMessageBox::Yes);
-        f.frame->Action(cmd::ID_CREATE_BANK)->trigger();
+        f.frame->Actions().createBank->trigger();
         QCOMPARE(asked, (QStringList{question, question}));
         QCOMPARE(openings, 1);
         QCOMPARE(bank5(), std::string("Dupe"));
@@ -271,7 +270,7 @@ private slots:
         const int row = f.RowOf(1);  // Fifth Up, the only program with "fifth"
         f.Select(row);
         f.State().SetFindText(QStringLiteral("FIFTH"));
-        f.frame->Action(cmd::ID_FIND_NEXT)->trigger();
+        f.frame->Actions().findNext->trigger();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.List().SelectedRow(), row);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 3: Pitch"));
@@ -285,18 +284,18 @@ private slots:
             text = QStringLiteral("snare");
             return true;
         };
-        f.frame->Action(cmd::ID_FIND)->trigger();
+        f.frame->Actions().find->trigger();
         QCOMPARE(f.State().Level(), 1);
         QCOMPARE(f.State().CurrentBank(), 10);
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
         QCOMPARE(f.List().item(f.List().SelectedRow())->text(), QStringLiteral("3 Snare Room"));
-        QVERIFY(f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
+        QVERIFY(f.frame->Actions().findNext->isEnabled());
 
         f.Commands().m_fnFindDialog = [](QString& text) {
             text = QStringLiteral("nothing like it");
             return true;
         };
-        f.frame->Action(cmd::ID_FIND)->trigger();
+        f.frame->Actions().find->trigger();
         QCOMPARE(f.messages, QStringList{QStringLiteral("Cannot find nothing like it")});
         QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Bank 10: Mine"));
 
@@ -305,15 +304,15 @@ private slots:
             text.clear();
             return true;
         };
-        f.frame->Action(cmd::ID_FIND)->trigger();
-        QVERIFY(!f.frame->Action(cmd::ID_FIND_NEXT)->isEnabled());
+        f.frame->Actions().find->trigger();
+        QVERIFY(!f.frame->Actions().findNext->isEnabled());
         QCOMPARE(f.messages.size(), 1);
     }
 
     void findOnDspBOpensTheFoundBankOnDspB() {
         CUiFixture f;
         f.Start();
-        f.frame->Action(cmd::ID_DSP_B)->trigger();
+        f.frame->Actions().dspB->trigger();
         QCOMPARE(f.unit.SelectedBank(2), 0);
         f.State().SetFindText(QStringLiteral("snare"));
         f.Commands().FindNext();
@@ -341,7 +340,7 @@ private slots:
         QTemporaryDir dir;
         WriteSig(dir, QStringLiteral("Pad.sig"), "an old file");
         f.Commands().m_fnChooseBackupFolder = [&dir] { return dir.path(); };
-        f.frame->Action(cmd::ID_BACKUP)->trigger();
+        f.frame->Actions().backup->trigger();
 
         const QStringList files =
             QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);

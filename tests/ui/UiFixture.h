@@ -118,11 +118,7 @@ public:
         }
         return -1;
     }
-    void Select(int row) {
-        List().clearSelection();
-        List().setCurrentRow(row);
-        List().item(row)->setSelected(true);
-    }
+    void Select(int row) { List().SelectRow(row); }
     void OpenBank(int number) {
         const int row = RowOf(number);
         QVERIFY2(row >= 0, qPrintable(QStringLiteral("no bank %1").arg(number)));

@@ -96,8 +96,7 @@ void CPatchCommands::LoadPatch(const QString& path) {
     for (int i = 0; i <= count && i < list->count(); ++i) {
         const int number = list->EntryNumberAt(i);
         if (number >= 0 && number < 128 && !before.test(static_cast<std::size_t>(number))) {
-            list->setCurrentRow(i);
-            list->item(i)->setSelected(true);
+            list->SelectRow(i);
             list->setFocus();
             m_view.ActivateSelection();
             return;
@@ -256,9 +255,7 @@ void CPatchCommands::FindNext() {
     }
     m_view.ShowPrograms();
     if (programOut < list->count()) {
-        list->setCurrentRow(programOut);
-        list->item(programOut)->setSelected(true);
-        list->scrollToItem(list->item(programOut));
+        list->SelectRow(programOut);
         list->setFocus();
     }
 }

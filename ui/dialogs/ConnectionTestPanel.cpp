@@ -30,17 +30,16 @@ int CConnectionTestPanel::RunningChecks() {
 }
 
 CConnectionTestPanel::CConnectionTestPanel(QWidget* parent) : QWidget(parent) {
-    m_pTestButton = new QPushButton(QStringLiteral("&Test"), this);
+    m_pTestButton = new QPushButton(tr("&Test"), this);
     m_pTestButton->setObjectName(QStringLiteral("TestConnection"));
     m_pTestButton->setAutoDefault(false);
-    m_pTestButton->setToolTip(
-        QStringLiteral("Checks the connection shown above, without saving it"));
+    m_pTestButton->setToolTip(tr("Checks the connection shown above, without saving it"));
     m_pLines = new QPlainTextEdit(this);
     m_pLines->setObjectName(QStringLiteral("TestLines"));
     m_pLines->setReadOnly(true);
     m_pLines->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_pLines->setPlaceholderText(
-        QStringLiteral("Test checks the port or devices above and whether the unit answers."));
+        tr("Test checks the port or devices above and whether the unit answers."));
     m_pLines->setMinimumWidth(560);
     // Room for a full check's lines (seven at most, some wrapped) without a scroll bar.
     m_pLines->setFixedHeight(m_pLines->fontMetrics().lineSpacing() * 8 +
@@ -71,7 +70,7 @@ void CConnectionTestPanel::StartTest() {
     m_bRunning = true;
     m_pLines->clear();
     m_pTestButton->setEnabled(false);
-    m_pTestButton->setText(QStringLiteral("Testing..."));
+    m_pTestButton->setText(tr("Testing..."));
 
     auto* relay = new CCheckRelay;
     const ConnectionCheckTimings timings = m_timings;
@@ -113,7 +112,7 @@ void CConnectionTestPanel::AddLine(const QString& line) {
 void CConnectionTestPanel::Finish(bool unitAnswered) {
     m_bRunning = false;
     m_pTestButton->setEnabled(true);
-    m_pTestButton->setText(QStringLiteral("&Test"));
+    m_pTestButton->setText(tr("&Test"));
     emit testFinished(unitAnswered);
 }
 

@@ -4,7 +4,6 @@
 #include <QMainWindow>
 #include <QFile>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -39,8 +38,11 @@ void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
     if (m_feed.IsOpen()) {
         const std::string path = m_feed.Path();
         m_pSightings->SetFailureReporter([&host, path](const std::string& reason) {
-            host.ShowMessage("The program library " + path + " cannot record a program: " +
-                              reason + ". Quorlin goes on without it.");
+            host.ShowMessage(
+                tr("The program library %1 cannot record a program: %2. Quorlin "
+                   "goes on without it.")
+                    .arg(QFile::decodeName(path.c_str()), QString::fromStdString(reason))
+                    .toStdString());
         });
     }
     engine.SetSightings(m_pSightings.get());
@@ -54,36 +56,34 @@ CLibraryWindow* CLibraryController::Window() {
     return m_pWindow;
 }
 
-void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown) {
+void CLibraryController::Install(QMainWindow& frame, CQuorlinView& shown, QMenu& viewMenu,
+                                 QMenu& optionsMenu) {
     m_pFrame = &frame;
     m_pView = &shown;
-    QMenu* viewMenu = frame.menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu"));
-    auto* action = new QAction(QStringLiteral("&Library"), &frame);
+    auto* action = new QAction(tr("&Library"), &frame);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    action->setStatusTip(QStringLiteral("Search every program Quorlin has seen"));
+    action->setStatusTip(tr("Search every program Quorlin has seen"));
     action->setObjectName(QStringLiteral("actionLibrary"));
     connect(action, &QAction::triggered, this, [this] {
         Window()->show();
         Window()->raise();
         Window()->activateWindow();
     });
-    if (viewMenu) viewMenu->addAction(action);
+    viewMenu.addAction(action);
     frame.addAction(action);
 
-    auto* keep = new QAction(QStringLiteral("&Keep Deleted Programs in Library"), &frame);
+    auto* keep = new QAction(tr("&Keep Deleted Programs in Library"), &frame);
     keep->setObjectName(QStringLiteral("actionKeepDeleted"));
     keep->setStatusTip(
-        QStringLiteral("Fetch a program and keep a copy in the library before Delete removes it"));
+        tr("Fetch a program and keep a copy in the library before Delete removes it"));
     keep->setCheckable(true);
     keep->setChecked(m_pSightings->KeepsDeletedPrograms());
     connect(keep, &QAction::toggled, this, [this](bool on) {
         m_pSightings->SetKeepsDeletedPrograms(on);
         SettingsStore().WriteDword(kSectionOptions, library::kKeepDeletedSetting, on ? 1 : 0);
     });
-    if (QMenu* options = frame.menuBar()->findChild<QMenu*>(QStringLiteral("optionsMenu"))) {
-        options->addSeparator();
-        options->addAction(keep);
-    }
+    optionsMenu.addSeparator();
+    optionsMenu.addAction(keep);
 
     CQuorlinView* view = &shown;
     // Find sets the search text, then searches the unit: the library answers at once.

@@ -24,6 +24,7 @@ class IHost;
 class CLibraryWindow;
 class CQuorlinView;
 class QMainWindow;
+class QMenu;
 
 class CLibraryController : public QObject {
     Q_OBJECT
@@ -36,8 +37,9 @@ public:
     // Makes `engine` record into the library (call from the engine factory); a library that
     // cannot be written is reported once through `host`.
     void Feed(CLibrarian& engine, IHost& host);
-    // Adds View > Library to the frame's View menu and connects Find and the worker.
-    void Install(QMainWindow& frame, CQuorlinView& view);
+    // Adds Library to `viewMenu` and Keep Deleted Programs in Library to `optionsMenu` (the
+    // frame's View and Options menus), and connects Find and the worker.
+    void Install(QMainWindow& frame, CQuorlinView& view, QMenu& viewMenu, QMenu& optionsMenu);
 
     CLibraryWindow* Window();
     bool IsOpen() const { return m_feed.IsOpen(); }

@@ -84,16 +84,15 @@ QMimeData* CLibraryList::mimeData(const QList<QTreeWidgetItem*>& items) const {
 CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openError,
                                QWidget* parent)
     : QWidget(parent, Qt::Window), m_library(library) {
-    setWindowTitle(QStringLiteral("Library - Quorlin"));
+    setWindowTitle(tr("Library - Quorlin"));
     resize(760, 480);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     m_pSearch = new QLineEdit(this);
-    m_pSearch->setPlaceholderText(QStringLiteral("Search names and info texts"));
+    m_pSearch->setPlaceholderText(tr("Search names and info texts"));
     m_pSearch->setClearButtonEnabled(true);
     m_pFilter = new QComboBox(this);
-    m_pFilter->addItems({QStringLiteral("All programs"), QStringLiteral("On the unit"),
-                         QStringLiteral("Deleted"), QStringLiteral("Duplicates")});
+    m_pFilter->addItems({tr("All programs"), tr("On the unit"), tr("Deleted"), tr("Duplicates")});
     top->addWidget(m_pSearch, 1);
     top->addWidget(m_pFilter);
     layout->addLayout(top);
@@ -104,8 +103,7 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
 
     auto* split = new QSplitter(Qt::Vertical, this);
     m_pList = new CLibraryList(library, m_files, split);
-    m_pList->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"),
-                              QStringLiteral("Where it lives now"), QStringLiteral("Last seen")});
+    m_pList->setHeaderLabels({tr("Name"), tr("Size"), tr("Where it lives now"), tr("Last seen")});
     m_pList->setRootIsDecorated(false);
     m_pList->setUniformRowHeights(true);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -116,15 +114,15 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
     m_pList->header()->resizeSection(ColumnPlace, 320);
     m_pInfo = new QPlainTextEdit(split);
     m_pInfo->setReadOnly(true);
-    m_pInfo->setPlaceholderText(QStringLiteral("The info text of the selected program"));
+    m_pInfo->setPlaceholderText(tr("The info text of the selected program"));
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
-    m_pSaveAs = new QPushButton(QStringLiteral("Save As…"), this);
-    m_pSightings = new QPushButton(QStringLiteral("Show Sightings"), this);
-    m_pRestore = new QPushButton(QStringLiteral("Restore to Unit"), this);
+    m_pSaveAs = new QPushButton(tr("Save As…"), this);
+    m_pSightings = new QPushButton(tr("Show Sightings"), this);
+    m_pRestore = new QPushButton(tr("Restore to Unit"), this);
     buttons->addWidget(m_pSaveAs);
     buttons->addWidget(m_pSightings);
     buttons->addWidget(m_pRestore);
@@ -205,12 +203,23 @@ void CLibraryWindow::OfferMatches(const QString& text) {
     m_pFilter->setCurrentIndex(0);
     Refresh();
     const int n = m_pList->topLevelItemCount();
-    m_pBanner->setText(
-        n == 0 ? QStringLiteral("Nothing in the library matches \u201C%1\u201D.").arg(text)
-               : QStringLiteral("%1 program%2 in the library match%3 \u201C%4\u201D; the unit is "
-                                "searched meanwhile. Each shows its last known place.")
-                     .arg(n)
-                     .arg(n == 1 ? "" : "s", n == 1 ? "es" : "", text));
+    // English says "1 program ... matches" and "2 programs ... match": two texts, each with its
+    // plural forms, so that a language with other forms still finds them in either.
+    QString banner;
+    if (n == 0) {
+        banner = tr("Nothing in the library matches “%1”.").arg(text);
+    } else if (n == 1) {
+        banner = tr("%n program in the library matches “%1”; the unit is searched meanwhile. "
+                    "Each shows its last known place.",
+                    nullptr, n)
+                     .arg(text);
+    } else {
+        banner = tr("%n programs in the library match “%1”; the unit is searched meanwhile. "
+                    "Each shows its last known place.",
+                    nullptr, n)
+                     .arg(text);
+    }
+    m_pBanner->setText(banner);
     m_pBanner->setVisible(true);
     show();
     raise();
@@ -228,13 +237,12 @@ void CLibraryWindow::SaveAs() {
     if (!stored) return;
     const std::string safe = SafeFileName(stored->name);
     const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Program As"), Q(safe) + QStringLiteral(".sig"),
-        QStringLiteral("Program files (*.sig)"));
+        this, tr("Save Program As"), Q(safe) + QStringLiteral(".sig"), tr("Program files (*.sig)"));
     if (path.isEmpty()) return;
     if (!filewriter::WriteFileWhole(ToFilePath(path), *text,
                                     filewriter::Target::RegularFile, why))
         QMessageBox::warning(this, QStringLiteral("Quorlin"),
-                             QStringLiteral("Cannot write %1: %2").arg(path, Q(why)));
+                             tr("Cannot write %1: %2").arg(path, Q(why)));
 }
 
 void CLibraryWindow::ShowSightings() {
@@ -248,18 +256,17 @@ void CLibraryWindow::ShowSightings() {
     const auto stored = m_library.Find(sha.toStdString());
     if (!stored) return;
     QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Sightings of %1").arg(Q(stored->name)));
+    dialog.setWindowTitle(tr("Sightings of %1").arg(Q(stored->name)));
     dialog.resize(640, 300);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("SHA-256 %1, %2 bytes, first seen %3")
+    layout->addWidget(new QLabel(tr("SHA-256 %1, %2 bytes, first seen %3")
                                      .arg(sha)
                                      .arg(stored->size)
                                      .arg(LocalTime(stored->firstSeen)),
                                  &dialog));
     auto* list = new QTreeWidget(&dialog);
     list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("When"), QStringLiteral("How"),
-                           QStringLiteral("Where"), QStringLiteral("Name")});
+    list->setHeaderLabels({tr("When"), tr("How"), tr("Where"), tr("Name")});
     for (const auto& s : m_library.Sightings(sha.toStdString()))
         list->addTopLevelItem(new QTreeWidgetItem(
             {LocalTime(s.when), Q(HowText(s.how)), Q(PlaceText(s)), Q(s.name)}));

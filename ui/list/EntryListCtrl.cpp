@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -15,13 +14,10 @@
 
 #include "engine/NameTable.h"
 #include "ui/core/BrowseState.h"
-#include "ui/core/CommandIds.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/BankNameValidator.h"
 #include "ui/list/PatchMimeData.h"
-
-using namespace cmd;
 
 namespace {
 
@@ -125,7 +121,7 @@ CEntryListCtrl::CEntryListCtrl(const CBrowseState& state, CEngineWorker& worker,
                QIcon(QStringLiteral(":/icons/131-factory.png")),
                QIcon(QStringLiteral(":/icons/136-loaded.png")),
                QIcon(QStringLiteral(":/icons/140-user.png"))} {
-    setObjectName(QStringLiteral("m_list"));
+    setObjectName(QStringLiteral("entryList"));
     setViewMode(QListView::ListMode);
     setFlow(QListView::TopToBottom);
     setWrapping(true);
@@ -182,6 +178,16 @@ int CEntryListCtrl::SelectedRow() const {
     return -1;
 }
 
+void CEntryListCtrl::SelectRow(int rowIndex) {
+    QListWidgetItem* entry = item(rowIndex);
+    if (entry == nullptr) {
+        clearSelection();
+        return;
+    }
+    setCurrentItem(entry, QItemSelectionModel::ClearAndSelect);
+    scrollToItem(entry);
+}
+
 int CEntryListCtrl::EntryData(int rowIndex) const {
     const QListWidgetItem* entry = item(rowIndex);
     return entry != nullptr ? entry->data(Qt::UserRole).toInt() : 0;
@@ -204,20 +210,6 @@ void CEntryListCtrl::SetAcceptDrops(bool accept) {
     setAcceptDrops(accept);
     viewport()->setAcceptDrops(accept);
     setDragDropMode(accept ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
-}
-
-void CEntryListCtrl::keyPressEvent(QKeyEvent* event) {
-    if (state() != QAbstractItemView::EditingState) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            emit activated();
-            return;
-        }
-        if (event->key() == Qt::Key_Delete) {
-            emit deleteRequested();
-            return;
-        }
-    }
-    QListWidget::keyPressEvent(event);
 }
 
 void CEntryListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -275,20 +267,20 @@ void CEntryListCtrl::ShowBankName(const QString& entry, int number, const QStrin
 std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
     auto menu = std::make_unique<QMenu>(this);
     const int row = SelectedRow();
-    auto add = [&](const QString& text, int id, auto handler) {
+    auto add = [&](const QString& text, const char* name, auto handler) {
         QAction* action = menu->addAction(text);
-        action->setData(id);
+        action->setObjectName(QLatin1String(name));
         connect(action, &QAction::triggered, this, handler);
     };
     if (m_state.Level() == CBrowseState::kBankLevel) {
         if (row < 0) {
-            add(tr("Create Bank"), ID_CREATE_BANK, &CEntryListCtrl::createBankRequested);
+            add(tr("Create Bank"), "createBankAction", &CEntryListCtrl::createBankRequested);
         } else {
-            add(tr("Rename Bank"), ID_RENAME_BANK, &CEntryListCtrl::RenameSelectedBank);
-            add(tr("Delete Bank"), ID_DELETE, &CEntryListCtrl::deleteRequested);
+            add(tr("Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
+            add(tr("Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
         }
     } else if (m_state.Level() == CBrowseState::kProgramLevel && row >= 0 && EntryData(row) != 0) {
-        add(tr("Delete Patch"), ID_DELETE, &CEntryListCtrl::deleteRequested);
+        add(tr("Delete Patch"), "deleteAction", &CEntryListCtrl::deleteRequested);
     }
     if (menu->actions().isEmpty()) return nullptr;
     return menu;

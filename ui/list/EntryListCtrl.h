@@ -2,8 +2,9 @@
 // The list of bank or program entries in the view, and what the user does with it. It acts on
 // nothing itself: it says what the user asked for with its signals, and its owners (the view and
 // the patch commands) do it:
-//   activated          double-click or Enter on an entry: open the bank or load the program
-//   deleteRequested    the Delete key, or Delete Bank / Delete Patch of the context menu
+//   activated          a double click on an entry: open the bank or load the program (Enter is
+//                      the main window's Open action, which the list carries with Delete)
+//   deleteRequested    Delete Bank / Delete Patch of the context menu
 //   createBankRequested  Create Bank of the context menu
 //   renameCommitted    a bank's name edited in place was taken with Enter (never a name of
 //                      blanks only, or none: that edit ends as Esc ends it)
@@ -12,7 +13,8 @@
 //   dragRefused        a drag ended without data: the unit sent another program (the message)
 // The context menu offers what fits the level and the selection. The program loaded on the
 // current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
-// state, which the list only reads.
+// state, which the list only reads. Others choose an entry through SelectRow, never through the
+// selection model.
 //
 // GUI thread only.
 
@@ -45,6 +47,9 @@ public:
     void AddEntry(const QString& text, int iconIndex, int data);
     // The first selected entry, or -1.
     int SelectedRow() const;
+    // Selects the entry at `row` alone and makes it the current one, scrolled into view, as a
+    // click would; -1 leaves no entry selected (the current one stays, for the arrow keys).
+    void SelectRow(int row);
     int EntryData(int row) const;
     // The bank or program number of the entry at `row`, kept as item data when it was added
     // (-1 for an entry without a number, which is shown but cannot be acted on).
@@ -57,7 +62,7 @@ public:
     const QList<QIcon>& Images() const { return m_images; }
 
     // The context menu for the current level and selection (nullptr: no menu). Each action's
-    // data is its command id.
+    // object name is that of the main window's action for the same command.
     std::unique_ptr<QMenu> BuildContextMenu();
     // Starts in-place editing of the selected bank's name.
     void RenameSelectedBank();
@@ -85,7 +90,7 @@ public:
     void UpdateEntryToolTip(QListWidgetItem* entry) const;
 
 signals:
-    // The user asked to act on the selected entry (double-click, Enter).
+    // The user double-clicked an entry, to act on it.
     void activated();
     // The user asked to delete the selected entry.
     void deleteRequested();
@@ -102,7 +107,6 @@ signals:
     void dragRefused(const QString& message);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

@@ -28,8 +28,7 @@ QVariant CCommLogModel::data(const QModelIndex& index, int role) const {
             case TimeColumn:
                 return QString::number(row.ms, 'f', 3);
             case DirectionColumn:
-                return row.direction == LinkDirection::ToUnit ? QStringLiteral("→ unit")
-                                                              : QStringLiteral("← unit");
+                return row.direction == LinkDirection::ToUnit ? tr("→ unit") : tr("← unit");
             case DescriptionColumn:
                 return row.description;
             case BytesColumn:
@@ -57,13 +56,13 @@ QVariant CCommLogModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
         case TimeColumn:
-            return QStringLiteral("Time (ms)");
+            return tr("Time (ms)");
         case DirectionColumn:
-            return QStringLiteral("Direction");
+            return tr("Direction");
         case DescriptionColumn:
-            return QStringLiteral("Frame");
+            return tr("Frame");
         case BytesColumn:
-            return QStringLiteral("Bytes");
+            return tr("Bytes");
         default:
             return {};
     }

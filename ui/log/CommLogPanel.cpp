@@ -50,25 +50,25 @@ private:
 };
 
 CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
-    : QDockWidget(QStringLiteral("Communication Log"), parent),
+    : QDockWidget(tr("Communication Log"), parent),
       m_pTap(std::move(tap)),
       m_pFeed(std::make_unique<CFeed>()) {
     setObjectName(QStringLiteral("CommLogPanel"));
-    toggleViewAction()->setText(QStringLiteral("Communication &Log"));
+    toggleViewAction()->setText(tr("Communication &Log"));
     toggleViewAction()->setStatusTip(
-        QStringLiteral("Show or hide the frames sent to and received from the unit"));
+        tr("Show or hide the frames sent to and received from the unit"));
 
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
     auto* controls = new QHBoxLayout;
     m_pFilter = new QLineEdit(body);
-    m_pFilter->setPlaceholderText(QStringLiteral("Filter"));
+    m_pFilter->setPlaceholderText(tr("Filter"));
     m_pFilter->setClearButtonEnabled(true);
-    m_pPause = new QPushButton(QStringLiteral("&Pause"), body);
+    m_pPause = new QPushButton(tr("&Pause"), body);
     m_pPause->setCheckable(true);
-    m_pClear = new QPushButton(QStringLiteral("C&lear"), body);
-    m_pSave = new QPushButton(QStringLiteral("Save &As…"), body);
+    m_pClear = new QPushButton(tr("C&lear"), body);
+    m_pSave = new QPushButton(tr("Save &As…"), body);
     controls->addWidget(m_pFilter, 1);
     controls->addWidget(m_pPause);
     controls->addWidget(m_pClear);
@@ -99,7 +99,7 @@ CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
     layout->addWidget(m_pTable, 1);
     setWidget(body);
 
-    auto* copy = new QAction(QStringLiteral("&Copy"), m_pTable);
+    auto* copy = new QAction(tr("&Copy"), m_pTable);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     connect(copy, &QAction::triggered, this, &CCommLogPanel::CopySelection);
@@ -194,26 +194,26 @@ bool CCommLogPanel::SaveTo(const QString& path, bool withFrames, QString& error)
         QSaveFile file(name);
         if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
             return true;
-        error = QStringLiteral("Cannot write %1: %2").arg(name, file.errorString());
+        error = tr("Cannot write %1: %2").arg(name, file.errorString());
         return false;
     };
     return write(path, text) && (!withFrames || write(FramesPath(path), frames));
 }
 
 QString CCommLogPanel::TextFilter() {
-    return QStringLiteral("Log as text (*.txt)");
+    return tr("Log as text (*.txt)");
 }
 
 QString CCommLogPanel::TextAndFramesFilter() {
-    return QStringLiteral("Log as text, and the raw frames beside it as .syx (*.txt)");
+    return tr("Log as text, and the raw frames beside it as .syx (*.txt)");
 }
 
 void CCommLogPanel::OnSaveAs() {
-    QFileDialog dialog(this, QStringLiteral("Save Communication Log"));
+    QFileDialog dialog(this, tr("Save Communication Log"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({TextFilter(), TextAndFramesFilter()});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.selectFile(QStringLiteral("communication-log.txt"));
+    dialog.selectFile(tr("communication-log.txt"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setObjectName(QStringLiteral("CommLogSaveDialog"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

@@ -1,6 +1,7 @@
 #include "ui/log/LogFileRecorder.h"
 
 #include <QAction>
+#include <QCoreApplication>
 
 #include "engine/RotatingLogFile.h"
 #include "engine/TraceWriter.h"
@@ -89,9 +90,11 @@ void CLogFileRecorder::Write(const std::string& kind, const std::string& text) {
 }
 
 QAction* CLogFileRecorder::CreateToggle(QObject* parent) {
-    auto* action = new QAction(QStringLiteral("Keep a &Log File"), parent);
+    auto* action =
+        new QAction(QCoreApplication::translate("CLogFileRecorder", "Keep a &Log File"), parent);
     action->setObjectName(QStringLiteral("KeepLogFile"));
-    action->setStatusTip(QStringLiteral(
+    action->setStatusTip(QCoreApplication::translate(
+        "CLogFileRecorder",
         "Record the traffic with the unit and the program's messages in a log file"));
     action->setCheckable(true);
     action->setChecked(Instance().Running());

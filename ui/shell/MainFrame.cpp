@@ -12,12 +12,13 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <functional>
+#include <utility>
 
 #include "settings/SettingsStore.h"
 #include "ui/commands/ArchiveCommands.h"
 #include "ui/commands/PatchCommands.h"
 #include "ui/core/BrowseState.h"
-#include "ui/core/CommandIds.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
 #include "ui/list/EntryListCtrl.h"
@@ -25,8 +26,6 @@
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AboutDlg.h"
 #include "ui/shell/AppIcon.h"
-
-using namespace cmd;
 
 namespace {
 
@@ -52,201 +51,230 @@ CMainFrame::CMainFrame(CEngineWorker& worker, CGuiHost& host,
     m_pCommands = new CPatchCommands(*m_pView, this);
     m_pArchive = new CArchiveCommands(*m_pView, this);
 
+    CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    ConnectEnableRules();
 
-    // The caption, enable rules, check marks and the patch count follow the browsing state.
-    const CBrowseState& state = m_pView->State();
-    connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
+    // The caption follows the browsing state.
+    connect(&m_pView->State(), &CBrowseState::titleChanged, this, [this](const QString& title) {
         setWindowTitle(title + QStringLiteral(" - ") + CGuiHost::ApplicationTitle());
     });
-    connect(&state, &CBrowseState::levelChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&state, &CBrowseState::dspChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&state, &CBrowseState::channelChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&state, &CBrowseState::showInfoPaneChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(&state, &CBrowseState::findTextChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(m_pView, &CQuorlinView::entriesChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(m_pView->List(), &QListWidget::itemSelectionChanged, this,
-            &CMainFrame::UpdateCommandUI);
-    connect(&m_worker, &CEngineWorker::busyChanged, this, [this](bool busy) {
-        if (busy) {
-            for (QAction* action : std::as_const(m_actions)) action->setEnabled(false);
-        } else {
-            UpdateCommandUI();
-            if (m_bCloseRequested) QTimer::singleShot(0, this, &QWidget::close);
-        }
-    });
     setWindowTitle(CGuiHost::ApplicationTitle());
-    UpdateCommandUI();
 }
 
 CMainFrame::~CMainFrame() = default;
 
-QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt,
+namespace {
+
+// The system's keys for a standard command, with `kept` (the key this program has always had)
+// first.
+QList<QKeySequence> StandardKeys(QKeySequence::StandardKey command, const QKeySequence& kept) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(command);
+    keys.removeAll(kept);
+    keys.prepend(kept);
+    return keys;
+}
+
+}  // namespace
+
+QAction* CMainFrame::NewAction(QActionGroup* group, const char* name, const QString& text,
                                const QString& icon) {
     auto* action = new QAction(text, this);
-    action->setObjectName(QString::number(id));
-    action->setData(id);
-    // The prompt's text before the line break is the status bar prompt, after it the tool tip.
-    const QString statusTip = prompt.section(QLatin1Char('\n'), 0, 0);
-    const QString toolTip = prompt.section(QLatin1Char('\n'), 1, 1);
-    if (!statusTip.isEmpty()) action->setStatusTip(statusTip);
-    if (!toolTip.isEmpty()) action->setToolTip(toolTip);
+    action->setObjectName(QLatin1String(name));
     if (!icon.isEmpty()) action->setIcon(QIcon(icon));
-    m_actions.insert(id, action);
+    group->addAction(action);
     return action;
 }
 
-void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* exit = AddAction(ID_APP_EXIT, tr("E&xit"), tr("Quit the application\nExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    file->addAction(exit);
+void CMainFrame::CreateActions() {
+    CMainActions& a = m_actions;
+    // Every command rests while an operation runs (see the busy signal below): the channels and
+    // the DSPs are in their own groups, which are exclusive, every other command in this one.
+    m_pCommandGroup = new QActionGroup(this);
+    m_pCommandGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    QActionGroup* commands = m_pCommandGroup;
 
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    view->setObjectName(QStringLiteral("viewMenu"));  // the Library window adds itself here
-    QAction* toolbar =
-        AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"), tr("Show or hide the toolbar\nToggle ToolBar"));
-    toolbar->setCheckable(true);
-    QAction* statusBarAction = AddAction(ID_VIEW_STATUS_BAR, tr("&Status Bar"),
-                                         tr("Show or hide the status bar\nToggle StatusBar"));
-    statusBarAction->setCheckable(true);
-    QAction* patchInfo = AddAction(ID_VIEW_PATCHINFO, tr("Patch Info"), {});
-    patchInfo->setCheckable(true);
-    connect(patchInfo, &QAction::triggered, m_pView, &CQuorlinView::OnTogglePatchInfo);
-    view->addAction(toolbar);
-    view->addAction(statusBarAction);
-    view->addAction(patchInfo);
-    view->addAction(CCommLogPanel::Install(this)->toggleViewAction());
+    a.exit = NewAction(commands, "exitAction", tr("E&xit"));
+    a.exit->setShortcuts(QKeySequence::Quit);
+    a.exit->setStatusTip(tr("Quit the application"));
+    a.exit->setToolTip(tr("Exit"));
+    connect(a.exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* options = menuBar()->addMenu(tr("&Options"));
-    options->setObjectName(QStringLiteral("optionsMenu"));  // the library adds an option here
-    QAction* setup = AddAction(ID_OPTIONS_COMMSETUP, tr("Communications &Setup..."), {});
-    connect(setup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
-    options->addAction(setup);
-    options->addAction(CLogFileRecorder::CreateToggle(this));
-    QMenu* channel = options->addMenu(tr("&Channel"));
+    a.toolbar = NewAction(commands, "toolbarAction", tr("&Toolbar"));
+    a.toolbar->setCheckable(true);
+    a.toolbar->setStatusTip(tr("Show or hide the toolbar"));
+    a.toolbar->setToolTip(tr("Toggle ToolBar"));
+    a.statusBar = NewAction(commands, "statusBarAction", tr("&Status Bar"));
+    a.statusBar->setCheckable(true);
+    a.statusBar->setStatusTip(tr("Show or hide the status bar"));
+    a.statusBar->setToolTip(tr("Toggle StatusBar"));
+    connect(a.statusBar, &QAction::triggered, this,
+            [this](bool on) { statusBar()->setVisible(on); });
+    a.patchInfo = NewAction(commands, "patchInfoAction", tr("Patch Info"));
+    a.patchInfo->setCheckable(true);
+    connect(a.patchInfo, &QAction::triggered, m_pView, &CQuorlinView::OnTogglePatchInfo);
+
+    a.commSetup = NewAction(commands, "commSetupAction", tr("Communications &Setup..."));
+    connect(a.commSetup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     // One channel at a time: the items are drawn as radio items.
-    auto* channels = new QActionGroup(this);
-    channels->setExclusive(true);
-    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
-        QAction* action = AddAction(id, QString::number(id - ID_CHANNEL_1 + 1), {});
+    m_pChannels = new QActionGroup(this);
+    m_pChannels->setExclusive(true);
+    for (int channel = 0; channel < static_cast<int>(a.channels.size()); ++channel) {
+        const QByteArray name = "channel" + QByteArray::number(channel + 1) + "Action";
+        QAction* action = NewAction(m_pChannels, name.constData(), QString::number(channel + 1));
         action->setCheckable(true);
-        channels->addAction(action);
         connect(action, &QAction::triggered, this,
-                [this, id] { m_pView->OnChannel(id - ID_CHANNEL_1); });
-        channel->addAction(action);
+                [this, channel] { m_pView->OnChannel(channel); });
+        a.channels[static_cast<std::size_t>(channel)] = action;
     }
-    QMenu* bankChange = options->addMenu(tr("Bank Change"));
-    QAction* dspA = AddAction(ID_DSP_A, tr("DSP A"), tr("Change to DSP A\nDSP A"),
-                              QStringLiteral(":/icons/dspa.png"));
-    dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    dspA->setCheckable(true);
-    connect(dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
-    QAction* dspB = AddAction(ID_DSP_B, tr("DSP B"), tr("Change to DSP B\nDSP B"),
-                              QStringLiteral(":/icons/dspb.png"));
-    dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    dspB->setCheckable(true);
-    connect(dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
-    auto* dsps = new QActionGroup(this);
-    dsps->setExclusive(true);
-    dsps->addAction(dspA);
-    dsps->addAction(dspB);
-    bankChange->addAction(dspA);
-    bankChange->addAction(dspB);
+    m_pDsps = new QActionGroup(this);
+    m_pDsps->setExclusive(true);
+    a.dspA = NewAction(m_pDsps, "dspAAction", tr("DSP A"), QStringLiteral(":/icons/dspa.png"));
+    a.dspA->setCheckable(true);
+    a.dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    a.dspA->setStatusTip(tr("Change to DSP A"));
+    a.dspA->setToolTip(tr("DSP A"));
+    connect(a.dspA, &QAction::triggered, this, [this] { m_pView->OnDsp(1); });
+    a.dspB = NewAction(m_pDsps, "dspBAction", tr("DSP B"), QStringLiteral(":/icons/dspb.png"));
+    a.dspB->setCheckable(true);
+    a.dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    a.dspB->setStatusTip(tr("Change to DSP B"));
+    a.dspB->setToolTip(tr("DSP B"));
+    connect(a.dspB, &QAction::triggered, this, [this] { m_pView->OnDsp(2); });
 
-    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
-    QAction* del =
-        AddAction(ID_DELETE, tr("&Delete"), tr("Delete the selected patch or bank\nDelete"),
-                  QStringLiteral(":/icons/delete.png"));
-    connect(del, &QAction::triggered, m_pCommands, &CPatchCommands::OnDelete);
-    tools->addAction(del);
-    tools->addSeparator();
-    QAction* find = AddAction(ID_FIND, tr("&Find..."), tr("Find patch"));
-    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    connect(find, &QAction::triggered, m_pCommands, &CPatchCommands::OnFind);
-    tools->addAction(find);
-    QAction* findNext = AddAction(ID_FIND_NEXT, tr("Find Next"), tr("Find next patch"));
-    findNext->setShortcut(QKeySequence(Qt::Key_F3));
-    connect(findNext, &QAction::triggered, m_pCommands, &CPatchCommands::OnFindNext);
-    tools->addAction(findNext);
-    tools->addSeparator();
-    QAction* load =
-        AddAction(ID_LOAD_PATCH, tr("Load Patch from PC"),
-                  tr("Open an existing patch and store it in the current bank\nLoad Patch"));
-    connect(load, &QAction::triggered, m_pCommands, &CPatchCommands::OnLoadPatch);
-    tools->addAction(load);
-    QAction* backup = AddAction(ID_BACKUP, tr("&Backup user patches to PC"),
-                                tr("Backup user patches in the current bank"));
-    connect(backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
-    tools->addAction(backup);
-    tools->addSeparator();
-    QAction* backupUnit =
-        AddAction(ID_BACKUP_UNIT, tr("Back Up Entire Unit…"),
-                  tr("Back up every user program of every bank into a new folder"));
-    connect(backupUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::BackUpUnit);
-    tools->addAction(backupUnit);
-    QAction* restoreUnit =
-        AddAction(ID_RESTORE_UNIT, tr("Restore Backup to Unit…"),
-                  tr("Put the programs of a whole-unit backup back into the unit"));
-    connect(restoreUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::RestoreUnit);
-    tools->addAction(restoreUnit);
+    // Delete and Open take their keys only while the list has the focus: the same keys mean
+    // something else in a name being edited, the log or any other field.
+    CEntryListCtrl* list = m_pView->List();
+    a.del =
+        NewAction(commands, "deleteAction", tr("&Delete"), QStringLiteral(":/icons/delete.png"));
+    a.del->setShortcuts(QKeySequence::Delete);
+    a.del->setShortcutContext(Qt::WidgetShortcut);
+    a.del->setStatusTip(tr("Delete the selected patch or bank"));
+    a.del->setToolTip(tr("Delete"));
+    list->addAction(a.del);
+    connect(a.del, &QAction::triggered, m_pCommands, &CPatchCommands::OnDelete);
+    a.open = NewAction(commands, "openAction", tr("Open"));
+    a.open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    a.open->setShortcutContext(Qt::WidgetShortcut);
+    a.open->setStatusTip(tr("Open the selected bank or load the selected program"));
+    list->addAction(a.open);
+    connect(a.open, &QAction::triggered, m_pView, &CQuorlinView::ActivateSelection);
+    // A double click opens as Enter does.
+    connect(list, &CEntryListCtrl::activated, a.open, &QAction::trigger);
 
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    QAction* about =
-        AddAction(ID_APP_ABOUT, tr("&About Quorlin..."),
-                  tr("Display program information, version number and copyright\nAbout"),
-                  QStringLiteral(":/icons/about.png"));
-    connect(about, &QAction::triggered, this, [this] {
+    a.find = NewAction(commands, "findAction", tr("&Find..."));
+    a.find->setShortcuts(StandardKeys(QKeySequence::Find, QKeySequence(Qt::CTRL | Qt::Key_F)));
+    a.find->setStatusTip(tr("Find patch"));
+    connect(a.find, &QAction::triggered, m_pCommands, &CPatchCommands::OnFind);
+    a.findNext = NewAction(commands, "findNextAction", tr("Find Next"));
+    a.findNext->setShortcuts(StandardKeys(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
+    a.findNext->setStatusTip(tr("Find next patch"));
+    connect(a.findNext, &QAction::triggered, m_pCommands, &CPatchCommands::OnFindNext);
+    a.loadPatch = NewAction(commands, "loadPatchAction", tr("Load Patch from PC"));
+    a.loadPatch->setStatusTip(tr("Open an existing patch and store it in the current bank"));
+    a.loadPatch->setToolTip(tr("Load Patch"));
+    connect(a.loadPatch, &QAction::triggered, m_pCommands, &CPatchCommands::OnLoadPatch);
+    a.backup = NewAction(commands, "backupAction", tr("&Backup user patches to PC"));
+    a.backup->setStatusTip(tr("Backup user patches in the current bank"));
+    connect(a.backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
+    a.backupUnit = NewAction(commands, "backupUnitAction", tr("Back Up Entire Unit…"));
+    a.backupUnit->setStatusTip(tr("Back up every user program of every bank into a new folder"));
+    connect(a.backupUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::BackUpUnit);
+    a.restoreUnit = NewAction(commands, "restoreUnitAction", tr("Restore Backup to Unit…"));
+    a.restoreUnit->setStatusTip(tr("Put the programs of a whole-unit backup back into the unit"));
+    connect(a.restoreUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::RestoreUnit);
+
+    a.about = NewAction(commands, "aboutAction", tr("&About Quorlin..."),
+                        QStringLiteral(":/icons/about.png"));
+    a.about->setStatusTip(tr("Display program information, version number and copyright"));
+    a.about->setToolTip(tr("About"));
+    connect(a.about, &QAction::triggered, this, [this] {
         CAboutDlg dialog(this);
         dialog.exec();
     });
-    help->addAction(about);
 
-    // Back and Create Bank are reached from the toolbar and the keyboard only.
-    QAction* back = AddAction(ID_BACK, tr("Back"), tr("Back to bank selection\nBack"),
-                              QStringLiteral(":/icons/back.png"));
-    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
-    connect(back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
-    addAction(back);
-    QAction* createBank =
-        AddAction(ID_CREATE_BANK, tr("Create Bank"), tr("Create new bank\nCreate Bank"),
-                  QStringLiteral(":/icons/newbank.png"));
-    connect(createBank, &QAction::triggered, m_pCommands, &CPatchCommands::OnCreateBank);
+    a.back = NewAction(commands, "backAction", tr("Back"), QStringLiteral(":/icons/back.png"));
+    a.back->setShortcuts(StandardKeys(QKeySequence::Back, QKeySequence(Qt::ALT | Qt::Key_Left)));
+    a.back->setStatusTip(tr("Back to bank selection"));
+    a.back->setToolTip(tr("Back"));
+    addAction(a.back);  // in no menu: its key works through the window
+    connect(a.back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
+    a.createBank = NewAction(commands, "createBankAction", tr("Create Bank"),
+                             QStringLiteral(":/icons/newbank.png"));
+    a.createBank->setStatusTip(tr("Create new bank"));
+    a.createBank->setToolTip(tr("Create Bank"));
+    connect(a.createBank, &QAction::triggered, m_pCommands, &CPatchCommands::OnCreateBank);
+}
 
-    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    }
+void CMainFrame::CreateMenus() {
+    const CMainActions& a = m_actions;
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    file->addAction(a.exit);
+
+    m_pViewMenu = menuBar()->addMenu(tr("&View"));
+    m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
+    m_pViewMenu->addAction(a.toolbar);
+    m_pViewMenu->addAction(a.statusBar);
+    m_pViewMenu->addAction(a.patchInfo);
+    m_pViewMenu->addAction(CCommLogPanel::Install(this)->toggleViewAction());
+
+    m_pOptionsMenu = menuBar()->addMenu(tr("&Options"));
+    m_pOptionsMenu->setObjectName(QStringLiteral("optionsMenu"));
+    m_pOptionsMenu->addAction(a.commSetup);
+    m_pOptionsMenu->addAction(CLogFileRecorder::CreateToggle(this));
+    QMenu* channel = m_pOptionsMenu->addMenu(tr("&Channel"));
+    channel->setObjectName(QStringLiteral("channelMenu"));
+    for (QAction* action : a.channels) channel->addAction(action);
+    QMenu* bankChange = m_pOptionsMenu->addMenu(tr("Bank Change"));
+    bankChange->setObjectName(QStringLiteral("bankChangeMenu"));
+    bankChange->addAction(a.dspA);
+    bankChange->addAction(a.dspB);
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    tools->setObjectName(QStringLiteral("toolsMenu"));
+    tools->addAction(a.del);
+    tools->addSeparator();
+    tools->addAction(a.find);
+    tools->addAction(a.findNext);
+    tools->addSeparator();
+    tools->addAction(a.loadPatch);
+    tools->addAction(a.backup);
+    tools->addSeparator();
+    tools->addAction(a.backupUnit);
+    tools->addAction(a.restoreUnit);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    help->addAction(a.about);
 }
 
 void CMainFrame::CreateToolBar() {
+    const CMainActions& a = m_actions;
     m_pToolBar = addToolBar(tr("Toolbar"));
-    m_pToolBar->setObjectName(QStringLiteral("toolbar"));
+    m_pToolBar->setObjectName(QStringLiteral("toolbar"));  // the saved window state's key
     m_pToolBar->setIconSize(QSize(16, 15));
     m_pToolBar->setMovable(true);
-    m_pToolBar->addAction(m_actions[ID_BACK]);
-    m_pToolBar->addAction(m_actions[ID_CREATE_BANK]);
+    m_pToolBar->addAction(a.back);
+    m_pToolBar->addAction(a.createBank);
     m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[ID_DSP_A]);
-    m_pToolBar->addAction(m_actions[ID_DSP_B]);
+    m_pToolBar->addAction(a.dspA);
+    m_pToolBar->addAction(a.dspB);
     m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[ID_DELETE]);
+    m_pToolBar->addAction(a.del);
     m_pToolBar->addSeparator();
-    m_pToolBar->addAction(m_actions[ID_APP_ABOUT]);
-
-    QAction* toggle = m_actions[ID_VIEW_TOOLBAR];
-    connect(toggle, &QAction::triggered, m_pToolBar, &QWidget::setVisible);
-    QAction* statusToggle = m_actions[ID_VIEW_STATUS_BAR];
-    connect(statusToggle, &QAction::triggered, this,
-            [this](bool on) { statusBar()->setVisible(on); });
+    m_pToolBar->addAction(a.about);
+    connect(a.toolbar, &QAction::triggered, m_pToolBar, &QWidget::setVisible);
 }
 
 void CMainFrame::CreateStatusBar() {
     m_pReady = new QLabel(tr("Ready"));
+    m_pReady->setObjectName(QStringLiteral("readyPane"));
     statusBar()->addWidget(m_pReady, 1);
     m_pPatchCount = new QLabel(tr("This pane displays the number of patches in a bank"));
-    m_pPatchCount->setObjectName(QStringLiteral("101"));
+    m_pPatchCount->setObjectName(QStringLiteral("patchCountPane"));
     const int measured = m_pPatchCount->fontMetrics().horizontalAdvance(tr("100 Patches"));
     // The measured width less the 20 pixels the original took off for its pane borders; Qt adds
     // no borders of that size, so the label keeps the measured width as its minimum.
@@ -254,41 +282,85 @@ void CMainFrame::CreateStatusBar() {
     statusBar()->addPermanentWidget(m_pPatchCount);
 }
 
-void CMainFrame::UpdateCommandUI() {
-    const bool busy = m_worker.IsBusy();
-    const CQuorlinView& view = *m_pView;
-    const CBrowseState& state = view.State();
-    auto enable = [&](int id, bool on) {
-        if (QAction* action = m_actions.value(id)) action->setEnabled(on && !busy);
-    };
-    auto check = [&](int id, bool on) {
-        if (QAction* action = m_actions.value(id)) action->setChecked(on);
-    };
-    for (QAction* action : std::as_const(m_actions)) action->setEnabled(!busy);
-    const bool programs = state.Level() == CBrowseState::kProgramLevel;
-    enable(ID_BACK, programs);
-    enable(ID_CREATE_BANK, state.Level() == CBrowseState::kBankLevel);
-    enable(ID_LOAD_PATCH, programs);
-    enable(ID_BACKUP, programs);
-    enable(ID_FIND_NEXT, !state.FindText().isEmpty());
-    enable(ID_DELETE, m_pCommands->CanDelete());
-    for (int id = ID_CHANNEL_1; id <= ID_CHANNEL_16; ++id) {
-        check(id, id == ID_CHANNEL_1 + state.Channel());
-    }
-    check(ID_DSP_A, state.Dsp() == 1);
-    check(ID_DSP_B, state.Dsp() == 2);
-    check(ID_VIEW_PATCHINFO, state.ShowInfoPane());
-    check(ID_VIEW_TOOLBAR, m_pToolBar != nullptr && !m_pToolBar->isHidden());
-    check(ID_VIEW_STATUS_BAR, !statusBar()->isHidden());
+void CMainFrame::ConnectEnableRules() {
+    const CMainActions& a = m_actions;
+    const CBrowseState* state = &m_pView->State();
+    const CEntryListCtrl* list = m_pView->List();
+    const CPatchCommands* commands = m_pCommands;
 
-    if (m_pPatchCount != nullptr) {
-        m_pPatchCount->setText(state.Level() != CBrowseState::kBankLevel
-                                   ? tr("%1 patches").arg(view.GetProgramCount())
-                                   : QString());
+    // An action's rule is applied now, and again whenever what it reads changes.
+    const auto enableWhile = [](QAction* action, std::function<bool()> holds) {
+        auto apply = [action, holds = std::move(holds)] { action->setEnabled(holds()); };
+        apply();
+        return apply;
+    };
+    const auto atPrograms = [state] { return state->Level() == CBrowseState::kProgramLevel; };
+    const auto atBanks = [state] { return state->Level() == CBrowseState::kBankLevel; };
+    connect(state, &CBrowseState::levelChanged, a.back, enableWhile(a.back, atPrograms));
+    connect(state, &CBrowseState::levelChanged, a.loadPatch, enableWhile(a.loadPatch, atPrograms));
+    connect(state, &CBrowseState::levelChanged, a.backup, enableWhile(a.backup, atPrograms));
+    connect(state, &CBrowseState::levelChanged, a.createBank, enableWhile(a.createBank, atBanks));
+    connect(state, &CBrowseState::findTextChanged, a.findNext,
+            enableWhile(a.findNext, [state] { return !state->FindText().isEmpty(); }));
+    // Delete: a selected bank, or a selected user program. Open: a selected entry. The list is
+    // refilled without a selection signal, hence entriesChanged.
+    const std::pair<QAction*, std::function<void()>> selectionRules[] = {
+        {a.del, enableWhile(a.del, [commands] { return commands->CanDelete(); })},
+        {a.open, enableWhile(a.open, [list] { return list->SelectedRow() >= 0; })},
+    };
+    for (const auto& [action, rule] : selectionRules) {
+        connect(list, &QListWidget::itemSelectionChanged, action, rule);
+        connect(state, &CBrowseState::levelChanged, action, rule);
+        connect(m_pView, &CQuorlinView::entriesChanged, action, rule);
     }
-    // Smallest tracking size: the list column, plus the pane column while it is shown.
-    int minWidth = view.GetListWidth();
-    if (state.PaneShown()) minWidth += kPaneColumnWidth;
+
+    // Check marks. The groups of the channels and the DSPs uncheck the others.
+    a.channels[static_cast<std::size_t>(state->Channel())]->setChecked(true);
+    connect(state, &CBrowseState::channelChanged, this, [this](int channel) {
+        m_actions.channels[static_cast<std::size_t>(channel)]->setChecked(true);
+    });
+    const auto checkDsp = [this](int dsp) {
+        (dsp == 1 ? m_actions.dspA : m_actions.dspB)->setChecked(true);
+    };
+    checkDsp(state->Dsp());
+    connect(state, &CBrowseState::dspChanged, this, checkDsp);
+    a.patchInfo->setChecked(state->ShowInfoPane());
+    connect(state, &CBrowseState::showInfoPaneChanged, a.patchInfo, &QAction::setChecked);
+    // The toolbar can also be hidden from its own context menu or by the saved window state.
+    a.toolbar->setChecked(!m_pToolBar->isHidden());
+    connect(m_pToolBar, &QToolBar::visibilityChanged, a.toolbar, &QAction::setChecked);
+    a.statusBar->setChecked(!statusBar()->isHidden());  // the action is its only switch
+
+    // While an operation runs every command rests; afterwards each follows its rule again (a
+    // disabled group keeps its actions' own enabled state).
+    const auto rest = [this](bool busy) {
+        for (QActionGroup* group : {m_pCommandGroup, m_pChannels, m_pDsps})
+            group->setEnabled(!busy);
+    };
+    rest(m_worker.IsBusy());
+    connect(&m_worker, &CEngineWorker::busyChanged, this, [this, rest](bool busy) {
+        rest(busy);
+        if (!busy && m_bCloseRequested) QTimer::singleShot(0, this, &QWidget::close);
+    });
+
+    UpdatePatchCount();
+    connect(state, &CBrowseState::levelChanged, this, &CMainFrame::UpdatePatchCount);
+    connect(m_pView, &CQuorlinView::entriesChanged, this, &CMainFrame::UpdatePatchCount);
+    UpdateMinimumSize();
+    connect(state, &CBrowseState::levelChanged, this, &CMainFrame::UpdateMinimumSize);
+    connect(state, &CBrowseState::showInfoPaneChanged, this, &CMainFrame::UpdateMinimumSize);
+}
+
+void CMainFrame::UpdatePatchCount() {
+    const CQuorlinView& view = *m_pView;
+    m_pPatchCount->setText(view.State().Level() != CBrowseState::kBankLevel
+                               ? tr("%n patches", nullptr, view.GetProgramCount())
+                               : QString());
+}
+
+void CMainFrame::UpdateMinimumSize() {
+    int minWidth = m_pView->GetListWidth();
+    if (m_pView->State().PaneShown()) minWidth += kPaneColumnWidth;
     setMinimumSize(minWidth, 200);
 }
 

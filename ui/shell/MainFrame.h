@@ -5,13 +5,14 @@
 //
 // GUI thread only.
 
-#include <QHash>
 #include <QMainWindow>
 
+#include "ui/shell/MainActions.h"
 #include "ui/view/QuorlinView.h"
 
-class QAction;
+class QActionGroup;
 class QLabel;
+class QMenu;
 class CEngineWorker;
 class CGuiHost;
 class CPatchCommands;
@@ -27,13 +28,13 @@ public:
     CQuorlinView* View() const { return m_pView; }
     CPatchCommands* Commands() const { return m_pCommands; }
     CArchiveCommands* Archive() const { return m_pArchive; }
-    QAction* Action(int id) const { return m_actions.value(id); }
+    const CMainActions& Actions() const { return m_actions; }
+    // The menus that other parts of the program add their commands to.
+    QMenu* ViewMenu() const { return m_pViewMenu; }
+    QMenu* OptionsMenu() const { return m_pOptionsMenu; }
     QLabel* PatchCountPane() const { return m_pPatchCount; }
     QToolBar* ToolBar() const { return m_pToolBar; }
 
-    // Enable rules, check marks, the patch count pane and the tracking size, from the view's
-    // state (the framework's idle update).
-    void UpdateCommandUI();
     // Writes the restored (normal) placement to the settings.
     void SavePlacement();
 
@@ -43,11 +44,20 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QAction* AddAction(int id, const QString& text, const QString& prompt,
+    // An action named `name` (its object name) in `group`.
+    QAction* NewAction(QActionGroup* group, const char* name, const QString& text,
                        const QString& icon = {});
+    void CreateActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // Each action's enable rule and check mark, kept by the signals of what it depends on; while
+    // an operation runs every command rests.
+    void ConnectEnableRules();
+    void UpdatePatchCount();
+    // The smallest size the user can drag the window to: the list column, plus the pane column
+    // while it is shown.
+    void UpdateMinimumSize();
     void RestorePlacement();
     // Notes the placement while the window is in its normal state.
     void NoteNormalPlacement();
@@ -56,7 +66,14 @@ private:
     CQuorlinView* m_pView = nullptr;
     CPatchCommands* m_pCommands = nullptr;
     CArchiveCommands* m_pArchive = nullptr;
-    QHash<int, QAction*> m_actions;
+    CMainActions m_actions;
+    // Every command is in one of these; disabling them all while an operation runs keeps each
+    // action's own enabled state for when they are enabled again.
+    QActionGroup* m_pCommandGroup = nullptr;
+    QActionGroup* m_pChannels = nullptr;
+    QActionGroup* m_pDsps = nullptr;
+    QMenu* m_pViewMenu = nullptr;
+    QMenu* m_pOptionsMenu = nullptr;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pReady = nullptr;
     QLabel* m_pPatchCount = nullptr;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "ui/shell/AppIcon.h"
 #include "ui/shell/HelpAndVersion.h"
 #include "ui/shell/MainFrame.h"
+#include "ui/shell/Translations.h"
 
 int main(int argc, char* argv[]) {
     if (const auto answered = AnswerHelpOrVersion(argc, argv, stdout)) return *answered;
@@ -38,6 +40,8 @@ int main(int argc, char* argv[]) {
     // The desktop entry's name, so that a desktop finds the entry (and its icon) for the window.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quorlin.Quorlin"));
     QApplication::setWindowIcon(AppIcon());
+    // The texts in the system's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), Qt's own included.
+    InstallTranslations(QLocale());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -96,7 +100,7 @@ int main(int argc, char* argv[]) {
             library.Feed(*engine, *loggingHosts.back());
             return engine;
         });
-        library.Install(frame, *frame.View());
+        library.Install(frame, *frame.View(), *frame.ViewMenu(), *frame.OptionsMenu());
         host.SetParentWindow(&frame);
         worker.SetWindow(&frame);
         frame.View()->InitialUpdate();

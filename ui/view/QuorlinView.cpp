@@ -1,14 +1,10 @@
 #include "ui/view/QuorlinView.h"
 
-#include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QPainter>
-#include <QResizeEvent>
-#include <QStyle>
 #include <QDeadlineTimer>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QMimeData>
 #include <QTimer>
-#include <QWheelEvent>
 #include <QWindow>
 
 #include "engine/Librarian.h"
@@ -17,6 +13,7 @@
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/list/EntryListCtrl.h"
+#include "ui/view/PatchInfoPane.h"
 
 // The icons live in the program's resources, compiled into this library.
 static void InitUiResources() {
@@ -26,7 +23,6 @@ static void InitUiResources() {
 namespace {
 
 constexpr int kColumnWidth = 300;
-const QColor kPaneGrey(212, 208, 200);
 
 }  // namespace
 
@@ -43,37 +39,29 @@ CQuorlinView::CQuorlinView(CEngineWorker& worker, IHost& host, const EngineFacto
 
     setFocusPolicy(Qt::StrongFocus);
     m_list = new CEntryListCtrl(m_state, worker, *m_pEngine, this);
-    m_list->setObjectName(QStringLiteral("m_list"));
-    // Enter, a double click and the start of a drag-out load the selected program (or open the
-    // selected bank); the drag's drop then fetches what was loaded.
-    connect(m_list, &CEntryListCtrl::activated, this, &CQuorlinView::ActivateSelection);
+    // The start of a drag-out loads the selected program, as Open does (Enter, a double click:
+    // the main window's action); the drag's drop then fetches what was loaded.
     connect(m_list, &CEntryListCtrl::dragStarted, this, &CQuorlinView::ActivateSelection);
     connect(m_list, &CEntryListCtrl::dragRefused, this,
             [this](const QString& message) { m_host.ShowMessage(ToUtf8(message)); });
-    m_paneScroll = new QScrollBar(Qt::Vertical, this);
-    m_paneScroll->setObjectName(QStringLiteral("m_paneScroll"));
-    m_paneScroll->setPageStep(1);
-    m_paneScroll->setSingleStep(1);
-    m_paneScroll->hide();
-    connect(m_paneScroll, &QScrollBar::actionTriggered, this, &CQuorlinView::OnPaneScrollAction);
-    connect(m_paneScroll, &QScrollBar::valueChanged, this,
-            [this] { update(QRect(0, 0, kPaneBoxWidth + kPaneMarginX / 2, height())); });
+    // The info pane's column left of the list; the pane follows the text the state gives it.
+    m_pane = new CPatchInfoPane(m_state, this);
+    m_pane->setObjectName(QStringLiteral("m_pane"));
+    m_pane->setFixedWidth(kPaneColumnWidth);
+    m_pane->setContentsMargins(kPaneMarginX, 0, kPaneMarginX, 0);
+    m_layout = new QHBoxLayout(this);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_pane);
+    m_layout->addWidget(m_list, 1);
 
-    // The layout follows the level and the pane's switch; the pane follows what it shows.
+    // The layout follows the level and the pane's switch.
     setAcceptDrops(m_state.Level() == CBrowseState::kProgramLevel);
     connect(&m_state, &CBrowseState::levelChanged, this, [this](int level) {
         setAcceptDrops(level == CBrowseState::kProgramLevel);  // on the pane too
         RecalcLayout();
     });
     connect(&m_state, &CBrowseState::showInfoPaneChanged, this, &CQuorlinView::RecalcLayout);
-    auto paneTextChanged = [this] {
-        UpdatePaneScroll();
-        update();
-    };
-    connect(&m_state, &CBrowseState::currentBankChanged, this, paneTextChanged);
-    connect(&m_state, &CBrowseState::dspChanged, this, paneTextChanged);
-    connect(&m_state, &CBrowseState::loadedChanged, this, paneTextChanged);
-    connect(&m_state, &CBrowseState::infoChanged, this, paneTextChanged);
+    RecalcLayout();
 }
 
 CQuorlinView::~CQuorlinView() {
@@ -199,7 +187,7 @@ void CQuorlinView::ActivateSelection() {
                QStringLiteral("\n\n") + pane;
     }
     m_state.SetInfo(dsp, pane);
-    m_list->item(row)->setSelected(false);
+    m_list->SelectRow(-1);
 }
 
 int CQuorlinView::GetListWidth() const {
@@ -215,8 +203,7 @@ void CQuorlinView::OnBack() {
     ShowBanks();
     const int index = m_state.BankIndex();
     if (index >= 0 && index < m_list->count()) {
-        m_list->setCurrentRow(index);
-        m_list->item(index)->setSelected(true);
+        m_list->SelectRow(index);
         m_list->setFocus();
     }
 }
@@ -264,45 +251,23 @@ void CQuorlinView::EnsureFrameWidth() {
     if (frame != this && frame->width() < needed) frame->resize(needed, frame->height());
 }
 
+QScrollBar* CQuorlinView::PaneScroll() const {
+    return m_pane->ScrollBar();
+}
+
 void CQuorlinView::RecalcLayout() {
-    const int w = width();
-    const int h = height();
-    if (PaneShown()) {
-        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        m_list->setGeometry(kPaneColumnWidth, kPaneMarginY, std::max(0, w - kPaneColumnWidth),
-                            std::max(0, h - kPaneMarginY));
-        m_paneScroll->setGeometry(kPaneColumnWidth - sbw, 0, sbw, h);
-    } else {
-        m_list->setGeometry(0, 0, w, h);
-    }
-    UpdatePaneScroll();
-    update();
-}
-
-void CQuorlinView::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    RecalcLayout();
-}
-
-void CQuorlinView::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-        UpdatePaneScroll();
-    }
+    // Beside the pane, the list starts level with the pane's title.
+    const bool shown = PaneShown();
+    m_layout->setContentsMargins(0, shown ? kPaneMarginY : 0, 0, 0);
+    m_pane->setVisible(shown);
+    // At once, not at the next turn of the event loop: the frame's width check and whoever asks
+    // for the list's place next see the new arrangement.
+    m_layout->activate();
 }
 
 void CQuorlinView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     m_list->setFocus();
-}
-
-// The wheel over the info pane scrolls its text, as the pane's scroll bar does.
-void CQuorlinView::wheelEvent(QWheelEvent* event) {
-    if (PaneShown() && m_paneScroll->isVisible() && event->position().x() < kPaneColumnWidth) {
-        QApplication::sendEvent(m_paneScroll, event);
-        return;
-    }
-    QWidget::wheelEvent(event);
 }
 
 // Files dropped on the info pane go where drops on the list go.
@@ -322,106 +287,4 @@ void CQuorlinView::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     m_list->TakeDrop(event->mimeData());
-}
-
-namespace {
-
-constexpr int kWrapFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
-constexpr int kPaneTitleHeight = 23;
-
-}  // namespace
-
-QFont CQuorlinView::PaneBodyFont() const {
-    QFont bodyFont = m_list->font();
-    bodyFont.setPixelSize(11);
-    bodyFont.setWeight(QFont::Normal);
-    return bodyFont;
-}
-
-int CQuorlinView::PaneTextHeight(int boxWidth) const {
-    const QFontMetrics bodyMetrics(PaneBodyFont());
-    return bodyMetrics.boundingRect(QRect(0, 0, boxWidth - 5, 1 << 20), kWrapFlags, PaneText())
-        .height();
-}
-
-void CQuorlinView::UpdatePaneScroll() {
-    const int clientHeight = height();
-    if (PaneShown() &&
-        PaneTextHeight(kPaneBoxWidth) + 2 * kPaneMarginY + kPaneTitleHeight > clientHeight) {
-        // Narrower beside the bar, the text runs longer: the range is measured at that width.
-        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        const int needed =
-            PaneTextHeight(kPaneBoxWidth - sbw) + 2 * kPaneMarginY + kPaneTitleHeight;
-        const int maximum = (needed - clientHeight) / 10 + 1;
-        if (m_paneScroll->maximum() != maximum || m_paneScroll->minimum() != 0) {
-            m_paneScroll->setRange(0, maximum);
-        }
-        m_paneScroll->show();
-        return;
-    }
-    m_paneScroll->hide();
-    m_paneScroll->blockSignals(true);
-    m_paneScroll->setValue(0);
-    m_paneScroll->blockSignals(false);
-}
-
-void CQuorlinView::paintEvent(QPaintEvent* /*event*/) {
-    if (!PaneShown()) return;
-    QPainter painter(this);  // Qt draws widgets double-buffered: one block copy to the screen
-    DrawInfoPane(painter);
-}
-
-void CQuorlinView::DrawInfoPane(QPainter& painter) {
-    painter.fillRect(rect(), palette().color(QPalette::Base));
-    const QString text = PaneText();
-
-    // The scroll bar is there when the text does not fit (UpdatePaneScroll); the text then runs
-    // beside it, moved up by ten pixels a step.
-    QRect box(kPaneMarginX, kPaneMarginY, kPaneBoxWidth, kPaneTitleHeight);
-    if (!m_paneScroll->isHidden()) {
-        const int sbw = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        box = QRect(kPaneMarginX, kPaneMarginY - 10 * m_paneScroll->value(), kPaneBoxWidth - sbw,
-                    kPaneTitleHeight);
-    }
-    const int textHeight = PaneTextHeight(box.width());
-    const QFont bodyFont = PaneBodyFont();
-
-    // Title bar.
-    painter.fillRect(box, kPaneGrey);
-    QFont titleFont = m_list->font();
-    titleFont.setPixelSize(12);
-    titleFont.setWeight(QFont::DemiBold);
-    painter.setFont(titleFont);
-    painter.setPen(Qt::black);
-    painter.drawText(box.translated(5, 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     tr("Patch Info"));
-
-    // Frame: left, bottom and right; the title bar closes the top.
-    painter.setPen(QPen(kPaneGrey, 1));
-    const int bottom = box.top() + textHeight + 28;
-    const int right = box.left() + box.width();
-    painter.drawLine(box.left(), box.top(), box.left(), bottom);
-    painter.drawLine(box.left(), bottom, right, bottom);
-    painter.drawLine(right, bottom, right, box.top() - 1);
-
-    // Body text, drawn as it is: "&" stays "&".
-    painter.setFont(bodyFont);
-    painter.setPen(Qt::black);
-    const QRect body(box.left() + 5, box.top() + 26, box.width() - 5, 1 << 20);
-    painter.drawText(body, kWrapFlags, text);
-}
-
-void CQuorlinView::OnPaneScrollAction(int action) {
-    // Top and bottom move by one step, like the line requests.
-    const int p = m_paneScroll->value();
-    switch (action) {
-        case QAbstractSlider::SliderToMinimum:
-            m_paneScroll->setSliderPosition(p > 0 ? p - 1 : p);
-            break;
-        case QAbstractSlider::SliderToMaximum:
-            m_paneScroll->setSliderPosition(p < m_paneScroll->maximum() ? p + 1 : p);
-            break;
-        default:
-            break;
-    }
 }

@@ -2,12 +2,12 @@
 // The one view of the main window: the unit's banks, or the programs of one bank with the patch
 // info pane beside them. It owns the librarian engine and the browsing state, and runs every
 // engine operation through the engine worker, so the window keeps painting while the unit is
-// asked. It opens banks and loads programs (the list's activated and dragStarted); the commands
-// that change what the unit holds are CPatchCommands', over the same engine and state.
+// asked. It opens banks and loads programs (the main window's Open and the list's dragStarted);
+// the commands that change what the unit holds are CPatchCommands', over the same engine and
+// state.
 //
 // GUI thread only.
 
-#include <QScrollBar>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -18,9 +18,13 @@
 class CLibrarian;
 class CEngineWorker;
 class CEntryListCtrl;
+class CPatchInfoPane;
 class IHost;
+class QHBoxLayout;
+class QScrollBar;
 
-// Layout margins shared by the view, the info pane and the main frame's tracking size.
+// The info pane's column (left of the list) and its margins, shared by the view and the main
+// frame's tracking size.
 inline constexpr int kPaneMarginX = 12;
 inline constexpr int kPaneMarginY = 9;
 inline constexpr int kPaneBoxWidth = 200;
@@ -68,7 +72,9 @@ public:
     CEngineWorker& Worker() const { return m_worker; }
     IHost& Host() const { return m_host; }
     CEntryListCtrl* List() const { return m_list; }
-    QScrollBar* PaneScroll() const { return m_paneScroll; }
+    CPatchInfoPane* Pane() const { return m_pane; }
+    // The info pane's vertical scroll bar, shown while its text does not fit.
+    QScrollBar* PaneScroll() const;
     QString DocumentTitle() const { return m_state.Title(); }
     // The text the info pane shows now.
     QString PaneText() const { return m_state.PaneText(); }
@@ -79,25 +85,15 @@ signals:
     void entriesChanged();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
+    // Shows the info pane's column left of the list while PaneShown(), else the list alone.
     void RecalcLayout();
     void EnsureFrameWidth();
-    // The pane's scroll bar after its text or the view's size changed: shown with its range
-    // while the text does not fit, else hidden at the top.
-    void UpdatePaneScroll();
-    QFont PaneBodyFont() const;
-    int PaneTextHeight(int boxWidth) const;
-    void DrawInfoPane(QPainter& painter);
-    void OnPaneScrollAction(int action);
     void FillBankList(const QStringList& entries);
 
     CEngineWorker& m_worker;
@@ -105,5 +101,6 @@ private:
     CBrowseState m_state;
     std::unique_ptr<CLibrarian> m_pEngine;
     CEntryListCtrl* m_list = nullptr;
-    QScrollBar* m_paneScroll = nullptr;
+    CPatchInfoPane* m_pane = nullptr;
+    QHBoxLayout* m_layout = nullptr;
 };

@@ -1,0 +1,940 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de" sourcelanguage="en">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Quorlin - Version %1 (b)</source>
+        <translation>Quorlin - Version %1 (b)</translation>
+    </message>
+    <message>
+        <source>Log file: %1</source>
+        <translation>Protokolldatei: %1</translation>
+    </message>
+    <message>
+        <source>No log file is kept (start with --verbose, or Options &gt; Keep a Log File).</source>
+        <translation>Es wird keine Protokolldatei geführt (mit --verbose starten oder Optionen &gt; Protokolldatei führen).</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>CArchiveCommands</name>
+    <message>
+        <source>Bank %1</source>
+        <translation>Bank %1</translation>
+    </message>
+    <message>
+        <source>Bank %1 %2</source>
+        <translation>Bank %1 %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 %3</source>
+        <translation>%1: %2 %3</translation>
+    </message>
+    <message>
+        <source>loading</source>
+        <translation>wird geladen</translation>
+    </message>
+    <message>
+        <source>fetching</source>
+        <translation>wird abgerufen</translation>
+    </message>
+    <message>
+        <source>Choose the folder to hold the unit&apos;s backup</source>
+        <translation>Ordner für die Sicherung des Geräts wählen</translation>
+    </message>
+    <message>
+        <source>Choose the backup folder to restore</source>
+        <translation>Sicherungsordner zum Zurückspielen wählen</translation>
+    </message>
+    <message>
+        <source>The command could not be carried out.</source>
+        <translation>Der Befehl konnte nicht ausgeführt werden.</translation>
+    </message>
+    <message>
+        <source>Cannot back up into %1: it is not a folder.</source>
+        <translation>Sichern in %1 nicht möglich: Das ist kein Ordner.</translation>
+    </message>
+    <message>
+        <source>Backing up the unit…</source>
+        <translation>Gerät wird gesichert…</translation>
+    </message>
+    <message>
+        <source>Planning the restore…</source>
+        <translation>Zurückspielen wird geplant…</translation>
+    </message>
+    <message>
+        <source>Every program of the backup is on the unit; nothing to restore.</source>
+        <translation>Jedes Programm der Sicherung ist auf dem Gerät; es gibt nichts zurückzuspielen.</translation>
+    </message>
+    <message>
+        <source>Restoring the backup…</source>
+        <translation>Sicherung wird zurückgespielt…</translation>
+    </message>
+    <message>
+        <source>Opening bank %1…</source>
+        <translation>Bank %1 wird geöffnet…</translation>
+    </message>
+</context>
+<context>
+    <name>CBankNameValidator</name>
+    <message>
+        <source>A bank name needs at least one character other than a blank.</source>
+        <translation>Ein Bankname braucht mindestens ein Zeichen, das kein Leerzeichen ist.</translation>
+    </message>
+    <message>
+        <source>The unit accepts only these characters in a bank name: letters A-Z and a-z, digits 0-9, the blank and %1</source>
+        <translation>Das Gerät nimmt in einem Banknamen nur diese Zeichen an: die Buchstaben A-Z und a-z, die Ziffern 0-9, das Leerzeichen und %1</translation>
+    </message>
+</context>
+<context>
+    <name>CBrowseState</name>
+    <message>
+        <source>No program selected</source>
+        <translation>Kein Programm ausgewählt</translation>
+    </message>
+</context>
+<context>
+    <name>CCommLogModel</name>
+    <message>
+        <source>→ unit</source>
+        <translation>→ Gerät</translation>
+    </message>
+    <message>
+        <source>← unit</source>
+        <translation>← Gerät</translation>
+    </message>
+    <message>
+        <source>Time (ms)</source>
+        <translation>Zeit (ms)</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>Richtung</translation>
+    </message>
+    <message>
+        <source>Frame</source>
+        <translation>Nachricht</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>Bytes</translation>
+    </message>
+</context>
+<context>
+    <name>CCommLogPanel</name>
+    <message>
+        <source>Communication Log</source>
+        <translation>Kommunikationsprotokoll</translation>
+    </message>
+    <message>
+        <source>Communication &amp;Log</source>
+        <translation>&amp;Kommunikationsprotokoll</translation>
+    </message>
+    <message>
+        <source>Show or hide the frames sent to and received from the unit</source>
+        <translation>Die an das Gerät gesendeten und von ihm empfangenen Nachrichten ein- oder ausblenden</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Anhalten</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>&amp;Leeren</translation>
+    </message>
+    <message>
+        <source>Save &amp;As…</source>
+        <translation>Speichern &amp;unter…</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Log as text (*.txt)</source>
+        <translation>Protokoll als Text (*.txt)</translation>
+    </message>
+    <message>
+        <source>Log as text, and the raw frames beside it as .syx (*.txt)</source>
+        <translation>Protokoll als Text, daneben die rohen Nachrichten als .syx (*.txt)</translation>
+    </message>
+    <message>
+        <source>Save Communication Log</source>
+        <translation>Kommunikationsprotokoll speichern</translation>
+    </message>
+    <message>
+        <source>communication-log.txt</source>
+        <translation>kommunikationsprotokoll.txt</translation>
+    </message>
+</context>
+<context>
+    <name>CCommSetupDlg</name>
+    <message>
+        <source>Communications Setup</source>
+        <translation>Verbindungseinstellungen</translation>
+    </message>
+    <message>
+        <source>Serial Port</source>
+        <translation>Serielle Schnittstelle</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>even</source>
+        <translation>gerade</translation>
+    </message>
+    <message>
+        <source>odd</source>
+        <translation>ungerade</translation>
+    </message>
+    <message>
+        <source>Connection Type:</source>
+        <translation>Verbindungsart:</translation>
+    </message>
+    <message>
+        <source>Input Port:</source>
+        <translation>Anschluss:</translation>
+    </message>
+    <message>
+        <source>&amp;Baud Rate:</source>
+        <translation>&amp;Baudrate:</translation>
+    </message>
+    <message>
+        <source>&amp;Data Bits:</source>
+        <translation>&amp;Datenbits:</translation>
+    </message>
+    <message>
+        <source>&amp;Stop Bits:</source>
+        <translation>&amp;Stoppbits:</translation>
+    </message>
+    <message>
+        <source>P&amp;arity:</source>
+        <translation>P&amp;arität:</translation>
+    </message>
+    <message>
+        <source>Input:</source>
+        <translation>Eingang:</translation>
+    </message>
+    <message>
+        <source>Output:</source>
+        <translation>Ausgang:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>No MIDI devices found</source>
+        <translation>Keine MIDI-Geräte gefunden</translation>
+    </message>
+</context>
+<context>
+    <name>CConnectionTestPanel</name>
+    <message>
+        <source>&amp;Test</source>
+        <translation>&amp;Testen</translation>
+    </message>
+    <message>
+        <source>Checks the connection shown above, without saving it</source>
+        <translation>Prüft die oben eingestellte Verbindung, ohne sie zu speichern</translation>
+    </message>
+    <message>
+        <source>Test checks the port or devices above and whether the unit answers.</source>
+        <translation>Testen prüft den Anschluss oder die Geräte oben und ob das Gerät antwortet.</translation>
+    </message>
+    <message>
+        <source>Testing...</source>
+        <translation>Wird getestet...</translation>
+    </message>
+</context>
+<context>
+    <name>CCreateBankDlg</name>
+    <message>
+        <source>Create Bank</source>
+        <translation>Bank anlegen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Bank Number:</source>
+        <translation>Banknummer:</translation>
+    </message>
+    <message>
+        <source>Bank Name:</source>
+        <translation>Bankname:</translation>
+    </message>
+    <message>
+        <source>Please enter an integer between 0 and 99.</source>
+        <translation>Bitte eine ganze Zahl zwischen 0 und 99 eingeben.</translation>
+    </message>
+</context>
+<context>
+    <name>CEngineWorker</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>CEntryListCtrl</name>
+    <message>
+        <source>Create Bank</source>
+        <translation>Bank anlegen</translation>
+    </message>
+    <message>
+        <source>Rename Bank</source>
+        <translation>Bank umbenennen</translation>
+    </message>
+    <message>
+        <source>Delete Bank</source>
+        <translation>Bank löschen</translation>
+    </message>
+    <message>
+        <source>Delete Patch</source>
+        <translation>Patch löschen</translation>
+    </message>
+</context>
+<context>
+    <name>CFindPatchDlg</name>
+    <message>
+        <source>Find Patch</source>
+        <translation>Patch suchen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Find what:</source>
+        <translation>Suchen nach:</translation>
+    </message>
+    <message>
+        <source>Find Next</source>
+        <translation>Weitersuchen</translation>
+    </message>
+</context>
+<context>
+    <name>CLibraryController</name>
+    <message>
+        <source>The program library %1 cannot record a program: %2. Quorlin goes on without it.</source>
+        <translation>Die Programmbibliothek %1 kann kein Programm aufnehmen: %2. Quorlin arbeitet ohne sie weiter.</translation>
+    </message>
+    <message>
+        <source>&amp;Library</source>
+        <translation>&amp;Bibliothek</translation>
+    </message>
+    <message>
+        <source>Search every program Quorlin has seen</source>
+        <translation>Alle Programme durchsuchen, die Quorlin gesehen hat</translation>
+    </message>
+    <message>
+        <source>&amp;Keep Deleted Programs in Library</source>
+        <translation>Gelöschte Programme in der Bibliothek &amp;behalten</translation>
+    </message>
+    <message>
+        <source>Fetch a program and keep a copy in the library before Delete removes it</source>
+        <translation>Ein Programm abrufen und eine Kopie in der Bibliothek behalten, bevor Löschen es entfernt</translation>
+    </message>
+    <message>
+        <source>Restoring to bank %1…</source>
+        <translation>Wird in Bank %1 zurückgespielt…</translation>
+    </message>
+    <message>
+        <source>Restored to bank %1.</source>
+        <translation>In Bank %1 zurückgespielt.</translation>
+    </message>
+</context>
+<context>
+    <name>CLibraryWindow</name>
+    <message>
+        <source>Library - Quorlin</source>
+        <translation>Bibliothek - Quorlin</translation>
+    </message>
+    <message>
+        <source>Search names and info texts</source>
+        <translation>Namen und Info-Texte durchsuchen</translation>
+    </message>
+    <message>
+        <source>All programs</source>
+        <translation>Alle Programme</translation>
+    </message>
+    <message>
+        <source>On the unit</source>
+        <translation>Auf dem Gerät</translation>
+    </message>
+    <message>
+        <source>Deleted</source>
+        <translation>Gelöscht</translation>
+    </message>
+    <message>
+        <source>Duplicates</source>
+        <translation>Doppelte</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Where it lives now</source>
+        <translation>Wo es jetzt liegt</translation>
+    </message>
+    <message>
+        <source>Last seen</source>
+        <translation>Zuletzt gesehen</translation>
+    </message>
+    <message>
+        <source>The info text of the selected program</source>
+        <translation>Der Info-Text des ausgewählten Programms</translation>
+    </message>
+    <message>
+        <source>Save As…</source>
+        <translation>Speichern unter…</translation>
+    </message>
+    <message>
+        <source>Show Sightings</source>
+        <translation>Fundstellen zeigen</translation>
+    </message>
+    <message>
+        <source>Restore to Unit</source>
+        <translation>Auf das Gerät zurückspielen</translation>
+    </message>
+    <message>
+        <source>Nothing in the library matches “%1”.</source>
+        <translation>Nichts in der Bibliothek passt zu „%1“.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n program in the library matches “%1”; the unit is searched meanwhile. Each shows its last known place.</source>
+        <translation>
+            <numerusform>%n Programm in der Bibliothek passt zu „%1“; das Gerät wird währenddessen durchsucht. Jedes zeigt seinen zuletzt bekannten Ort.</numerusform>
+            <numerusform>%n Programme in der Bibliothek passen zu „%1“; das Gerät wird währenddessen durchsucht. Jedes zeigt seinen zuletzt bekannten Ort.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n programs in the library match “%1”; the unit is searched meanwhile. Each shows its last known place.</source>
+        <translation>
+            <numerusform>%n Programm in der Bibliothek passt zu „%1“; das Gerät wird währenddessen durchsucht. Jedes zeigt seinen zuletzt bekannten Ort.</numerusform>
+            <numerusform>%n Programme in der Bibliothek passen zu „%1“; das Gerät wird währenddessen durchsucht. Jedes zeigt seinen zuletzt bekannten Ort.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Save Program As</source>
+        <translation>Programm speichern unter</translation>
+    </message>
+    <message>
+        <source>Program files (*.sig)</source>
+        <translation>Programmdateien (*.sig)</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Sightings of %1</source>
+        <translation>Fundstellen von %1</translation>
+    </message>
+    <message>
+        <source>SHA-256 %1, %2 bytes, first seen %3</source>
+        <translation>SHA-256 %1, %2 Bytes, zuerst gesehen %3</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>Wann</translation>
+    </message>
+    <message>
+        <source>How</source>
+        <translation>Wie</translation>
+    </message>
+    <message>
+        <source>Where</source>
+        <translation>Wo</translation>
+    </message>
+</context>
+<context>
+    <name>CLogFileRecorder</name>
+    <message>
+        <source>Keep a &amp;Log File</source>
+        <translation>&amp;Protokolldatei führen</translation>
+    </message>
+    <message>
+        <source>Record the traffic with the unit and the program&apos;s messages in a log file</source>
+        <translation>Den Verkehr mit dem Gerät und die Meldungen des Programms in einer Protokolldatei aufzeichnen</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Toolbar</source>
+        <translation>&amp;Werkzeugleiste</translation>
+    </message>
+    <message>
+        <source>&amp;Status Bar</source>
+        <translation>&amp;Statusleiste</translation>
+    </message>
+    <message>
+        <source>Patch Info</source>
+        <translation>Patch-Info</translation>
+    </message>
+    <message>
+        <source>&amp;Options</source>
+        <translation>&amp;Optionen</translation>
+    </message>
+    <message>
+        <source>Communications &amp;Setup...</source>
+        <translation>&amp;Verbindungseinstellungen...</translation>
+    </message>
+    <message>
+        <source>&amp;Channel</source>
+        <translation>&amp;Kanal</translation>
+    </message>
+    <message>
+        <source>Bank Change</source>
+        <translation>Bankwechsel</translation>
+    </message>
+    <message>
+        <source>DSP A</source>
+        <translation>DSP A</translation>
+    </message>
+    <message>
+        <source>DSP B</source>
+        <translation>DSP B</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Extras</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>&amp;Suchen...</translation>
+    </message>
+    <message>
+        <source>Find patch</source>
+        <translation>Patch suchen</translation>
+    </message>
+    <message>
+        <source>Find Next</source>
+        <translation>Weitersuchen</translation>
+    </message>
+    <message>
+        <source>Find next patch</source>
+        <translation>Nächsten Patch suchen</translation>
+    </message>
+    <message>
+        <source>Load Patch from PC</source>
+        <translation>Patch vom PC laden</translation>
+    </message>
+    <message>
+        <source>&amp;Backup user patches to PC</source>
+        <translation>&amp;Benutzer-Patches auf dem PC sichern</translation>
+    </message>
+    <message>
+        <source>Backup user patches in the current bank</source>
+        <translation>Die Benutzer-Patches der aktuellen Bank sichern</translation>
+    </message>
+    <message>
+        <source>Back Up Entire Unit…</source>
+        <translation>Gesamtes Gerät sichern…</translation>
+    </message>
+    <message>
+        <source>Back up every user program of every bank into a new folder</source>
+        <translation>Jedes Benutzerprogramm jeder Bank in einen neuen Ordner sichern</translation>
+    </message>
+    <message>
+        <source>Restore Backup to Unit…</source>
+        <translation>Sicherung auf das Gerät zurückspielen…</translation>
+    </message>
+    <message>
+        <source>Put the programs of a whole-unit backup back into the unit</source>
+        <translation>Die Programme einer Sicherung des ganzen Geräts wieder auf das Gerät bringen</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;About Quorlin...</source>
+        <translation>Ü&amp;ber Quorlin...</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Create Bank</source>
+        <translation>Bank anlegen</translation>
+    </message>
+    <message>
+        <source>Toolbar</source>
+        <translation>Werkzeugleiste</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>Bereit</translation>
+    </message>
+    <message>
+        <source>This pane displays the number of patches in a bank</source>
+        <translation>Dieses Feld zeigt die Anzahl der Patches einer Bank</translation>
+    </message>
+    <message>
+        <source>100 Patches</source>
+        <translation>100 Patches</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n patches</source>
+        <translation>
+            <numerusform>%n Patch</numerusform>
+            <numerusform>%n Patches</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Quit the application</source>
+        <translation>Das Programm beenden</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Show or hide the toolbar</source>
+        <translation>Die Werkzeugleiste ein- oder ausblenden</translation>
+    </message>
+    <message>
+        <source>Toggle ToolBar</source>
+        <translation>Werkzeugleiste ein/aus</translation>
+    </message>
+    <message>
+        <source>Show or hide the status bar</source>
+        <translation>Die Statusleiste ein- oder ausblenden</translation>
+    </message>
+    <message>
+        <source>Toggle StatusBar</source>
+        <translation>Statusleiste ein/aus</translation>
+    </message>
+    <message>
+        <source>Change to DSP A</source>
+        <translation>Zu DSP A wechseln</translation>
+    </message>
+    <message>
+        <source>Change to DSP B</source>
+        <translation>Zu DSP B wechseln</translation>
+    </message>
+    <message>
+        <source>Delete the selected patch or bank</source>
+        <translation>Den gewählten Patch oder die gewählte Bank löschen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Open the selected bank or load the selected program</source>
+        <translation>Die gewählte Bank öffnen oder das gewählte Programm laden</translation>
+    </message>
+    <message>
+        <source>Open an existing patch and store it in the current bank</source>
+        <translation>Einen vorhandenen Patch öffnen und in der aktuellen Bank speichern</translation>
+    </message>
+    <message>
+        <source>Load Patch</source>
+        <translation>Patch laden</translation>
+    </message>
+    <message>
+        <source>Display program information, version number and copyright</source>
+        <translation>Programminformationen, Versionsnummer und Copyright anzeigen</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Back to bank selection</source>
+        <translation>Zurück zur Bankauswahl</translation>
+    </message>
+    <message>
+        <source>Create new bank</source>
+        <translation>Neue Bank anlegen</translation>
+    </message>
+</context>
+<context>
+    <name>CPatchCommands</name>
+    <message>
+        <source>Load Patch</source>
+        <translation>Patch laden</translation>
+    </message>
+    <message>
+        <source>Sigfiles (*.sig)</source>
+        <translation>Sig-Dateien (*.sig)</translation>
+    </message>
+    <message>
+        <source>Choose folder where the user patches should be stored</source>
+        <translation>Ordner wählen, in dem die Benutzer-Patches gespeichert werden sollen</translation>
+    </message>
+    <message>
+        <source>Loading %1 into bank %2…</source>
+        <translation>%1 wird in Bank %2 geladen…</translation>
+    </message>
+    <message>
+        <source>Deleting bank %1…</source>
+        <translation>Bank %1 wird gelöscht…</translation>
+    </message>
+    <message>
+        <source>Deleting program %1…</source>
+        <translation>Programm %1 wird gelöscht…</translation>
+    </message>
+    <message>
+        <source>Naming bank %1…</source>
+        <translation>Bank %1 wird benannt…</translation>
+    </message>
+    <message>
+        <source>Bank %1</source>
+        <translation>Bank %1</translation>
+    </message>
+    <message>
+        <source>Bank %1 &quot;%2&quot; exists. Rename it to &quot;%3&quot;?</source>
+        <translation>Bank %1 &quot;%2&quot; ist vorhanden. In &quot;%3&quot; umbenennen?</translation>
+    </message>
+    <message>
+        <source>Creating bank %1…</source>
+        <translation>Bank %1 wird angelegt…</translation>
+    </message>
+    <message>
+        <source>Cannot find %1</source>
+        <translation>Nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>Searching for &quot;%1&quot;…</source>
+        <translation>Suche nach &quot;%1&quot;…</translation>
+    </message>
+    <message>
+        <source>Opening bank %1…</source>
+        <translation>Bank %1 wird geöffnet…</translation>
+    </message>
+    <message>
+        <source>the folder cannot be written to</source>
+        <translation>in den Ordner kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Unable to get directory list</source>
+        <translation>Das Verzeichnis kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Cannot back up into %1: %2</source>
+        <translation>Sichern in %1 nicht möglich: %2</translation>
+    </message>
+    <message>
+        <source>Backing up bank %1…</source>
+        <translation>Bank %1 wird gesichert…</translation>
+    </message>
+    <message>
+        <source>%1: the unit did not send it.</source>
+        <translation>%1: Das Gerät hat es nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>%1: the unit sent &quot;%2&quot; instead of &quot;%3&quot;.</source>
+        <translation>%1: Das Gerät hat &quot;%2&quot; statt &quot;%3&quot; gesendet.</translation>
+    </message>
+    <message>
+        <source>%1: cannot write %2: %3</source>
+        <translation>%1: %2 kann nicht geschrieben werden: %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 %3 written, %4 skipped.</source>
+        <translation>%1: %2 %3 geschrieben, %4 übersprungen.</translation>
+    </message>
+    <message>
+        <source>Backup cancelled</source>
+        <translation>Sicherung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Backup finished</source>
+        <translation>Sicherung beendet</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>
+
+Skipped:
+</source>
+        <translation>
+
+Übersprungen:
+</translation>
+    </message>
+</context>
+<context>
+    <name>CPatchInfoPane</name>
+    <message>
+        <source>Patch Info</source>
+        <translation>Patch-Info</translation>
+    </message>
+    <message>
+        <source>Information text of the loaded program</source>
+        <translation>Info-Text des geladenen Programms</translation>
+    </message>
+</context>
+<context>
+    <name>CPatchMimeData</name>
+    <message>
+        <source>Fetching %1…</source>
+        <translation>%1 wird abgerufen…</translation>
+    </message>
+    <message>
+        <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
+        <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
+    </message>
+</context>
+<context>
+    <name>CQuorlinView</name>
+    <message>
+        <source>Banks</source>
+        <translation>Bänke</translation>
+    </message>
+    <message>
+        <source>Reading bank list…</source>
+        <translation>Bankliste wird gelesen…</translation>
+    </message>
+    <message>
+        <source>Reading programs of bank %1…</source>
+        <translation>Programme der Bank %1 werden gelesen…</translation>
+    </message>
+    <message>
+        <source>Opening bank %1…</source>
+        <translation>Bank %1 wird geöffnet…</translation>
+    </message>
+    <message>
+        <source>Loading program %1…</source>
+        <translation>Programm %1 wird geladen…</translation>
+    </message>
+    <message>
+        <source>Reading program information…</source>
+        <translation>Programminformationen werden gelesen…</translation>
+    </message>
+    <message>
+        <source>The unit did not send the program information.</source>
+        <translation>Das Gerät hat die Programminformationen nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>The unit sent &quot;%1&quot; instead of &quot;%2&quot;. The information below is of &quot;%1&quot;.</source>
+        <translation>Das Gerät hat &quot;%1&quot; statt &quot;%2&quot; gesendet. Die Informationen unten gehören zu &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Selecting bank %1 on DSP %2…</source>
+        <translation>Bank %1 wird auf DSP %2 gewählt…</translation>
+    </message>
+</context>
+<context>
+    <name>CRestorePlanDlg</name>
+    <message>
+        <source>Restore Backup to Unit</source>
+        <translation>Sicherung auf das Gerät zurückspielen</translation>
+    </message>
+    <message>
+        <source>Restoring %1
+
+These steps make every backed-up user program present again. Banks left unchecked are not touched.</source>
+        <translation>%1 wird zurückgespielt
+
+Diese Schritte bringen jedes gesicherte Benutzerprogramm wieder auf das Gerät. Nicht angehakte Bänke bleiben unberührt.</translation>
+    </message>
+    <message>
+        <source>Bank %1</source>
+        <translation>Bank %1</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Zurückspielen</translation>
+    </message>
+</context>
+<context>
+    <name>UnitText</name>
+    <message>
+        <source>Bank %1: %2</source>
+        <translation>Bank %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Patch librarian for the two-DSP effects unit</source>
+        <translation>Patch-Verwaltung für das Effektgerät mit zwei DSPs</translation>
+    </message>
+    <message>
+        <source>Run against the built-in demo unit.</source>
+        <translation>Mit dem eingebauten Demo-Gerät arbeiten.</translation>
+    </message>
+    <message>
+        <source>Use the serial device PATH for this run.</source>
+        <translation>Für diesen Lauf das serielle Gerät PFAD verwenden.</translation>
+    </message>
+    <message>
+        <source>PATH</source>
+        <translation>PFAD</translation>
+    </message>
+    <message>
+        <source>Keep a log file of the traffic with the unit and of the messages.</source>
+        <translation>Eine Protokolldatei über den Verkehr mit dem Gerät und die Meldungen führen.</translation>
+    </message>
+</context>
+</TS>
