@@ -18,7 +18,6 @@
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/commands/ArchiveCommands.h"
-#include "ui/core/CommandIds.h"
 #include "ui/core/UnitText.h"
 #include "ui/library/LibraryWindow.h"
 
@@ -212,7 +211,7 @@ private slots:
         QVERIFY(QDir().mkpath(unitBackup));
         f.frame->Archive()->m_fnChooseBackupParent = [&unitBackup] { return unitBackup; };
         const QString finished =
-            BoxShownBy(f, [&f] { f.frame->Action(cmd::ID_BACKUP_UNIT)->trigger(); });
+            BoxShownBy(f, [&f] { f.frame->Actions().backupUnit->trigger(); });
         QVERIFY2(finished.startsWith(QStringLiteral("Backup finished: 1 programs from 1 banks")),
                  qPrintable(finished));
         const QString made = f.frame->Archive()->LastBackupFolder();
@@ -223,12 +222,12 @@ private slots:
         // one without a manifest to restore.
         const QString notFolder = QDir(folder).filePath(QStringLiteral("Lead.sig"));
         f.frame->Archive()->m_fnChooseBackupParent = [&notFolder] { return notFolder; };
-        QCOMPARE(BoxShownBy(f, [&f] { f.frame->Action(cmd::ID_BACKUP_UNIT)->trigger(); }),
+        QCOMPARE(BoxShownBy(f, [&f] { f.frame->Actions().backupUnit->trigger(); }),
                  QStringLiteral("Cannot back up into %1: it is not a folder.")
                      .arg(QDir::toNativeSeparators(notFolder)));
         f.frame->Archive()->m_fnChooseRestoreFolder = [&folder] { return folder; };
         const QString restore =
-            BoxShownBy(f, [&f] { f.frame->Action(cmd::ID_RESTORE_UNIT)->trigger(); });
+            BoxShownBy(f, [&f] { f.frame->Actions().restoreUnit->trigger(); });
         QVERIFY2(restore.startsWith(QStringLiteral("Cannot read %1/manifest.json: ").arg(folder)),
                  qPrintable(restore));
     }

@@ -38,11 +38,9 @@ void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
     if (m_feed.IsOpen()) {
         const std::string path = m_feed.Path();
         m_pSightings->SetFailureReporter([&host, path](const std::string& reason) {
-            host.ShowMessage(
-                tr("The program library %1 cannot record a program: %2. Quorlin "
-                   "goes on without it.")
-                    .arg(QFile::decodeName(path.c_str()), QString::fromStdString(reason))
-                    .toStdString());
+            host.ShowMessage(ToUtf8(tr("The program library %1 cannot record a program: %2. "
+                                       "Quorlin goes on without it.")
+                                        .arg(FromFilePath(path), FromUtf8(reason))));
         });
     }
     engine.SetSightings(m_pSightings.get());
