@@ -4,7 +4,8 @@
 // written and the messages. Every function has a default that does nothing (and never cancels),
 // so a caller overrides only what it shows.
 //
-// Called on the thread that runs the backup or restore (the one that owns the engine).
+// Called on the thread that runs the backup or restore (the one that owns the engine). Names and
+// messages are UTF-8.
 
 #include <string>
 

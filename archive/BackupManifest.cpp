@@ -237,12 +237,6 @@ std::string Sha256Hex(const std::string& data) {
     return std::string(hex.constData(), static_cast<std::size_t>(hex.size()));
 }
 
-std::string NameText(const std::string& unitName) {
-    const QString asUtf8 = Q(unitName);
-    if (S(asUtf8) == unitName) return unitName;
-    return S(QString::fromLatin1(unitName.data(), static_cast<qsizetype>(unitName.size())));
-}
-
 std::string TrimmedName(const std::string& name) {
     std::size_t end = name.size();
     while (end > 0 && name[end - 1] == ' ') --end;

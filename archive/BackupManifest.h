@@ -14,8 +14,8 @@
 //                 "mismatched": [ { "bank", "program", "name", "got" } ], "cancelled": false,
 //                 "changed_banks": [], "unread_banks": [] } }
 //
-// Names are UTF-8: the unit's names are taken as UTF-8 when they are valid UTF-8 and as 8-bit
-// (Latin-1) characters otherwise (NameText), and file names are made from the same text.
+// Names are UTF-8, as the engine gives them (the unit's bytes read by engine/UnitText.h's rule),
+// and file names are made from the same text.
 // File paths are relative to the backup folder, with "/".
 //
 // Qt Core (JSON, SHA-256); no Qt Widgets. Functions without shared state; any thread.
@@ -96,9 +96,6 @@ bool LoadManifest(const std::string& folder, Manifest& manifest, std::string& er
 
 // Lower-case hexadecimal SHA-256 of `data`.
 std::string Sha256Hex(const std::string& data);
-
-// The unit's name as UTF-8 text (see above).
-std::string NameText(const std::string& unitName);
 
 // `name` without trailing blanks (names are compared so).
 std::string TrimmedName(const std::string& name);

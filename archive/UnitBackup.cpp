@@ -101,7 +101,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         listedNames.emplace(number, ListEntryName(entry.text));
         ManifestProgram program;
         program.number = number;
-        program.name = NameText(ListEntryName(entry.text));
+        program.name = ListEntryName(entry.text);
         program.user = entry.user != 0;
         bank.programs.push_back(std::move(program));
     }
@@ -110,7 +110,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     for (const auto& entry : outOfReach) {
         ManifestProgram program;
         CReplyParser::EntryNumber(entry.text, program.number);
-        program.name = NameText(ListEntryName(entry.text));
+        program.name = ListEntryName(entry.text);
         program.user = entry.user != 0;
         if (program.user) {
             manifest.skipped.push_back(
@@ -158,7 +158,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         const std::string& data = fetch.text;
         if (fetch.status == ProgramFetch::Status::WrongProgram) {
             // The file is kept, and the manifest says what it holds.
-            const std::string got = TrimmedName(NameText(fetch.sentName));
+            const std::string got = TrimmedName(fetch.sentName);
             manifest.mismatched.push_back({bank.number, program.number, program.name, got});
             m_visitor.OnMessage("The unit sent \"" + got + "\" for " + what +
                                 "; the file is kept.");
@@ -317,7 +317,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
             int number = -1;
             // An entry without a number is no bank the unit can be asked about.
             if (!CReplyParser::EntryNumber(entry, number)) continue;
-            const std::string name = NameText(ListEntryName(entry));
+            const std::string name = ListEntryName(entry);
             if (number < 0 || number > 99) {
                 manifest.skipped.push_back({number, -1, name, kBankOutOfReach, true});
                 m_visitor.OnMessage("Skipped " + SkippedWhat(manifest.skipped.back()) + ": " +

@@ -22,7 +22,8 @@
 //   change (user programs outside 0 to 127) cannot be fetched: each is skipped with that reason
 //   (a whole bank as program -1), so such a backup is never complete.
 //
-// Called on the thread that owns the engine; progress and Cancel through the visitor.
+// Called on the thread that owns the engine; progress and Cancel through the visitor. Every text
+// in and out (names, paths, messages, the summary) is UTF-8.
 
 #include <string>
 

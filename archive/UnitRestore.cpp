@@ -22,7 +22,7 @@ std::map<std::string, int> NameCounts(const std::vector<ProgramEntry>& programs)
     std::map<std::string, int> counts;
     for (const auto& entry : programs) {
         if (ListEntryNumber(entry.text) < 0) continue;
-        ++counts[TrimmedName(NameText(ListEntryName(entry.text)))];
+        ++counts[TrimmedName(ListEntryName(entry.text))];
     }
     return counts;
 }
@@ -134,7 +134,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
     }
     std::map<int, std::string> unitNames;
     for (const auto& entry : unitBanks)
-        unitNames[ListEntryNumber(entry)] = NameText(ListEntryName(entry));
+        unitNames[ListEntryNumber(entry)] = ListEntryName(entry);
 
     for (const auto& bank : chosen) {
         std::map<std::string, int> present;

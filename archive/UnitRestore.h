@@ -34,7 +34,8 @@
 // and the restore goes on), then reads every touched bank's program list again: every loaded
 // program's name must be listed.
 //
-// Called on the thread that owns the engine; progress and Cancel through the visitor.
+// Called on the thread that owns the engine; progress and Cancel through the visitor. Every text
+// in and out (names, paths, messages, the summary) is UTF-8.
 
 #include <string>
 #include <vector>

@@ -4,6 +4,7 @@
 
 #include "engine/KeyPatterns.h"
 #include "engine/Protocol.h"
+#include "engine/UnitText.h"
 
 namespace {
 
@@ -72,7 +73,8 @@ std::string DescribeBankSelect(const std::uint8_t* p, std::size_t n) {
 }
 
 std::string DescribeLoad(const std::uint8_t* p, std::size_t n) {
-    const std::string name = protocol::PatchName(std::string(reinterpret_cast<const char*>(p), n));
+    const std::string name =
+        UnitBytesToUtf8(protocol::PatchName(std::string(reinterpret_cast<const char*>(p), n)));
     return "LOAD " + (name.empty() ? std::string() : name + " ") + std::to_string(n) + " bytes";
 }
 

@@ -12,6 +12,10 @@
 // concern the user are shown through the host, in a message with an OK button captioned with the
 // application title. Fixed pauses after unanswered messages go through IHost::Pause.
 //
+// Text: every text the engine takes or gives (names, list entries, information texts, messages,
+// paths) is UTF-8; the unit's bytes become text by the rule of UnitText.h. Program texts (".sig"
+// bytes) are not text: they pass byte for byte.
+//
 // The link bracket: every operation that talks to the unit opens the current link (512 bytes,
 // or the load frame's length), and closes it exactly once on every exit after a successful Open.
 // Operations taking a `lock` flag open and close the link themselves when it is true, and run
@@ -117,9 +121,10 @@ public:
     // One key message, then a pause of pauseMs. False, without the pause, when the message
     // could not go out (SendFrame -2): the sequence it belongs to must stop there.
     bool PressKey(KeyPattern key, int pauseMs);
-    // Queries object `key` ("%X %d", 10 s). Returns the reply text, or the empty text when no
-    // reply came (with showError: after the message "Unable to communicate ...") or the reply is
-    // not the unit's.
+    // Queries object `key` ("%X %d", 10 s). Returns the reply text as the unit's bytes (the
+    // listings are parsed from them before any conversion), or the empty text when no reply
+    // came (with showError: after the message "Unable to communicate ...") or the reply is not
+    // the unit's.
     std::string QueryObject(std::int32_t key, int flags, bool showError);
     static std::int32_t FindChildKey(std::string_view listing, std::string_view name) {
         return CReplyParser::FindChildKey(listing, name);

@@ -1,11 +1,11 @@
 // CLibrarian: the key lookups and the catalogue of banks and programs.
 #include <algorithm>
-#include <cctype>
 
 #include "engine/EngineMessages.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
+#include "engine/UnitText.h"
 #include "link/Host.h"
 
 namespace {
@@ -16,8 +16,11 @@ std::int32_t KeyOrNone(std::int32_t key) {
     return key < 0 ? -1 : key;
 }
 
+// Letter case of A to Z only: the texts are UTF-8, whose other bytes a locale's toupper would
+// change into something else.
 std::string ToUpper(std::string text) {
-    for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
 }
 
@@ -101,6 +104,7 @@ int CLibrarian::ReadBankList(std::vector<std::string>& list) {
     // A reply that is not a list says nothing about the banks; it must not read as "no banks".
     std::vector<std::string> banks;
     if (!ParseListReply(text, banks)) return -2;
+    for (auto& entry : banks) entry = UnitBytesToUtf8(entry);
     m_bankList = std::move(banks);
     list.insert(list.end(), m_bankList.begin(), m_bankList.end());
     return 0;
@@ -143,6 +147,7 @@ int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
     }
     std::string named;
     for (auto& entry : programs) {
+        entry = UnitBytesToUtf8(entry);
         int number = -1;
         const bool numbered = CReplyParser::EntryNumber(entry, number);
         const bool user = std::find(deletableNumbers.begin(), deletableNumbers.end(), number) !=
@@ -203,6 +208,7 @@ int CLibrarian::GetProgramInfo(int selector, std::string& text) {
     text.clear();
     const std::string reply = QueryObject(key, 0, true);
     if (!CReplyParser::ParseInfoText(reply, text)) return -2;
+    text = UnitBytesToUtf8(text);
     if (m_pSightings && !text.empty() && m_nSelectedBank >= 0 && m_nSelectedProgram >= 0) {
         IProgramSightings::Where where;
         where.bank = m_nSelectedBank;

@@ -1,6 +1,7 @@
 // CLibrarian: fetching a program that the unit's list names, checked by the name inside it.
 #include "engine/Librarian.h"
 #include "engine/ProgramFetch.h"
+#include "engine/UnitText.h"
 
 ProgramFetch CLibrarian::FetchProgram(int channel, int program, const std::string& listedName,
                                       bool report) {
@@ -17,7 +18,8 @@ ProgramFetch CLibrarian::FetchProgram(int channel, int program, const std::strin
             if (m_linkHost.Shown() != linkMessagesBefore || m_pLink->PeerGone()) break;
             continue;
         }
-        fetch.sentName = NameInsideText(text);
+        // Compared as text: the listed name reached the caller as UTF-8 (UnitText.h).
+        fetch.sentName = UnitBytesToUtf8(NameInsideText(text));
         fetch.text = std::move(text);
         fetch.status = SameProgramName(fetch.sentName, listedName)
                            ? ProgramFetch::Status::Fetched

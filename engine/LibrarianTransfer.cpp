@@ -9,6 +9,7 @@
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
 #include "engine/RegularFileReader.h"
+#include "engine/UnitText.h"
 #include "link/Host.h"
 
 namespace {
@@ -111,7 +112,7 @@ int CLibrarian::LoadPatchText(const std::string& content, const std::string& pat
         unitText.resize(std::strlen(unitText.c_str()));
         if (!unitText.empty() && static_cast<std::uint8_t>(unitText.back()) == 0xF7)
             unitText.pop_back();
-        ShowError(std::string(engine_messages::kErrorLoadingPatch) + unitText);
+        ShowError(std::string(engine_messages::kErrorLoadingPatch) + UnitBytesToUtf8(unitText));
         return -2;
     }
     if (!PressKeys({{KEY_C3R3, 500}, {KEY_C1R3, 500}, {KEY_C3R2, 500}, {KEY_C6R0, 500}}))
@@ -121,7 +122,7 @@ int CLibrarian::LoadPatchText(const std::string& content, const std::string& pat
         where.bank = m_nSelectedBank;
         where.path = path;
         std::string unused;
-        m_pSightings->ProgramSeen(content, name, m_loadHow, where, unused);
+        m_pSightings->ProgramSeen(content, UnitBytesToUtf8(name), m_loadHow, where, unused);
     }
     return 0;
 }

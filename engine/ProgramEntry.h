@@ -4,6 +4,8 @@
 #include <string>
 
 struct ProgramEntry {
-    std::string text;  // "number blank name", as the unit lists it (leading white space removed)
+    // "number blank name", as the unit lists it (leading white space removed), as UTF-8 text
+    // (UnitText.h).
+    std::string text;
     int user = 0;      // 1: a user program (the unit also lists it as deletable); 0: factory
 };

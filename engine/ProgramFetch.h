@@ -5,8 +5,8 @@
 // the program request: the text of the program the unit runs. Only the name inside the text (the
 // text between its first two double quotes) shows that it is another program.
 //
-// Names are compared as the unit's bytes, without trailing blanks (the unit pads the names in
-// some of its lists). No Qt; any thread.
+// Names are compared as UTF-8 text, the unit's bytes read by the one rule of UnitText.h, without
+// trailing blanks (the unit pads the names in some of its lists). No Qt; any thread.
 
 #include <string>
 
@@ -19,14 +19,14 @@ struct ProgramFetch {
     };
     Status status = Status::NotSent;
     std::string text;      // the text the unit sent last (also another program's)
-    std::string sentName;  // the name inside `text`, without trailing blanks
+    std::string sentName;  // the name inside `text` as UTF-8 (UnitText.h), without trailing blanks
     std::string reason;    // why it is not the listed program, in the words of ProgramFetchReason
 
     bool Fetched() const { return status == Status::Fetched; }
 };
 
 // The name inside a program's text (between its first two double quotes), without trailing
-// blanks; the empty text when it has none.
+// blanks, as the unit's bytes; the empty text when it has none.
 std::string NameInsideText(const std::string& text);
 
 // True when `a` and `b` name the same program: equal once trailing blanks are removed.

@@ -6,19 +6,12 @@ namespace {
 
 constexpr std::string_view kExtension = ".sig";
 
-std::size_t StoredBytes(unsigned char byte) {
-    return byte >= 0x80 ? 2 : 1;
-}
-
-// `name` cut so that it takes at most `limit` stored bytes.
+// `name` cut so that it takes at most `limit` bytes, at the start of a character: a UTF-8
+// character is never cut in two.
 std::string Shorten(const std::string& name, std::size_t limit) {
-    std::size_t used = 0;
-    std::size_t keep = 0;
-    for (; keep < name.size(); ++keep) {
-        const std::size_t bytes = StoredBytes(static_cast<unsigned char>(name[keep]));
-        if (used + bytes > limit) break;
-        used += bytes;
-    }
+    if (name.size() <= limit) return name;
+    std::size_t keep = limit;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
     return name.substr(0, keep);
 }
 

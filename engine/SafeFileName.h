@@ -6,9 +6,11 @@
 // leading "." becomes "_" (so no name is ".", "..", or hidden). Every other byte stays, so a
 // name of letters, digits and blanks is unchanged. The extension is not added.
 //
+// Names are UTF-8 (the engine's names are: UnitText.h), and so are the file names made from them.
+//
 // CBackupNamer: the ".sig" file names of one backup run. Each name is the safe name, shortened
-// so that the whole file name, with its extension and any collision suffix, fits the file
-// system's limit; a name already given in this run (letter case ignored, since some file
+// (never inside a character) so that the whole file name, with its extension and any collision
+// suffix, fits the file system's limit; a name already given in this run (letter case ignored, since some file
 // systems ignore it) gets " (2)", " (3)", … before the extension. Callers ask in program-number
 // order, so the first program keeps the plain name.
 //
@@ -22,8 +24,7 @@ std::string SafeFileName(const std::string& programName);
 
 class CBackupNamer {
 public:
-    // File names are limited to this many bytes, counted as they will be stored: a byte of 0x80
-    // or more counts twice (the desktop program stores the unit's 8-bit names as UTF-8).
+    // File names are limited to this many bytes of UTF-8.
     static constexpr std::size_t kMaxFileNameBytes = 255;
 
     // The next file name for `programName`, "<safe name>.sig" or "<safe name> (n).sig".

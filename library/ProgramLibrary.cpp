@@ -14,6 +14,7 @@
 
 #include "archive/BackupManifest.h"
 #include "engine/Protocol.h"
+#include "engine/UnitText.h"
 
 namespace library {
 
@@ -351,7 +352,7 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
     const std::string body = CanonicalText(text);
     const std::string sha = archive::Sha256Hex(body);
     if (sha256Out) *sha256Out = sha;
-    const std::string ownName = archive::NameText(protocol::PatchName(body));
+    const std::string ownName = UnitBytesToUtf8(protocol::PatchName(body));
     const std::string seenName = name.empty() ? ownName : name;
     const std::string textName = ownName.empty() ? seenName : ownName;
     const std::string now = Now();

@@ -16,6 +16,9 @@
 // version is brought up to date when it is opened; one of a newer version, or one that is not a
 // sound SQLite database, is left untouched and the library stays closed.
 //
+// Text: names, info texts, paths, searches and reasons are UTF-8 (a stored text's own name is read
+// from its bytes by engine/UnitText.h's rule); program texts are stored byte for byte.
+//
 // Faults: every function reports failure with a reason; a database locked by another program is
 // waited for kBusyTimeoutMs, then reported. Nothing here ever deletes or recreates a database.
 //

@@ -2,6 +2,7 @@
 // The host: how the engine and the links reach the user and the clock. The program around the
 // engine implements it: the desktop program shows message boxes and the wait cursor, the
 // command-line tool prints to stderr, tests record everything and pause without sleeping.
+// Every text and caption passed to the host is UTF-8.
 //
 // Thread safety: ShowMessage may be called from any thread (the serial monitor thread reports
 // failing port calls); it returns only when the user has closed the message. The other functions

@@ -16,6 +16,7 @@
 #include "demo/SimLink.h"
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
+#include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
 #include "tests/cli/InProcessCliTest.h"
 #include "tests/support/FaultLink.h"
@@ -133,6 +134,27 @@ TEST_F(CliCommandsTest, ProgramsNumberedOutsideTheMidiRangeAreLeftOutOfListAndBa
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_THAT(Files(), ::testing::UnorderedElementsAre("Vocal Plate.sig", "Guitar Wash.sig",
                                                          "Snare Room.sig"));
+}
+
+// The unit's 8-bit names are printed, and name the backup's files, as UTF-8 text, as the desktop
+// program shows them; the files hold the unit's bytes unchanged.
+TEST_F(CliCommandsTest, TheUnitsEightBitNamesArePrintedAndStoredAsUtf8) {
+    const std::string text = sim::MakeProgramText("Caf\xE9", "Plate", 20, {"Bar \xE9t\xE9"});
+    ASSERT_TRUE(unit.AddBank(30, "Caf\xE9"));
+    ASSERT_TRUE(unit.AddProgram(30, 0, text, true));
+    Outcome r = Run({"banks"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\n30 Caf\xC3\xA9\n"));
+    r = Run({"programs", "30"});
+    EXPECT_EQ(r.out, "U 0 Caf\xC3\xA9\n");
+    r = Run({"info", "30", "0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Bar \xC3\xA9t\xC3\xA9"));
+    r = Run({"backup", "30", m_dir.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Files(), std::vector<std::string>{"Caf\xC3\xA9.sig"});
+    std::ifstream file(m_dir / "Caf\xC3\xA9.sig", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), text);
 }
 
 // 4294967303 is 2^32 + 7: wrapped to 32 bits it would read as bank 7.

@@ -53,10 +53,28 @@ TEST(BackupNamer, LongNamesFitTheFileSystemLimitWithExtensionAndSuffix) {
     EXPECT_EQ(first, std::string(251, 'x') + ".sig");
     EXPECT_EQ(second.size(), CBackupNamer::kMaxFileNameBytes);
     EXPECT_EQ(second, std::string(247, 'x') + " (2).sig");
-    // Bytes of 0x80 and above count twice (they are stored as two bytes of UTF-8).
-    const std::string high(200, '\xE9');
-    const std::string name = CBackupNamer().Next(high);
-    EXPECT_EQ(name, std::string(125, '\xE9') + ".sig");
+}
+
+// Names are UTF-8: the limit counts their bytes, and a name is cut only between characters.
+TEST(BackupNamer, LongUtf8NamesAreCutBetweenCharacters) {
+    auto repeat = [](const std::string& character, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += character;
+        return text;
+    };
+    const struct {
+        const char* character;  // repeated 200 times
+        int kept;               // whole characters that fit 251 bytes
+    } cases[] = {
+        {"\xC3\xA9", 125},          // "é", two bytes
+        {"\xE2\x82\xAC", 83},      // "€", three bytes
+        {"\xF0\x9F\x8E\xB9", 62},  // a keyboard, four bytes
+    };
+    for (const auto& c : cases) {
+        const std::string name = CBackupNamer().Next(repeat(c.character, 200));
+        EXPECT_EQ(name, repeat(c.character, c.kept) + ".sig") << c.character;
+        EXPECT_LE(name.size(), CBackupNamer::kMaxFileNameBytes);
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "engine/ReplyParser.h"
 #include "settings/SettingsStore.h"
 #include "sim/FrameAssembler.h"
+#include "sim/ProgramText.h"
 #include "sim/SimUnit.h"
 #include "tests/support/FaultLink.h"
 #include "tests/support/RecordingHost.h"
@@ -361,6 +362,62 @@ TEST_P(SimEngineTest, PatchTextsThatWouldBreakTheirFrameNeverReachTheUnit) {
     fs::remove(file);
     ExpectCleanBracket();
 }
+
+// The unit's names and texts reach the engine's callers as UTF-8 (engine/UnitText.h), whether
+// the unit holds 8-bit characters or UTF-8; the program's bytes stay exactly as the unit sent
+// them. Over the serial link: MIDI carries no byte of 0x80 or more.
+class SimUnitTextTest : public SimEngineTest {};
+
+TEST_P(SimUnitTextTest, ListsNamesAndInformationAreUtf8AndProgramsStayByteExact) {
+    const std::string cafe8 = "Caf\xE9";            // the unit's 8-bit "é"
+    const std::string cafe = "Caf\xC3\xA9";         // "Café" as UTF-8
+    const std::string folder = "\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0";  // Cyrillic, UTF-8
+    unit.ClearBanks();
+    unit.AddBank(60, cafe8);
+    unit.AddBank(61, "50%1 " + cafe);
+    const std::string cafeText = sim::MakeProgramText(cafe8, "Plate", 20, {"Bar \xE9t\xE9"});
+    unit.AddProgram(60, 0, cafeText, true);
+    unit.AddProgram(60, 1, sim::MakeProgramText(folder, "Hall", 30, {}), true);
+
+    std::vector<std::string> banks;
+    ASSERT_EQ(engine->GetBankList(banks), 0);
+    EXPECT_EQ(banks, (std::vector<std::string>{"60 " + cafe, "61 50%1 " + cafe}));
+    EXPECT_EQ(engine->GetBankName(60), cafe);
+
+    ASSERT_EQ(engine->SelectBank(60, 1), 0);
+    std::vector<ProgramEntry> programs;
+    ASSERT_EQ(engine->GetProgramList(programs), 0);
+    ASSERT_EQ(programs.size(), 2u);
+    EXPECT_EQ(programs[0].text, "0 " + cafe);
+    EXPECT_EQ(programs[1].text, "1 " + folder);
+
+    // Fetched under the name the list gave: the unit's bytes, untouched.
+    const ProgramFetch fetch = engine->FetchProgram(0, 0, cafe);
+    ASSERT_TRUE(fetch.Fetched()) << fetch.reason;
+    EXPECT_EQ(fetch.text, cafeText);
+    EXPECT_EQ(fetch.sentName, cafe);
+    std::string info;
+    ASSERT_EQ(engine->GetProgramInfo(1, info), 0);
+    EXPECT_NE(info.find("Bar \xC3\xA9t\xC3\xA9"), std::string::npos) << info;
+
+    // Another program: the reason names both in UTF-8.
+    unit.SetReceiveChannel(5);
+    const ProgramFetch other = engine->FetchProgram(0, 1, folder);
+    EXPECT_EQ(other.status, ProgramFetch::Status::WrongProgram);
+    EXPECT_EQ(other.reason, "the unit sent \"" + cafe + "\" instead of \"" + folder + "\"");
+    unit.SetReceiveChannel(-1);
+
+    // Found as typed, the letter case of A to Z ignored.
+    int bank = -1;
+    int program = -1;
+    ASSERT_EQ(engine->FindProgram(1, 0, "CAF\xC3\xA9", bank, program), 0);
+    EXPECT_EQ(bank, 0);
+    EXPECT_EQ(program, 0);
+    EXPECT_TRUE(host.Messages().empty());
+    ExpectCleanBracket();
+}
+
+INSTANTIATE_TEST_SUITE_P(Serial, SimUnitTextTest, ::testing::Values(Style::Serial));
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimEngineTest, ::testing::Values(Style::Serial, Style::MIDI),
                          [](const auto& info) {

@@ -14,18 +14,6 @@
 #include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/view/QuorlinView.h"
 
-namespace {
-
-// The archive layer's texts are UTF-8; paths are the system's.
-QString FromArchive(const std::string& text) {
-    return QString::fromUtf8(text);
-}
-std::string ToArchivePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-}  // namespace
-
 // Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
 // skipped program would stop the run until the user closed it).
 class CWorkerVisitor : public IArchiveVisitor {
@@ -35,20 +23,20 @@ public:
     void OnBank(int bank, const std::string& name) override {
         m_strBank = name.empty()
                         ? CArchiveCommands::tr("Bank %1").arg(bank)
-                        : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromArchive(name));
+                        : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromUtf8(name));
         m_worker.SetProgress(m_strBank);
     }
     void OnProgram(int, int program, const std::string& name) override {
         const QString what = program >= 0
-                                 ? QStringLiteral("%1 %2").arg(program).arg(FromArchive(name))
-                                 : FromArchive(name);
+                                 ? QStringLiteral("%1 %2").arg(program).arg(FromUtf8(name))
+                                 : FromUtf8(name);
         m_worker.SetProgress(CArchiveCommands::tr("%1: %2 %3")
                                  .arg(m_strBank,
                                       m_bRestore ? CArchiveCommands::tr("loading")
                                                  : CArchiveCommands::tr("fetching"),
                                       what));
     }
-    void OnMessage(const std::string& text) override { messages << FromArchive(text); }
+    void OnMessage(const std::string& text) override { messages << FromUtf8(text); }
     bool ShouldCancel() override { return m_worker.CancelRequested(); }
 
     QStringList messages;
@@ -90,7 +78,7 @@ CArchiveCommands::CArchiveCommands(CQuorlinView& view, CLibrarian& engine, CEngi
 void CArchiveCommands::Tell(const QString& text) {
     // A failure is never left unsaid, even when the archive layer gave no reason.
     m_host.ShowMessage(
-        ToUnit(text.isEmpty() ? tr("The command could not be carried out.") : text));
+        ToUtf8(text.isEmpty() ? tr("The command could not be carried out.") : text));
 }
 
 void CArchiveCommands::BackUpUnit() {
@@ -112,7 +100,7 @@ void CArchiveCommands::BackUpUnit() {
     const auto visitor = std::make_shared<CWorkerVisitor>(m_worker, false);
     const int dsp = m_state.Dsp();
     const int channel = m_state.Channel();
-    const std::string path = ToArchivePath(folder);
+    const std::string path = ToFilePath(folder);
     m_worker.Run(
         tr("Backing up the unit…"),
         [engine, visitor, dsp, channel, path] {
@@ -126,7 +114,7 @@ void CArchiveCommands::BackUpUnit() {
                 // Nothing was begun: the reason is among the messages.
                 Tell(visitor->messages.join(QLatin1Char('\n')));
             } else {
-                QString text = FromArchive(archive::BackupSummary(outcome));
+                QString text = FromUtf8(archive::BackupSummary(outcome));
                 if (!outcome.manifestWritten && !visitor->messages.isEmpty())
                     text += QLatin1Char('\n') + visitor->messages.last();
                 Tell(text);
@@ -145,7 +133,7 @@ void CArchiveCommands::RestoreUnit() {
         std::make_shared<archive::CUnitRestore>(m_engine, *visitor, m_state.Dsp());
     using R = archive::CUnitRestore::Result;
     const auto plan = std::make_shared<archive::RestorePlan>();
-    const std::string path = ToArchivePath(folder);
+    const std::string path = ToFilePath(folder);
     m_worker.Run(
         tr("Planning the restore…"), [restore, plan, path] { return restore->Plan(path, {}, *plan); },
         [this, visitor, restore, plan](R planned) {
@@ -180,7 +168,7 @@ void CArchiveCommands::CarryRestore(const std::shared_ptr<archive::CUnitRestore>
         tr("Restoring the backup…"),
         [restore, chosen = std::move(chosen)] { return restore->Carry(chosen); },
         [this, restore, visitor](auto&&) {
-            QString text = FromArchive(restore->Summary());
+            QString text = FromUtf8(restore->Summary());
             if (!visitor->messages.isEmpty())
                 text += QLatin1Char('\n') + visitor->messages.join(QLatin1Char('\n'));
             Tell(text);

@@ -21,7 +21,7 @@
 #include "ui/view/QuorlinView.h"
 
 void CPatchCommands::HostMessage(const QString& text) {
-    m_host.ShowMessage(ToUnit(text));
+    m_host.ShowMessage(ToUtf8(text));
 }
 
 CPatchCommands::CPatchCommands(CQuorlinView& view, CEntryListCtrl& list, CLibrarian& engine,
@@ -80,7 +80,7 @@ void CPatchCommands::LoadDroppedFiles(const QStringList& paths) {
 
 void CPatchCommands::LoadPatch(const QString& path) {
     CLibrarian* engine = &m_engine;
-    const std::string file = QFile::encodeName(path).toStdString();
+    const std::string file = ToFilePath(path);
     m_worker.Run(
         tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
         [engine, file] { return engine->LoadPatchFile(file); },
@@ -152,7 +152,7 @@ void CPatchCommands::DeleteSelection() {
 
 void CPatchCommands::RenameBank(int number, const QString& entry, const QString& name) {
     CLibrarian* engine = &m_engine;
-    const std::string unitName = ToUnit(name);
+    const std::string unitName = ToUtf8(name);
     m_worker.Run(
         tr("Naming bank %1…").arg(number),
         [engine, number, unitName] {
@@ -177,7 +177,7 @@ void CPatchCommands::CreateBank() {
         QString existing;
         bool taken = false;
         for (const std::string& bank : engine->BankList()) {
-            const QString entry = StripLeadingBlanks(FromUnit(bank));
+            const QString entry = StripLeadingBlanks(FromUtf8(bank));
             if (EntryNumber(entry) != number) continue;
             const int blank = entry.indexOf(QLatin1Char(' '));
             existing = blank < 0 ? QString() : entry.mid(blank + 1);
@@ -193,7 +193,7 @@ void CPatchCommands::CreateBank() {
         question.setDefaultButton(QMessageBox::No);
         if (question.exec() == QMessageBox::Yes) break;
     }
-    const std::string unitName = ToUnit(name);
+    const std::string unitName = ToUtf8(name);
     m_worker.Run(
         tr("Creating bank %1…").arg(number),
         [engine, number, unitName] {
@@ -223,7 +223,7 @@ void CPatchCommands::FindNext() {
         startBank = m_state.BankIndex();
         startProgram = selected >= 0 ? selected + 1 : 0;
     }
-    const std::string search = ToUnit(findText);
+    const std::string search = ToUtf8(findText);
     CEngineWorker* worker = &m_worker;
     const QString notFound = tr("Cannot find %1").arg(findText);
     if (startBank < 0 || startBank >= static_cast<int>(engine->BankList().size())) {
@@ -244,7 +244,7 @@ void CPatchCommands::FindNext() {
             s.result = engine->FindProgram(startBank, startProgram, search, s.bank, s.program,
                                            [&s, worker](int, const std::string& bankEntry) {
                                                s.searched = true;
-                                               worker->SetProgress(FromUnit(bankEntry));
+                                               worker->SetProgress(FromUtf8(bankEntry));
                                                s.cancelled = worker->CancelRequested();
                                                return !s.cancelled;
                                            });
@@ -262,7 +262,7 @@ void CPatchCommands::FindNext() {
             const auto& banks = engine->BankList();
             if (s.bank < 0 || s.bank >= static_cast<int>(banks.size())) return;
             const QString entry =
-                StripLeadingBlanks(FromUnit(banks[static_cast<std::size_t>(s.bank)]));
+                StripLeadingBlanks(FromUtf8(banks[static_cast<std::size_t>(s.bank)]));
             const int number = EntryNumber(entry);
             if (number < 0) return;
             // The search selected each bank on DSP A; the found bank is opened on the DSP chosen
@@ -293,7 +293,7 @@ void CPatchCommands::BackupUserPatches() {
     const QString folder = m_fnChooseBackupFolder();
     if (folder.isNull()) return;  // cancelled
     if (folder.isEmpty() || !QDir(folder).exists()) {
-        m_host.ShowMessage(ToUnit(tr("Unable to get directory list")), {}, IHost::Icon::Error);
+        m_host.ShowMessage(ToUtf8(tr("Unable to get directory list")), {}, IHost::Icon::Error);
         return;
     }
     if (m_state.Level() != CBrowseState::kProgramLevel) return;
@@ -316,7 +316,7 @@ void CPatchCommands::BackupUserPatches() {
     if (!items.empty()) {
         const QString problem = BackupFolderProblem(folder);
         if (!problem.isEmpty()) {
-            m_host.ShowMessage(ToUnit(tr("Cannot back up into %1: %2")
+            m_host.ShowMessage(ToUtf8(tr("Cannot back up into %1: %2")
                                           .arg(QDir::toNativeSeparators(folder), problem)),
                                {}, IHost::Icon::Error);
             return;
@@ -351,7 +351,7 @@ void CPatchCommands::BackupUserPatches() {
                 }
                 worker.SetProgress(item.entry);
                 const ProgramFetch fetch =
-                    engine->FetchProgram(channel, item.number, ToUnit(item.name));
+                    engine->FetchProgram(channel, item.number, ToUtf8(item.name));
                 if (fetch.status == ProgramFetch::Status::NotSent) {
                     ++outcome.skipped;
                     reasons << tr("%1: the unit did not send it.").arg(item.entry);
@@ -361,7 +361,7 @@ void CPatchCommands::BackupUserPatches() {
                     // Another program's text is never written under this program's name.
                     ++outcome.skipped;
                     reasons << tr("%1: the unit sent \"%2\" instead of \"%3\".")
-                                   .arg(item.entry, FromUnit(fetch.sentName),
+                                   .arg(item.entry, FromUtf8(fetch.sentName),
                                         WithoutTrailingBlanks(item.name));
                     continue;
                 }
@@ -370,19 +370,19 @@ void CPatchCommands::BackupUserPatches() {
                 // program gets a file of its own, and no file written in this run is replaced.
                 QString path;
                 do {
-                    path = QDir(folder).filePath(FromUnit(namer.Next(ToUnit(item.name))));
-                } while (runFiles.Holds(QFile::encodeName(path).toStdString()));
+                    path = QDir(folder).filePath(FromUtf8(namer.Next(ToUtf8(item.name))));
+                } while (runFiles.Holds(ToFilePath(path)));
                 // Written whole under a temporary name of its own, then renamed over the old
                 // file: a failed write never leaves a cut-off file in place of a good one, and a
                 // link planted where the file goes is refused, never written through.
                 std::string why;
                 filewriter::FileId written;
-                if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), data,
+                if (!filewriter::WriteFileWhole(ToFilePath(path), data,
                                                 filewriter::Target::RegularFile, why, &written)) {
                     ++outcome.skipped;
                     reasons << tr("%1: cannot write %2: %3")
                                    .arg(item.entry, QDir::toNativeSeparators(path),
-                                        QString::fromLocal8Bit(why.c_str()));
+                                        FromUtf8(why));
                     continue;
                 }
                 runFiles.Add(written);
@@ -391,9 +391,9 @@ void CPatchCommands::BackupUserPatches() {
                     IProgramSightings::Where where;
                     where.bank = bank;
                     where.program = item.number;
-                    where.path = QFile::encodeName(path).toStdString();
+                    where.path = ToFilePath(path);
                     std::string ignored;  // the backup goes on without the library
-                    sightings->ProgramSeen(data, ToUnit(item.name),
+                    sightings->ProgramSeen(data, ToUtf8(item.name),
                                            IProgramSightings::How::BackedUp, where, ignored);
                 }
             }

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "ui/core/UnitText.h"
+
 namespace {
 
 bool OnGuiThread() {
@@ -34,9 +36,8 @@ QMessageBox::Icon ToBoxIcon(IHost::Icon icon) {
 CGuiHost::CGuiHost(QObject* parent) : QObject(parent) {}
 
 void CGuiHost::ShowMessage(const std::string& text, const std::string& caption, Icon icon) {
-    // The unit's texts are 8-bit; Latin-1 shows every byte as some character.
-    const QString qtext = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    const QString qcaption = caption.empty() ? ApplicationTitle() : QString::fromStdString(caption);
+    const QString qtext = FromUtf8(text);
+    const QString qcaption = caption.empty() ? ApplicationTitle() : FromUtf8(caption);
     if (OnGuiThread()) {
         Present(qtext, qcaption, icon);
         return;
@@ -52,8 +53,8 @@ void CGuiHost::ShowMessage(const std::string& text, const std::string& caption, 
 }
 
 bool CGuiHost::AskYesNo(const std::string& text, const std::string& caption) {
-    const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QString qcaption = caption.empty() ? ApplicationTitle() : QString::fromStdString(caption);
+    const QString qtext = FromUtf8(text);
+    const QString qcaption = caption.empty() ? ApplicationTitle() : FromUtf8(caption);
     bool yes = false;
     const auto ask = [&] {
         emit messageOpening();

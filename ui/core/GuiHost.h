@@ -1,6 +1,7 @@
 #pragma once
 // The desktop program's host for the engine and the links: message boxes on the GUI thread
-// (captioned "Quorlin" unless a caption is given), pauses that sleep the calling thread.
+// (captioned "Quorlin" unless a caption is given), pauses that sleep the calling thread. Texts
+// and captions arrive as UTF-8 (IHost) and are shown as plain text, never as markup.
 //
 // ShowMessage may be called from any thread. From the engine's worker thread it is carried to the
 // GUI thread by a blocking queued call, so the worker waits until the user closed the box; a

@@ -21,6 +21,7 @@
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
 #include "ui/dialogs/ConnectionTestPanel.h"
+#include "ui/core/UnitText.h"
 
 namespace {
 
@@ -237,7 +238,7 @@ void CCommSetupDlg::FillSerialLists() {
     const QString stored = QStringLiteral("COM%1").arg(serial.m_nPortNumber);
 #else
     QStringList paths = m_fnSerialPorts ? m_fnSerialPorts() : QStringList();
-    const QString stored = QString::fromStdString(serial.PortPath());
+    const QString stored = FromFilePath(serial.PortPath());
     if (!paths.contains(stored)) paths << stored;
     m_pPort->addItems(paths);
 #endif
@@ -272,7 +273,7 @@ void CCommSetupDlg::ReadShownSerial(CSerialSettings& serial) const {
 #if defined(Q_OS_WIN)
         serial.m_nPortNumber = port.mid(3).toInt();
 #else
-        serial.m_strPortName = port.toStdString();
+        serial.m_strPortName = ToFilePath(port);
         // Keep the number in step where the path has one (/dev/ttyS<n-1> is COM n).
         if (port.startsWith(QLatin1String("/dev/ttyS"))) {
             bool ok = false;

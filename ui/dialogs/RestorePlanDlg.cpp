@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/core/UnitText.h"
+
 CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("CRestorePlanDlg"));
@@ -17,7 +19,7 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
     auto* intro =
         new QLabel(tr("Restoring %1\n\nThese steps make every backed-up user program present "
                       "again. Banks left unchecked are not touched.")
-                       .arg(QDir::toNativeSeparators(QFile::decodeName(plan.folder.c_str()))),
+                       .arg(QDir::toNativeSeparators(FromFilePath(plan.folder))),
                    this);
     intro->setWordWrap(true);
     intro->setTextFormat(Qt::PlainText);

@@ -13,6 +13,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/core/UnitText.h"
 #include "ui/library/LibraryWindow.h"
 #include "ui/view/QuorlinView.h"
 
@@ -37,11 +38,9 @@ void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
     if (m_feed.IsOpen()) {
         const std::string path = m_feed.Path();
         m_pSightings->SetFailureReporter([&host, path](const std::string& reason) {
-            host.ShowMessage(
-                tr("The program library %1 cannot record a program: %2. Quorlin "
-                   "goes on without it.")
-                    .arg(QFile::decodeName(path.c_str()), QString::fromStdString(reason))
-                    .toStdString());
+            host.ShowMessage(ToUtf8(tr("The program library %1 cannot record a program: %2. "
+                                       "Quorlin goes on without it.")
+                                        .arg(FromFilePath(path), FromUtf8(reason))));
         });
     }
     engine.SetSightings(m_pSightings.get());
@@ -110,7 +109,7 @@ void CLibraryController::Restore(const QString& file, int bank) {
     CQuorlinView* view = m_pView;
     CLibrarian* engine = m_pEngine;
     if (!engine || !view || !m_pWorker || m_pWorker->IsBusy()) return;
-    const std::string path = QFile::encodeName(file).toStdString();
+    const std::string path = ToFilePath(file);
     const CBrowseState& state = *m_pState;
     const int dsp = state.Dsp();
     const int shown =

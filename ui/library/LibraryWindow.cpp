@@ -18,6 +18,7 @@
 
 #include "archive/FileWriter.h"
 #include "engine/SafeFileName.h"
+#include "ui/core/UnitText.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ QString CLibraryList::WriteFile(const QString& sha256, QString* error) const {
     const std::string safe = SafeFileName(stored->name);
     const QString path = folder + QLatin1Char('/') + Q(safe.empty() ? "program" : safe) +
                          QStringLiteral(".sig");
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+    if (!filewriter::WriteFileWhole(ToFilePath(path), *text,
                                     filewriter::Target::RegularFile, why))
         return {};
     return path;
@@ -238,7 +239,7 @@ void CLibraryWindow::SaveAs() {
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Save Program As"), Q(safe) + QStringLiteral(".sig"), tr("Program files (*.sig)"));
     if (path.isEmpty()) return;
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), *text,
+    if (!filewriter::WriteFileWhole(ToFilePath(path), *text,
                                     filewriter::Target::RegularFile, why))
         QMessageBox::warning(this, QStringLiteral("Quorlin"),
                              tr("Cannot write %1: %2").arg(path, Q(why)));

@@ -316,7 +316,7 @@ std::unique_ptr<CPatchMimeData> CEntryListCtrl::CreatePatchDrag(int row, const P
                      "\"%4\".")
                       .arg(EntryNumberAt(row))
                       .arg(m_state.CurrentBank())
-                      .arg(FromUnit(fetch.sentName), WithoutTrailingBlanks(name));
+                      .arg(FromUtf8(fetch.sentName), WithoutTrailingBlanks(name));
         return nullptr;
     }
     if (!fetch.Fetched()) return nullptr;

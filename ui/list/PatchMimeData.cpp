@@ -30,9 +30,9 @@ bool CPatchMimeData::WriteFile() const {
     QString name = m_strFileName;
     if (name.endsWith(QLatin1String(".sig"))) name.chop(4);
     // A safe name that fits the file system, written whole (the same rules as a backup's).
-    const QString path = QDir(m_strFolder).filePath(FromUnit(CBackupNamer().Next(ToUnit(name))));
+    const QString path = QDir(m_strFolder).filePath(FromUtf8(CBackupNamer().Next(ToUtf8(name))));
     std::string error;
-    if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), m_text.toStdString(),
+    if (!filewriter::WriteFileWhole(ToFilePath(path), m_text.toStdString(),
                                     filewriter::Target::RegularFile, error)) {
         return false;
     }

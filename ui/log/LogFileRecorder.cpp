@@ -8,6 +8,7 @@
 #include "link/LinkTap.h"
 #include "settings/LogFileLocation.h"
 #include "settings/SettingsStore.h"
+#include "ui/core/UnitText.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ CLogFileRecorder& CLogFileRecorder::Instance() {
 }
 
 QString CLogFileRecorder::Path() {
-    return QString::fromStdString(LogFilePath("quorlin"));
+    return FromFilePath(LogFilePath("quorlin"));
 }
 
 bool CLogFileRecorder::Wanted() {
@@ -44,7 +45,7 @@ bool CLogFileRecorder::Running() const {
 
 bool CLogFileRecorder::Start() {
     if (Running()) return true;
-    auto file = std::make_shared<CRotatingLogFile>(Path().toStdString());
+    auto file = std::make_shared<CRotatingLogFile>(ToFilePath(Path()));
     if (!file->Ok()) return false;
     {
         std::lock_guard lock(m_mutex);

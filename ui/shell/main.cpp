@@ -20,6 +20,7 @@
 #include "settings/OverlaySettingsStore.h"
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
+#include "ui/core/UnitText.h"
 #include "ui/library/LibraryController.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AppIcon.h"
@@ -72,7 +73,7 @@ int main(int argc, char* argv[]) {
         }
         runSettings = SerialPortOverlay(savedSettings, demo->PortPath(), SavedLine::Ignore);
     } else if (parser.isSet(portOption)) {
-        runSettings = SerialPortOverlay(savedSettings, parser.value(portOption).toStdString(),
+        runSettings = SerialPortOverlay(savedSettings, ToFilePath(parser.value(portOption)),
                                         SavedLine::Use);
     }
     SetSettingsStore(runSettings ? static_cast<ISettingsStore*>(runSettings.get())

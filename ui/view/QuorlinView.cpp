@@ -40,7 +40,7 @@ CQuorlinView::CQuorlinView(CLibrarian& engine, CEngineWorker& worker, CBrowseSta
     connect(m_list, &CEntryListCtrl::dragStarted, this,
             [this] { StartProgramDrag(m_list->SelectedRow()); });
     connect(m_list, &CEntryListCtrl::dragRefused, this,
-            [this](const QString& message) { m_host.ShowMessage(ToUnit(message)); });
+            [this](const QString& message) { m_host.ShowMessage(ToUtf8(message)); });
     // The info pane's column left of the list; the pane follows the text the state gives it.
     m_pane = new CPatchInfoPane(m_state, this);
     m_pane->setObjectName(QStringLiteral("m_pane"));
@@ -104,7 +104,7 @@ void CQuorlinView::ShowBanks(ResultThen then) {
         [this, then](const Banks& banks) {
             if (banks.result == 0) {
                 QStringList entries;
-                for (const auto& bank : banks.entries) entries << FromUnit(bank);
+                for (const auto& bank : banks.entries) entries << FromUtf8(bank);
                 m_state.SetLevel(CBrowseState::kBankLevel);
                 m_state.SetTitle(tr("Banks"));
                 FillBankList(entries);
@@ -134,7 +134,7 @@ struct ProgramList {
 void CQuorlinView::FillProgramList(const std::vector<ProgramEntry>& programs) {
     m_list->clear();
     for (const auto& program : programs) {
-        m_list->AddEntry(StripLeadingBlanks(FromUnit(program.text)),
+        m_list->AddEntry(StripLeadingBlanks(FromUtf8(program.text)),
                          program.user != 0 ? kIconUser : kIconFactory, program.user);
     }
     m_state.SetLevel(CBrowseState::kProgramLevel);
@@ -205,7 +205,7 @@ void CQuorlinView::LoadProgram(int row, bool report, FetchThen then) {
     const int bank = m_state.CurrentBank();
     const qsizetype blank = entry.indexOf(QLatin1Char(' '));
     const QString listedName = blank < 0 ? QString() : entry.mid(blank + 1);
-    const std::string unitName = ToUnit(listedName);
+    const std::string unitName = ToUtf8(listedName);
     // The text of the program loaded on the current DSP: selector 1 for DSP A, 2 for DSP B.
     const int selector = dsp == 1 ? 1 : 2;
     struct Loaded {
@@ -232,10 +232,10 @@ void CQuorlinView::LoadProgram(int row, bool report, FetchThen then) {
             m_state.SetLoaded(dsp, {fetch.Fetched() ? row : -1, bank});
             // A pane left empty would not say why: it names the failure instead.
             QString pane = loaded.infoResult == 0
-                               ? FromUnit(loaded.info)
+                               ? FromUtf8(loaded.info)
                                : tr("The unit did not send the program information.");
             if (fetch.status == ProgramFetch::Status::WrongProgram) {
-                const QString sent = FromUnit(fetch.sentName);
+                const QString sent = FromUtf8(fetch.sentName);
                 pane = tr("The unit sent \"%1\" instead of \"%2\". The information below is of "
                           "\"%1\".")
                            .arg(sent, WithoutTrailingBlanks(listedName)) +
