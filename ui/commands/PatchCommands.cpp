@@ -3,13 +3,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSet>
-#include <QTemporaryFile>
 #include <bitset>
 
-#include "archive/FileWriter.h"
+#include "archive/BankBackup.h"
 #include "engine/Librarian.h"
-#include "engine/SafeFileName.h"
 #include "link/Host.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
@@ -261,135 +258,87 @@ void CPatchCommands::FindNext() {
     }
 }
 
-QString BackupFolderProblem(const QString& folder) {
-    // A file is created and removed again: only that shows whether the system lets us write
-    // here (permissions, a read-only mount, a full disk, quotas).
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorlin-probe-XXXXXX")));
-    if (!probe.open()) {
-        const QString reason = probe.errorString();
-        return reason.isEmpty() ? CPatchCommands::tr("the folder cannot be written to") : reason;
-    }
-    return {};
-}
-
 void CPatchCommands::BackupUserPatches() {
     const QString folder = m_fnChooseBackupFolder();
     if (folder.isNull()) return;  // cancelled
-    if (folder.isEmpty() || !QDir(folder).exists()) {
+    if (m_state.Level() != CBrowseState::kProgramLevel) return;
+
+    // The programs as the list shows them.
+    std::vector<ProgramEntry> programs;
+    CEntryListCtrl* list = &m_list;
+    for (int i = 0; i < list->count(); ++i)
+        programs.push_back({ToUnit(list->item(i)->text()), list->EntryData(i)});
+
+    // Progress and Cancel through the worker; the skips are told in the summary at the end.
+    class CProgress : public IArchiveVisitor {
+    public:
+        explicit CProgress(CEngineWorker& worker) : m_worker(worker) {}
+        void OnProgram(int, int program, const std::string& name) override {
+            m_worker.SetProgress(QString::number(program) + QLatin1Char(' ') + FromUnit(name));
+        }
+        bool ShouldCancel() override { return m_worker.CancelRequested(); }
+
+    private:
+        CEngineWorker& m_worker;
+    } progress(m_worker);
+    archive::CBankBackup backup(m_engine, progress, m_state.Channel());
+    const std::string path = QFile::encodeName(folder).toStdString();
+    const int bank = m_state.CurrentBank();
+    archive::BankBackupOutcome outcome;
+    m_worker.Run(
+        tr("Backing up bank %1…").arg(bank),
+        [&] {
+            outcome = backup.Run(path, bank, [&programs](std::vector<ProgramEntry>& listed) {
+                listed = programs;
+                return true;
+            });
+            return 0;
+        },
+        true);
+
+    using Problem = archive::BankBackupFolder::Problem;
+    if (outcome.folder.problem == Problem::NotAFolder) {
         m_view.Host().ShowMessage(ToUnit(tr("Unable to get directory list")), {},
                                   IHost::Icon::Error);
         return;
     }
-    if (m_state.Level() != CBrowseState::kProgramLevel) return;
-
-    struct Item {
-        int number;
-        QString name;
-        QString entry;
-    };
-    std::vector<Item> items;
-    CEntryListCtrl* list = &m_list;
-    for (int i = 0; i < list->count(); ++i) {
-        const QString entry = list->item(i)->text();
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        if (list->EntryData(i) == 0 || blank < 0 || list->EntryNumberAt(i) < 0) continue;
-        items.push_back({list->EntryNumberAt(i), entry.mid(blank + 1), entry});
+    if (outcome.folder.problem == Problem::NotWritable) {
+        m_view.Host().ShowMessage(
+            ToUnit(tr("Cannot back up into %1: %2")
+                       .arg(QDir::toNativeSeparators(folder),
+                            QString::fromLocal8Bit(outcome.folder.why.c_str()))),
+            {}, IHost::Icon::Error);
+        return;
     }
-
-    // Nothing is fetched from the unit for a folder that cannot take the files.
-    if (!items.empty()) {
-        const QString problem = BackupFolderProblem(folder);
-        if (!problem.isEmpty()) {
-            m_view.Host().ShowMessage(ToUnit(tr("Cannot back up into %1: %2")
-                                                 .arg(QDir::toNativeSeparators(folder), problem)),
-                                      {}, IHost::Icon::Error);
-            return;
-        }
-    }
-
-    CLibrarian* engine = &m_engine;
-    CEngineWorker& worker = m_worker;
-    const int channel = m_state.Channel();
-    BackupResult outcome;
-    QStringList reasons;         // one line per skipped program
-    QStringList writtenPaths;    // the files this run wrote
-    filewriter::CRunFiles runFiles;  // the same, as the file system knows them
-    CBackupNamer namer;          // file names of this run
-    const int bank = m_state.CurrentBank();
-    worker.Run(
-        tr("Backing up bank %1…").arg(bank),
-        [&] {
-            for (const Item& item : items) {
-                if (worker.CancelRequested()) {
-                    outcome.cancelled = true;
+    m_lastBackup = {outcome.onDisk, static_cast<int>(outcome.skipped.size()), outcome.cancelled};
+    if (outcome.userPrograms > 0) {
+        QStringList reasons;  // one line per skipped program
+        for (const archive::BankBackupSkip& skip : outcome.skipped) {
+            const QString entry = FromUnit(skip.entry);
+            switch (skip.why) {
+                case archive::BankBackupSkip::Why::NotSent:
+                    reasons << tr("%1: the unit did not send it.").arg(entry);
                     break;
-                }
-                worker.SetProgress(item.entry);
-                const ProgramFetch fetch =
-                    engine->FetchProgram(channel, item.number, ToUnit(item.name));
-                if (fetch.status == ProgramFetch::Status::NotSent) {
-                    ++outcome.skipped;
-                    reasons << tr("%1: the unit did not send it.").arg(item.entry);
-                    continue;
-                }
-                if (fetch.status == ProgramFetch::Status::WrongProgram) {
-                    // Another program's text is never written under this program's name.
-                    ++outcome.skipped;
+                case archive::BankBackupSkip::Why::WrongProgram:
                     reasons << tr("%1: the unit sent \"%2\" instead of \"%3\".")
-                                   .arg(item.entry, FromUnit(fetch.sentName),
-                                        WithoutTrailingBlanks(item.name));
-                    continue;
-                }
-                const std::string& data = fetch.text;
-                // Two programs may share a name, or two names may give the same file name: each
-                // program gets a file of its own, and no file written in this run is replaced.
-                QString path;
-                do {
-                    path = QDir(folder).filePath(FromUnit(namer.Next(ToUnit(item.name))));
-                } while (runFiles.Holds(QFile::encodeName(path).toStdString()));
-                // Written whole under a temporary name of its own, then renamed over the old
-                // file: a failed write never leaves a cut-off file in place of a good one, and a
-                // link planted where the file goes is refused, never written through.
-                std::string why;
-                filewriter::FileId written;
-                if (!filewriter::WriteFileWhole(QFile::encodeName(path).toStdString(), data,
-                                                filewriter::Target::RegularFile, why, &written)) {
-                    ++outcome.skipped;
+                                   .arg(entry, FromUnit(skip.sentName),
+                                        WithoutTrailingBlanks(FromUnit(skip.name)));
+                    break;
+                case archive::BankBackupSkip::Why::NotWritten:
                     reasons << tr("%1: cannot write %2: %3")
-                                   .arg(item.entry, QDir::toNativeSeparators(path),
-                                        QString::fromLocal8Bit(why.c_str()));
-                    continue;
-                }
-                runFiles.Add(written);
-                writtenPaths << path;
-                if (IProgramSightings* sightings = engine->Sightings()) {  // the library's copy
-                    IProgramSightings::Where where;
-                    where.bank = bank;
-                    where.program = item.number;
-                    where.path = QFile::encodeName(path).toStdString();
-                    std::string ignored;  // the backup goes on without the library
-                    sightings->ProgramSeen(data, ToUnit(item.name),
-                                           IProgramSightings::How::BackedUp, where, ignored);
-                }
+                                   .arg(entry,
+                                        QDir::toNativeSeparators(
+                                            QFile::decodeName(skip.path.c_str())),
+                                        QString::fromLocal8Bit(skip.error.c_str()));
+                    break;
             }
-            return 0;
-        },
-        true);
-    // The count is of the files that are there now, each counted once.
-    QSet<QString> onDisk;
-    for (const QString& path : std::as_const(writtenPaths)) {
-        const QFileInfo info(path);
-        if (info.isFile()) onDisk.insert(info.canonicalFilePath());
-    }
-    outcome.written = static_cast<int>(onDisk.size());
-    m_lastBackup = outcome;
-    if (!items.empty()) {
-        QString summary =
-            tr("%1: %2 %3 written, %4 skipped.")
-                .arg(outcome.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
-                .arg(outcome.written)
-                .arg(outcome.written == 1 ? tr("file") : tr("files"))
-                .arg(outcome.skipped);
+        }
+        const BackupResult& done = m_lastBackup;
+        QString summary = tr("%1: %2 %3 written, %4 skipped.")
+                              .arg(done.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
+                              .arg(done.written)
+                              .arg(done.written == 1 ? tr("file") : tr("files"))
+                              .arg(done.skipped);
         if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
         HostMessage(summary);
     }
