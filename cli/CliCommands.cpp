@@ -15,6 +15,7 @@
 #include "engine/Librarian.h"
 #include "engine/ReplyParser.h"
 #include "engine/TokenCursor.h"
+#include "engine/UnitRanges.h"
 
 namespace fs = std::filesystem;
 
@@ -211,7 +212,7 @@ int CCliCommands::Load(int bank, const std::string& file) {
     for (const auto& entry : before) known.insert(EntryNumber(entry.text));
     for (const auto& entry : after) {
         const int number = EntryNumber(entry.text);
-        if (number >= 0 && number < 128 && known.count(number) == 0) {
+        if (unit_ranges::IsProgram(number) && known.count(number) == 0) {
             m_out << StripLeadingBlanks(entry.text) << '\n';
             return 0;
         }

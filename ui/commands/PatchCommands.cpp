@@ -7,6 +7,7 @@
 
 #include "archive/BankBackup.h"
 #include "engine/Librarian.h"
+#include "engine/UnitRanges.h"
 #include "link/Host.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
@@ -81,16 +82,16 @@ void CPatchCommands::LoadPatch(const QString& path) {
     if (result != 0) return;
 
     CEntryListCtrl* list = &m_list;
-    std::bitset<128> before;
+    std::bitset<unit_ranges::kProgramCount> before;
     const int count = list->count();
     for (int i = 0; i < count; ++i) {
         const int number = list->EntryNumberAt(i);
-        if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
+        if (unit_ranges::IsProgram(number)) before.set(static_cast<std::size_t>(number));
     }
     m_view.ShowPrograms();
     for (int i = 0; i <= count && i < list->count(); ++i) {
         const int number = list->EntryNumberAt(i);
-        if (number >= 0 && number < 128 && !before.test(static_cast<std::size_t>(number))) {
+        if (unit_ranges::IsProgram(number) && !before.test(static_cast<std::size_t>(number))) {
             list->setCurrentRow(i);
             list->item(i)->setSelected(true);
             list->setFocus();
