@@ -14,6 +14,7 @@
 #include "engine/ProgramFetch.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
+#include "engine/UnitRanges.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
@@ -27,7 +28,7 @@ namespace {
 // The room kept for the manifest: a pretty-printed program entry with a file takes some 250
 // bytes, and a bank holds at most 128 programs.
 constexpr std::size_t kManifestRoomBase = 64 * 1024;
-constexpr std::size_t kManifestRoomPerBank = 128 * 256;
+constexpr std::size_t kManifestRoomPerBank = unit_ranges::kProgramCount * 256;
 
 std::string ProgramText(int bank, int program, const std::string& name) {
     return "bank " + std::to_string(bank) + " program " + std::to_string(program) + " \"" + name +
@@ -36,7 +37,7 @@ std::string ProgramText(int bank, int program, const std::string& name) {
 
 // What a program change and a bank select can reach; the unit may list more.
 bool Choosable(const ManifestProgram& program) {
-    return program.number >= 0 && program.number <= 127;
+    return unit_ranges::IsProgram(program.number);
 }
 constexpr const char* kProgramOutOfReach =
     "its number is outside 0 to 127, which a program change cannot choose";
@@ -318,7 +319,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
             // An entry without a number is no bank the unit can be asked about.
             if (!CReplyParser::EntryNumber(entry, number)) continue;
             const std::string name = ListEntryName(entry);
-            if (number < 0 || number > 99) {
+            if (!unit_ranges::IsBank(number)) {
                 manifest.skipped.push_back({number, -1, name, kBankOutOfReach, true});
                 m_visitor.OnMessage("Skipped " + SkippedWhat(manifest.skipped.back()) + ": " +
                                     kBankOutOfReach + ".");

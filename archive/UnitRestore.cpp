@@ -10,6 +10,7 @@
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
 #include "engine/RegularFileReader.h"
+#include "engine/UnitRanges.h"
 
 namespace archive {
 
@@ -95,7 +96,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
     // Banks the unit cannot have: the run could neither select nor create them (a bank select
     // carries two digits, a bank name at most nametable::kMaxNameLength characters).
     for (const auto& bank : manifest.banks) {
-        if (bank.number < 0 || bank.number > 99) {
+        if (!unit_ranges::IsBank(bank.number)) {
             m_visitor.OnMessage("The manifest names bank " + std::to_string(bank.number) +
                                 ", which the unit cannot have (its banks are 0 to 99); nothing "
                                 "is restored.");

@@ -7,14 +7,15 @@
 #include <set>
 #include <system_error>
 
+#include "archive/BankBackup.h"
 #include "archive/FileWriter.h"
 #include "cli/CliArchiveCommands.h"
 #include "cli/CliLibraryCommands.h"
 #include "cli/CliOutput.h"
 #include "engine/Librarian.h"
 #include "engine/ReplyParser.h"
-#include "engine/SafeFileName.h"
 #include "engine/TokenCursor.h"
+#include "engine/UnitRanges.h"
 
 namespace fs = std::filesystem;
 
@@ -211,7 +212,7 @@ int CCliCommands::Load(int bank, const std::string& file) {
     for (const auto& entry : before) known.insert(EntryNumber(entry.text));
     for (const auto& entry : after) {
         const int number = EntryNumber(entry.text);
-        if (number >= 0 && number < 128 && known.count(number) == 0) {
+        if (unit_ranges::IsProgram(number) && known.count(number) == 0) {
             m_out << StripLeadingBlanks(entry.text) << '\n';
             return 0;
         }
@@ -221,73 +222,42 @@ int CCliCommands::Load(int bank, const std::string& file) {
 }
 
 int CCliCommands::Backup(int bank, const std::string& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        // A folder that cannot even be looked at says why (permission denied, for one).
-        const bool notThere = !error || error == std::errc::no_such_file_or_directory ||
-                              error == std::errc::not_a_directory;
-        m_host.ShowMessage("Cannot back up into " + folder + ": " +
-                           (notThere ? "it is not a folder." : error.message()));
-        return 1;
-    }
-    // Before the unit is asked for anything: a folder that takes no files fails at once.
-    std::string why;
-    if (!filewriter::CheckFolderWritable(folder, why)) {
-        m_host.ShowMessage("Cannot back up into " + folder + ": " + why);
-        return 1;
-    }
-    std::vector<ProgramEntry> programs;
-    if (!RequireBank(bank) || !SelectAndList(bank, programs)) return 1;
+    // Files written go to `out`, one path a line; each program skipped is told on the host,
+    // unless the engine or the link has already said why during that program.
+    class CReport : public IArchiveVisitor {
+    public:
+        CReport(CCliCommands& commands, const std::string& folder)
+            : m_commands(commands), m_folder(folder) {}
+        void OnProgram(int, int, const std::string&) override {
+            m_nShown = m_commands.m_host.Shown();
+        }
+        void OnFileWritten(int, int, const std::string& file) override {
+            errno = 0;
+            m_commands.m_out << (fs::path(m_folder) / file).string() << '\n';
+            m_commands.m_out.flush();
+            m_commands.OutputWorks();
+        }
+        void OnMessage(const std::string& text) override { m_commands.Fail(text, m_nShown); }
 
-    int skipped = 0;
-    CBackupNamer namer;             // file names of this run
-    filewriter::CRunFiles written;  // the files this run wrote
-    for (const auto& entry : programs) {
-        const std::string text = StripLeadingBlanks(entry.text);
-        if (entry.user == 0 || EntryNumber(text) < 0) continue;
-        const int shown = m_host.Shown();
-        const ProgramFetch fetch =
-            m_engine.FetchProgram(m_nChannel, EntryNumber(text), EntryName(text));
-        if (!fetch.Fetched()) {
-            // Another program's text is never written under this program's name.
-            const std::string line = "Skipped " + text + ": " + fetch.reason + ".";
-            if (fetch.status == ProgramFetch::Status::WrongProgram)
-                m_host.ShowMessage(line);
-            else
-                Fail(line, shown);
-            ++skipped;
-            continue;
-        }
-        const std::string& data = fetch.text;
-        // Two programs of one bank may share a name; the second must not replace the first's
-        // file, so it gets a number. The file system has the last word on which names are the
-        // same file (letter case beyond A to Z, for one): a file of this run is never replaced.
-        std::string path;
-        do {
-            path = (fs::path(folder) / namer.Next(EntryName(text))).string();
-        } while (written.Holds(path));
-        filewriter::FileId id;
-        if (!filewriter::WriteFileWhole(path, data, filewriter::Target::RegularFile, why, &id)) {
-            m_host.ShowMessage("Skipped " + text + ": cannot write " + path + ": " + why);
-            ++skipped;
-            continue;
-        }
-        written.Add(id);
-        if (IProgramSightings* sightings = m_engine.Sightings()) {  // the library's copy
-            IProgramSightings::Where where;
-            where.bank = bank;
-            where.program = EntryNumber(text);
-            where.path = path;
-            std::string ignored;  // the backup goes on without the library
-            sightings->ProgramSeen(data, EntryName(text), IProgramSightings::How::BackedUp,
-                                   where, ignored);
-        }
-        errno = 0;
-        m_out << path << '\n';
-        m_out.flush();
-        OutputWorks();
+    private:
+        CCliCommands& m_commands;
+        const std::string& m_folder;
+        int m_nShown = 0;
+    } report(*this, folder);
+
+    archive::CBankBackup backup(m_engine, report, m_nChannel);
+    const archive::BankBackupOutcome outcome =
+        backup.Run(folder, bank, [this, bank](std::vector<ProgramEntry>& programs) {
+            return RequireBank(bank) && SelectAndList(bank, programs);
+        });
+    using S = archive::BankBackupOutcome::Status;
+    if (outcome.status == S::Refused) {
+        // Before the unit is asked for anything: a folder that takes no files fails at once.
+        m_host.ShowMessage("Cannot back up into " + folder + ": " + outcome.folder.why);
+        return 1;
     }
-    return skipped == 0 && !m_bOutputFailed ? 0 : 1;
+    if (outcome.status == S::NotListed) return 1;
+    return outcome.skipped.empty() && !m_bOutputFailed ? 0 : 1;
 }
 
 int CCliCommands::Fetch(int bank, int program, const std::string& file) {

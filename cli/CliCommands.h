@@ -11,7 +11,8 @@
 // that program ("the unit sent "Big Hall" instead of "Vocal Plate"") and goes on, fetch writes
 // nothing and info prints nothing; each then ends with status 1. Files are
 // written as FileWriter.h describes (whole, under a temporary name, then renamed into place), and
-// backup and fetch check that they can write before they ask the unit for anything. When `out`
+// backup and fetch check that they can write before they ask the unit for anything. backup is
+// the bank backup the desktop program runs too (archive/BankBackup.h). When `out`
 // fails (a closed pipe), that is said once and the command ends with status 1.
 //
 // Run is called once, on the thread that owns the engine.

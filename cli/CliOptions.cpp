@@ -4,6 +4,7 @@
 
 #include "cli/CliLibraryCommands.h"
 #include "engine/NameTable.h"
+#include "engine/UnitRanges.h"
 #include "link/serial/BaudRates.h"
 #include "quorlin/help/QuorlinCliHelp.h"
 
@@ -51,12 +52,13 @@ const std::map<std::string, CommandShape>& Commands() {
 bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std::string& error) {
     using C = CliOptions::Command;
     const auto bank = [&](const std::string& text) {
-        if (ReadNumber(text, 0, 99, o.bank)) return true;
+        if (ReadNumber(text, unit_ranges::kFirstBank, unit_ranges::kLastBank, o.bank)) return true;
         error = "BANK must be a bank number from 0 to 99, not \"" + text + "\"";
         return false;
     };
     const auto program = [&](const std::string& text) {
-        if (ReadNumber(text, 0, 127, o.program)) return true;
+        if (ReadNumber(text, unit_ranges::kFirstProgram, unit_ranges::kLastProgram, o.program))
+            return true;
         error = "PROGRAM must be a program number from 0 to 127, not \"" + text + "\"";
         return false;
     };
@@ -124,7 +126,7 @@ bool ReadCommandArguments(CliOptions& o, const std::vector<std::string>& a, std:
                     o.dryRun = true;
                 } else if (a[i] == "--bank" && i + 1 < a.size()) {
                     int n = 0;
-                    if (!ReadNumber(a[++i], 0, 99, n)) {
+                    if (!ReadNumber(a[++i], unit_ranges::kFirstBank, unit_ranges::kLastBank, n)) {
                         error = "--bank takes a bank number from 0 to 99, not \"" + a[i] + "\"";
                         return false;
                     }
@@ -231,7 +233,7 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& args
             o.verbose = true;
         } else if (a == "--channel") {
             int channel = 0;
-            ok = number(1, 16, channel);
+            ok = number(unit_ranges::kFirstChannel + 1, unit_ranges::kLastChannel + 1, channel);
             o.channel = channel - 1;
         } else {
             error = "unknown option " + a;

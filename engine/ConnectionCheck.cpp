@@ -9,9 +9,9 @@
 #include "engine/Protocol.h"
 #include "link/MIDILink.h"
 #include "link/SerialLink.h"
+#include "link/SerialPortCheck.h"
 #include "link/midi/MIDIBackend.h"
 #include "link/serial/BaudRates.h"
-#include "link/serial/SerialPortCheck.h"
 #include "settings/SerialSettings.h"
 
 // What the check's own links would tell the user is kept for the check's lines instead.

@@ -3,6 +3,7 @@
 
 #include "engine/EngineMessages.h"
 #include "engine/Protocol.h"
+#include "engine/UnitRanges.h"
 #include "link/Host.h"
 #include "link/LinkChoice.h"
 #include "settings/LinkSettings.h"
@@ -79,7 +80,7 @@ bool CLibrarian::PressKeys(std::initializer_list<KeyStep> steps) {
 }
 
 bool CLibrarian::SendProgramChange(int channel, int program) {
-    if (channel < 0 || channel > 15 || program < 0 || program > 127) return false;
+    if (!unit_ranges::IsChannel(channel) || !unit_ranges::IsProgram(program)) return false;
     const auto change = protocol::ProgramChange(channel, program);
     m_pLink->Send(change.data(), static_cast<int>(change.size()));
     return !m_pLink->PeerGone();

@@ -6,6 +6,7 @@
 #include "engine/LinkBracket.h"
 #include "engine/Protocol.h"
 #include "engine/UnitText.h"
+#include "engine/UnitRanges.h"
 #include "link/Host.h"
 
 namespace {
@@ -154,7 +155,7 @@ int CLibrarian::ListPrograms(std::vector<ProgramEntry>& list, bool lock,
                           deletableNumbers.end();
         // A program change carries 0 to 127; any other number would put a status byte on the
         // wire and load another program than the one named.
-        if (numbered && (number < 0 || number > 127)) {
+        if (numbered && !unit_ranges::IsProgram(number)) {
             named += (named.empty() ? "\"" : ", \"") + entry + "\"";
             leftOut.push_back({std::move(entry), user ? 1 : 0});
             continue;
@@ -184,7 +185,7 @@ int CLibrarian::SelectBank(int bank, int processor, bool lock) {
 }
 
 int CLibrarian::SelectProgram(int channel, int program) {
-    if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
+    if (!unit_ranges::IsChannel(channel) || !unit_ranges::IsProgram(program)) return -2;
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     m_nSelectedProgram = -1;
@@ -287,5 +288,5 @@ int CLibrarian::NextFreeBankNumber() const {
         if (number > i) return i;
         ++i;
     }
-    return 99;
+    return unit_ranges::kLastBank;
 }

@@ -5,6 +5,7 @@
 #include "engine/LinkBracket.h"
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
+#include "engine/UnitRanges.h"
 #include "engine/WaitCursor.h"
 #include "link/Host.h"
 
@@ -27,7 +28,7 @@ std::string ProgramText(int bank, int program) {
 
 int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) {
     // Program changes carry 0 to 127 on channels 0 to 15; nothing else can be chosen.
-    if (channel < 0 || channel > 15 || program < 0 || program > 127) return -2;
+    if (!unit_ranges::IsChannel(channel) || !unit_ranges::IsProgram(program)) return -2;
     CWaitCursor waitCursor(m_host);
     std::string copy;  // the text kept in the library, recorded as deleted once it is gone
     if (m_pSightings && m_pSightings->KeepsDeletedPrograms()) {
@@ -160,7 +161,7 @@ int CLibrarian::DeleteBank(int bank) {
 }
 
 int CLibrarian::SetBankName(int n, const std::string& name) {
-    if (n < 0 || n > 99) return -2;  // the unit takes two digits
+    if (!unit_ranges::IsBank(n)) return -2;  // the unit takes two digits
     if (nametable::CharacterCount(name) > nametable::kMaxNameLength) {
         ShowError("A bank name holds at most " + std::to_string(nametable::kMaxNameLength) +
                   " characters.");
@@ -232,7 +233,7 @@ int CLibrarian::CheckBankName(int n, const std::string& name) {
 }
 
 bool CLibrarian::EnterBankNumber(int n) {
-    if (n < 0 || n > 99) return true;
+    if (!unit_ranges::IsBank(n)) return true;
     return PressKey(DigitKey(n / 10), 100) && PressKey(DigitKey(n % 10), 100);
 }
 

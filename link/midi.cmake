@@ -7,7 +7,7 @@ add_library(quorlin_midi_devices STATIC
     ${CMAKE_CURRENT_LIST_DIR}/midi/WinMMMessages.cpp
 )
 add_library(quorlin::midi_devices ALIAS quorlin_midi_devices)
-target_include_directories(quorlin_midi_devices PUBLIC ${PROJECT_SOURCE_DIR})
+quorlin_layer_headers(quorlin_midi_devices link/midi)
 target_link_libraries(quorlin_midi_devices PRIVATE Threads::Threads quorlin_warnings)
 if(WIN32)
     target_sources(quorlin_midi_devices PRIVATE ${CMAKE_CURRENT_LIST_DIR}/midi/WinMMBackend.cpp)

@@ -5,8 +5,8 @@ target_sources(quorlin_link PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial/ISerialPort.h
     ${CMAKE_CURRENT_LIST_DIR}/serial/BaudRates.h
     ${CMAKE_CURRENT_LIST_DIR}/serial/PortDiagnosis.h
-    ${CMAKE_CURRENT_LIST_DIR}/serial/SerialPortCheck.h
-    ${CMAKE_CURRENT_LIST_DIR}/serial/SerialPortCheck.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SerialPortCheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/SerialPortCheck.cpp
 )
 if(WIN32)
     target_sources(quorlin_link PRIVATE

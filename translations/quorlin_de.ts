@@ -761,10 +761,6 @@
         <translation>Suche nach &quot;%1&quot;…</translation>
     </message>
     <message>
-        <source>the folder cannot be written to</source>
-        <translation>in den Ordner kann nicht geschrieben werden</translation>
-    </message>
-    <message>
         <source>Unable to get directory list</source>
         <translation>Das Verzeichnis kann nicht gelesen werden</translation>
     </message>

@@ -1,6 +1,6 @@
 #pragma once
 // Explanations of why a serial port cannot be used, in words a user can act on, for the
-// connection check (SerialPortCheck.h). One implementation per operating system
+// connection check (link/SerialPortCheck.h). One implementation per operating system
 // (PosixPortDiagnosis.cpp on POSIX systems, Win32PortDiagnosis.cpp on Windows). Pure queries of the system: nothing here opens the
 // port, so calling them never disturbs a program that holds it. Any thread may call them.
 

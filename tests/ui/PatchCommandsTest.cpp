@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "archive/BankBackup.h"
 #include "sim/ProgramText.h"
 #include "tests/ui/UiFixture.h"
 
@@ -500,9 +501,12 @@ private slots:
             return;
         }
         const QString folder = QString::fromLocal8Bit(readOnly);
-        QVERIFY(!BackupFolderProblem(folder).isEmpty());
+        using Problem = archive::BankBackupFolder::Problem;
+        QVERIFY(archive::CheckBankBackupFolder(QFile::encodeName(folder).toStdString()).problem ==
+                Problem::NotWritable);
         QTemporaryDir writable;
-        QCOMPARE(BackupFolderProblem(writable.path()), QString());
+        QVERIFY(archive::CheckBankBackupFolder(QFile::encodeName(writable.path()).toStdString())
+                    .problem == Problem::None);
         QVERIFY(QDir(writable.path())
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());  // the probe leaves nothing behind

@@ -3,13 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSet>
-#include <QTemporaryFile>
 #include <bitset>
 
-#include "archive/FileWriter.h"
+#include "archive/BankBackup.h"
 #include "engine/Librarian.h"
-#include "engine/SafeFileName.h"
+#include "engine/UnitRanges.h"
 #include "link/Host.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
@@ -87,17 +85,17 @@ void CPatchCommands::LoadPatch(const QString& path) {
         [this](int result) {
             if (result != 0) return;
             // The unit numbers the new program itself: it is the one the list did not hold.
-            std::bitset<128> before;
+            std::bitset<unit_ranges::kProgramCount> before;
             const int count = m_list.count();
             for (int i = 0; i < count; ++i) {
                 const int number = m_list.EntryNumberAt(i);
-                if (number >= 0 && number < 128) before.set(static_cast<std::size_t>(number));
+                if (unit_ranges::IsProgram(number)) before.set(static_cast<std::size_t>(number));
             }
             m_view.ShowPrograms([this, before, count](int) {
                 CEntryListCtrl* list = &m_list;
                 for (int i = 0; i <= count && i < list->count(); ++i) {
                     const int number = list->EntryNumberAt(i);
-                    if (number >= 0 && number < 128 &&
+                    if (unit_ranges::IsProgram(number) &&
                         !before.test(static_cast<std::size_t>(number))) {
                         list->SelectRow(i);
                         list->setFocus();
@@ -278,145 +276,88 @@ void CPatchCommands::FindNext() {
         true);
 }
 
-QString BackupFolderProblem(const QString& folder) {
-    // A file is created and removed again: only that shows whether the system lets us write
-    // here (permissions, a read-only mount, a full disk, quotas).
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorlin-probe-XXXXXX")));
-    if (!probe.open()) {
-        const QString reason = probe.errorString();
-        return reason.isEmpty() ? CPatchCommands::tr("the folder cannot be written to") : reason;
-    }
-    return {};
-}
-
 void CPatchCommands::BackupUserPatches() {
     const QString folder = m_fnChooseBackupFolder();
     if (folder.isNull()) return;  // cancelled
-    if (folder.isEmpty() || !QDir(folder).exists()) {
-        m_host.ShowMessage(ToUtf8(tr("Unable to get directory list")), {}, IHost::Icon::Error);
-        return;
-    }
     if (m_state.Level() != CBrowseState::kProgramLevel) return;
 
-    struct Item {
-        int number;
-        QString name;
-        QString entry;
-    };
-    std::vector<Item> items;
-    CEntryListCtrl* list = &m_list;
-    for (int i = 0; i < list->count(); ++i) {
-        const QString entry = list->item(i)->text();
-        const int blank = entry.indexOf(QLatin1Char(' '));
-        if (list->EntryData(i) == 0 || blank < 0 || list->EntryNumberAt(i) < 0) continue;
-        items.push_back({list->EntryNumberAt(i), entry.mid(blank + 1), entry});
-    }
+    // The programs as the list shows them.
+    std::vector<ProgramEntry> programs;
+    for (int i = 0; i < m_list.count(); ++i)
+        programs.push_back({ToUtf8(m_list.item(i)->text()), m_list.EntryData(i)});
 
-    // Nothing is fetched from the unit for a folder that cannot take the files.
-    if (!items.empty()) {
-        const QString problem = BackupFolderProblem(folder);
-        if (!problem.isEmpty()) {
-            m_host.ShowMessage(ToUtf8(tr("Cannot back up into %1: %2")
-                                          .arg(QDir::toNativeSeparators(folder), problem)),
-                               {}, IHost::Icon::Error);
-            return;
+    // Progress and Cancel through the worker; the skips are told in the summary at the end.
+    class CProgress : public IArchiveVisitor {
+    public:
+        explicit CProgress(CEngineWorker& worker) : m_worker(worker) {}
+        void OnProgram(int, int program, const std::string& name) override {
+            m_worker.SetProgress(QString::number(program) + QLatin1Char(' ') + FromUtf8(name));
         }
-    }
+        bool ShouldCancel() override { return m_worker.CancelRequested(); }
 
-    CLibrarian* engine = &m_engine;
-    CEngineWorker& worker = m_worker;
-    const int channel = m_state.Channel();
-    // What the run finds, kept from the worker's loop to the summary on the GUI thread.
-    struct BackupRun {
-        BackupResult outcome;
-        QStringList reasons;             // one line per skipped program
-        QStringList writtenPaths;        // the files this run wrote
-        filewriter::CRunFiles runFiles;  // the same, as the file system knows them
-        CBackupNamer namer;              // file names of this run
+    private:
+        CEngineWorker& m_worker;
     };
-    const auto run = std::make_shared<BackupRun>();
+    CLibrarian* engine = &m_engine;
+    CEngineWorker* worker = &m_worker;
+    const int channel = m_state.Channel();
+    const std::string path = ToFilePath(folder);
     const int bank = m_state.CurrentBank();
-    worker.Run(
+    m_worker.Run(
         tr("Backing up bank %1…").arg(bank),
-        [&worker, engine, run, items, folder, channel, bank] {
-            BackupResult& outcome = run->outcome;
-            QStringList& reasons = run->reasons;
-            QStringList& writtenPaths = run->writtenPaths;
-            filewriter::CRunFiles& runFiles = run->runFiles;
-            CBackupNamer& namer = run->namer;
-            for (const Item& item : items) {
-                if (worker.CancelRequested()) {
-                    outcome.cancelled = true;
-                    break;
-                }
-                worker.SetProgress(item.entry);
-                const ProgramFetch fetch =
-                    engine->FetchProgram(channel, item.number, ToUtf8(item.name));
-                if (fetch.status == ProgramFetch::Status::NotSent) {
-                    ++outcome.skipped;
-                    reasons << tr("%1: the unit did not send it.").arg(item.entry);
-                    continue;
-                }
-                if (fetch.status == ProgramFetch::Status::WrongProgram) {
-                    // Another program's text is never written under this program's name.
-                    ++outcome.skipped;
-                    reasons << tr("%1: the unit sent \"%2\" instead of \"%3\".")
-                                   .arg(item.entry, FromUtf8(fetch.sentName),
-                                        WithoutTrailingBlanks(item.name));
-                    continue;
-                }
-                const std::string& data = fetch.text;
-                // Two programs may share a name, or two names may give the same file name: each
-                // program gets a file of its own, and no file written in this run is replaced.
-                QString path;
-                do {
-                    path = QDir(folder).filePath(FromUtf8(namer.Next(ToUtf8(item.name))));
-                } while (runFiles.Holds(ToFilePath(path)));
-                // Written whole under a temporary name of its own, then renamed over the old
-                // file: a failed write never leaves a cut-off file in place of a good one, and a
-                // link planted where the file goes is refused, never written through.
-                std::string why;
-                filewriter::FileId written;
-                if (!filewriter::WriteFileWhole(ToFilePath(path), data,
-                                                filewriter::Target::RegularFile, why, &written)) {
-                    ++outcome.skipped;
-                    reasons << tr("%1: cannot write %2: %3")
-                                   .arg(item.entry, QDir::toNativeSeparators(path),
-                                        FromUtf8(why));
-                    continue;
-                }
-                runFiles.Add(written);
-                writtenPaths << path;
-                if (IProgramSightings* sightings = engine->Sightings()) {  // the library's copy
-                    IProgramSightings::Where where;
-                    where.bank = bank;
-                    where.program = item.number;
-                    where.path = ToFilePath(path);
-                    std::string ignored;  // the backup goes on without the library
-                    sightings->ProgramSeen(data, ToUtf8(item.name),
-                                           IProgramSightings::How::BackedUp, where, ignored);
-                }
-            }
+        [engine, worker, channel, path, bank, programs = std::move(programs)] {
+            CProgress progress(*worker);
+            archive::CBankBackup backup(*engine, progress, channel);
+            return backup.Run(path, bank, [&programs](std::vector<ProgramEntry>& listed) {
+                listed = programs;
+                return true;
+            });
         },
-        [this, run, hadItems = !items.empty()] {
-            BackupResult& outcome = run->outcome;
-            // The count is of the files that are there now, each counted once.
-            QSet<QString> onDisk;
-            for (const QString& path : std::as_const(run->writtenPaths)) {
-                const QFileInfo info(path);
-                if (info.isFile()) onDisk.insert(info.canonicalFilePath());
+        [this, folder](const archive::BankBackupOutcome& outcome) {
+            using Problem = archive::BankBackupFolder::Problem;
+            if (outcome.folder.problem == Problem::NotAFolder) {
+                m_host.ShowMessage(ToUtf8(tr("Unable to get directory list")), {},
+                                   IHost::Icon::Error);
+                return;
             }
-            outcome.written = static_cast<int>(onDisk.size());
-            m_lastBackup = outcome;
-            if (hadItems) {
+            if (outcome.folder.problem == Problem::NotWritable) {
+                m_host.ShowMessage(ToUtf8(tr("Cannot back up into %1: %2")
+                                              .arg(QDir::toNativeSeparators(folder),
+                                                   FromUtf8(outcome.folder.why))),
+                                   {}, IHost::Icon::Error);
+                return;
+            }
+            m_lastBackup = {outcome.onDisk, static_cast<int>(outcome.skipped.size()),
+                            outcome.cancelled};
+            if (outcome.userPrograms > 0) {
+                QStringList reasons;  // one line per skipped program
+                for (const archive::BankBackupSkip& skip : outcome.skipped) {
+                    const QString entry = FromUtf8(skip.entry);
+                    switch (skip.why) {
+                        case archive::BankBackupSkip::Why::NotSent:
+                            reasons << tr("%1: the unit did not send it.").arg(entry);
+                            break;
+                        case archive::BankBackupSkip::Why::WrongProgram:
+                            reasons << tr("%1: the unit sent \"%2\" instead of \"%3\".")
+                                           .arg(entry, FromUtf8(skip.sentName),
+                                                WithoutTrailingBlanks(FromUtf8(skip.name)));
+                            break;
+                        case archive::BankBackupSkip::Why::NotWritten:
+                            reasons << tr("%1: cannot write %2: %3")
+                                           .arg(entry,
+                                                QDir::toNativeSeparators(FromFilePath(skip.path)),
+                                                FromUtf8(skip.error));
+                            break;
+                    }
+                }
+                const BackupResult& done = m_lastBackup;
                 QString summary =
                     tr("%1: %2 %3 written, %4 skipped.")
-                        .arg(outcome.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
-                        .arg(outcome.written)
-                        .arg(outcome.written == 1 ? tr("file") : tr("files"))
-                        .arg(outcome.skipped);
-                if (!run->reasons.isEmpty())
-                    summary += tr("\n\nSkipped:\n") + run->reasons.join('\n');
+                        .arg(done.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
+                        .arg(done.written)
+                        .arg(done.written == 1 ? tr("file") : tr("files"))
+                        .arg(done.skipped);
+                if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
                 HostMessage(summary);
             }
             if (m_list.SelectedRow() >= 0) m_view.ActivateSelection();

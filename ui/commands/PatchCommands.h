@@ -5,9 +5,9 @@
 // They act on the browsing state and the engine the view shows; every exchange with the unit runs
 // through the engine worker, and a command goes on in the worker's continuation once the unit has
 // answered. They take the list's requests (deleteRequested, createBankRequested,
-// renameCommitted, filesDropped) from its signals. The backup writes a program's file only when
-// the unit sent that program (CLibrarian::FetchProgram); any other is skipped, and the summary
-// names it with the reason.
+// renameCommitted, filesDropped) from its signals. The backup is the bank backup the command
+// line runs too (archive/BankBackup.h): a program's file is written only when the unit sent that
+// program; any other is skipped, and the summary names it with the reason.
 //
 // GUI thread only. The choosers (file, folder, the two small dialogs) can be replaced, so tests
 // drive the commands without modal dialogs.
@@ -23,9 +23,6 @@ class CEntryListCtrl;
 class CLibrarian;
 class CQuorlinView;
 class IHost;
-
-// Why files cannot be written into `folder` (the system's reason), or empty when they can.
-QString BackupFolderProblem(const QString& folder);
 
 class CPatchCommands : public QObject {
     Q_OBJECT

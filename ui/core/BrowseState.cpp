@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/UnitRanges.h"
+
 CBrowseState::CBrowseState(QObject* parent) : QObject(parent) {
     m_strInfo[0] = m_strInfo[1] = NoProgramText();
 }
@@ -45,7 +47,7 @@ void CBrowseState::SetDsp(int dsp) {
 }
 
 void CBrowseState::SetChannel(int channel) {
-    channel = std::clamp(channel, 0, 15);
+    channel = std::clamp(channel, unit_ranges::kFirstChannel, unit_ranges::kLastChannel);
     if (channel == m_nChannel) return;
     m_nChannel = channel;
     emit channelChanged(channel);

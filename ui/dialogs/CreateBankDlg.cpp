@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include "engine/NameTable.h"
+#include "engine/UnitRanges.h"
 #include "ui/core/GuiHost.h"
 #include "ui/dialogs/BankNameValidator.h"
 
@@ -23,13 +24,15 @@ class CBankNumberSpin : public QSpinBox {
 public:
     explicit CBankNumberSpin(QWidget* parent) : QSpinBox(parent) { setRange(0, 999999); }
 
-    void stepBy(int steps) override { setValue(std::clamp(value() + steps, 0, 99)); }
+    void stepBy(int steps) override {
+        setValue(std::clamp(value() + steps, unit_ranges::kFirstBank, unit_ranges::kLastBank));
+    }
 
 protected:
     StepEnabled stepEnabled() const override {
         StepEnabled enabled = StepNone;
-        if (value() < 99) enabled |= StepUpEnabled;
-        if (value() > 0) enabled |= StepDownEnabled;
+        if (value() < unit_ranges::kLastBank) enabled |= StepUpEnabled;
+        if (value() > unit_ranges::kFirstBank) enabled |= StepDownEnabled;
         return enabled;
     }
 };
@@ -96,7 +99,7 @@ void CCreateBankDlg::showEvent(QShowEvent* event) {
 
 bool CCreateBankDlg::TakeValues() {
     const int number = m_pNumber->value();
-    if (number < 0 || number > 99) {
+    if (!unit_ranges::IsBank(number)) {
         m_bValidating = true;
         m_fnShowRangeMessage(RangeMessage());
         m_pNumber->setFocus();

@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "engine/Librarian.h"
+#include "engine/UnitRanges.h"
 #include "ui/core/BusyInputFilter.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/UnitText.h"
@@ -294,8 +295,8 @@ void CQuorlinView::OnDsp(int dsp) {
     // The channel moves with the DSP: DSP B listens one channel above DSP A.
     auto switchDsp = [this, dsp] {
         const int channel = m_state.Channel();
-        if (dsp == 1 && m_state.Dsp() == 2) m_state.SetChannel(std::max(channel - 1, 0));
-        if (dsp == 2 && m_state.Dsp() == 1) m_state.SetChannel(std::min(channel + 1, 15));
+        if (dsp == 1 && m_state.Dsp() == 2) m_state.SetChannel(std::max(channel - 1, unit_ranges::kFirstChannel));
+        if (dsp == 2 && m_state.Dsp() == 1) m_state.SetChannel(std::min(channel + 1, unit_ranges::kLastChannel));
         m_state.SetDsp(dsp);
     };
     if (m_state.Level() != CBrowseState::kProgramLevel) {

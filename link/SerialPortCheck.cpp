@@ -1,4 +1,4 @@
-#include "link/serial/SerialPortCheck.h"
+#include "link/SerialPortCheck.h"
 
 #include "link/SerialLink.h"
 #include "link/serial/ISerialPort.h"

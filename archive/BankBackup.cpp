@@ -1,0 +1,139 @@
+#include "archive/BankBackup.h"
+
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "archive/FileWriter.h"
+#include "engine/Librarian.h"
+#include "engine/ProgramFetch.h"
+#include "engine/ReplyParser.h"
+#include "engine/SafeFileName.h"
+#include "engine/UnitText.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithoutLeadingBlanks(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+}  // namespace
+
+BankBackupFolder CheckBankBackupFolder(const std::string& folder) {
+    using Problem = BankBackupFolder::Problem;
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        // A folder that cannot even be looked at says why (permission denied, for one).
+        const bool notThere = !error || error == std::errc::no_such_file_or_directory ||
+                              error == std::errc::not_a_directory;
+        if (notThere) return {Problem::NotAFolder, "it is not a folder."};
+        return {Problem::NotWritable, error.message()};
+    }
+    std::string why;
+    if (!filewriter::CheckFolderWritable(folder, why)) return {Problem::NotWritable, why};
+    return {};
+}
+
+std::string SkipLine(const BankBackupSkip& skip) {
+    return "Skipped " + skip.entry + ": " + skip.reason +
+           (skip.why == BankBackupSkip::Why::NotWritten ? "" : ".");
+}
+
+BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const ProgramLister& list) {
+    BankBackupOutcome outcome;
+    // Nothing is asked of the unit for a folder that cannot take the files.
+    outcome.folder = CheckBankBackupFolder(folder);
+    if (outcome.folder.problem != BankBackupFolder::Problem::None) {
+        outcome.status = BankBackupOutcome::Status::Refused;
+        return outcome;
+    }
+    std::vector<ProgramEntry> programs;
+    if (!list(programs)) {
+        outcome.status = BankBackupOutcome::Status::NotListed;
+        return outcome;
+    }
+
+    CBackupNamer namer;              // file names of this run
+    filewriter::CRunFiles runFiles;  // the files this run wrote, as the file system knows them
+    std::vector<filewriter::FileId> ids;
+    for (const auto& program : programs) {
+        const std::string entry = WithoutLeadingBlanks(program.text);
+        const auto parts = CReplyParser::SplitEntry(entry);
+        if (program.user == 0 || !parts || parts->number < 0) continue;
+        const int number = parts->number;
+        const std::string name(parts->name);
+        ++outcome.userPrograms;
+        if (outcome.cancelled) continue;  // counted, not asked
+        if (m_visitor.ShouldCancel()) {
+            outcome.cancelled = true;
+            continue;
+        }
+        m_visitor.OnProgram(bank, number, name);
+
+        BankBackupSkip skip;
+        skip.program = number;
+        skip.entry = entry;
+        skip.name = name;
+        const ProgramFetch fetch = m_engine.FetchProgram(m_nChannel, number, name);
+        if (!fetch.Fetched()) {
+            // Another program's text is never written under this program's name.
+            skip.why = fetch.status == ProgramFetch::Status::WrongProgram
+                           ? BankBackupSkip::Why::WrongProgram
+                           : BankBackupSkip::Why::NotSent;
+            skip.sentName = fetch.sentName;
+            skip.reason = fetch.reason;
+            outcome.skipped.push_back(skip);
+            m_visitor.OnMessage(SkipLine(skip));
+            continue;
+        }
+        const std::string& data = fetch.text;
+        // Two programs of one bank may share a name; the second must not replace the first's
+        // file, so it gets a number. The file system has the last word on which names are the
+        // same file (letter case beyond A to Z, for one): a file of this run is never replaced.
+        std::string file;
+        std::string path;
+        do {
+            file = UnitBytesToUtf8(namer.Next(name));
+            path = (fs::path(folder) / file).string();
+        } while (runFiles.Holds(path));
+        filewriter::FileId id{};
+        std::string why;
+        if (!filewriter::WriteFileWhole(path, data, filewriter::Target::RegularFile, why, &id)) {
+            skip.why = BankBackupSkip::Why::NotWritten;
+            skip.path = path;
+            skip.error = why;
+            skip.reason = "cannot write " + path + ": " + why;
+            outcome.skipped.push_back(skip);
+            m_visitor.OnMessage(SkipLine(skip));
+            continue;
+        }
+        runFiles.Add(id);
+        outcome.files.push_back(path);
+        ids.push_back(id);
+        if (IProgramSightings* sightings = m_engine.Sightings()) {  // the library's copy
+            IProgramSightings::Where where;
+            where.bank = bank;
+            where.program = number;
+            where.path = path;
+            std::string ignored;  // the backup goes on without the library
+            sightings->ProgramSeen(data, name, IProgramSightings::How::BackedUp, where, ignored);
+        }
+        m_visitor.OnFileWritten(bank, number, file);
+    }
+
+    // The count is of the files that are there now, each counted once.
+    std::set<filewriter::FileId> onDisk;
+    for (std::size_t i = 0; i < outcome.files.size(); ++i) {
+        filewriter::FileId id;
+        if (filewriter::IdentifyFile(outcome.files[i], id) && id == ids[i]) onDisk.insert(id);
+    }
+    outcome.onDisk = static_cast<int>(onDisk.size());
+    return outcome;
+}
+
+}  // namespace archive

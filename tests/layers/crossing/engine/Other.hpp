@@ -1,0 +1,2 @@
+// Another extension is read too.
+#include "ui/core/BrowseState.h"
