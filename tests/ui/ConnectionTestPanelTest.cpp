@@ -124,8 +124,11 @@ private slots:
         QTest::mouseClick(dialog.m_pTest->m_pTestButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(dialog.m_pTest->Lines().size() >= 3, 5000);
         dialog.reject();
-        // When the dialog has closed, the check has ended and let go of the port: it did not
-        // go on through the other speeds.
+        // The dialog closes once the check has ended and let go of the port: it did not go on
+        // through the other speeds.
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 10000);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!dialog.m_pTest->IsRunning());
         QCOMPARE(CConnectionTestPanel::RunningChecks(), 0);
         const QStringList lines = dialog.m_pTest->Lines();

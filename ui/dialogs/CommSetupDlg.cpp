@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPortInfo>
@@ -306,8 +307,25 @@ void CCommSetupDlg::ReadShownMidi(CMIDISettings& midiSettings) const {
 }
 
 void CCommSetupDlg::done(int result) {
-    m_pTest->StopAndWait();
-    QDialog::done(result);
+    if (!m_pTest->IsRunning()) {
+        QDialog::done(result);
+        return;
+    }
+    if (m_bClosing) return;  // the first close decides
+    m_bClosing = true;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) child->setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    connect(
+        m_pTest, &CConnectionTestPanel::testFinished, this,
+        [this, result] {
+            QGuiApplication::restoreOverrideCursor();
+            for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                child->setEnabled(true);
+            m_bClosing = false;
+            QDialog::done(result);
+        },
+        Qt::SingleShotConnection);
+    m_pTest->RequestStop();
 }
 
 void CCommSetupDlg::accept() {

@@ -58,7 +58,8 @@ public:
     int exec() override;
     void accept() override;
     // Closing (OK, Cancel, the window's close) first ends a running test, so that the port is
-    // free again for the program's own link.
+    // free again for the program's own link: the dialog closes when the test has ended (at once
+    // when none runs), the wait cursor showing and its controls resting meanwhile.
     void done(int result) override;
 
     void ShowConnectionControls(int type);
@@ -76,4 +77,5 @@ private:
     QStackedWidget* m_pGroups;
     QList<QWidget*> m_serialGroup;
     QList<QWidget*> m_midiGroup;
+    bool m_bClosing = false;  // a close waits for the running test to end
 };

@@ -1,7 +1,6 @@
 #include "ui/dialogs/ConnectionTestPanel.h"
 
 #include <QBoxLayout>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -94,15 +93,8 @@ void CConnectionTestPanel::StartTest() {
     thread->start();
 }
 
-void CConnectionTestPanel::StopAndWait() {
-    if (!m_bRunning) return;
-    *m_pStop = true;
-    QEventLoop loop;
-    connect(this, &CConnectionTestPanel::testFinished, &loop, &QEventLoop::quit);
-    // Input stays away from the dialog meanwhile: it is closing.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    QGuiApplication::restoreOverrideCursor();
+void CConnectionTestPanel::RequestStop() {
+    if (m_bRunning) *m_pStop = true;
 }
 
 void CConnectionTestPanel::AddLine(const QString& line) {

@@ -42,10 +42,10 @@ public:
     // The lines shown, one per check.
     QStringList Lines() const;
 
-    // Ends a running check as soon as it can (see CConnectionCheck::SetStopFlag) and waits for
-    // it, the GUI thread painting meanwhile; returns at once when none runs. The dialog calls it
-    // when it closes, so that the program's own link finds the port free.
-    void StopAndWait();
+    // Asks a running check to end as soon as it can (see CConnectionCheck::SetStopFlag);
+    // testFinished follows when it has. The dialog asks when it closes, and closes once the
+    // check has ended, so that the program's own link finds the port free.
+    void RequestStop();
 
 public slots:
     // What the Test button does.
