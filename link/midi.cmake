@@ -11,7 +11,8 @@ quorlin_layer_headers(quorlin_midi_devices link/midi)
 target_link_libraries(quorlin_midi_devices PRIVATE Threads::Threads quorlin_warnings)
 if(WIN32)
     target_sources(quorlin_midi_devices PRIVATE ${CMAKE_CURRENT_LIST_DIR}/midi/WinMMBackend.cpp)
-    target_link_libraries(quorlin_midi_devices PRIVATE winmm)
+    # The device names the system gives in UTF-16 become UTF-8 (settings/WinText.h).
+    target_link_libraries(quorlin_midi_devices PRIVATE winmm quorlin::settings)
 else()
     target_sources(quorlin_midi_devices PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/midi/RtMidiApi.cpp

@@ -8,6 +8,8 @@
 
 #include <array>
 
+#include "engine/UnitRanges.h"
+
 class QAction;
 
 struct CMainActions {
@@ -19,7 +21,7 @@ struct CMainActions {
     QAction* patchInfo = nullptr;
     // Options
     QAction* commSetup = nullptr;
-    std::array<QAction*, 16> channels{};  // channels[0] is channel 1
+    std::array<QAction*, unit_ranges::kChannelCount> channels{};  // channels[0] is channel 1
     QAction* dspA = nullptr;
     QAction* dspB = nullptr;
     // Tools
