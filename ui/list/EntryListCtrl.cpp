@@ -6,10 +6,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolTip>
+#include <utility>
 #include <QUrl>
 
 #include "engine/NameTable.h"
@@ -298,6 +300,7 @@ bool CEntryListCtrl::BeginPatchDrag() {
     if (m_state.Level() != CBrowseState::kProgramLevel || m_worker.IsBusy()) return false;
     const int row = SelectedRow();
     if (row < 0 || !item(row)->text().contains(QLatin1Char(' '))) return false;
+    m_bDragGesture = true;
     emit dragStarted();
     return true;
 }
@@ -331,6 +334,11 @@ void CEntryListCtrl::startDrag(Qt::DropActions /*supportedActions*/) {
     BeginPatchDrag();
 }
 
+void CEntryListCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) m_bDragGesture = false;
+    QListWidget::mouseReleaseEvent(event);
+}
+
 void CEntryListCtrl::DragProgram(int row, const ProgramFetch& fetch) {
     QString refusal;
     std::unique_ptr<CPatchMimeData> data = CreatePatchDrag(row, fetch, refusal);
@@ -338,9 +346,10 @@ void CEntryListCtrl::DragProgram(int row, const ProgramFetch& fetch) {
         emit dragRefused(refusal);
         return;
     }
-    // Fetching took a moment: if the button is up by now, the gesture is over. The program
-    // stays loaded, as after a click.
-    if (!data || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
+    // Fetching took a moment: if the button was released meanwhile, the gesture is over (a
+    // button held now belongs to a later press). The program stays loaded, as after a click.
+    const bool gesture = std::exchange(m_bDragGesture, false);
+    if (!data || !gesture || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
     auto* drag = new QDrag(this);
     if (kIconLoaded < m_images.size()) drag->setPixmap(m_images[kIconLoaded].pixmap(16, 16));
     drag->setMimeData(data.release());

@@ -116,6 +116,7 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
@@ -131,4 +132,7 @@ private:
     QList<QIcon> m_images;
     int m_nColumnWidth = 300;
     QTemporaryDir m_dragFolder;
+    // A drag-out's gesture is under way: from BeginPatchDrag until the button is released over
+    // the list (a later press, even one refused during the fetch, does not revive it).
+    bool m_bDragGesture = false;
 };
