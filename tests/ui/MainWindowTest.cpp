@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -13,6 +14,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QTextCursor>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QToolBar>
@@ -116,6 +118,7 @@ private slots:
     void anOperationRunsWhileTheWindowGoesOnAndTheListTakesNoInput();
     void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas_data();
     void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas();
+    void aBankNotListedPutsTheUnitBackOnTheBankShown();
     void aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas();
 };
 
@@ -1008,6 +1011,42 @@ void MainWindowTest::aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas() {
     QCOMPARE(f.State().Level(), 1);
     QCOMPARE(f.State().CurrentBank(), 3);
     QVERIFY(f.View().DocumentTitle().startsWith(QStringLiteral("Bank 3: ")));
+}
+
+// From a bank shown, another bank the unit selects but does not list (as Find may leave it)
+// leaves the window on the bank shown; a patch loaded next is selected into that bank first, so
+// it goes where the window says.
+void MainWindowTest::aBankNotListedPutsTheUnitBackOnTheBankShown() {
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    f.OpenBank(10);  // programs 0, 1 and 3
+    f.messages.clear();
+    f.onPause = [&f](int) { f.link->SetSilent(true); };  // the pause after the bank select
+    int result = 0;
+    f.View().OpenBank(3, 3, QStringLiteral("Bank 3: Pitch"), [&result](int r) { result = r; });
+    f.Settle();
+    f.onPause = nullptr;
+    f.link->SetSilent(false);
+    QVERIFY(result != 0);
+    QCOMPARE(f.messages.size(), 1);
+    QCOMPARE(f.State().CurrentBank(), 10);
+    QCOMPARE(f.unit.SelectedBank(1), 3);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.sig"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(sim::MakeProgramText("New Lead", "Room", 20, {"x"})));
+    file.close();
+    const auto before3 = f.unit.Programs(3).size();
+    f.Commands().m_fnChoosePatchFile = [path] { return path; };
+    f.frame->Actions().loadPatch->trigger();
+    f.Settle();
+    QCOMPARE(f.unit.SelectedBank(1), 10);
+    QCOMPARE(f.unit.Programs(3).size(), before3);
+    QVERIFY(f.RowOf(2) >= 0);
+    QCOMPARE(f.List().item(f.RowOf(2))->text(), QStringLiteral("2 New Lead"));
 }
 
 // With a bank shown, switching the DSP selects the bank on the other DSP; when the unit cannot

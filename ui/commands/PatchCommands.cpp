@@ -79,10 +79,19 @@ void CPatchCommands::LoadDroppedFiles(const QStringList& paths) {
 void CPatchCommands::LoadPatch(const QString& path) {
     CLibrarian* engine = &m_engine;
     const std::string file = ToFilePath(path);
+    // The unit normally has the shown bank selected; when it was left elsewhere, the shown bank
+    // is selected again first, so the program goes where the window says.
+    const bool reselect = m_view.UnitOffShownBank();
+    const int bank = m_state.CurrentBank();
+    const int dsp = m_state.Dsp();
     m_worker.Run(
         tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
-        [engine, file] { return engine->LoadPatchFile(file); },
-        [this](int result) {
+        [engine, file, reselect, bank, dsp] {
+            if (reselect && engine->SelectBank(bank, dsp, true) != 0) return -2;
+            return engine->LoadPatchFile(file);
+        },
+        [this, reselect](int result) {
+            if (reselect && result == 0) m_view.SetUnitOffShownBank(false);
             if (result != 0) return;
             // The unit numbers the new program itself: it is the one the list did not hold.
             std::bitset<unit_ranges::kProgramCount> before;
@@ -252,6 +261,8 @@ void CPatchCommands::FindNext() {
             // Not searched at all: the link could not be taken (the link has said so).
             // Cancelled: the user knows. A bank that could not be read ends the search without
             // a match.
+            // A search that went through banks left the unit on the last one it read.
+            if (s.searched) m_view.SetUnitOffShownBank(true);
             if (s.cancelled || (s.result != 0 && !s.searched)) return;
             if (s.result != 0 || s.program < 0) {
                 HostMessage(notFound);

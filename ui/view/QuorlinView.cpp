@@ -127,6 +127,7 @@ namespace {
 
 struct ProgramList {
     int result = -2;
+    bool selected = false;  // the bank select went out
     std::vector<ProgramEntry> programs;
 };
 
@@ -162,15 +163,24 @@ void CQuorlinView::ShowPrograms(ResultThen then) {
 void CQuorlinView::OpenBank(int bank, int index, const QString& title, ResultThen then) {
     CLibrarian* engine = &m_engine;
     const int dsp = m_state.Dsp();
+    const int shown =
+        m_state.Level() == CBrowseState::kProgramLevel ? m_state.CurrentBank() : -1;
     m_worker.Run(
         tr("Opening bank %1…").arg(bank),
         [engine, bank, dsp] {
             ProgramList list;
             list.result = engine->SelectBank(bank, dsp, true);
-            if (list.result == 0) list.result = engine->GetProgramList(list.programs, true);
+            if (list.result != 0) return list;
+            list.selected = true;
+            list.result = engine->GetProgramList(list.programs, true);
             return list;
         },
-        [this, bank, index, title, then](const ProgramList& list) {
+        [this, bank, index, title, then, shown](const ProgramList& list) {
+            // The unit took the new bank but did not list it: it no longer has the bank shown
+            // selected, and a load would go elsewhere (LoadPatch selects the shown bank first).
+            if (list.result != 0 && list.selected && shown >= 0 && shown != bank)
+                m_bUnitOffShownBank = true;
+            if (list.result == 0) m_bUnitOffShownBank = false;
             // The unit did not take the bank, or did not list its programs (it has said so):
             // what is shown stays as it was.
             if (list.result == 0) {

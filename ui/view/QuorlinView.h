@@ -81,6 +81,10 @@ public:
     void OnTogglePatchInfo();
 
     CEntryListCtrl* List() const { return m_list; }
+    // The unit was left on another bank than the one shown (a bank it selected but did not list,
+    // a search that did not end on a bank opened): a load must select the shown bank first.
+    bool UnitOffShownBank() const { return m_bUnitOffShownBank; }
+    void SetUnitOffShownBank(bool off) { m_bUnitOffShownBank = off; }
     CPatchInfoPane* Pane() const { return m_pane; }
     // The info pane's vertical scroll bar, shown while its text does not fit.
     QScrollBar* PaneScroll() const;
@@ -116,4 +120,5 @@ private:
     CEntryListCtrl* m_list = nullptr;
     CPatchInfoPane* m_pane = nullptr;
     QHBoxLayout* m_layout = nullptr;
+    bool m_bUnitOffShownBank = false;
 };
