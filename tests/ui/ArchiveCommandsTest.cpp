@@ -337,6 +337,40 @@ private slots:
                      qPrintable(f.messages.first()));
         }
     }
+    // The plan is made from the banks the unit has now, read at the time of planning: here
+    // another unit took the port since the bank list was read, without bank 41 and with bank 40
+    // under another name.
+    void restorePlansFromTheBanksTheUnitHasNow() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        f.unit.ClearBanks();
+        f.unit.AddBank(40, "Stage");
+        f.unit.AddBank(42, "Spare");
+        f.messages.clear();
+
+        QStringList lines;
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        f.frame->Archive()->m_fnPlanDialog = [&](const archive::RestorePlan& plan,
+                                                 std::vector<int>&) {
+            for (const auto& step : plan.steps)
+                lines << QString::fromStdString(archive::StepLine(step));
+            return false;
+        };
+        f.frame->Actions().restoreUnit->trigger();
+        f.Settle();
+
+        QCOMPARE(lines, (QStringList{
+                            QStringLiteral("keep bank 40 \"Stage\" (backup: \"Live\")"),
+                            QStringLiteral("load 40 40 Live/Lead.sig"),
+                            QStringLiteral("load 40 40 Live/Pad.sig"),
+                            QStringLiteral("create bank 41 Studio"),
+                            QStringLiteral("load 41 41 Studio/Room.sig"),
+                        }));
+        QVERIFY(f.messages.isEmpty());
+    }
 };
 
 QTEST_MAIN(ArchiveCommandsTest)
