@@ -338,6 +338,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
         }
     }
     manifest.cancelled = m_bCancelled;
+    outcome.interrupted = m_bDead;
     room.Discard();
 
     const std::string manifestPath = (fs::path(folder) / kManifestFileName).string();
@@ -359,7 +360,11 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
 
 std::string BackupSummary(const BackupOutcome& outcome) {
     const Manifest& m = outcome.manifest;
-    std::string text = "Backup finished: " + std::to_string(m.written) + " programs from " +
+    // Only a backup that went through to its end is "finished".
+    const char* head = m.cancelled            ? "Backup cancelled: "
+                       : outcome.interrupted ? "Backup interrupted: "
+                                             : "Backup finished: ";
+    std::string text = head + std::to_string(m.written) + " programs from " +
                        std::to_string(outcome.banksWritten) + " banks written, " +
                        std::to_string(m.skipped.size()) + " skipped.\n";
     for (const auto& s : m.skipped)

@@ -45,6 +45,7 @@ struct BackupOutcome {
     Manifest manifest;
     int banksWritten = 0;  // banks with at least one program written
     bool manifestWritten = false;
+    bool interrupted = false;  // the unit stopped answering: the rest was not asked for
 };
 
 class CUnitBackup {
@@ -76,7 +77,8 @@ private:
     bool m_bUncertain = false;  // a bank's list could not be read again after its programs
 };
 
-// "Backup finished: N programs from M banks written, K skipped." and, one per line, the programs
+// "Backup finished: N programs from M banks written, K skipped." ("Backup cancelled: …" or
+// "Backup interrupted: …" when it did not go through to its end) and, one per line, the programs
 // skipped and mismatched, the banks changed or not read, and whether it was cancelled.
 std::string BackupSummary(const BackupOutcome& outcome);
 

@@ -128,8 +128,10 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
     std::stable_sort(chosen.begin(), chosen.end(),
                      [](const auto& a, const auto& b) { return a.number < b.number; });
 
+    // Read from the unit, never from the engine's catalogue: the unit may have changed since the
+    // catalogue was read (banks made or removed on its panel, another unit on the same port).
     std::vector<std::string> unitBanks;
-    if (m_engine.GetBankList(unitBanks) != 0) {
+    if (m_engine.ReadBankList(unitBanks) != 0) {
         m_visitor.OnMessage("Cannot read the bank list of the unit.");
         return Result::Failed;
     }

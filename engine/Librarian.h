@@ -143,7 +143,10 @@ public:
     std::int32_t GetInfoKey(int selector);
 
     // --- Catalogue ---------------------------------------------------------------------------
-    // Appends the bank entries to `list`; the unit is asked only while the catalogue is empty.
+    // Appends the bank entries to `list`; the unit is asked only while the catalogue is empty, or
+    // when the unit was gone since the catalogue was read (the link could not be opened, or its
+    // far end went during an operation): a unit that comes back may be another one, with other
+    // banks.
     // -2 (list untouched) when the link cannot be opened, the bank list object cannot be found,
     // or its reply is missing or not a list; a list without items is a success.
     int GetBankList(std::vector<std::string>& list);
@@ -316,7 +319,7 @@ private:
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
         return CLinkBracket(*m_pLink, size, own, &m_nOpenSize,
-                            m_bHoldLinkLoss ? &m_bLinkLost : nullptr);
+                            m_bHoldLinkLoss ? &m_bLinkLost : nullptr, &m_bUnitGone);
     }
     void ShowError(const std::string& text);
     void ShowNoCommunication();
@@ -345,4 +348,5 @@ private:
     int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
     bool m_bHoldLinkLoss = false;
     bool m_bLinkLost = false;
+    bool m_bUnitGone = false;  // since the catalogue was last read from the unit
 };

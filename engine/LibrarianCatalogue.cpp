@@ -87,7 +87,7 @@ std::int32_t CLibrarian::GetInfoKey(int selector) {
 }
 
 int CLibrarian::GetBankList(std::vector<std::string>& list) {
-    if (!m_bankList.empty()) {
+    if (!m_bankList.empty() && !m_bUnitGone) {
         list.insert(list.end(), m_bankList.begin(), m_bankList.end());
         return 0;
     }
@@ -107,6 +107,7 @@ int CLibrarian::ReadBankList(std::vector<std::string>& list) {
     if (!ParseListReply(text, banks)) return -2;
     for (auto& entry : banks) entry = UnitBytesToUtf8(entry);
     m_bankList = std::move(banks);
+    m_bUnitGone = false;
     list.insert(list.end(), m_bankList.begin(), m_bankList.end());
     return 0;
 }

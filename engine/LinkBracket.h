@@ -3,7 +3,8 @@
 // every way out. With `own` false the bracket belongs to the caller and this one does nothing.
 // With `linkLost` given, a bracket that finds it set fails at once without opening the link (and
 // so without a message); one that cannot open the link, or closes it after its far end has gone,
-// sets it.
+// sets it. With `unitGone` given, the same two events set it whether or not link loss is held
+// (the engine's bank catalogue is then read afresh once the unit answers again).
 // Used by CLibrarian only, on its thread.
 
 #include "link/DeviceLink.h"
@@ -13,13 +14,14 @@ public:
     // `openSize`, when given, holds `bufferSize` while this bracket keeps the link open, and 0
     // after it closed it.
     CLinkBracket(CDeviceLink& link, int bufferSize, bool own = true, int* openSize = nullptr,
-                 bool* linkLost = nullptr)
-        : m_link(link), m_pOpenSize(openSize), m_pLinkLost(linkLost) {
+                 bool* linkLost = nullptr, bool* unitGone = nullptr)
+        : m_link(link), m_pOpenSize(openSize), m_pLinkLost(linkLost), m_pUnitGone(unitGone) {
         if (own && m_pLinkLost != nullptr && *m_pLinkLost) {
             m_bFailed = true;
         } else if (own) {
             m_bOpen = m_link.Open(bufferSize) == 0, m_bFailed = !m_bOpen;
             if (m_bFailed && m_pLinkLost != nullptr) *m_pLinkLost = true;
+            if (m_bFailed && m_pUnitGone != nullptr) *m_pUnitGone = true;
         }
         if (m_bOpen && m_pOpenSize != nullptr) *m_pOpenSize = bufferSize;
     }
@@ -32,7 +34,9 @@ public:
     // Closes now (when this bracket opened the link); later calls do nothing.
     void Close() {
         if (m_bOpen) {
-            if (m_pLinkLost != nullptr && m_link.PeerGone()) *m_pLinkLost = true;
+            const bool gone = m_link.PeerGone();
+            if (m_pLinkLost != nullptr && gone) *m_pLinkLost = true;
+            if (m_pUnitGone != nullptr && gone) *m_pUnitGone = true;
             m_link.Close();
             if (m_pOpenSize != nullptr) *m_pOpenSize = 0;
         }
@@ -43,6 +47,7 @@ private:
     CDeviceLink& m_link;
     int* m_pOpenSize;
     bool* m_pLinkLost;
+    bool* m_pUnitGone;
     bool m_bOpen = false;
     bool m_bFailed = false;
 };

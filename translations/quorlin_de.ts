@@ -709,6 +709,18 @@
         <source>Create new bank</source>
         <translation>Neue Bank anlegen</translation>
     </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>&amp;Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Read the bank list or the open bank&apos;s programs from the unit again</source>
+        <translation>Die Bankliste oder die Programme der geöffneten Bank erneut vom Gerät lesen</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
 </context>
 <context>
     <name>CPatchCommands</name>

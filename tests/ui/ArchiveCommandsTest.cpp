@@ -172,7 +172,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("40 Live/Pad.sig"))));
         QCOMPARE(f.messages.size(), 1);
         QCOMPARE(f.messages.first(),
-                 QStringLiteral("Backup finished: 1 programs from 1 banks written, 1 skipped.\n"
+                 QStringLiteral("Backup cancelled: 1 programs from 1 banks written, 1 skipped.\n"
                                 "Skipped bank 40 program 2 \"Pad\": the backup was cancelled\n"
                                 "Not read: bank 41\n"
                                 "The backup was cancelled."));
@@ -336,6 +336,70 @@ private slots:
             QVERIFY2(f.messages.first().contains(message, Qt::CaseInsensitive),
                      qPrintable(f.messages.first()));
         }
+    }
+    // The plan is made from the banks the unit has now, read at the time of planning: here
+    // another unit took the port since the bank list was read, without bank 41 and with bank 40
+    // under another name.
+    void restorePlansFromTheBanksTheUnitHasNow() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        f.unit.ClearBanks();
+        f.unit.AddBank(40, "Stage");
+        f.unit.AddBank(42, "Spare");
+        f.messages.clear();
+
+        QStringList lines;
+        f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
+        f.frame->Archive()->m_fnPlanDialog = [&](const archive::RestorePlan& plan,
+                                                 std::vector<int>&) {
+            for (const auto& step : plan.steps)
+                lines << QString::fromStdString(archive::StepLine(step));
+            return false;
+        };
+        f.frame->Actions().restoreUnit->trigger();
+        f.Settle();
+
+        QCOMPARE(lines, (QStringList{
+                            QStringLiteral("keep bank 40 \"Stage\" (backup: \"Live\")"),
+                            QStringLiteral("load 40 40 Live/Lead.sig"),
+                            QStringLiteral("load 40 40 Live/Pad.sig"),
+                            QStringLiteral("create bank 41 Studio"),
+                            QStringLiteral("load 41 41 Studio/Room.sig"),
+                        }));
+        QVERIFY(f.messages.isEmpty());
+    }
+    // The unit goes away at the first bank: the banks not read are named, and the summary says
+    // the backup was interrupted, never that it finished.
+    void aBackupTheUnitLeavesSaysItWasInterrupted() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.unit.AddBank(42, "Spare");
+        f.unit.AddProgram(42, 0, Text("Echo"), true);
+        f.Start();
+        f.messages.clear();
+        std::atomic<bool> gone{false};
+        f.onPause = [&f, &gone](int) {
+            if (!gone.exchange(true)) f.link->SetFailOpen(true);  // after the first bank select
+        };
+        QTemporaryDir parent;
+        const QString folder = BackUp(f, parent.path());
+        f.onPause = nullptr;
+        f.link->SetFailOpen(false);
+
+        QCOMPARE(f.messages.size(), 1);
+        const QString summary = f.messages.first();
+        QVERIFY2(summary.startsWith(QStringLiteral(
+                     "Backup interrupted: 0 programs from 0 banks written, 0 skipped.")),
+                 qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("Not read: bank 40, 41, 42")),
+                 qPrintable(summary));
+        // The manifest records it.
+        const QJsonObject result = ReadManifest(folder).value(QStringLiteral("result")).toObject();
+        QCOMPARE(result.value(QStringLiteral("unread_banks")).toArray(),
+                 (QJsonArray{40, 41, 42}));
     }
 };
 

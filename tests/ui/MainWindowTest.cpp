@@ -120,6 +120,7 @@ private slots:
     void aBankTheUnitDoesNotOpenLeavesTheBankListAsItWas();
     void aBankNotListedPutsTheUnitBackOnTheBankShown();
     void aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas();
+    void refreshAndBackShowTheBanksOfTheUnitThatCameBack();
 };
 
 void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
@@ -469,6 +470,11 @@ void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips_data() {
         << text("Load Patch from PC")
         << text("Open an existing patch and store it in the current bank") << text("Load Patch")
         << none << QKeySequence() << Qt::WindowShortcut;
+    QTest::newRow("refreshAction")
+        << text("&Refresh")
+        << text("Read the bank list or the open bank's programs from the unit again")
+        << text("Refresh") << int(QKeySequence::Refresh) << QKeySequence(Qt::Key_F5)
+        << Qt::WindowShortcut;
     QTest::newRow("toolbarAction")
         << text("&Toolbar") << text("Show or hide the toolbar") << text("Toggle ToolBar") << none
         << QKeySequence() << Qt::WindowShortcut;
@@ -1073,6 +1079,55 @@ void MainWindowTest::aDspSwitchTheUnitDoesNotTakeLeavesTheDspAsItWas() {
     QCOMPARE(f.State().Dsp(), 2);
     QCOMPARE(f.State().Channel(), 5);
     QCOMPARE(f.unit.SelectedBank(2), 3);
+}
+
+// The unit goes away and another one, with other banks, answers on the same port. F5 reads what is
+// shown from the unit again (the open bank, then the bank list), and Back after the unit was gone
+// lists the banks of the unit now there, not the ones read before it went.
+void MainWindowTest::refreshAndBackShowTheBanksOfTheUnitThatCameBack() {
+    CUiFixture f;
+    CPortLink* port = StartOverPort(f);
+    QVERIFY(port != nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
+    f.OpenBank(10);
+    const QStringList mine = f.Entries();
+
+    // Gone: F5 says so once and leaves the programs shown.
+    port->failOpen = true;
+    f.messages.clear();
+    QTest::keyClick(f.frame.get(), Qt::Key_F5);
+    f.Settle();
+    QCOMPARE(f.messages, QStringList{QString::fromLatin1(CPortLink::kOpenError)});
+    QCOMPARE(f.Entries(), mine);
+
+    // Another unit on the same port.
+    f.unit.ClearBanks();
+    f.unit.AddBank(10, "Other");
+    f.unit.AddProgram(10, 0, sim::MakeProgramText("Fresh Hall", "Hall", 20, {"x"}), true);
+    f.unit.AddBank(20, "Newer");
+    port->failOpen = false;
+    f.messages.clear();
+    QTest::keyClick(f.frame.get(), Qt::Key_F5);
+    f.Settle();
+    QCOMPARE(f.Entries(), QStringList{QStringLiteral("0 Fresh Hall")});
+    QCOMPARE(f.State().Level(), 1);
+    QCOMPARE(f.State().CurrentBank(), 10);
+
+    f.frame->Actions().back->trigger();
+    f.Settle();
+    QCOMPARE(f.Entries(), (QStringList{QStringLiteral("10 Other"), QStringLiteral("20 Newer")}));
+
+    // Banks changed on the unit's own panel, the link never lost: F5 on the bank list reads
+    // them, and the bank selected stays selected.
+    f.unit.AddBank(30, "Panel");
+    f.Select(f.RowOf(20));
+    QTest::keyClick(f.frame.get(), Qt::Key_F5);
+    f.Settle();
+    QCOMPARE(f.Entries(), (QStringList{QStringLiteral("10 Other"), QStringLiteral("20 Newer"),
+                                       QStringLiteral("30 Panel")}));
+    QCOMPARE(f.List().SelectedRow(), f.RowOf(20));
+    QCOMPARE(f.View().DocumentTitle(), QStringLiteral("Banks"));
+    QVERIFY(f.messages.isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

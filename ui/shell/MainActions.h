@@ -16,6 +16,7 @@ struct CMainActions {
     // File
     QAction* exit = nullptr;
     // View
+    QAction* refresh = nullptr;
     QAction* toolbar = nullptr;
     QAction* statusBar = nullptr;
     QAction* patchInfo = nullptr;

@@ -98,6 +98,13 @@ void CMainFrame::CreateActions() {
     a.exit->setToolTip(tr("Exit"));
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
 
+    a.refresh = NewAction(commands, "refreshAction", tr("&Refresh"));
+    a.refresh->setShortcuts(StandardKeys(QKeySequence::Refresh, QKeySequence(Qt::Key_F5)));
+    a.refresh->setStatusTip(
+        tr("Read the bank list or the open bank's programs from the unit again"));
+    a.refresh->setToolTip(tr("Refresh"));
+    connect(a.refresh, &QAction::triggered, m_pView, &CQuorlinView::OnRefresh);
+
     a.toolbar = NewAction(commands, "toolbarAction", tr("&Toolbar"));
     a.toolbar->setCheckable(true);
     a.toolbar->setStatusTip(tr("Show or hide the toolbar"));
@@ -220,6 +227,8 @@ void CMainFrame::CreateMenus() {
 
     m_pViewMenu = menuBar()->addMenu(tr("&View"));
     m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
+    m_pViewMenu->addAction(a.refresh);
+    m_pViewMenu->addSeparator();
     m_pViewMenu->addAction(a.toolbar);
     m_pViewMenu->addAction(a.statusBar);
     m_pViewMenu->addAction(a.patchInfo);

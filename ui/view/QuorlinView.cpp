@@ -89,7 +89,7 @@ void CQuorlinView::PostBankListRequest() {
     poll->start(0);
 }
 
-void CQuorlinView::ShowBanks(ResultThen then) {
+void CQuorlinView::ShowBanks(ResultThen then, bool fromUnit) {
     CLibrarian* engine = &m_engine;
     struct Banks {
         int result = -2;
@@ -97,9 +97,10 @@ void CQuorlinView::ShowBanks(ResultThen then) {
     };
     m_worker.Run(
         tr("Reading bank list…"),
-        [engine] {
+        [engine, fromUnit] {
             Banks banks;
-            banks.result = engine->GetBankList(banks.entries);
+            banks.result = fromUnit ? engine->ReadBankList(banks.entries)
+                                    : engine->GetBankList(banks.entries);
             return banks;
         },
         [this, then](const Banks& banks) {
@@ -270,6 +271,24 @@ int CQuorlinView::GetListWidth() const {
 
 int CQuorlinView::GetProgramCount() const {
     return m_state.Level() == CBrowseState::kProgramLevel ? m_list->count() : 0;
+}
+
+void CQuorlinView::OnRefresh() {
+    if (m_state.Level() == CBrowseState::kBankLevel) {
+        // The selected bank stays selected when it is still listed.
+        const int row = m_list->SelectedRow();
+        const int number = row >= 0 ? m_list->EntryNumberAt(row) : -1;
+        ShowBanks(
+            [this, number](int result) {
+                if (result != 0 || number < 0) return;
+                for (int i = 0; i < m_list->count(); ++i) {
+                    if (m_list->EntryNumberAt(i) == number) m_list->SelectRow(i);
+                }
+            },
+            true);
+        return;
+    }
+    OpenBank(m_state.CurrentBank(), m_state.BankIndex(), m_state.Title());
 }
 
 void CQuorlinView::OnBack() {

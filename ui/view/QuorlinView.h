@@ -53,9 +53,10 @@ public:
     void PostBankListRequest();
 
     // Reads the bank list and lists the banks (level 0). `then` gets 0, or -2 when the unit did
-    // not send the list (the view stays as it was).
+    // not send the list (the view stays as it was). With `fromUnit` the unit is asked whatever
+    // the engine's catalogue holds.
     using ResultThen = std::function<void(int result)>;
-    void ShowBanks(ResultThen then = {});
+    void ShowBanks(ResultThen then = {}, bool fromUnit = false);
     // Reads the programs of the current bank and lists them (level 1); on failure the list stays.
     void ShowPrograms(ResultThen then = {});
     // Opens bank `bank`, the entry at `index` of the bank list, titled `title`: the bank select
@@ -74,6 +75,9 @@ public:
     int GetProgramCount() const;
 
     // Commands.
+    // Reads again from the unit what is shown: the bank list (the engine's catalogue bypassed),
+    // or the open bank's programs (the bank selected again first). On failure the list stays.
+    void OnRefresh();
     void OnBack();
     void OnCommSetup();
     void OnChannel(int channel);  // 0..15
