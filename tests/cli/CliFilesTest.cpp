@@ -456,3 +456,26 @@ TEST_F(CliSeededFilesTest, ATerminatedBackupLeavesNoTemporaryFileAndOnlyWholeFil
 }
 
 }  // namespace
+
+TEST_F(CliFilesTest, LoadRefusesAFileWithoutAProgramBeforeThePortIsOpened) {
+    struct Case {
+        const char* file;
+        std::string content;
+        std::string reason;
+    } cases[] = {
+        {"empty.sig", "", "is empty (0 bytes): it holds no program."},
+        {"nameless.sig", "mix 50\n",
+         "holds no program name (a name between double quotes): it is not a program of the "
+         "unit."},
+    };
+    for (const auto& c : cases) {
+        CCliSandbox::WriteFile(Path(c.file), c.content);
+        // A port that does not exist: opening it would fail with another message.
+        const CliResult r = RunCli({"--serial", Path("no-such-port"), "load", "10", Path(c.file)},
+                                   m_sandbox.ConfigHome());
+        EXPECT_EQ(r.exitCode, 1) << c.file;
+        EXPECT_EQ(r.out, "") << c.file;
+        EXPECT_EQ(r.err, "The patch file \"" + Path(c.file) + "\" " + c.reason +
+                             " Choose a .sig file saved from the unit.\n");
+    }
+}

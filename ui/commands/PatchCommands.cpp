@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <bitset>
+#include <string>
 
 #include "archive/BankBackup.h"
 #include "engine/Librarian.h"
@@ -87,8 +88,11 @@ void CPatchCommands::LoadPatch(const QString& path) {
     m_worker.Run(
         tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
         [engine, file, reselect, bank, dsp] {
+            // The file is read and checked before the unit is asked anything.
+            std::string content;
+            if (engine->ReadPatchFile(file, content) != 0) return -2;
             if (reselect && engine->SelectBank(bank, dsp, true) != 0) return -2;
-            return engine->LoadPatchFile(file);
+            return engine->LoadPatchText(content, file);
         },
         [this, reselect](int result) {
             if (reselect && result == 0) m_view.SetUnitOffShownBank(false);
