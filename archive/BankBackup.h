@@ -118,8 +118,7 @@ private:
         SameProgram,  // an earlier backup of this program, its text now in the library
         Kept,         // a file to keep: the program takes the next name
     };
-    Standing WhatStands(const std::string& path, const std::string& data,
-                        const std::string& name);
+    Standing WhatStands(const std::string& path, const std::string& data, const std::string& name);
 
     CLibrarian& m_engine;
     IArchiveVisitor& m_visitor;

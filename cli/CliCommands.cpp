@@ -272,10 +272,9 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
     }
     if (!outcome.kept.empty()) {
         const std::size_t n = outcome.kept.size();
-        m_host.ShowMessage("Kept " + std::to_string(n) +
-                           (n == 1 ? " file that was" : " files that were") +
-                           " already there (the new file took the next free name): " +
-                           joined(outcome.kept) + ".");
+        m_host.ShowMessage(
+            "Kept " + std::to_string(n) + (n == 1 ? " file that was" : " files that were") +
+            " already there (the new file took the next free name): " + joined(outcome.kept) + ".");
     }
     return outcome.skipped.empty() && !m_bOutputFailed ? 0 : 1;
 }
