@@ -507,6 +507,21 @@ TEST_F(CliSeededFilesTest, BackupReplacesOnlyAnEarlierBackupOfTheSameProgramAndK
     EXPECT_EQ(Names(folder), (std::vector<std::string>{"CON (2).sig", "CON.sig", "Lead (2).sig",
                                                        "Lead.sig", "Vocal Plate.sig"}));
     EXPECT_EQ(CCliSandbox::ReadFile(folder + "/CON.sig"), other);
+
+    // Without a library to keep the earlier text in, the earlier backup is kept too.
+    const fs::path library = fs::path(m_sandbox.ConfigHome()) / "data/Brisca/Quorlin";
+    fs::remove_all(library);
+    fs::create_directories(library / "library.sqlite");  // a folder: the library cannot open
+    const std::string second = Path("second");
+    fs::create_directories(second);
+    CCliSandbox::WriteFile(second + "/Vocal Plate.sig", older);
+    const CliResult blocked = Run({"backup", "40", second});
+    EXPECT_EQ(blocked.exitCode, 0) << blocked.err;
+    EXPECT_EQ(CCliSandbox::ReadFile(second + "/Vocal Plate.sig"), older);
+    EXPECT_THAT(CCliSandbox::ReadFile(second + "/Vocal Plate (2).sig"), HasSubstr("mix 50"));
+    EXPECT_THAT(blocked.err, HasSubstr("Kept 1 file that was already there (the new file took "
+                                       "the next free name): " +
+                                       second + "/Vocal Plate.sig."));
 }
 
 TEST_F(CliFilesTest, LoadRefusesAFileWithoutAProgramBeforeThePortIsOpened) {
