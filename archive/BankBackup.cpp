@@ -7,6 +7,8 @@
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
 #include "engine/ProgramFetch.h"
+#include "engine/Protocol.h"
+#include "engine/RegularFileReader.h"
 #include "engine/ReplyParser.h"
 #include "engine/SafeFileName.h"
 #include "engine/UnitText.h"
@@ -42,6 +44,28 @@ BankBackupFolder CheckBankBackupFolder(const std::string& folder) {
 std::string SkipLine(const BankBackupSkip& skip) {
     return "Skipped " + skip.entry + ": " + skip.reason +
            (skip.why == BankBackupSkip::Why::NotWritten ? "" : ".");
+}
+
+CBankBackup::Standing CBankBackup::WhatStands(const std::string& path, const std::string& data,
+                                              const std::string& name) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    // Nothing there; or a link, folder or device, which the writer refuses with its reason.
+    if (!fs::is_regular_file(status)) return Standing::Free;
+    std::string old;
+    const auto read = filereader::ReadRegularFile(path, CLibrarian::kMaxPatchFileSize,
+                                                  filereader::Links::Refuse, old);
+    if (read.result != filereader::Result::Read) return Standing::Kept;
+    const std::string oldName = protocol::PatchName(old);
+    if (oldName.empty() || oldName != protocol::PatchName(data)) return Standing::Kept;
+    IProgramSightings* sightings = m_engine.Sightings();
+    if (sightings == nullptr) return Standing::Kept;  // nowhere to keep the earlier text
+    IProgramSightings::Where where;
+    where.path = path;  // seen in that file, not on the unit
+    std::string why;
+    if (!sightings->ProgramSeen(old, name, IProgramSightings::How::Imported, where, why))
+        return Standing::Kept;
+    return Standing::SameProgram;
 }
 
 BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const ProgramLister& list) {
@@ -95,12 +119,24 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
         // Two programs of one bank may share a name; the second must not replace the first's
         // file, so it gets a number. The file system has the last word on which names are the
         // same file (letter case beyond A to Z, for one): a file of this run is never replaced.
+        // A file that stood there before the run is replaced only when it holds this same
+        // program (a refresh of an earlier backup) and its text is safe in the library; any
+        // other file is kept and this program takes the next name, as a collision does.
         std::string file;
         std::string path;
-        do {
+        bool replaces = false;
+        for (;;) {
             file = UnitBytesToUtf8(namer.Next(name));
             path = (fs::path(folder) / file).string();
-        } while (runFiles.Holds(path));
+            if (runFiles.Holds(path)) continue;
+            const Standing standing = WhatStands(path, data, name);
+            if (standing == Standing::Kept) {
+                outcome.kept.push_back(path);
+                continue;
+            }
+            replaces = standing == Standing::SameProgram;
+            break;
+        }
         filewriter::FileId id{};
         std::string why;
         if (!filewriter::WriteFileWhole(path, data, filewriter::Target::RegularFile, why, &id)) {
@@ -113,6 +149,7 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
             continue;
         }
         runFiles.Add(id);
+        if (replaces) outcome.replaced.push_back(path);
         outcome.files.push_back(path);
         ids.push_back(id);
         if (IProgramSightings* sightings = m_engine.Sightings()) {  // the library's copy

@@ -13,7 +13,12 @@
 //   and another program's text is never written under this program's name;
 // - each fetched program is written as "<name>.sig" (CBackupNamer: characters a file system
 //   refuses become "_", names equal but for letter case get " (2)", " (3)", ... in program-number
-//   order), whole and never through a planted link (FileWriter.h); a file of this run is never
+//   order), whole and never through a planted link (FileWriter.h); a regular file that stood at
+//   the name before the run is replaced only when it holds the same program (the name inside
+//   it matches: a refresh of an earlier backup) and only once its earlier text is recorded in
+//   the library; a file holding another program, no program, or one that cannot be read or
+//   kept in the library stays as it is and the program takes the next name (" (2)", ...), as
+//   names that collide do; a file of this run is never
 //   replaced by a later one, also where the file system takes two names for one file. File names
 //   are UTF-8: a name that is valid UTF-8 stays as it is, any other is read as 8-bit (Latin-1)
 //   characters, as the whole-unit backup names its files;
@@ -87,6 +92,9 @@ struct BankBackupOutcome {
     int userPrograms = 0;            // the user programs with a number that the list gave
     std::vector<std::string> files;  // the paths written, in the order written
     int onDisk = 0;                  // of those, the files that stand there at the end, each once
+    std::vector<std::string> replaced;  // of `files`, those that replaced an earlier backup of
+                                        // the same program (its text is in the library)
+    std::vector<std::string> kept;      // files that stood at a name and were left as they are
     std::vector<BankBackupSkip> skipped;
     bool cancelled = false;
 };
@@ -104,6 +112,14 @@ public:
     BankBackupOutcome Run(const std::string& folder, int bank, const ProgramLister& list);
 
 private:
+    // What stands at `path` for the program `name` with text `data`.
+    enum class Standing {
+        Free,         // nothing a run must keep: written there (a link or folder is refused)
+        SameProgram,  // an earlier backup of this program, its text now in the library
+        Kept,         // a file to keep: the program takes the next name
+    };
+    Standing WhatStands(const std::string& path, const std::string& data, const std::string& name);
+
     CLibrarian& m_engine;
     IArchiveVisitor& m_visitor;
     int m_nChannel;

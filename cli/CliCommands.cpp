@@ -257,6 +257,25 @@ int CCliCommands::Backup(int bank, const std::string& folder) {
         return 1;
     }
     if (outcome.status == S::NotListed) return 1;
+    // Files that stood in the folder before: what became of each is told, none is lost.
+    const auto joined = [](const std::vector<std::string>& paths) {
+        std::string text;
+        for (const auto& path : paths) text += (text.empty() ? "" : ", ") + path;
+        return text;
+    };
+    if (!outcome.replaced.empty()) {
+        const std::size_t n = outcome.replaced.size();
+        m_host.ShowMessage("Replaced " + std::to_string(n) +
+                           (n == 1 ? " earlier backup file" : " earlier backup files") +
+                           " of the same program (the earlier text is kept in the library): " +
+                           joined(outcome.replaced) + ".");
+    }
+    if (!outcome.kept.empty()) {
+        const std::size_t n = outcome.kept.size();
+        m_host.ShowMessage(
+            "Kept " + std::to_string(n) + (n == 1 ? " file that was" : " files that were") +
+            " already there (the new file took the next free name): " + joined(outcome.kept) + ".");
+    }
     return outcome.skipped.empty() && !m_bOutputFailed ? 0 : 1;
 }
 

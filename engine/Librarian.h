@@ -199,8 +199,9 @@ public:
     int LoadPatchFile(std::string path);
     // Reads a ".sig" file for loading and checks it for the current link, without opening it:
     // the name must end in ".sig", the file must be a regular file (a link to one is followed)
-    // of at most kMaxPatchFileSize bytes, and every byte must travel (PatchTextProblem). 0 with
-    // the file's bytes in `content`; -2 after a message saying why.
+    // of at most kMaxPatchFileSize bytes, it must hold a program (not be empty, and name the
+    // program between its first two double quotes), and every byte must travel
+    // (PatchTextProblem). 0 with the file's bytes in `content`; -2 after a message saying why.
     int ReadPatchFile(const std::string& path, std::string& content);
     // Why `content` cannot be sent over the current link (see protocol::UnsendableReason) as the
     // message that names `path`: "The patch file "PATH" cannot be sent to the unit: the byte

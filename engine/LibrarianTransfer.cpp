@@ -55,6 +55,20 @@ int CLibrarian::ReadPatchFile(const std::string& path, std::string& content) {
         ShowError(UnreadableText(path, read.error));
         return -2;
     }
+    // A file with no program in it never reaches the unit: an empty text, or one without the
+    // program's name (the text between its first two double quotes), is not a program.
+    if (text.empty()) {
+        ShowError("The patch file \"" + path +
+                  "\" is empty (0 bytes): it holds no program. Choose a .sig file saved from the "
+                  "unit.");
+        return -2;
+    }
+    if (protocol::PatchName(text).empty()) {
+        ShowError("The patch file \"" + path +
+                  "\" holds no program name (a name between double quotes): it is not a program "
+                  "of the unit. Choose a .sig file saved from the unit.");
+        return -2;
+    }
     if (const std::string problem = PatchTextProblem(text, path); !problem.empty()) {
         ShowError(problem);
         return -2;

@@ -456,3 +456,93 @@ TEST_F(CliSeededFilesTest, ATerminatedBackupLeavesNoTemporaryFileAndOnlyWholeFil
 }
 
 }  // namespace
+
+TEST_F(CliSeededFilesTest, BackupReplacesOnlyAnEarlierBackupOfTheSameProgramAndKeepsItsText) {
+    ASSERT_TRUE(StartUnit({"CON", "Vocal Plate", "Lead"}));
+    const std::string folder = Path("backup");
+    fs::create_directories(folder);
+    // What stood in the folder before: another program under CON's name, an earlier backup of
+    // Vocal Plate, and a file that holds no program under Lead's name.
+    const std::string other = "preset \"Snare Room\"\nmix 7\n";
+    const std::string older = "preset \"Vocal Plate\"\nmix 10\n";
+    const std::string notes = "notes, not a program\n";
+    CCliSandbox::WriteFile(folder + "/CON.sig", other);
+    CCliSandbox::WriteFile(folder + "/Vocal Plate.sig", older);
+    CCliSandbox::WriteFile(folder + "/Lead.sig", notes);
+
+    const CliResult r = Run({"backup", "40", folder});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, Lines({folder + "/CON (2).sig", folder + "/Vocal Plate.sig",
+                            folder + "/Lead (2).sig"}));
+    EXPECT_EQ(r.err, Lines({"Replaced 1 earlier backup file of the same program (the earlier "
+                            "text is kept in the library): " +
+                                folder + "/Vocal Plate.sig.",
+                            "Kept 2 files that were already there (the new file took the next "
+                            "free name): " +
+                                folder + "/CON.sig, " + folder + "/Lead.sig."}));
+    EXPECT_EQ(CCliSandbox::ReadFile(folder + "/CON.sig"), other);
+    EXPECT_EQ(CCliSandbox::ReadFile(folder + "/Lead.sig"), notes);
+    EXPECT_THAT(CCliSandbox::ReadFile(folder + "/CON (2).sig"), HasSubstr("\"CON\""));
+    EXPECT_THAT(CCliSandbox::ReadFile(folder + "/Lead (2).sig"), HasSubstr("\"Lead\""));
+    EXPECT_THAT(CCliSandbox::ReadFile(folder + "/Vocal Plate.sig"), HasSubstr("mix 50"));
+
+    // The earlier Vocal Plate is found in the library.
+    const CliResult search = RunCli({"library", "search", "Vocal Plate"}, m_sandbox.ConfigHome());
+    ASSERT_EQ(search.exitCode, 0) << search.err;
+    bool found = false;
+    std::istringstream lines(search.out);
+    for (std::string line; std::getline(lines, line) && !found;) {
+        const std::string id = line.substr(0, line.find('\t'));
+        fs::remove(Path("earlier.sig"));
+        const CliResult exported =
+            RunCli({"library", "export", id, Path("earlier.sig")}, m_sandbox.ConfigHome());
+        found = exported.exitCode == 0 && CCliSandbox::ReadFile(Path("earlier.sig")) == older;
+    }
+    EXPECT_TRUE(found) << search.out;
+
+    // A second run refreshes every file of the first and keeps the same two files.
+    const CliResult again = Run({"backup", "40", folder});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, r.out);
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"CON (2).sig", "CON.sig", "Lead (2).sig",
+                                                       "Lead.sig", "Vocal Plate.sig"}));
+    EXPECT_EQ(CCliSandbox::ReadFile(folder + "/CON.sig"), other);
+
+    // Without a library to keep the earlier text in, the earlier backup is kept too.
+    const fs::path library = fs::path(m_sandbox.ConfigHome()) / "data/Brisca/Quorlin";
+    fs::remove_all(library);
+    fs::create_directories(library / "library.sqlite");  // a folder: the library cannot open
+    const std::string second = Path("second");
+    fs::create_directories(second);
+    CCliSandbox::WriteFile(second + "/Vocal Plate.sig", older);
+    const CliResult blocked = Run({"backup", "40", second});
+    EXPECT_EQ(blocked.exitCode, 0) << blocked.err;
+    EXPECT_EQ(CCliSandbox::ReadFile(second + "/Vocal Plate.sig"), older);
+    EXPECT_THAT(CCliSandbox::ReadFile(second + "/Vocal Plate (2).sig"), HasSubstr("mix 50"));
+    EXPECT_THAT(blocked.err, HasSubstr("Kept 1 file that was already there (the new file took "
+                                       "the next free name): " +
+                                       second + "/Vocal Plate.sig."));
+}
+
+TEST_F(CliFilesTest, LoadRefusesAFileWithoutAProgramBeforeThePortIsOpened) {
+    struct Case {
+        const char* file;
+        std::string content;
+        std::string reason;
+    } cases[] = {
+        {"empty.sig", "", "is empty (0 bytes): it holds no program."},
+        {"nameless.sig", "mix 50\n",
+         "holds no program name (a name between double quotes): it is not a program of the "
+         "unit."},
+    };
+    for (const auto& c : cases) {
+        CCliSandbox::WriteFile(Path(c.file), c.content);
+        // A port that does not exist: opening it would fail with another message.
+        const CliResult r = RunCli({"--serial", Path("no-such-port"), "load", "10", Path(c.file)},
+                                   m_sandbox.ConfigHome());
+        EXPECT_EQ(r.exitCode, 1) << c.file;
+        EXPECT_EQ(r.out, "") << c.file;
+        EXPECT_EQ(r.err, "The patch file \"" + Path(c.file) + "\" " + c.reason +
+                             " Choose a .sig file saved from the unit.\n");
+    }
+}

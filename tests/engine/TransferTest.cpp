@@ -109,7 +109,22 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
         {Dir() + "/missing.sig", "Cannot read the patch file \"" + Dir() + "/missing.sig\": "},
         {Dir() + "/folder.sig", "Cannot read the patch file \"" + Dir() + "/folder.sig\": "},
         {bigPath, "The patch file \"" + bigPath + "\" is too large (1048571 bytes)."},
+        // Files that hold no program: nothing the unit could store.
+        {WriteFile("empty.sig", ""),
+         "The patch file \"" + Dir() +
+             "/empty.sig\" is empty (0 bytes): it holds no program. Choose a .sig file saved "
+             "from the unit."},
     };
+    for (const char* content : {"no quotes at all", "one \" quote", "\"\" empty name"}) {
+        const std::string path = WriteFile("nameless.sig", content);
+        host.Clear();
+        EXPECT_EQ(Engine().LoadPatchFile(path), -2) << content;
+        EXPECT_EQ(host.MessageTexts(),
+                  Lines{"The patch file \"" + path +
+                        "\" holds no program name (a name between double quotes): it is not a "
+                        "program of the unit. Choose a .sig file saved from the unit."})
+            << content;
+    }
     for (const auto& c : cases) {
         host.Clear();
         EXPECT_EQ(Engine().LoadPatchFile(c.path), -2) << c.path;
@@ -123,7 +138,9 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
 
 TEST_F(TransferTest, FileOfExactlyTheLimitIsSent) {
     // Its load frame is the longest frame the unit takes: 1 MiB, end byte included.
-    const auto path = WriteFile("max.sig", std::string(CLibrarian::kMaxPatchFileSize, 'x'));
+    tree.objects["0 0"] += "OBJ 0 99 0 'Max'\n";  // the unit lists the new program
+    const auto path =
+        WriteFile("max.sig", "\"Max\"" + std::string(CLibrarian::kMaxPatchFileSize - 5, 'x'));
     EXPECT_EQ(Engine().LoadPatchFile(path), 0);
     EXPECT_EQ(serial->lastOpenSize, 1048576);
 }
@@ -134,9 +151,7 @@ TEST_F(TransferTest, PatchNameAndFrameSize) {
         std::string name;
     } cases[] = {
         {"\"My Patch\" x \"y\"", "My Patch"},
-        {"no quotes at all", ""},
-        {"one \" quote", ""},
-        {"\"\"", ""},
+        {"\"N\"", "N"},
         {std::string(497, 'a') + "\"N\"" + std::string(500, 'b'), "N"},
     };
     tree.objects["0 0"] += "OBJ 0 98 0 'My Patch'\nOBJ 0 99 0 'N'\n";

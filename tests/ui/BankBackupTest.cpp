@@ -11,9 +11,12 @@
 #include <memory>
 #include <sstream>
 
+#include "archive/BackupManifest.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "library/LibrarySightings.h"
+#include "library/ProgramLibrary.h"
 #include "sim/ProgramText.h"
 #include "tests/support/FaultLink.h"
 #include "tests/ui/UiFixture.h"
@@ -170,6 +173,107 @@ private slots:
         QCOMPARE(QString::fromUtf8(out), folder + QStringLiteral("Lead.sig\n") + folder +
                                              QStringLiteral("LEAD (2).sig\n") + folder +
                                              QStringLiteral("Caf\u00E9_1.sig\n"));
+    }
+
+    // What stood in the folder before the run is never lost: a file of another program stays
+    // and the program takes the next name; an earlier backup of the same program is replaced
+    // once its text is in the library. The desktop and the command line alike.
+    void desktopAndCommandLineReplaceOnlyAnEarlierBackupOfTheSameProgram() {
+        QTemporaryDir libraryDir;
+        library::CProgramLibrary feed;
+        std::string error;
+        QVERIFY2(feed.Open(QFile::encodeName(libraryDir.filePath(QStringLiteral("library.sqlite")))
+                               .toStdString(),
+                           error),
+                 error.c_str());
+        library::CLibrarySightings sightings(feed);
+
+        CUiFixture f;
+        f.unit.AddBank(40, "Backup");
+        f.unit.AddProgram(40, 0, sim::MakeProgramText("CON", "Hall", 20, {"a"}), true);
+        f.unit.AddProgram(40, 1, sim::MakeProgramText("Vocal Plate", "Plate", 30, {"b"}), true);
+        const QByteArray other = "preset \"Snare Room\"\nmix 7\n";
+        const QByteArray older = "preset \"Vocal Plate\"\nmix 10\n";
+        QTemporaryDir desktopDir;
+        QTemporaryDir cliDir;
+        for (const QTemporaryDir* dir : {&desktopDir, &cliDir}) {
+            for (const auto& [name, text] : {std::pair{QStringLiteral("CON.sig"), other},
+                                             std::pair{QStringLiteral("Vocal Plate.sig"), older}}) {
+                QFile file(QDir(dir->path()).filePath(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(text);
+            }
+        }
+
+        f.Start();
+        f.Engine().SetSightings(&sightings);
+        f.OpenBank(40);
+        f.Commands().m_fnChooseBackupFolder = [&desktopDir] { return desktopDir.path(); };
+        f.messages.clear();
+        f.Commands().BackupUserPatches();
+        f.Settle();
+
+        int exitCode = -1;
+        std::string out;
+        std::string err;
+        {
+            const auto options = CliOptions::Parse(
+                {"backup", "40", QFile::encodeName(cliDir.path()).toStdString()}, error);
+            QVERIFY2(options.has_value(), error.c_str());
+            std::FILE* errFile = std::tmpfile();
+            {
+                CCliHost host(errFile);
+                host.SetPauseHook([&f](int ms) { f.link->AdvanceClock(ms); });
+                CLibrarian engine(host, std::make_unique<CSimLink>(f.unit),
+                                  std::make_unique<CSimLink>(f.unit, CSimLink::ReplyStyle::MIDI));
+                engine.SetSightings(&sightings);
+                std::ostringstream stream;
+                exitCode = CCliCommands(engine, host, stream, 1, 0).Run(*options);
+                out = stream.str();
+            }
+            std::rewind(errFile);
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, errFile)) > 0;)
+                err.append(buffer, n);
+            std::fclose(errFile);
+        }
+
+        const auto text = [&f](int number) {
+            for (const auto& p : f.unit.Programs(40))
+                if (p.number == number) return QString::fromLatin1(p.text);
+            return QString();
+        };
+        const QStringList expected = {
+            QStringLiteral("CON (2).sig: ") + text(0),
+            QStringLiteral("CON.sig: ") + QString::fromLatin1(other),
+            QStringLiteral("Vocal Plate.sig: ") + text(1),
+        };
+        QCOMPARE(FilesOf(desktopDir.path()), expected);
+        QCOMPARE(FilesOf(cliDir.path()), expected);
+        // The earlier Vocal Plate is in the library.
+        QVERIFY(feed.Find(archive::Sha256Hex(older.toStdString())).has_value());
+
+        const auto path = [](const QTemporaryDir& dir, const char* name) {
+            return QDir(dir.path()).filePath(QString::fromLatin1(name));
+        };
+        QCOMPARE(f.messages,
+                 QStringList{QStringLiteral("Backup finished: 2 files written, 0 skipped.\n\n"
+                                            "Replaced 1 earlier backup file of the same program "
+                                            "(the earlier text is kept in the library):\n") +
+                             path(desktopDir, "Vocal Plate.sig") +
+                             QStringLiteral("\n\nKept 1 file that was already there (the new "
+                                            "file took the next free name):\n") +
+                             path(desktopDir, "CON.sig")});
+        QCOMPARE(QString::fromUtf8(err),
+                 QStringLiteral("Replaced 1 earlier backup file of the same program (the earlier "
+                                "text is kept in the library): ") +
+                     path(cliDir, "Vocal Plate.sig") +
+                     QStringLiteral(".\nKept 1 file that was already there (the new file took "
+                                    "the next free name): ") +
+                     path(cliDir, "CON.sig") + QStringLiteral(".\n"));
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(QString::fromUtf8(out), path(cliDir, "CON (2).sig") + QLatin1Char('\n') +
+                                             path(cliDir, "Vocal Plate.sig") + QLatin1Char('\n'));
     }
 };
 

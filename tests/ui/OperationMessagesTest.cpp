@@ -109,6 +109,8 @@ private slots:
             << "load txt" << QString::fromLatin1(engine_messages::kOnlySigFiles.data());
         QTest::newRow("load a .sig larger than the unit takes") << "load oversized" << QString();
         QTest::newRow("load a fifo named .sig") << "load fifo" << QString();
+        QTest::newRow("load an empty .sig") << "load empty" << QString();
+        QTest::newRow("load a .sig without a program name") << "load nameless" << QString();
         QTest::newRow("start with a port that does not exist") << "missing port" << QString();
     }
 
@@ -118,6 +120,7 @@ private slots:
         CUiFixture f;
         QTemporaryDir dir;
         CMessageAnswerer answerer(f.worker);
+        int opensBefore = -1;  // the link's opens before a file that must not reach it
         if (what == QLatin1String("missing port")) {
             UseRealMessagesAndDelay(f);
             // Complete serial settings, so that no first-run question comes before the window.
@@ -154,6 +157,24 @@ private slots:
                     QFile file(path);
                     QVERIFY(file.open(QIODevice::WriteOnly));
                     QVERIFY(file.resize(static_cast<qint64>(CLibrarian::kMaxPatchFileSize) + 1));
+                } else if (what == QLatin1String("load empty") ||
+                           what == QLatin1String("load nameless")) {
+                    // Refused with the reason before the unit is asked anything.
+                    const bool empty = what == QLatin1String("load empty");
+                    path = dir.filePath(empty ? QStringLiteral("empty.sig")
+                                              : QStringLiteral("nameless.sig"));
+                    QFile file(path);
+                    QVERIFY(file.open(QIODevice::WriteOnly));
+                    if (!empty) file.write("mix 50\n");
+                    message = QStringLiteral("The patch file \"") + path +
+                              (empty ? QStringLiteral("\" is empty (0 bytes): it holds no "
+                                                      "program. Choose a .sig file saved from "
+                                                      "the unit.")
+                                     : QStringLiteral("\" holds no program name (a name between "
+                                                      "double quotes): it is not a program of "
+                                                      "the unit. Choose a .sig file saved from "
+                                                      "the unit."));
+                    opensBefore = f.link->OpenCount();
                 } else {
                     path = dir.filePath(QStringLiteral("pipe.sig"));
                     QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
@@ -162,6 +183,7 @@ private slots:
                 f.Commands().LoadPatch(path);
                 f.Settle();
                 QCOMPARE(f.Entries(), before);
+                if (opensBefore >= 0) QCOMPARE(f.link->OpenCount(), opensBefore);
             }
         }
         QVERIFY2(answerer.seen, "no message box appeared");

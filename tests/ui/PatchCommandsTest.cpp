@@ -99,7 +99,12 @@ private slots:
         f.Settle();
         QCOMPARE(f.Entries(), before);
         QCOMPARE(f.messages.size(), 3);
-        QVERIFY(f.messages[0].startsWith(QStringLiteral("Error loading patch")));
+        // Refused before the unit is asked: the file holds no program name.
+        QCOMPARE(f.messages[0], QStringLiteral("The patch file \"%1\" holds no program name (a "
+                                               "name between double quotes): it is not a program "
+                                               "of the unit. Choose a .sig file saved from the "
+                                               "unit.")
+                                    .arg(path));
         QVERIFY(f.messages[1].contains(QStringLiteral("missing.sig")));
         QCOMPARE(f.messages[2], QStringLiteral("Only .sig files are currently supported"));
     }
@@ -364,17 +369,22 @@ private slots:
 
         const QStringList files =
             QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-        // No hidden file: the leading dot of "../a/b:c?" becomes "_" too.
-        QCOMPARE(files, (QStringList{QStringLiteral("Lead.sig"), QStringLiteral("Pad.sig"),
-                                     QStringLiteral("_._a_b_c_.sig")}));
+        // No hidden file: the leading dot of "../a/b:c?" becomes "_" too. The old file that
+        // holds no program stays, and Pad takes the next name.
+        QCOMPARE(files, (QStringList{QStringLiteral("Lead.sig"), QStringLiteral("Pad (2).sig"),
+                                     QStringLiteral("Pad.sig"), QStringLiteral("_._a_b_c_.sig")}));
         const auto programs = f.unit.Programs(40);
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Lead.sig"))),
                  QByteArray::fromStdString(programs[0].text));
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Pad.sig"))),
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Pad (2).sig"))),
                  QByteArray::fromStdString(programs[2].text));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Pad.sig"))), QByteArray("an old file"));
         QCOMPARE(f.Commands().LastBackup().written, 3);
         QCOMPARE(f.messages,
-                 QStringList{QStringLiteral("Backup finished: 3 files written, 0 skipped.")});
+                 QStringList{QStringLiteral("Backup finished: 3 files written, 0 skipped.\n\n"
+                                            "Kept 1 file that was already there (the new file "
+                                            "took the next free name):\n") +
+                             dir.filePath(QStringLiteral("Pad.sig"))});
     }
 
     void backupGivesEveryProgramAFileOfItsOwn() {

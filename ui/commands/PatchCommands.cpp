@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <bitset>
+#include <string>
 
 #include "archive/BankBackup.h"
 #include "engine/Librarian.h"
@@ -87,8 +88,11 @@ void CPatchCommands::LoadPatch(const QString& path) {
     m_worker.Run(
         tr("Loading %1 into bank %2…").arg(QFileInfo(path).fileName()).arg(m_state.CurrentBank()),
         [engine, file, reselect, bank, dsp] {
+            // The file is read and checked before the unit is asked anything.
+            std::string content;
+            if (engine->ReadPatchFile(file, content) != 0) return -2;
             if (reselect && engine->SelectBank(bank, dsp, true) != 0) return -2;
-            return engine->LoadPatchFile(file);
+            return engine->LoadPatchText(content, file);
         },
         [this, reselect](int result) {
             if (reselect && result == 0) m_view.SetUnitOffShownBank(false);
@@ -368,6 +372,32 @@ void CPatchCommands::BackupUserPatches() {
                         .arg(done.written)
                         .arg(done.written == 1 ? tr("file") : tr("files"))
                         .arg(done.skipped);
+                // Files that stood in the folder before: what became of each.
+                const auto listed = [](const std::vector<std::string>& paths) {
+                    QStringList names;
+                    for (const std::string& path : paths)
+                        names << QDir::toNativeSeparators(FromFilePath(path));
+                    return names.join('\n');
+                };
+                if (!outcome.replaced.empty()) {
+                    const auto n = static_cast<int>(outcome.replaced.size());
+                    summary += (n == 1 ? tr("\n\nReplaced 1 earlier backup file of the same "
+                                            "program (the earlier text is kept in the library):\n")
+                                       : tr("\n\nReplaced %1 earlier backup files of the same "
+                                            "program (the earlier texts are kept in the "
+                                            "library):\n")
+                                             .arg(n)) +
+                               listed(outcome.replaced);
+                }
+                if (!outcome.kept.empty()) {
+                    const auto n = static_cast<int>(outcome.kept.size());
+                    summary += (n == 1 ? tr("\n\nKept 1 file that was already there (the new "
+                                            "file took the next free name):\n")
+                                       : tr("\n\nKept %1 files that were already there (the new "
+                                            "files took the next free names):\n")
+                                             .arg(n)) +
+                               listed(outcome.kept);
+                }
                 if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
                 HostMessage(summary);
             }
