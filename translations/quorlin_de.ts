@@ -325,6 +325,10 @@
         <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
         <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is a factory program and cannot be deleted: only user programs can be deleted.</source>
+        <translation>&quot;%1&quot; ist ein Werksprogramm und kann nicht gelöscht werden: Nur Benutzerprogramme lassen sich löschen.</translation>
+    </message>
 </context>
 <context>
     <name>CFindPatchDlg</name>
@@ -708,6 +712,14 @@
     <message>
         <source>Create new bank</source>
         <translation>Neue Bank anlegen</translation>
+    </message>
+    <message>
+        <source>An operation with the unit is still running.
+
+Quit anyway? The operation stops after the step it is on, then Quorlin closes.</source>
+        <translation>Ein Vorgang mit dem Gerät läuft noch.
+
+Trotzdem beenden? Der Vorgang hält nach dem laufenden Schritt an, dann wird Quorlin geschlossen.</translation>
     </message>
 </context>
 <context>
