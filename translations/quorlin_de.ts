@@ -325,6 +325,10 @@
         <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
         <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is a factory program and cannot be deleted: only user programs can be deleted.</source>
+        <translation>&quot;%1&quot; ist ein Werksprogramm und kann nicht gelöscht werden: Nur Benutzerprogramme lassen sich löschen.</translation>
+    </message>
 </context>
 <context>
     <name>CFindPatchDlg</name>
@@ -721,6 +725,14 @@
         <source>Refresh</source>
         <translation>Aktualisieren</translation>
     </message>
+    <message>
+        <source>An operation with the unit is still running.
+
+Quit anyway? The operation stops after the step it is on, then Quorlin closes.</source>
+        <translation>Ein Vorgang mit dem Gerät läuft noch.
+
+Trotzdem beenden? Der Vorgang hält nach dem laufenden Schritt an, dann wird Quorlin geschlossen.</translation>
+    </message>
 </context>
 <context>
     <name>CPatchCommands</name>
@@ -824,6 +836,46 @@ Skipped:
         <translation>
 
 Übersprungen:
+</translation>
+    </message>
+    <message>
+        <source>
+
+Replaced 1 earlier backup file of the same program (the earlier text is kept in the library):
+</source>
+        <translation>
+
+1 frühere Sicherungsdatei desselben Programms ersetzt (der frühere Text bleibt in der Bibliothek):
+</translation>
+    </message>
+    <message>
+        <source>
+
+Replaced %1 earlier backup files of the same program (the earlier texts are kept in the library):
+</source>
+        <translation>
+
+%1 frühere Sicherungsdateien desselben Programms ersetzt (die früheren Texte bleiben in der Bibliothek):
+</translation>
+    </message>
+    <message>
+        <source>
+
+Kept 1 file that was already there (the new file took the next free name):
+</source>
+        <translation>
+
+1 bereits vorhandene Datei behalten (die neue Datei erhielt den nächsten freien Namen):
+</translation>
+    </message>
+    <message>
+        <source>
+
+Kept %1 files that were already there (the new files took the next free names):
+</source>
+        <translation>
+
+%1 bereits vorhandene Dateien behalten (die neuen Dateien erhielten die nächsten freien Namen):
 </translation>
     </message>
 </context>

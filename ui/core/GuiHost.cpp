@@ -17,6 +17,12 @@ bool OnGuiThread() {
 
 constexpr int kMinimumBoxWidth = 260;
 
+// A box the user has answered gives the keyboard back to the window it belongs to. A window
+// manager does this itself; without one, nobody would, and no key would reach the program.
+void ReturnFocus(QWidget* parent) {
+    if (parent != nullptr && parent->isVisible()) parent->activateWindow();
+}
+
 QMessageBox::Icon ToBoxIcon(IHost::Icon icon) {
     switch (icon) {
         case IHost::Icon::Information:
@@ -68,6 +74,7 @@ bool CGuiHost::AskYesNo(const std::string& text, const std::string& caption) {
             box.setTextFormat(Qt::PlainText);
             box.setDefaultButton(QMessageBox::No);
             yes = box.exec() == QMessageBox::Yes;
+            ReturnFocus(parent);
         }
         emit messageClosed();
     };
@@ -99,6 +106,7 @@ void CGuiHost::Present(const QString& text, const QString& caption, Icon icon) {
                           grid->rowCount(), 0, 1, grid->columnCount());
         }
         box.exec();
+        ReturnFocus(parent);
     }
     emit messageClosed();
 }

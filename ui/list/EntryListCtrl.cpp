@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -276,12 +277,13 @@ std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
     auto add = [&](const QString& text, const char* name, auto handler) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
+        // A command gives an open name editor up before it runs.
+        connect(action, &QAction::triggered, this, &CEntryListCtrl::CancelEdit);
         connect(action, &QAction::triggered, this, handler);
     };
     if (m_state.Level() == CBrowseState::kBankLevel) {
-        if (row < 0) {
-            add(tr("Create Bank"), "createBankAction", &CEntryListCtrl::createBankRequested);
-        } else {
+        add(tr("Create Bank"), "createBankAction", &CEntryListCtrl::createBankRequested);
+        if (row >= 0) {
             add(tr("Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
             add(tr("Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
         }
@@ -293,7 +295,39 @@ std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
 }
 
 void CEntryListCtrl::contextMenuEvent(QContextMenuEvent* event) {
-    if (std::unique_ptr<QMenu> menu = BuildContextMenu()) menu->exec(event->globalPos());
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard: under the current entry (where the user looks), else at the top.
+        const QRect rect = currentIndex().isValid() ? visualRect(currentIndex()) : QRect();
+        at = viewport()->mapToGlobal(rect.isValid() ? rect.bottomLeft() : QPoint(0, 0));
+    }
+    if (std::unique_ptr<QMenu> menu = BuildContextMenu()) menu->exec(at);
+}
+
+void CEntryListCtrl::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey =
+        event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey) {
+        // The same menu as a right click (the system does not always turn these keys into a
+        // context menu request).
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint(),
+                                  event->modifiers());
+        contextMenuEvent(&request);
+        event->accept();
+        return;
+    }
+    const int row = SelectedRow();
+    if (event->matches(QKeySequence::Delete) && m_state.Level() == CBrowseState::kProgramLevel &&
+        row >= 0 && EntryData(row) == 0) {
+        // Delete is the main window's action, which is off for a factory program: say why.
+        emit keyRefused(tr("\"%1\" is a factory program and cannot be deleted: only user "
+                           "programs can be deleted.")
+                            .arg(item(row)->text()));
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 bool CEntryListCtrl::BeginPatchDrag() {

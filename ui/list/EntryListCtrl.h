@@ -11,7 +11,9 @@
 //   filesDropped       files were dropped on the program list (or on the info pane)
 //   dragStarted        a program is being dragged out: load and fetch it, then call DragProgram
 //   dragRefused        a drag offered nothing: the unit sent another program (the message)
-// The context menu offers what fits the level and the selection. The program loaded on the
+//   keyRefused         a key did nothing, and why (Delete on a factory program)
+// The context menu offers what fits the level and the selection; a right click, Shift+F10 and
+// the Menu key open the same one. The program loaded on the
 // current DSP is drawn bold with the arrow icon, chosen anew at every paint from the browsing
 // state, which the list only reads. Others choose an entry through SelectRow, never through the
 // selection model.
@@ -113,11 +115,14 @@ signals:
     void dragStarted();
     // A drag-out offered nothing because the unit sent another program; `message` says so.
     void dragRefused(const QString& message);
+    // A key the user pressed does nothing here; `reason` says why.
+    void keyRefused(const QString& reason);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

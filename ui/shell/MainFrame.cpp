@@ -21,6 +21,7 @@
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
 #include "ui/core/GuiHost.h"
+#include "ui/core/UnitText.h"
 #include "ui/list/EntryListCtrl.h"
 #include "ui/log/CommLogPanel.h"
 #include "ui/log/LogFileRecorder.h"
@@ -36,7 +37,7 @@ constexpr int kDefaultHeight = 513;
 
 CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state,
                        CGuiHost& host)
-    : m_worker(worker), m_state(state) {
+    : m_worker(worker), m_state(state), m_host(host) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
     RestorePlacement();
@@ -93,10 +94,14 @@ void CMainFrame::CreateActions() {
     QActionGroup* commands = m_pCommandGroup;
 
     a.exit = NewAction(commands, "exitAction", tr("E&xit"));
-    a.exit->setShortcuts(QKeySequence::Quit);
+    // Ctrl+Q on every system: some give the standard Quit command no key at all.
+    a.exit->setShortcuts(StandardKeys(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
     a.exit->setStatusTip(tr("Quit the application"));
     a.exit->setToolTip(tr("Exit"));
-    connect(a.exit, &QAction::triggered, this, &QWidget::close);
+    // Exit stays at hand while an operation runs: it asks first, then the window closes once the
+    // operation has stopped (closeEvent).
+    commands->removeAction(a.exit);
+    connect(a.exit, &QAction::triggered, this, &CMainFrame::OnExit);
 
     a.refresh = NewAction(commands, "refreshAction", tr("&Refresh"));
     a.refresh->setShortcuts(StandardKeys(QKeySequence::Refresh, QKeySequence(Qt::Key_F5)));
@@ -214,9 +219,28 @@ void CMainFrame::CreateActions() {
     connect(a.back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
     a.createBank = NewAction(commands, "createBankAction", tr("Create Bank"),
                              QStringLiteral(":/icons/newbank.png"));
+    a.createBank->setShortcuts(
+        StandardKeys(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N)));
     a.createBank->setStatusTip(tr("Create new bank"));
     a.createBank->setToolTip(tr("Create Bank"));
     connect(a.createBank, &QAction::triggered, m_pCommands, &CPatchCommands::OnCreateBank);
+
+    // A command started while a bank's name is being edited gives the edit up before it runs:
+    // the name is taken with Enter (or a click elsewhere in the list), never because a command
+    // took the focus away. A group tells of a trigger before the action's own handlers run.
+    for (QActionGroup* group : {m_pCommandGroup, m_pChannels, m_pDsps})
+        connect(group, &QActionGroup::triggered, list, &CEntryListCtrl::CancelEdit);
+}
+
+void CMainFrame::OnExit() {
+    m_pView->List()->CancelEdit();
+    if (m_worker.IsBusy() && !m_bCloseRequested) {
+        const QString question =
+            tr("An operation with the unit is still running.\n\nQuit anyway? The operation "
+               "stops after the step it is on, then Quorlin closes.");
+        if (!m_host.AskYesNo(ToUtf8(question), std::string())) return;
+    }
+    close();
 }
 
 void CMainFrame::CreateMenus() {
@@ -248,6 +272,7 @@ void CMainFrame::CreateMenus() {
 
     QMenu* tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("toolsMenu"));
+    tools->addAction(a.createBank);
     tools->addAction(a.del);
     tools->addSeparator();
     tools->addAction(a.find);
@@ -293,6 +318,9 @@ void CMainFrame::CreateStatusBar() {
     // no borders of that size, so the label keeps the measured width as its minimum.
     m_pPatchCount->setFixedWidth(std::max(measured - 20, 0) + 20);
     statusBar()->addPermanentWidget(m_pPatchCount);
+    // Why a key did nothing (Delete on a factory program).
+    connect(m_pView->List(), &CEntryListCtrl::keyRefused, this,
+            [this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
 }
 
 void CMainFrame::ConnectEnableRules() {

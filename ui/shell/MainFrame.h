@@ -51,6 +51,8 @@ private:
     QAction* NewAction(QActionGroup* group, const char* name, const QString& text,
                        const QString& icon = {});
     void CreateActions();
+    // File > Exit (Ctrl+Q): while an operation runs, asks first.
+    void OnExit();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
@@ -67,6 +69,7 @@ private:
 
     CEngineWorker& m_worker;
     CBrowseState& m_state;
+    CGuiHost& m_host;
     CQuorlinView* m_pView = nullptr;
     CPatchCommands* m_pCommands = nullptr;
     CArchiveCommands* m_pArchive = nullptr;
