@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QScreen>
@@ -170,9 +172,23 @@ void MainWindowTest::firstStartAsksForSettingsBeforeTheWindowAppears() {
 
     QCOMPARE(
         log[0],
-        QStringLiteral("message: Serial port properties have not yet been setup.  Please set them "
-                       "now.\nNote: Settings change be changed later from the Options | "
-                       "Communication Settings menu."));
+        QStringLiteral("message: Serial port properties have not yet been set up.  Please set them "
+                       "now.\nNote: Settings can be changed later from the Options | "
+                       "Communications Setup menu."));
+    // The menu the text sends the user to is there.
+    const auto plain = [](QString text) {
+        text.remove(QLatin1Char('&'));
+        if (text.endsWith(QStringLiteral("..."))) text.chop(3);
+        if (text.endsWith(QChar(0x2026))) text.chop(1);
+        return text;
+    };
+    bool menuThere = false;
+    for (QAction* menu : f.frame->menuBar()->actions()) {
+        if (menu->menu() == nullptr || plain(menu->text()) != QStringLiteral("Options")) continue;
+        for (QAction* item : menu->menu()->actions())
+            menuThere = menuThere || plain(item->text()) == QStringLiteral("Communications Setup");
+    }
+    QVERIFY(menuThere);
     QCOMPARE(log[1], QStringLiteral("dialog: Communications Setup, window hidden"));
     QCOMPARE(log[2], QStringLiteral("window shown"));
     QCOMPARE(log[3], QStringLiteral("message: Error opening serial port /nonexistent/quorlin-tty - "
