@@ -188,7 +188,8 @@ private slots:
         QVERIFY2(wholeUnit ? QFileInfo::exists(QDir(folder).filePath("40 Live/Lead.sig"))
                            : QFileInfo::exists(QDir(folder).filePath("Lead.sig")),
                  qPrintable(folder));
-        QVERIFY2(labels.size() >= 1 && labels.first().contains(native), qPrintable(labels.join('|')));
+        QVERIFY2(labels.size() >= 1 && labels.first().contains(native),
+                 qPrintable(labels.join('|')));
         QVERIFY2(shown.startsWith(QStringLiteral("Backup finished: ")), qPrintable(shown));
         QVERIFY2(shown.endsWith(QStringLiteral("\n\nBackup folder: ") + native), qPrintable(shown));
         QVERIFY(buttonFound);

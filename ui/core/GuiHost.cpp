@@ -80,9 +80,8 @@ void ShowFolderMessage(IHost& host, const QString& text, const QString& folder) 
 }
 
 void CGuiHost::OpenFolder(const QString& folder, QWidget* box) {
-    const bool opened = m_folderOpener
-                            ? m_folderOpener(folder)
-                            : QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    const bool opened = m_folderOpener ? m_folderOpener(folder)
+                                       : QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     if (opened) return;
     QMessageBox failed(QMessageBox::Warning, ApplicationTitle(),
                        tr("The folder %1 could not be shown: no file manager could be started. "
@@ -133,9 +132,10 @@ void CGuiHost::Present(const QString& text, const QString& caption, Icon icon,
     } else {
         QWidget* parent = m_pParentWindow.data();
         if (parent != nullptr && !parent->isVisible()) parent = nullptr;
-        QMessageBox box(ToBoxIcon(icon), caption,
-                        folder.isEmpty() ? text : text + QStringLiteral("\n\n") + FolderLine(folder),
-                        QMessageBox::Ok, parent);
+        QMessageBox box(
+            ToBoxIcon(icon), caption,
+            folder.isEmpty() ? text : text + QStringLiteral("\n\n") + FolderLine(folder),
+            QMessageBox::Ok, parent);
         box.setTextFormat(Qt::PlainText);
         if (!folder.isEmpty()) {
             QPushButton* open = box.addButton(tr("Open Folder"), QMessageBox::ActionRole);

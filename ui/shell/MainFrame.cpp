@@ -420,8 +420,8 @@ void CMainFrame::UpdateMinimumSize() {
 }
 
 void CMainFrame::RestorePlacement() {
-    const QSize first =
-        FirstStartSize(QGuiApplication::primaryScreen(), m_pView->GetListWidth() + kPaneColumnWidth);
+    const QSize first = FirstStartSize(QGuiApplication::primaryScreen(),
+                                       m_pView->GetListWidth() + kPaneColumnWidth);
     std::uint32_t missing = 0;
     int cx = ReadSettingDword(kSectionOptions, "Cx", first.width(), missing);
     int cy = ReadSettingDword(kSectionOptions, "Cy", first.height(), missing);
