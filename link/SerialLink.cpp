@@ -7,9 +7,10 @@
 
 namespace {
 
+// The first start's request for the serial settings; the menu is the desktop program's.
 constexpr const char* kFirstRunText =
-    "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
-    "change be changed later from the Options | Communication Settings menu.";
+    "Serial port properties have not yet been set up.  Please set them now.\nNote: Settings "
+    "can be changed later from the Options | Communications Setup menu.";
 constexpr const char* kWarningCaption = "Application Error";
 // The warning's text for a far end that hung up without an error number.
 constexpr const char* kHungUpText = "The other end of the line hung up.";

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -126,6 +127,74 @@ private slots:
             QCOMPARE(f.State().Level(), 0);
         }
         QVERIFY(f.frame->Actions().backupUnit->isEnabled());
+    }
+
+    // Both backups say where their files go: the progress names the folder, and the summary
+    // names it with an "Open Folder" button that shows it in the file manager and leaves the
+    // summary open.
+    void everyBackupNamesItsFolderAndOffersToOpenIt_data() {
+        QTest::addColumn<bool>("wholeUnit");
+        QTest::newRow("bank backup") << false;
+        QTest::newRow("whole-unit backup") << true;
+    }
+
+    void everyBackupNamesItsFolderAndOffersToOpenIt() {
+        QFETCH(bool, wholeUnit);
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        const QString chosen = QDir(dir.path()).filePath(QStringLiteral("My Backups"));
+        QVERIFY(QDir().mkpath(chosen));
+
+        QStringList labels;
+        connect(&f.worker, &CEngineWorker::busyChanged, [&f, &labels](bool busy) {
+            if (busy) labels << f.worker.CurrentLabel();
+        });
+        QStringList opened;
+        f.host.SetFolderOpener([&opened](const QString& folder) {
+            opened << folder;
+            return true;
+        });
+        f.host.SetPresenter(nullptr);  // the real box
+        QString shown;
+        bool buttonFound = false;
+        bool openLeftTheBoxOpen = false;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            watch.stop();
+            shown = box->text();
+            auto* open = box->findChild<QPushButton*>(QStringLiteral("openFolderButton"));
+            buttonFound = open != nullptr && open->text() == QStringLiteral("Open Folder");
+            if (open != nullptr) open->click();
+            openLeftTheBoxOpen = box->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        });
+        watch.start();
+        QString folder = chosen;
+        if (wholeUnit) {
+            folder = BackUp(f, chosen);
+        } else {
+            f.Commands().m_fnChooseBackupFolder = [chosen] { return chosen; };
+            f.Commands().BackupUserPatches();
+            f.Settle();
+        }
+
+        const QString native = QDir::toNativeSeparators(folder);
+        QVERIFY2(wholeUnit ? QFileInfo::exists(QDir(folder).filePath("40 Live/Lead.sig"))
+                           : QFileInfo::exists(QDir(folder).filePath("Lead.sig")),
+                 qPrintable(folder));
+        QVERIFY2(labels.size() >= 1 && labels.first().contains(native),
+                 qPrintable(labels.join('|')));
+        QVERIFY2(shown.startsWith(QStringLiteral("Backup finished: ")), qPrintable(shown));
+        QVERIFY2(shown.endsWith(QStringLiteral("\n\nBackup folder: ") + native), qPrintable(shown));
+        QVERIFY(buttonFound);
+        QCOMPARE(opened, QStringList{folder});
+        QVERIFY(openLeftTheBoxOpen);
     }
 
     // Cancel in the progress dialog (which names the bank and program being fetched) stops the

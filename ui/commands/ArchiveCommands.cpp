@@ -10,6 +10,7 @@
 #include "engine/Librarian.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/view/QuorlinView.h"
@@ -102,12 +103,13 @@ void CArchiveCommands::BackUpUnit() {
     const int channel = m_state.Channel();
     const std::string path = ToFilePath(folder);
     m_worker.Run(
-        tr("Backing up the unit…"),
+        tr("Backing up the unit into %1…")
+            .arg(QDir::toNativeSeparators(QDir(folder).absolutePath())),
         [engine, visitor, dsp, channel, path] {
             archive::CUnitBackup backup(*engine, *visitor, dsp, channel);
             return backup.Run(path, archive::LinkDescription(*engine));
         },
-        [this, visitor](const archive::BackupOutcome& outcome) {
+        [this, visitor, folder](const archive::BackupOutcome& outcome) {
             using S = archive::BackupOutcome::Status;
             if (outcome.status == S::Refused ||
                 (outcome.status == S::Failed && outcome.manifest.created.empty())) {
@@ -117,7 +119,7 @@ void CArchiveCommands::BackUpUnit() {
                 QString text = FromUtf8(archive::BackupSummary(outcome));
                 if (!outcome.manifestWritten && !visitor->messages.isEmpty())
                     text += QLatin1Char('\n') + visitor->messages.last();
-                Tell(text);
+                ShowFolderMessage(m_host, text, QDir(folder).absolutePath());
             }
             Refresh();
         },

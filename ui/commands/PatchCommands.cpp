@@ -319,7 +319,8 @@ void CPatchCommands::BackupUserPatches() {
     const std::string path = ToFilePath(folder);
     const int bank = m_state.CurrentBank();
     m_worker.Run(
-        tr("Backing up bank %1…").arg(bank),
+        tr("Backing up bank %1 into %2…")
+            .arg(QString::number(bank), QDir::toNativeSeparators(QDir(folder).absolutePath())),
         [engine, worker, channel, path, bank, programs = std::move(programs)] {
             CProgress progress(*worker);
             archive::CBankBackup backup(*engine, progress, channel);
@@ -399,7 +400,7 @@ void CPatchCommands::BackupUserPatches() {
                                listed(outcome.kept);
                 }
                 if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
-                HostMessage(summary);
+                ShowFolderMessage(m_host, summary, QDir(folder).absolutePath());
             }
             if (m_list.SelectedRow() >= 0) m_view.ActivateSelection();
         },

@@ -30,8 +30,22 @@
 
 namespace {
 
-constexpr int kDefaultWidth = 349;
-constexpr int kDefaultHeight = 513;
+// The share of the screen's available area a window takes on its first start.
+constexpr double kFirstStartWidthShare = 0.45;
+constexpr double kFirstStartHeightShare = 0.7;
+// Without a screen to measure (none is connected yet): the size of a small screen's share.
+constexpr QSize kSizeWithoutScreen(560, 520);
+
+// The window's size on a first start, or where the stored size is not one a window could have:
+// a share of the screen's available area, at least `needed` wide (the list with the info pane
+// beside it, so that opening a bank does not widen the window), never larger than the area.
+QSize FirstStartSize(const QScreen* screen, int needed) {
+    if (screen == nullptr) return kSizeWithoutScreen.expandedTo(QSize(needed, 0));
+    const QSize area = screen->availableGeometry().size();
+    const QSize share(static_cast<int>(area.width() * kFirstStartWidthShare),
+                      static_cast<int>(area.height() * kFirstStartHeightShare));
+    return share.expandedTo(QSize(needed, 0)).boundedTo(area);
+}
 
 }  // namespace
 
@@ -40,10 +54,10 @@ CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& 
     : m_worker(worker), m_state(state), m_host(host) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
-    RestorePlacement();
 
     m_pView = new CQuorlinView(engine, worker, state, host, this);
     setCentralWidget(m_pView);
+    RestorePlacement();  // the first start's size depends on the view's list
     m_pCommands =
         new CPatchCommands(*m_pView, *m_pView->List(), engine, worker, state, host, this);
     m_pArchive = new CArchiveCommands(*m_pView, engine, worker, state, host, this);
@@ -406,12 +420,14 @@ void CMainFrame::UpdateMinimumSize() {
 }
 
 void CMainFrame::RestorePlacement() {
+    const QSize first = FirstStartSize(QGuiApplication::primaryScreen(),
+                                       m_pView->GetListWidth() + kPaneColumnWidth);
     std::uint32_t missing = 0;
-    int cx = ReadSettingDword(kSectionOptions, "Cx", kDefaultWidth, missing);
-    int cy = ReadSettingDword(kSectionOptions, "Cy", kDefaultHeight, missing);
-    // Sizes nobody could have dragged the window to: the defaults instead.
-    if (cx < 100 || cx > 20000) cx = kDefaultWidth;
-    if (cy < 100 || cy > 20000) cy = kDefaultHeight;
+    int cx = ReadSettingDword(kSectionOptions, "Cx", first.width(), missing);
+    int cy = ReadSettingDword(kSectionOptions, "Cy", first.height(), missing);
+    // Sizes nobody could have dragged the window to: the first start's instead.
+    if (cx < 100 || cx > 20000) cx = first.width();
+    if (cy < 100 || cy > 20000) cy = first.height();
     std::uint32_t positionMissing = 0;
     const int x = ReadSettingDword(kSectionOptions, "X", 0, positionMissing);
     const int y = ReadSettingDword(kSectionOptions, "Y", 0, positionMissing);

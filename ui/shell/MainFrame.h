@@ -23,8 +23,9 @@ class CArchiveCommands;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // Reads the placement, then builds the view and the commands over the application's parts
-    // (CDesktopApp owns them).
+    // Builds the view, reads the placement (none stored: a size for the available screen, wide
+    // enough for the list and the info pane), then builds the commands over the application's
+    // parts (CDesktopApp owns them).
     CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state, CGuiHost& host);
     ~CMainFrame() override;
 
