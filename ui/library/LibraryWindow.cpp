@@ -145,6 +145,8 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
     m_pRunOnlyNote = new QLabel(
         tr("The demo unit's programs are kept in a library of their own, for this run only."),
         this);
+    m_pRunOnlyNote->setWordWrap(true);
+    m_pRunOnlyNote->setForegroundRole(QPalette::PlaceholderText);  // a quiet note
     m_pRunOnlyNote->setVisible(false);
     buttons->addWidget(m_pRunOnlyNote);
     layout->addLayout(buttons);
