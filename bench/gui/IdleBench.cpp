@@ -10,8 +10,8 @@
 // threads are reported, not judged.
 //
 // The program runs on the platform QT_QPA_PLATFORM names (offscreen when unset; run it under
-// xvfb-run with QT_QPA_PLATFORM=xcb for a display), with its settings and library in a temporary
-// home, so nothing of the user's is read or changed.
+// xvfb-run with QT_QPA_PLATFORM=xcb for a display), with its settings, library and temporary
+// folder in a temporary home, so nothing of the user's is read or changed.
 
 #include <dirent.h>
 #include <signal.h>
@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
     ::setenv("HOME", home, 1);
     ::setenv("XDG_CONFIG_HOME", (std::string(home) + "/config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (std::string(home) + "/data").c_str(), 1);
+    // The demo's library folder too: the program is ended by a signal, which leaves it.
+    fs::create_directories(std::string(home) + "/tmp");
+    ::setenv("TMPDIR", (std::string(home) + "/tmp").c_str(), 1);
     ::unsetenv("QUORLIN_LIBRARY");
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
