@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
             *engine, host,
             CCliArchiveCommands::LinkDescription(
                 *engine, options->connection == CliOptions::Connection::Demo),
-            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0);
+            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0,
+            options->connection == CliOptions::Connection::Demo);
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();
     }
