@@ -50,9 +50,9 @@ struct Work {
     int programListEntries = 0;        // entries those reads return, all reads together
     int bankListReads = 0;             // ReadBankList
     int bankListEntries = 0;           // entries of one bank list
-    std::vector<std::size_t> fetches;  // program requests, by the size of the text sent back
-    std::vector<std::size_t> loads;    // program loads, by the size of the text sent
-    std::vector<BankNaming> namings;
+    std::vector<std::size_t> fetches{};// program requests, by the size of the text sent back
+    std::vector<std::size_t> loads{};  // program loads, by the size of the text sent
+    std::vector<BankNaming> namings{};
 };
 
 // The parts of an estimate.
