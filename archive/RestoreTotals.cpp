@@ -25,7 +25,9 @@ std::string Count(int n, const char* one, const char* many) {
 
 }  // namespace
 
-RestoreTotals Totals(const RestorePlan& plan) { return Totals(plan, PlannedBanks(plan)); }
+RestoreTotals Totals(const RestorePlan& plan) {
+    return Totals(plan, PlannedBanks(plan));
+}
 
 RestoreTotals Totals(const RestorePlan& plan, const std::vector<int>& chosen) {
     RestoreTotals totals;
@@ -33,14 +35,21 @@ RestoreTotals Totals(const RestorePlan& plan, const std::vector<int>& chosen) {
     for (const auto& step : plan.steps) {
         if (!Chosen(chosen, step.bank)) continue;
         switch (step.kind) {
-            case RestoreStep::Kind::CreateBank: ++totals.banksCreated; break;
-            case RestoreStep::Kind::KeepBank: break;
-            case RestoreStep::Kind::Skip: ++totals.present; break;
+            case RestoreStep::Kind::CreateBank:
+                ++totals.banksCreated;
+                break;
+            case RestoreStep::Kind::KeepBank:
+                break;
+            case RestoreStep::Kind::Skip:
+                ++totals.present;
+                break;
             case RestoreStep::Kind::Load:
                 ++totals.programs;
                 banks.insert(step.bank);
                 break;
-            case RestoreStep::Kind::Refuse: ++totals.refused; break;
+            case RestoreStep::Kind::Refuse:
+                ++totals.refused;
+                break;
         }
     }
     totals.banks = static_cast<int>(banks.size());

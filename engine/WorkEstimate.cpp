@@ -15,9 +15,9 @@ namespace estimate {
 namespace {
 
 // The engine's pauses (Librarian.h, LibrarianEditing.cpp, LibrarianTransfer.cpp).
-constexpr int kSelectPauseMs = 300;    // after a bank select and after a program change
+constexpr int kSelectPauseMs = 300;       // after a bank select and after a program change
 constexpr int kBankMenuKeyPauseMs = 500;  // the first four keys into the bank menu
-constexpr int kLoadKeyPauseMs = 500;   // after each of the four keys that confirm a load
+constexpr int kLoadKeyPauseMs = 500;      // after each of the four keys that confirm a load
 constexpr int kLoadConfirmKeys = 4;
 constexpr int kStepKeyPauseMs = 400;   // a step through the name table
 constexpr int kEnterKeyPauseMs = 200;  // a character entered, or one erased
@@ -29,12 +29,12 @@ constexpr int kKeyFrameBytes = protocol::kKeyPatternSize + protocol::kFrameOverh
 constexpr int kBankSelectBytes = 6 + protocol::kFrameOverhead;
 constexpr int kProgramChangeBytes = 2;
 constexpr int kQueryBytes = 8 + protocol::kFrameOverhead;  // "%X %d" of a typical key
-constexpr int kReplyOverheadBytes = 5;                      // F0 1C 70 00 .. F7
+constexpr int kReplyOverheadBytes = 5;                     // F0 1C 70 00 .. F7
 
 // Typical sizes of the unit's replies.
-constexpr int kRootReplyBytes = 300;   // the root listing a load's probe reads
-constexpr int kListHeaderBytes = 40;   // the part of a list reply before its items
-constexpr int kListEntryBytes = 20;    // one item: number, name, quotes, blank
+constexpr int kRootReplyBytes = 300;  // the root listing a load's probe reads
+constexpr int kListHeaderBytes = 40;  // the part of a list reply before its items
+constexpr int kListEntryBytes = 20;   // one item: number, name, quotes, blank
 
 std::int64_t ListReplyBytes(int entries) {
     return kReplyOverheadBytes + kListHeaderBytes + std::int64_t{kListEntryBytes} * entries;
@@ -64,22 +64,21 @@ Line CurrentLine(CLibrarian& engine) {
     const CLinkSettings& settings = engine.GetLinkSettings();
     if (settings.pSerial == nullptr) return Line{};
     const CSerialSettings& serial = *settings.pSerial;
-    return SerialLine(serial.m_nBaudRate, serial.m_nDataBits, serial.m_nStopBits,
-                      serial.m_cParity);
+    return SerialLine(serial.m_nBaudRate, serial.m_nDataBits, serial.m_nStopBits, serial.m_cParity);
 }
 
 std::int64_t Estimate::Milliseconds(const Line& line) const {
-    const double wireMs =
-        line.bitsPerSecond > 0
-            ? 1000.0 * static_cast<double>(bytes) * line.bitsPerByte / line.bitsPerSecond
-            : 0.0;
+    const double wireMs = line.bitsPerSecond > 0 ? 1000.0 * static_cast<double>(bytes) *
+                                                       line.bitsPerByte / line.bitsPerSecond
+                                                 : 0.0;
     return pauseMs + static_cast<std::int64_t>(std::llround(wireMs)) +
            std::int64_t{exchanges} * line.turnaroundMs;
 }
 
 std::int64_t BankNamingPauseMs(std::size_t oldLength, const std::string& name) {
     // The bank menu, the bank number, into the name field.
-    std::int64_t ms = 4 * kBankMenuKeyPauseMs + 5 * kMenuKeyPauseMs + 2 * kDigitKeyPauseMs + 3 * kMenuKeyPauseMs;
+    std::int64_t ms =
+        4 * kBankMenuKeyPauseMs + 5 * kMenuKeyPauseMs + 2 * kDigitKeyPauseMs + 3 * kMenuKeyPauseMs;
     ms += static_cast<std::int64_t>(oldLength) * kEnterKeyPauseMs;  // the old name erased
     int pos = nametable::kBlankPosition;
     for (char c : name) {

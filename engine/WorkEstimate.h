@@ -46,12 +46,12 @@ struct BankNaming {
 struct Work {
     int bankSelects = 0;
     int programChanges = 0;
-    int programListReads = 0;          // GetProgramList: the program list and the deletable list
-    int programListEntries = 0;        // entries those reads return, all reads together
-    int bankListReads = 0;             // ReadBankList
-    int bankListEntries = 0;           // entries of one bank list
-    std::vector<std::size_t> fetches{};// program requests, by the size of the text sent back
-    std::vector<std::size_t> loads{};  // program loads, by the size of the text sent
+    int programListReads = 0;            // GetProgramList: the program list and the deletable list
+    int programListEntries = 0;          // entries those reads return, all reads together
+    int bankListReads = 0;               // ReadBankList
+    int bankListEntries = 0;             // entries of one bank list
+    std::vector<std::size_t> fetches{};  // program requests, by the size of the text sent back
+    std::vector<std::size_t> loads{};    // program loads, by the size of the text sent
     std::vector<BankNaming> namings{};
 };
 

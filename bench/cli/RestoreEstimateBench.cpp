@@ -63,8 +63,8 @@ Timed Run(const CSim& sim, const std::string& configHome, std::vector<std::strin
     const auto start = std::chrono::steady_clock::now();
     Timed t;
     t.result = RunCli(command, configHome);
-    t.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-               .count();
+    t.ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return t;
 }
 

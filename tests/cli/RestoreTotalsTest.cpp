@@ -42,20 +42,50 @@ TEST(RestoreTotals, PlansInTheUsersWordsWithTheirTime) {
     };
     const Case cases[] = {
         // A bank select (300 ms), a load (4000 ms); about 700 bytes (0.2 s) with the lists.
-        {"load beside present", present, {}, serial,
-         "1 program into 1 bank, 0 banks created, 2 present", 4300, 4600},
-        {"the same over MIDI", present, {}, midi,
-         "1 program into 1 bank, 0 banks created, 2 present", 4300, 4700},
+        {"load beside present",
+         present,
+         {},
+         serial,
+         "1 program into 1 bank, 0 banks created, 2 present",
+         4300,
+         4600},
+        {"the same over MIDI",
+         present,
+         {},
+         midi,
+         "1 program into 1 bank, 0 banks created, 2 present",
+         4300,
+         4700},
         // "AB" typed (4.7 s), a bank select, two loads: 13 s; about 1200 bytes (0.35 s).
-        {"bank created", created, {}, serial,
-         "2 programs into 1 bank, 1 bank created, 0 present, 1 cannot be restored", 13000, 13500},
-        {"bank created, checked alone", created, {12}, serial,
-         "2 programs into 1 bank, 1 bank created, 0 present", 13000, 13500},
+        {"bank created",
+         created,
+         {},
+         serial,
+         "2 programs into 1 bank, 1 bank created, 0 present, 1 cannot be restored",
+         13000,
+         13500},
+        {"bank created, checked alone",
+         created,
+         {12},
+         serial,
+         "2 programs into 1 bank, 1 bank created, 0 present",
+         13000,
+         13500},
         // The bank with only a refused file sends nothing.
-        {"refused bank alone", created, {20}, serial,
-         "0 programs into 0 banks, 0 banks created, 0 present, 1 cannot be restored", 0, 0},
-        {"nothing checked", created, {-1}, serial,
-         "0 programs into 0 banks, 0 banks created, 0 present", 0, 0},
+        {"refused bank alone",
+         created,
+         {20},
+         serial,
+         "0 programs into 0 banks, 0 banks created, 0 present, 1 cannot be restored",
+         0,
+         0},
+        {"nothing checked",
+         created,
+         {-1},
+         serial,
+         "0 programs into 0 banks, 0 banks created, 0 present",
+         0,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -64,8 +94,8 @@ TEST(RestoreTotals, PlansInTheUsersWordsWithTheirTime) {
         const bool all = c.banks.empty();
         EXPECT_EQ(archive::TotalsText(all ? archive::Totals(plan) : archive::Totals(plan, c.banks)),
                   c.totals);
-        const long ms = static_cast<long>(all ? archive::EstimateMs(plan)
-                                              : archive::EstimateMs(plan, c.banks));
+        const long ms =
+            static_cast<long>(all ? archive::EstimateMs(plan) : archive::EstimateMs(plan, c.banks));
         EXPECT_GE(ms, c.atLeastMs);
         EXPECT_LE(ms, c.atMostMs);
     }

@@ -31,17 +31,24 @@ TEST_F(EngineTest, EstimatedPausesAreThePausesTheEngineMakes) {
     const std::string text = "\"Big Hall\" mix 40\n";
     const Case cases[] = {
         {"bank select", [](CLibrarian& e) { return e.SelectBank(3, 1); }, {.bankSelects = 1}},
-        {"program change", [](CLibrarian& e) { return e.SelectProgram(0, 5); },
+        {"program change",
+         [](CLibrarian& e) { return e.SelectProgram(0, 5); },
          {.programChanges = 1}},
-        {"load", [&](CLibrarian& e) { return e.LoadPatchText(text, "Big Hall.sig"); },
-         {.loads = {text.size()}}, pollWaitMs},
-        {"new bank \"A\"", [](CLibrarian& e) { return e.SetBankName(5, "A"); },
+        {"load",
+         [&](CLibrarian& e) { return e.LoadPatchText(text, "Big Hall.sig"); },
+         {.loads = {text.size()}},
+         pollWaitMs},
+        {"new bank \"A\"",
+         [](CLibrarian& e) { return e.SetBankName(5, "A"); },
          {.namings = {{0, "A"}}}},
-        {"new bank \"Jo's Scratch\"", [](CLibrarian& e) { return e.SetBankName(6, "Jo's Scratch"); },
+        {"new bank \"Jo's Scratch\"",
+         [](CLibrarian& e) { return e.SetBankName(6, "Jo's Scratch"); },
          {.namings = {{0, "Jo's Scratch"}}}},
         {"new bank \"AA\" (a character typed twice)",
-         [](CLibrarian& e) { return e.SetBankName(8, "AA"); }, {.namings = {{0, "AA"}}}},
-        {"rename \"Seven 7\" to \"Tour\"", [](CLibrarian& e) { return e.SetBankName(42, "Tour"); },
+         [](CLibrarian& e) { return e.SetBankName(8, "AA"); },
+         {.namings = {{0, "AA"}}}},
+        {"rename \"Seven 7\" to \"Tour\"",
+         [](CLibrarian& e) { return e.SetBankName(42, "Tour"); },
          {.namings = {{7, "Tour"}}}},
         {"new bank \"Café\" (a character the unit cannot type)",
          [](CLibrarian& e) { return e.SetBankName(9, "Caf\xC3\xA9"); },
@@ -64,7 +71,7 @@ TEST_F(EngineTest, EstimatedPausesAreThePausesTheEngineMakes) {
 TEST(WorkEstimate, MillisecondsFromPausesAndLineRate) {
     const estimate::Line serial = estimate::SerialLine(38400, 8, 2, 'n');  // 11 bits a byte
     const estimate::Line slow = estimate::SerialLine(9600, 8, 1, 'e');     // 11 bits a byte
-    const estimate::Line midi = estimate::MidiLine();                       // 10 bits a byte
+    const estimate::Line midi = estimate::MidiLine();                      // 10 bits a byte
     struct Case {
         const char* what;
         estimate::Work work;
@@ -83,8 +90,8 @@ TEST(WorkEstimate, MillisecondsFromPausesAndLineRate) {
         {"bank \"AB\" created", {.namings = {{0, "AB"}}}, serial, 4700, 5100},
         // A bank of 40 programs: a bank select, 40 program changes (12.3 s), 40 texts of 1000 bytes
         // (11.5 s on the line) and two reads of its list.
-        {"40 programs backed up",
-         estimate::WholeUnitBackup({40}, 1000, 50), serial, 12300 + 11460, 12300 + 12600},
+        {"40 programs backed up", estimate::WholeUnitBackup({40}, 1000, 50), serial, 12300 + 11460,
+         12300 + 12600},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -96,10 +103,11 @@ TEST(WorkEstimate, MillisecondsFromPausesAndLineRate) {
 
 TEST(WorkEstimate, TimesAreSaidInSecondsMinutesOrHours) {
     const std::pair<std::int64_t, const char*> cases[] = {
-        {0, "About 1 s"},           {400, "About 1 s"},          {40'400, "About 40 s"},
-        {59'400, "About 59 s"},     {59'600, "About 1 min"},     {150'000, "About 3 min"},
-        {240'000, "About 4 min"},   {3'569'000, "About 59 min"}, {3'571'000, "About 1 h"},
-        {3'900'000, "About 1 h 5 min"},
+        {0, "About 1 s"},         {400, "About 1 s"},
+        {40'400, "About 40 s"},   {59'400, "About 59 s"},
+        {59'600, "About 1 min"},  {150'000, "About 3 min"},
+        {240'000, "About 4 min"}, {3'569'000, "About 59 min"},
+        {3'571'000, "About 1 h"}, {3'900'000, "About 1 h 5 min"},
     };
     for (const auto& [ms, text] : cases) EXPECT_EQ(estimate::AboutText(ms), text) << ms;
 }

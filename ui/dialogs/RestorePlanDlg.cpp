@@ -41,8 +41,7 @@ QString StepText(const archive::RestoreStep& step) {
             return name;
         case K::Refuse:
             if (step.missing)
-                return CRestorePlanDlg::tr("%1 cannot be restored: its file is missing")
-                    .arg(name);
+                return CRestorePlanDlg::tr("%1 cannot be restored: its file is missing").arg(name);
             if (step.reason.empty())
                 return CRestorePlanDlg::tr(
                            "%1 cannot be restored: its file has changed since the backup")
@@ -61,11 +60,18 @@ QString Banks(int n) {
     return n == 1 ? CRestorePlanDlg::tr("1 bank") : CRestorePlanDlg::tr("%1 banks").arg(n);
 }
 
+QString IntoBanks(int n) {
+    return n == 1 ? CRestorePlanDlg::tr("into 1 bank")
+                  : CRestorePlanDlg::tr("into %1 banks").arg(n);
+}
+
 QString ShownTotals(const archive::RestoreTotals& t) {
-    QString text = CRestorePlanDlg::tr("%1 into %2, %3 created, %4 present")
-                       .arg(Programs(t.programs), Banks(t.banks), Banks(t.banksCreated))
+    QString text = CRestorePlanDlg::tr("%1 %2, %3 created, %4 present")
+                       .arg(Programs(t.programs), IntoBanks(t.banks), Banks(t.banksCreated))
                        .arg(t.present);
-    if (t.refused > 0) text = CRestorePlanDlg::tr("%1, %2 cannot be restored").arg(text).arg(t.refused);
+    if (t.refused > 0)
+        text =
+            CRestorePlanDlg::tr("%1, %2 cannot be restored").arg(text, QString::number(t.refused));
     return text;
 }
 
@@ -111,8 +117,9 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
             bankOf = step.bank;
             const QString name = BankName(plan, step.bank);
             bankItem = new QTreeWidgetItem(
-                m_pSteps, {name.isEmpty() ? tr("Bank %1").arg(step.bank)
-                                          : tr("Bank %1 “%2”").arg(step.bank).arg(name)});
+                m_pSteps,
+                {name.isEmpty() ? tr("Bank %1").arg(step.bank)
+                                : tr("Bank %1 “%2”").arg(QString::number(step.bank), name)});
             bankItem->setData(0, Qt::UserRole, step.bank);
             bankItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             bankItem->setCheckState(0, Qt::Checked);
