@@ -112,6 +112,7 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
     m_pSteps->setSelectionMode(QAbstractItemView::NoSelection);
     QTreeWidgetItem* bankItem = nullptr;
     int bankOf = -1;
+    QList<QTreeWidgetItem*> withWork;
     for (const auto& step : plan.steps) {
         if (bankItem == nullptr || step.bank != bankOf) {
             bankOf = step.bank;
@@ -124,12 +125,16 @@ CRestorePlanDlg::CRestorePlanDlg(const archive::RestorePlan& plan, QWidget* pare
             bankItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             bankItem->setCheckState(0, Qt::Checked);
         }
+        // A bank whose programs are all present needs nothing: it stays folded, so that the
+        // banks with work stand out.
+        if (step.kind != archive::RestoreStep::Kind::Skip && !withWork.contains(bankItem))
+            withWork << bankItem;
         auto* item = new QTreeWidgetItem(bankItem, {StepText(step)});
         // The plan's line, as the command line prints it, for whoever wants the file.
         item->setToolTip(0, FromUtf8(archive::StepLine(step)));
         item->setFlags(Qt::ItemIsEnabled);
     }
-    m_pSteps->expandAll();
+    for (QTreeWidgetItem* item : withWork) item->setExpanded(true);
     m_pSteps->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_pSteps, 1);
 
