@@ -135,6 +135,8 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
         m_visitor.OnMessage("Cannot read the bank list of the unit.");
         return Result::Failed;
     }
+    plan.line = estimate::CurrentLine(m_engine);
+    plan.unitBanks = static_cast<int>(unitBanks.size());
     std::map<int, std::string> unitNames;
     for (const auto& entry : unitBanks)
         unitNames[ListEntryNumber(entry)] = ListEntryName(entry);
@@ -148,6 +150,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
             // offered, rather than a creation the run would refuse.
             std::string typed = nametable::TypedName(bank.name);
             if (nametable::IsBlankName(typed)) typed = "Bank " + std::to_string(bank.number);
+            plan.bankNames[bank.number] = typed;
             plan.steps.push_back({RestoreStep::Kind::CreateBank,
                                   bank.number,
                                   typed,
@@ -157,6 +160,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
                                   {},
                                   {}});
         } else {
+            plan.bankNames[bank.number] = onUnit->second;
             if (TrimmedName(onUnit->second) != TrimmedName(bank.name))
                 plan.steps.push_back({RestoreStep::Kind::KeepBank,
                                       bank.number,
