@@ -113,7 +113,7 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* serialPage = new QWidget;
     auto* grid = new QGridLayout(serialPage);
     grid->setContentsMargins(0, 0, 0, 0);
-    QLabel* portLabel = label(tr("Input Port:"), m_pPort);
+    QLabel* portLabel = label(tr("&Input Port:"), m_pPort);
     QLabel* baudLabel = label(tr("&Baud Rate:"), m_pBaudRate);
     QLabel* dataLabel = label(tr("&Data Bits:"), m_pDataBits);
     QLabel* stopLabel = label(tr("&Stop Bits:"), m_pStopBits);
