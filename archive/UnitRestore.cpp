@@ -216,6 +216,11 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
     m_nLoadsNotMade = m_nBanksNotCreated = 0;
     m_bCancelled = false;
     bool failed = false;
+    // Progress counts the planned loads, each once, whatever becomes of it.
+    const int loads = static_cast<int>(
+        std::count_if(plan.steps.begin(), plan.steps.end(),
+                      [](const RestoreStep& s) { return s.kind == RestoreStep::Kind::Load; }));
+    int loadsReached = 0;
     std::size_t i = 0;
     while (i < plan.steps.size() && !m_bCancelled) {
         if (m_visitor.ShouldCancel()) {
@@ -226,6 +231,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         const int bank = plan.steps[i].bank;
         std::size_t end = i;
         while (end < plan.steps.size() && plan.steps[end].bank == bank) ++end;
+        if (loads > 0) m_visitor.OnProgress(IArchiveVisitor::Count::Programs, loadsReached, loads);
         m_visitor.OnBank(bank, plan.steps[i].kind == RestoreStep::Kind::CreateBank ||
                                        plan.steps[i].kind == RestoreStep::Kind::KeepBank
                                    ? plan.steps[i].name
@@ -236,6 +242,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         std::vector<std::string> loadedNames;
         for (std::size_t k = i; k < end; ++k) {
             const RestoreStep& step = plan.steps[k];
+            if (step.kind == RestoreStep::Kind::Load) ++loadsReached;
             switch (step.kind) {
                 case RestoreStep::Kind::CreateBank:
                     if (m_engine.SetBankName(bank, step.name) != 0 ||
@@ -281,6 +288,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                         break;
                     }
                     selected = true;
+                    m_visitor.OnProgress(IArchiveVisitor::Count::Programs, loadsReached - 1, loads);
                     m_visitor.OnProgram(bank, -1, step.name);
                     if (m_engine.LoadPatchText(step.content,
                                                (fs::path(plan.folder) / step.file).string()) != 0) {
