@@ -282,13 +282,13 @@ std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
         connect(action, &QAction::triggered, this, handler);
     };
     if (m_state.Level() == CBrowseState::kBankLevel) {
-        add(tr("Create Bank"), "createBankAction", &CEntryListCtrl::createBankRequested);
+        add(tr("&Create Bank…"), "createBankAction", &CEntryListCtrl::createBankRequested);
         if (row >= 0) {
-            add(tr("Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
-            add(tr("Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
+            add(tr("&Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
+            add(tr("&Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
         }
     } else if (m_state.Level() == CBrowseState::kProgramLevel && row >= 0 && EntryData(row) != 0) {
-        add(tr("Delete Patch"), "deleteAction", &CEntryListCtrl::deleteRequested);
+        add(tr("&Delete Patch"), "deleteAction", &CEntryListCtrl::deleteRequested);
     }
     if (menu->actions().isEmpty()) return nullptr;
     return menu;

@@ -54,7 +54,7 @@ CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
       m_pTap(std::move(tap)),
       m_pFeed(std::make_unique<CFeed>()) {
     setObjectName(QStringLiteral("CommLogPanel"));
-    toggleViewAction()->setText(tr("Communication &Log"));
+    toggleViewAction()->setText(tr("&Communication Log"));
     toggleViewAction()->setStatusTip(
         tr("Show or hide the frames sent to and received from the unit"));
 
