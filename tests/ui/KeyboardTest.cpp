@@ -3,6 +3,7 @@
 // a factory program, a command started while a bank's name is being edited, and a key of its own
 // for every menu item.
 
+#include <QDockWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,12 +12,14 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "tests/ui/UiFixture.h"
 #include "ui/library/LibraryController.h"
+#include "ui/library/LibraryWindow.h"
 
 namespace {
 
@@ -322,6 +325,70 @@ private slots:
         };
         QCOMPARE(shown(f.frame->Actions().backup), QStringLiteral("Back Up This Bank…"));
         QCOMPARE(shown(f.frame->Actions().backupUnit), QStringLiteral("Back Up Entire Unit…"));
+    }
+    // The commands that the library and the log add to the window give an open name edit up
+    // as the window's own do: nothing is sent, the entry keeps its name. Ctrl+Shift+L opens
+    // the Library window, which takes the focus from the edit.
+    void theLibraryAndLogCommandsCancelARenameToo_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Ctrl+Shift+L") << "Ctrl+Shift+L";
+        QTest::newRow("View: Library") << "actionLibrary";
+        QTest::newRow("View: Communication Log") << "CommLogPanel";
+        QTest::newRow("Options: Keep Deleted Programs") << "actionKeepDeleted";
+        QTest::newRow("toolbar menu: Toolbar") << "toolbar";
+        // A command added later whose own handler, connected first, moves the focus at once.
+        QTest::newRow("a later command that takes the focus") << "focusTaker";
+    }
+    void theLibraryAndLogCommandsCancelARenameToo() {
+        QFETCH(QString, command);
+        CUiFixture f;
+        QTemporaryDir dir;
+        CLibraryController library(dir.filePath(QStringLiteral("library.sqlite")).toStdString());
+        f.unit.AddBank(7, "Old");
+        f.Start();
+        library.Install(*f.frame, f.View(), f.State(), f.worker, *f.frame->ViewMenu(),
+                        *f.frame->OptionsMenu());
+        QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
+        f.Select(f.RowOf(7));
+        QSignalSpy committed(&f.List(), &CEntryListCtrl::renameCommitted);
+        f.List().RenameSelectedBank();
+        QPointer<QLineEdit> editor = Editor(f.List());
+        QVERIFY(editor != nullptr);
+        editor->setFocus();
+        QTRY_VERIFY(editor->hasFocus());
+        editor->setText(QStringLiteral("New"));
+
+        QLineEdit field(f.frame.get());
+        field.show();
+        if (command == QLatin1String("focusTaker")) {
+            auto* taker = new QAction(QStringLiteral("&Go to Field"), f.frame.get());
+            taker->setObjectName(command);
+            connect(taker, &QAction::triggered, &field, [&field] { field.setFocus(); });
+            f.frame->ViewMenu()->addAction(taker);
+        }
+        if (command.startsWith(QLatin1String("Ctrl"))) {
+            QTest::keySequence(editor.data(), QKeySequence(command));
+        } else {
+            // The item as its menu holds it (a dock's or a toolbar's toggle is its own action).
+            QAction* action = f.frame->findChild<QAction*>(command);
+            if (action == nullptr) {
+                auto* holder = f.frame->findChild<QWidget*>(command);
+                QVERIFY(holder != nullptr);
+                if (auto* dock = qobject_cast<QDockWidget*>(holder)) action = dock->toggleViewAction();
+                if (auto* bar = qobject_cast<QToolBar*>(holder)) action = bar->toggleViewAction();
+            }
+            QVERIFY2(action != nullptr, qPrintable(command));
+            action->trigger();
+        }
+        f.Settle();
+        f.Settle();
+
+        QVERIFY(editor.isNull());
+        QCOMPARE(committed.size(), 0);
+        QCOMPARE(f.List().item(f.RowOf(7))->text(), QStringLiteral("7 Old"));
+        for (const auto& bank : f.unit.Banks())
+            if (bank.number == 7) QCOMPARE(bank.name, std::string("Old"));
+        if (auto* window = library.Window()) window->close();
     }
 };
 

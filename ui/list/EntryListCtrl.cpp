@@ -83,8 +83,7 @@ public:
         const int number = m_nEditNumber;
         const QString entry = m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.
-        QTimer::singleShot(
-            0, &m_list, [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
+        m_list.QueueRename(number, entry, name);
     }
 
 protected:
@@ -236,7 +235,17 @@ void CEntryListCtrl::RenameSelectedBank() {
     editItem(item(row));
 }
 
+void CEntryListCtrl::QueueRename(int number, const QString& entry, const QString& name) {
+    const std::uint64_t cancels = m_nCancels;
+    QTimer::singleShot(0, this, [this, cancels, number, entry, name] {
+        if (m_nCancels == cancels) FinishRename(number, entry, name);
+    });
+}
+
 void CEntryListCtrl::CancelEdit() {
+    // An editor that a command's own focus change closed a moment ago (a window it opened)
+    // has left its name queued: that is given up too.
+    ++m_nCancels;
     if (state() != QAbstractItemView::EditingState) return;
     for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>()) {
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);

@@ -1,6 +1,7 @@
 #include "ui/shell/MainFrame.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,6 +54,12 @@ CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& 
     CreateToolBar();
     CreateStatusBar();
     ConnectEnableRules();
+    // The commands that are in none of the window's groups (those that others add to its menus
+    // included) give a name edit up as the others do.
+    WatchCommands(this);
+    for (QAction* title : menuBar()->actions())
+        if (title->menu() != nullptr) WatchCommands(title->menu());
+    CancelEditOnTrigger(m_pToolBar->toggleViewAction());
 
     // The caption follows the browsing state.
     connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
@@ -233,6 +240,30 @@ void CMainFrame::CreateActions() {
     // took the focus away. A group tells of a trigger before the action's own handlers run.
     for (QActionGroup* group : {m_pCommandGroup, m_pChannels, m_pDsps})
         connect(group, &QActionGroup::triggered, list, &CEntryListCtrl::CancelEdit);
+}
+
+void CMainFrame::WatchCommands(QWidget* holder) {
+    holder->installEventFilter(this);
+    for (QAction* action : holder->actions()) {
+        CancelEditOnTrigger(action);
+        if (action->menu() != nullptr) WatchCommands(action->menu());
+    }
+}
+
+void CMainFrame::CancelEditOnTrigger(QAction* action) {
+    // After the action's own handlers when they were connected first: a focus change they
+    // caused meanwhile (a window opened) has left the name queued, and CancelEdit drops it.
+    connect(action, &QAction::triggered, m_pView->List(), &CEntryListCtrl::CancelEdit,
+            Qt::UniqueConnection);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ActionAdded) {
+        QAction* action = static_cast<QActionEvent*>(event)->action();
+        CancelEditOnTrigger(action);
+        if (action->menu() != nullptr) WatchCommands(action->menu());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::OnExit() {
