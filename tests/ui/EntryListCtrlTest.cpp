@@ -73,9 +73,10 @@ private slots:
         QCOMPARE(MenuItems(f.List()),
                  QStringList{QStringLiteral("&Create Bank… (createBankAction)")});
         f.Select(0);
-        QCOMPARE(MenuItems(f.List()), (QStringList{QStringLiteral("&Create Bank… (createBankAction)"),
-                                                   QStringLiteral("&Rename Bank (renameBankAction)"),
-                                                   QStringLiteral("&Delete Bank (deleteAction)")}));
+        QCOMPARE(MenuItems(f.List()),
+                 (QStringList{QStringLiteral("&Create Bank… (createBankAction)"),
+                              QStringLiteral("&Rename Bank (renameBankAction)"),
+                              QStringLiteral("&Delete Bank (deleteAction)")}));
         f.OpenBank(0);
         f.List().clearSelection();
         QVERIFY(MenuItems(f.List()).isEmpty());

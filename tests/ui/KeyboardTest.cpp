@@ -320,9 +320,7 @@ private slots:
         }
         QVERIFY(seen > 30);  // the sixteen channels, the two DSPs, every command
 
-        const auto shown = [](QAction* action) {
-            return action->text().remove(QLatin1Char('&'));
-        };
+        const auto shown = [](QAction* action) { return action->text().remove(QLatin1Char('&')); };
         QCOMPARE(shown(f.frame->Actions().backup), QStringLiteral("Back Up This Bank…"));
         QCOMPARE(shown(f.frame->Actions().backupUnit), QStringLiteral("Back Up Entire Unit…"));
     }
@@ -374,7 +372,8 @@ private slots:
             if (action == nullptr) {
                 auto* holder = f.frame->findChild<QWidget*>(command);
                 QVERIFY(holder != nullptr);
-                if (auto* dock = qobject_cast<QDockWidget*>(holder)) action = dock->toggleViewAction();
+                if (auto* dock = qobject_cast<QDockWidget*>(holder))
+                    action = dock->toggleViewAction();
                 if (auto* bar = qobject_cast<QToolBar*>(holder)) action = bar->toggleViewAction();
             }
             QVERIFY2(action != nullptr, qPrintable(command));

@@ -460,10 +460,10 @@ void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips_data() {
     QTest::newRow("backAction") << text("Back") << text("Back to bank selection") << text("Back")
                                 << int(QKeySequence::Back) << QKeySequence(Qt::ALT | Qt::Key_Left)
                                 << Qt::WindowShortcut;
-    QTest::newRow("dspAAction") << text("DSP &A") << text("Change to DSP A") << text("DSP A") << none
-                                << QKeySequence(Qt::CTRL | Qt::Key_A) << Qt::WindowShortcut;
-    QTest::newRow("dspBAction") << text("DSP &B") << text("Change to DSP B") << text("DSP B") << none
-                                << QKeySequence(Qt::CTRL | Qt::Key_B) << Qt::WindowShortcut;
+    QTest::newRow("dspAAction") << text("DSP &A") << text("Change to DSP A") << text("DSP A")
+                                << none << QKeySequence(Qt::CTRL | Qt::Key_A) << Qt::WindowShortcut;
+    QTest::newRow("dspBAction") << text("DSP &B") << text("Change to DSP B") << text("DSP B")
+                                << none << QKeySequence(Qt::CTRL | Qt::Key_B) << Qt::WindowShortcut;
     QTest::newRow("createBankAction")
         << text("&Create Bank…") << text("Create new bank") << text("Create Bank")
         << int(QKeySequence::New) << QKeySequence(Qt::CTRL | Qt::Key_N) << Qt::WindowShortcut;

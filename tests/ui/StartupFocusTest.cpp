@@ -80,13 +80,13 @@ CPrivateXServer g_server;
 QString g_serverError;
 
 // A case that cannot run here: skipped, or failed where it must run (CI).
-#define REQUIRE(condition, why)                                                      \
-    do {                                                                             \
-        if (!(condition)) {                                                          \
-            if (qEnvironmentVariableIntValue("QUORLIN_REQUIRE_DISPLAY") == 1)        \
-                QFAIL(qPrintable(why));                                              \
-            QSKIP(qPrintable(why));                                                  \
-        }                                                                            \
+#define REQUIRE(condition, why)                                               \
+    do {                                                                      \
+        if (!(condition)) {                                                   \
+            if (qEnvironmentVariableIntValue("QUORLIN_REQUIRE_DISPLAY") == 1) \
+                QFAIL(qPrintable(why));                                       \
+            QSKIP(qPrintable(why));                                           \
+        }                                                                     \
     } while (false)
 
 // Whether a window manager has announced itself on the screen (_NET_SUPPORTING_WM_CHECK on the
@@ -106,8 +106,8 @@ bool WindowManagerRunning() {
     if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
         xcb_get_property_reply_t* property = xcb_get_property_reply(
-            connection,
-            xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+            connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1),
+            nullptr);
         running = property != nullptr && xcb_get_property_value_length(property) > 0;
         std::free(property);
     }
@@ -146,10 +146,9 @@ private:
 // types them.
 bool TypeKeys(const QStringList& keys) {
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
-                              QStringLiteral("50")} +
-                      keys);
+    xdotool.start(
+        QStringLiteral("xdotool"),
+        QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} + keys);
     return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit &&
            xdotool.exitCode() == 0;
 }
