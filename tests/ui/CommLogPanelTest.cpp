@@ -89,7 +89,7 @@ void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
     CCommLogPanel* panel = PanelOf(*f.frame);
     QVERIFY(panel != nullptr);
     QVERIFY(panel->isHidden());
-    QAction* command = ViewMenuCommand(*f.frame, QStringLiteral("Communication &Log"));
+    QAction* command = ViewMenuCommand(*f.frame, QStringLiteral("&Communication Log"));
     QVERIFY(command != nullptr);
     QVERIFY(command->isCheckable() && !command->isChecked());
     // Hidden, it does not observe: the bank list fetched at the start is not in it.

@@ -493,24 +493,24 @@ void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips_data() {
                                 << text("Open the selected bank or load the selected program")
                                 << QString() << none << QKeySequence(Qt::Key_Return)
                                 << Qt::WidgetShortcut;
-    QTest::newRow("findAction") << text("&Find...") << text("Find patch") << QString()
+    QTest::newRow("findAction") << text("&Find…") << text("Find patch") << QString()
                                 << int(QKeySequence::Find) << QKeySequence(Qt::CTRL | Qt::Key_F)
                                 << Qt::WindowShortcut;
     QTest::newRow("findNextAction")
-        << text("Find Next") << text("Find next patch") << QString() << int(QKeySequence::FindNext)
+        << text("Find &Next") << text("Find next patch") << QString() << int(QKeySequence::FindNext)
         << QKeySequence(Qt::Key_F3) << Qt::WindowShortcut;
     QTest::newRow("backAction") << text("Back") << text("Back to bank selection") << text("Back")
                                 << int(QKeySequence::Back) << QKeySequence(Qt::ALT | Qt::Key_Left)
                                 << Qt::WindowShortcut;
-    QTest::newRow("dspAAction") << text("DSP A") << text("Change to DSP A") << text("DSP A") << none
-                                << QKeySequence(Qt::CTRL | Qt::Key_A) << Qt::WindowShortcut;
-    QTest::newRow("dspBAction") << text("DSP B") << text("Change to DSP B") << text("DSP B") << none
-                                << QKeySequence(Qt::CTRL | Qt::Key_B) << Qt::WindowShortcut;
+    QTest::newRow("dspAAction") << text("DSP &A") << text("Change to DSP A") << text("DSP A")
+                                << none << QKeySequence(Qt::CTRL | Qt::Key_A) << Qt::WindowShortcut;
+    QTest::newRow("dspBAction") << text("DSP &B") << text("Change to DSP B") << text("DSP B")
+                                << none << QKeySequence(Qt::CTRL | Qt::Key_B) << Qt::WindowShortcut;
     QTest::newRow("createBankAction")
-        << text("Create Bank") << text("Create new bank") << text("Create Bank")
+        << text("&Create Bank…") << text("Create new bank") << text("Create Bank")
         << int(QKeySequence::New) << QKeySequence(Qt::CTRL | Qt::Key_N) << Qt::WindowShortcut;
     QTest::newRow("loadPatchAction")
-        << text("Load Patch from PC")
+        << text("&Load Patch from PC…")
         << text("Open an existing patch and store it in the current bank") << text("Load Patch")
         << none << QKeySequence() << Qt::WindowShortcut;
     QTest::newRow("refreshAction")
@@ -524,7 +524,7 @@ void MainWindowTest::actionsAreNamedWithStandardKeysAndTheirOwnTips_data() {
     QTest::newRow("statusBarAction")
         << text("&Status Bar") << text("Show or hide the status bar") << text("Toggle StatusBar")
         << none << QKeySequence() << Qt::WindowShortcut;
-    QTest::newRow("aboutAction") << text("&About Quorlin...")
+    QTest::newRow("aboutAction") << text("&About Quorlin…")
                                  << text(
                                         "Display program information, version number and copyright")
                                  << text("About") << none << QKeySequence() << Qt::WindowShortcut;

@@ -68,7 +68,7 @@ CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
           QMetaObject::invokeMethod(this, &CCommLogPanel::BatchArrived, Qt::QueuedConnection);
       })) {
     setObjectName(QStringLiteral("CommLogPanel"));
-    toggleViewAction()->setText(tr("Communication &Log"));
+    toggleViewAction()->setText(tr("&Communication Log"));
     toggleViewAction()->setStatusTip(
         tr("Show or hide the frames sent to and received from the unit"));
 
