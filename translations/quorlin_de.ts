@@ -143,10 +143,6 @@
         <translation>Kommunikationsprotokoll</translation>
     </message>
     <message>
-        <source>Communication &amp;Log</source>
-        <translation>&amp;Kommunikationsprotokoll</translation>
-    </message>
-    <message>
         <source>Show or hide the frames sent to and received from the unit</source>
         <translation>Die an das Gerät gesendeten und von ihm empfangenen Nachrichten ein- oder ausblenden</translation>
     </message>
@@ -193,6 +189,10 @@
     <message>
         <source>&amp;Resume</source>
         <translation>&amp;Fortsetzen</translation>
+    </message>
+    <message>
+        <source>&amp;Communication Log</source>
+        <translation>&amp;Kommunikationsprotokoll</translation>
     </message>
 </context>
 <context>
@@ -338,28 +338,28 @@
 <context>
     <name>CEntryListCtrl</name>
     <message>
-        <source>Create Bank</source>
-        <translation>Bank anlegen</translation>
-    </message>
-    <message>
-        <source>Rename Bank</source>
-        <translation>Bank umbenennen</translation>
-    </message>
-    <message>
-        <source>Delete Bank</source>
-        <translation>Bank löschen</translation>
-    </message>
-    <message>
-        <source>Delete Patch</source>
-        <translation>Patch löschen</translation>
-    </message>
-    <message>
         <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
         <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is a factory program and cannot be deleted: only user programs can be deleted.</source>
         <translation>&quot;%1&quot; ist ein Werksprogramm und kann nicht gelöscht werden: Nur Benutzerprogramme lassen sich löschen.</translation>
+    </message>
+    <message>
+        <source>&amp;Create Bank…</source>
+        <translation>Bank &amp;anlegen…</translation>
+    </message>
+    <message>
+        <source>&amp;Rename Bank</source>
+        <translation>Bank &amp;umbenennen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Bank</source>
+        <translation>Bank &amp;löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Patch</source>
+        <translation>Patch &amp;löschen</translation>
     </message>
 </context>
 <context>
@@ -590,24 +590,12 @@ Um vorhandene .sig-Dateien oder Sicherungsordner hinzuzufügen, führen Sie „q
         <translation>&amp;Statusleiste</translation>
     </message>
     <message>
-        <source>Patch Info</source>
-        <translation>Patch-Info</translation>
-    </message>
-    <message>
         <source>&amp;Options</source>
         <translation>&amp;Optionen</translation>
     </message>
     <message>
-        <source>Communications &amp;Setup...</source>
-        <translation>&amp;Verbindungseinstellungen...</translation>
-    </message>
-    <message>
         <source>&amp;Channel</source>
         <translation>&amp;Kanal</translation>
-    </message>
-    <message>
-        <source>Bank Change</source>
-        <translation>Bankwechsel</translation>
     </message>
     <message>
         <source>DSP A</source>
@@ -626,44 +614,16 @@ Um vorhandene .sig-Dateien oder Sicherungsordner hinzuzufügen, führen Sie „q
         <translation>&amp;Löschen</translation>
     </message>
     <message>
-        <source>&amp;Find...</source>
-        <translation>&amp;Suchen...</translation>
-    </message>
-    <message>
         <source>Find patch</source>
         <translation>Patch suchen</translation>
-    </message>
-    <message>
-        <source>Find Next</source>
-        <translation>Weitersuchen</translation>
     </message>
     <message>
         <source>Find next patch</source>
         <translation>Nächsten Patch suchen</translation>
     </message>
     <message>
-        <source>Load Patch from PC</source>
-        <translation>Patch vom PC laden</translation>
-    </message>
-    <message>
-        <source>&amp;Backup user patches to PC</source>
-        <translation>&amp;Benutzer-Patches auf dem PC sichern</translation>
-    </message>
-    <message>
-        <source>Backup user patches in the current bank</source>
-        <translation>Die Benutzer-Patches der aktuellen Bank sichern</translation>
-    </message>
-    <message>
-        <source>Back Up Entire Unit…</source>
-        <translation>Gesamtes Gerät sichern…</translation>
-    </message>
-    <message>
         <source>Back up every user program of every bank into a new folder</source>
         <translation>Jedes Benutzerprogramm jeder Bank in einen neuen Ordner sichern</translation>
-    </message>
-    <message>
-        <source>Restore Backup to Unit…</source>
-        <translation>Sicherung auf das Gerät zurückspielen…</translation>
     </message>
     <message>
         <source>Put the programs of a whole-unit backup back into the unit</source>
@@ -672,10 +632,6 @@ Um vorhandene .sig-Dateien oder Sicherungsordner hinzuzufügen, führen Sie „q
     <message>
         <source>&amp;Help</source>
         <translation>&amp;Hilfe</translation>
-    </message>
-    <message>
-        <source>&amp;About Quorlin...</source>
-        <translation>Ü&amp;ber Quorlin...</translation>
     </message>
     <message>
         <source>Back</source>
@@ -799,6 +755,62 @@ Quit anyway? The operation stops after the step it is on, then Quorlin closes.</
         <translation>Ein Vorgang mit dem Gerät läuft noch.
 
 Trotzdem beenden? Der Vorgang hält nach dem laufenden Schritt an, dann wird Quorlin geschlossen.</translation>
+    </message>
+    <message>
+        <source>&amp;Patch Info</source>
+        <translation>&amp;Patch-Info</translation>
+    </message>
+    <message>
+        <source>Communications &amp;Setup…</source>
+        <translation>&amp;Verbindungseinstellungen…</translation>
+    </message>
+    <message>
+        <source>DSP &amp;A</source>
+        <translation>DSP &amp;A</translation>
+    </message>
+    <message>
+        <source>DSP &amp;B</source>
+        <translation>DSP &amp;B</translation>
+    </message>
+    <message>
+        <source>&amp;Find…</source>
+        <translation>&amp;Suchen…</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>&amp;Weitersuchen</translation>
+    </message>
+    <message>
+        <source>&amp;Load Patch from PC…</source>
+        <translation>&amp;Patch vom PC laden…</translation>
+    </message>
+    <message>
+        <source>Back Up &amp;This Bank…</source>
+        <translation>&amp;Diese Bank sichern…</translation>
+    </message>
+    <message>
+        <source>Back up the user programs of the open bank to a folder</source>
+        <translation>Die Benutzerprogramme der geöffneten Bank in einem Ordner sichern</translation>
+    </message>
+    <message>
+        <source>Back Up &amp;Entire Unit…</source>
+        <translation>&amp;Gesamtes Gerät sichern…</translation>
+    </message>
+    <message>
+        <source>&amp;Restore Backup to Unit…</source>
+        <translation>Sicherung auf das Gerät &amp;zurückspielen…</translation>
+    </message>
+    <message>
+        <source>&amp;About Quorlin…</source>
+        <translation>Ü&amp;ber Quorlin…</translation>
+    </message>
+    <message>
+        <source>&amp;Create Bank…</source>
+        <translation>Bank &amp;anlegen…</translation>
+    </message>
+    <message>
+        <source>&amp;Bank Change</source>
+        <translation>Bank&amp;wechsel</translation>
     </message>
 </context>
 <context>

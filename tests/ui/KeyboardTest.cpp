@@ -308,6 +308,12 @@ private slots:
                 const QString what = where + QStringLiteral(": ") + text;
                 const QString key = MnemonicOf(text);
                 QVERIFY2(!key.isEmpty(), qPrintable(what + QStringLiteral(" has no key")));
+                // The sixteen channels: each number's last digit is its key, so 11 to 16 share
+                // theirs with 1 to 6 (the key steps between the two).
+                if (action->objectName().startsWith(QStringLiteral("channel"))) {
+                    QCOMPARE(key, QString(text).remove(QLatin1Char('&')).right(1));
+                    continue;
+                }
                 QVERIFY2(!keys[where].contains(key),
                          qPrintable(what + QStringLiteral(" has the key of ") + keys[where][key]));
                 keys[where][key] = text;

@@ -152,7 +152,8 @@ void CMainFrame::CreateActions() {
     m_pChannels->setExclusive(true);
     for (int channel = 0; channel < static_cast<int>(a.channels.size()); ++channel) {
         const QByteArray name = "channel" + QByteArray::number(channel + 1) + "Action";
-        // The number's last digit is the item's key: unique within each half of the list.
+        // The number's last digit is the item's key; 11 to 16 share theirs with 1 to 6 (the key
+        // then steps between the two).
         QString text = QString::number(channel + 1);
         text.insert(text.size() - 1, QLatin1Char('&'));
         QAction* action = NewAction(m_pChannels, name.constData(), text);
@@ -312,12 +313,7 @@ void CMainFrame::CreateMenus() {
     m_pOptionsMenu->addAction(CLogFileRecorder::CreateToggle(this));
     QMenu* channel = m_pOptionsMenu->addMenu(tr("&Channel"));
     channel->setObjectName(QStringLiteral("channelMenu"));
-    // Two halves, so that each channel has a key of its own (1 to 8, then 9, 0 and 1 to 6).
-    const std::size_t half = a.channels.size() / 2;
-    QMenu* low = channel->addMenu(QStringLiteral("&1–%1").arg(half));
-    QMenu* high = channel->addMenu(QStringLiteral("&%1–%2").arg(half + 1).arg(a.channels.size()));
-    for (std::size_t i = 0; i < a.channels.size(); ++i)
-        (i < half ? low : high)->addAction(a.channels[i]);
+    for (QAction* action : a.channels) channel->addAction(action);
     QMenu* bankChange = m_pOptionsMenu->addMenu(tr("&Bank Change"));
     bankChange->setObjectName(QStringLiteral("bankChangeMenu"));
     bankChange->addAction(a.dspA);
