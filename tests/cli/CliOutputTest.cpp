@@ -35,11 +35,14 @@ protected:
 };
 
 TEST_F(CliOutputTest, AnOutputThatCannotBeWrittenIsSaidOnceAndEndsWithOne) {
-    // Two backups of one bank: every program is in the library, each seen in two places.
+    // Two backups of one bank, imported (the demo unit keeps its own library): every program is
+    // in the library, each seen in two places.
     for (const char* folder : {"one", "two"}) {
         std::filesystem::create_directories(Path(folder));
         const CliResult r = RunCli({"--demo", "backup", "10", Path(folder)}, m_sandbox.ConfigHome());
         ASSERT_EQ(r.exitCode, 0) << r.err;
+        const CliResult i = RunCli({"import", Path(folder)}, m_sandbox.ConfigHome());
+        ASSERT_EQ(i.exitCode, 0) << i.err;
     }
     const CliResult found = RunCli({"library", "search", "Vocal"}, m_sandbox.ConfigHome());
     ASSERT_EQ(found.exitCode, 0) << found.err;

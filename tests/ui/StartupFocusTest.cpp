@@ -153,6 +153,21 @@ bool TypeKeys(const QStringList& keys) {
            xdotool.exitCode() == 0;
 }
 
+// Waits until the X server's keyboard focus is in `window` (Qt may call a window active a
+// moment before a window manager has moved the focus there); false after ten seconds.
+bool WaitForXFocus(const QWidget& window) {
+    const QByteArray id = QByteArray::number(static_cast<qulonglong>(window.winId()));
+    QDeadlineTimer bound(10000);
+    while (!bound.hasExpired()) {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")});
+        if (xdotool.waitForFinished(10000) && xdotool.readAllStandardOutput().trimmed() == id)
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
 }  // namespace
 
 class StartupFocusTest : public QObject {
@@ -190,7 +205,7 @@ private slots:
         bool closedByTest = false;
         CUiFixture::OnNextDialog([&](QDialog& box) {
             boxActive = qobject_cast<QMessageBox*>(&box) != nullptr &&
-                        QTest::qWaitForWindowActive(&box, 10000);
+                        QTest::qWaitForWindowActive(&box, 10000) && WaitForXFocus(box);
             typed = TypeKeys({QStringLiteral("Return")});
             // A box the key did not reach is closed after a while: the case fails, not hangs.
             QTimer::singleShot(10000, &box, [&box, &closedByTest] {
@@ -208,6 +223,7 @@ private slots:
         // The window has the keyboard: F5 reads the bank list (the unit answers now), and the
         // arrow keys move in it.
         QTRY_VERIFY_WITH_TIMEOUT(f.frame->isActiveWindow(), 10000);
+        QVERIFY2(WaitForXFocus(*f.frame), "the main window does not have the X keyboard focus");
         f.link->SetSilent(false);
         QVERIFY(TypeKeys({QStringLiteral("F5")}));
         QTRY_VERIFY_WITH_TIMEOUT(f.List().count() > 2, 10000);
