@@ -119,7 +119,8 @@ void CArchiveCommands::BackUpUnit() {
                     text += QLatin1Char('\n') + visitor->messages.last();
                 Tell(text);
             }
-            Refresh();
+            // A unit that went is not asked again: the list stays as it was shown.
+            if (!outcome.interrupted) Refresh();
         },
         true);
 }
@@ -172,7 +173,7 @@ void CArchiveCommands::CarryRestore(const std::shared_ptr<archive::CUnitRestore>
             if (!visitor->messages.isEmpty())
                 text += QLatin1Char('\n') + visitor->messages.join(QLatin1Char('\n'));
             Tell(text);
-            Refresh();
+            if (!restore->Interrupted()) Refresh();
         },
         true);
 }
