@@ -154,8 +154,13 @@ void CLibrarian::ReportLinkLoss() {
 }
 
 void CLibrarian::EndHeldOperation() {
-    if (m_nHeldDepth == 0 || --m_nHeldDepth > 0) return;
+    if (m_nHeldDepth == 0) return;
+    if (m_nHeldDepth > 1) {
+        --m_nHeldDepth;
+        return;
+    }
     ReportLinkLoss();
+    m_nHeldDepth = 0;
     m_linkHost.Keep(false);
     for (const auto& message : m_linkHost.TakeKept())
         m_host.ShowMessage(message.text, message.caption, message.icon);
