@@ -258,6 +258,51 @@ private slots:
                                           "Not reached: bank 41, 42"));
         QCOMPARE(f.unit.Programs(40).size(), std::size_t{1});
     }
+
+    // The backup of the open bank 40 (Lead, Pad, Keys); the unit goes while Pad is fetched. One
+    // lost-connection message, then the summary: interrupted, Lead written, Pad lost, Keys not
+    // asked for; no further box (the selected program is not loaded again).
+    void aBankBackupTheUnitLeavesTellsItOnceAndNamesWhatIsMissing() {
+        CUiFixture f;
+        Seed(f.unit);
+        f.unit.AddProgram(40, 3, Text("Keys"), true);
+        CPtyUnit unit(f.unit);
+        std::string error;
+        QVERIFY2(unit.Start(error), error.c_str());
+        QVERIFY(StartOverPty(f, unit));
+        f.OpenBank(40);
+        f.Select(f.RowOf(1));
+        f.host.SetPresenter(nullptr);
+        CBoxReader boxes;
+
+        // The pauses: the program change for Lead, then for Pad.
+        std::atomic<int> pauses{0};
+        f.onPause = [&unit, &pauses](int) {
+            if (++pauses == 2) unit.Kill();
+        };
+        QTemporaryDir folder;
+        f.Commands().m_fnChooseBackupFolder = [&folder] { return folder.path(); };
+        f.Commands().BackupUserPatches();
+        f.Settle();
+        f.onPause = nullptr;
+        QTRY_VERIFY(boxes.texts.size() >= 2);
+        QTest::qWait(200);
+
+        const QStringList& texts = boxes.texts;
+        QVERIFY2(texts.size() == 2, qPrintable(texts.join(QStringLiteral("\n----\n"))));
+        QCOMPARE(LostMessages(texts), 1);
+        QVERIFY2(texts[0].startsWith(Lost() + QStringLiteral("\n\n")), qPrintable(texts[0]));
+        QVERIFY2(texts[1].startsWith(QStringLiteral("Backup interrupted: 1 file written, 2 "
+                                                    "skipped.")),
+                 qPrintable(texts[1]));
+        QVERIFY2(texts[1].contains(QStringLiteral(
+                     "2 Pad: the connection to the unit was lost while it was fetched.")),
+                 qPrintable(texts[1]));
+        QVERIFY2(texts[1].contains(QStringLiteral(
+                     "3 Keys: not asked for, the connection to the unit was lost.")),
+                 qPrintable(texts[1]));
+        QVERIFY(QFileInfo::exists(QDir(folder.path()).filePath(QStringLiteral("Lead.sig"))));
+    }
 };
 
 QTEST_MAIN(UnitGoneTest)
