@@ -13,6 +13,15 @@ class IArchiveVisitor {
 public:
     virtual ~IArchiveVisitor() = default;
 
+    // What OnProgress counts.
+    enum class Count {
+        Banks,     // backup: the banks of the unit, told before each bank is read
+        Programs,  // backup: the user programs of the bank being backed up, told before each
+                   // program; restore: every planned load, told before each bank and each load
+    };
+    // How far the run is: `done` of `total` are finished (written, loaded or given up).
+    virtual void OnProgress(Count /*what*/, int /*done*/, int /*total*/) {}
+
     // A bank is about to be read (backup) or restored.
     virtual void OnBank(int /*bank*/, const std::string& /*name*/) {}
     // A program is about to be fetched (backup) or loaded (restore).

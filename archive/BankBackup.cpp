@@ -88,6 +88,12 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
     CBackupNamer namer;              // file names of this run
     filewriter::CRunFiles runFiles;  // the files this run wrote, as the file system knows them
     std::vector<filewriter::FileId> ids;
+    // The user programs listed, for the progress's "n of m": counted as the loop below counts.
+    int userPrograms = 0;
+    for (const auto& program : programs) {
+        const auto parts = CReplyParser::SplitEntry(WithoutLeadingBlanks(program.text));
+        if (program.user != 0 && parts && parts->number >= 0) ++userPrograms;
+    }
     for (const auto& program : programs) {
         const std::string entry = WithoutLeadingBlanks(program.text);
         const auto parts = CReplyParser::SplitEntry(entry);
@@ -111,6 +117,8 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
             outcome.cancelled = true;
             continue;
         }
+        m_visitor.OnProgress(IArchiveVisitor::Count::Programs, outcome.userPrograms - 1,
+                             userPrograms);
         m_visitor.OnProgram(bank, number, name);
 
         BankBackupSkip skip;

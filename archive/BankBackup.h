@@ -1,6 +1,6 @@
 #pragma once
 // The backup of one bank's user programs into a folder the user chose: the command line's
-// "backup BANK FOLDER" and the desktop program's "Backup user patches to PC" both run it, so that
+// "backup BANK FOLDER" and the desktop program's "Back Up This Bank…" both run it, so that
 // both write the same files and skip the same programs for the same reasons.
 //
 // What a run does, in this order:

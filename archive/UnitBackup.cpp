@@ -134,6 +134,10 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     int writtenHere = 0;
     CBackupNamer namer;
     filewriter::CRunFiles runFiles;
+    const int toFetch = static_cast<int>(
+        std::count_if(bank.programs.begin(), bank.programs.end(),
+                      [](const ManifestProgram& p) { return p.user && Choosable(p); }));
+    int reached = 0;  // of those
     for (std::size_t i = 0; i < bank.programs.size(); ++i) {
         auto& program = bank.programs[i];
         if (!program.user || !Choosable(program)) continue;
@@ -145,6 +149,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
                                   : std::string("not asked: the unit stopped answering"));
             break;
         }
+        m_visitor.OnProgress(IArchiveVisitor::Count::Programs, reached++, toFetch);
         m_visitor.OnProgram(bank.number, program.number, program.name);
         const std::string what = ProgramText(bank.number, program.number, program.name);
         fetchedAny = true;
@@ -338,12 +343,15 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
             }
             manifest.banks.push_back({number, name, {}});
         }
+        const int bankCount = static_cast<int>(manifest.banks.size());
+        int banksReached = 0;
         for (auto& bank : manifest.banks) {
             if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
             if (Stopped()) {
                 manifest.unreadBanks.push_back(bank.number);
                 continue;
             }
+            m_visitor.OnProgress(IArchiveVisitor::Count::Banks, banksReached++, bankCount);
             m_visitor.OnBank(bank.number, bank.name);
             BackUpBank(folder, bank, manifest, outcome.banksWritten);
         }

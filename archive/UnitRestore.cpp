@@ -138,6 +138,8 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
         m_visitor.OnMessage("Cannot read the bank list of the unit.");
         return Result::Failed;
     }
+    plan.line = estimate::CurrentLine(m_engine);
+    plan.unitBanks = static_cast<int>(unitBanks.size());
     std::map<int, std::string> unitNames;
     for (const auto& entry : unitBanks)
         unitNames[ListEntryNumber(entry)] = ListEntryName(entry);
@@ -151,6 +153,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
             // offered, rather than a creation the run would refuse.
             std::string typed = nametable::TypedName(bank.name);
             if (nametable::IsBlankName(typed)) typed = "Bank " + std::to_string(bank.number);
+            plan.bankNames[bank.number] = typed;
             plan.steps.push_back({RestoreStep::Kind::CreateBank,
                                   bank.number,
                                   typed,
@@ -160,6 +163,7 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
                                   {},
                                   {}});
         } else {
+            plan.bankNames[bank.number] = onUnit->second;
             if (TrimmedName(onUnit->second) != TrimmedName(bank.name))
                 plan.steps.push_back({RestoreStep::Kind::KeepBank,
                                       bank.number,
@@ -225,6 +229,11 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         return true;
     };
     bool failed = false;
+    // Progress counts the planned loads, each once, whatever becomes of it.
+    const int loads = static_cast<int>(
+        std::count_if(plan.steps.begin(), plan.steps.end(),
+                      [](const RestoreStep& s) { return s.kind == RestoreStep::Kind::Load; }));
+    int loadsReached = 0;
     std::size_t i = 0;
     while (i < plan.steps.size() && !m_bCancelled && !m_bInterrupted) {
         if (m_visitor.ShouldCancel()) {
@@ -235,6 +244,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         const int bank = plan.steps[i].bank;
         std::size_t end = i;
         while (end < plan.steps.size() && plan.steps[end].bank == bank) ++end;
+        if (loads > 0) m_visitor.OnProgress(IArchiveVisitor::Count::Programs, loadsReached, loads);
         m_visitor.OnBank(bank, plan.steps[i].kind == RestoreStep::Kind::CreateBank ||
                                        plan.steps[i].kind == RestoreStep::Kind::KeepBank
                                    ? plan.steps[i].name
@@ -248,6 +258,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         std::vector<std::string> loadedNames;
         for (std::size_t k = i; k < end; ++k) {
             const RestoreStep& step = plan.steps[k];
+            if (step.kind == RestoreStep::Kind::Load) ++loadsReached;
             switch (step.kind) {
                 case RestoreStep::Kind::CreateBank:
                     if (m_bInterrupted) {
@@ -306,6 +317,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                         break;
                     }
                     selected = true;
+                    m_visitor.OnProgress(IArchiveVisitor::Count::Programs, loadsReached - 1, loads);
                     m_visitor.OnProgram(bank, -1, step.name);
                     if (m_engine.LoadPatchText(step.content,
                                                (fs::path(plan.folder) / step.file).string()) != 0) {

@@ -38,11 +38,13 @@
 // Called on the thread that owns the engine; progress and Cancel through the visitor. Every text
 // in and out (names, paths, messages, the summary) is UTF-8.
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "archive/ArchiveVisitor.h"
 #include "archive/BackupManifest.h"
+#include "engine/WorkEstimate.h"
 
 class CLibrarian;
 
@@ -63,6 +65,11 @@ struct RestoreStep {
 struct RestorePlan {
     std::string folder;
     std::vector<RestoreStep> steps;
+    estimate::Line line;  // the link the plan was made for
+    int unitBanks = 0;    // banks the unit listed then
+    // Every planned bank's name: the unit's for a bank it has, else the name it will be created
+    // with.
+    std::map<int, std::string> bankNames;
 };
 
 // One plan line, in the forms above.

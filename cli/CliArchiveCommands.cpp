@@ -1,6 +1,7 @@
 #include "cli/CliArchiveCommands.h"
 
 #include "archive/BackupCheck.h"
+#include "archive/RestoreTotals.h"
 #include "archive/UnitBackup.h"
 #include "archive/UnitRestore.h"
 #include "cli/CliSignals.h"
@@ -78,6 +79,14 @@ int CCliArchiveCommands::Restore(const std::string& folder, const std::vector<in
     if (planned == R::Failed) return 1;
     for (const auto& step : plan.steps) m_out << archive::StepLine(step) << '\n';
     m_out.flush();
+    // What the plan comes to, and how long it takes, as the desktop program's plan shows it.
+    if (!plan.steps.empty()) {
+        const archive::RestoreTotals totals = archive::Totals(plan);
+        std::string text = archive::TotalsText(totals) + ".";
+        if (totals.programs > 0 || totals.banksCreated > 0)
+            text += " " + estimate::AboutText(archive::EstimateMs(plan)) + ".";
+        m_host.ShowMessage(text);
+    }
     if (dryRun) return 0;
     const R done = restore.Carry(plan);
     m_host.ShowMessage(restore.Summary());

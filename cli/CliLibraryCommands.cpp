@@ -2,6 +2,7 @@
 
 #include "archive/FileWriter.h"
 #include "engine/Librarian.h"
+#include "library/DemoLibraryPlace.h"
 #include "library/LibraryImport.h"
 #include "library/LibrarySightings.h"
 #include "library/ProgramLibrary.h"
@@ -99,16 +100,18 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host) {
 }
 
 struct CCliLibraryFeed::Parts {
+    std::unique_ptr<CDemoLibraryPlace> demoPlace;  // outlives the library opened there
     CProgramLibrary library;
     std::unique_ptr<CLibrarySightings> sightings;
 };
 
 CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link,
-                                 bool keepDeleted)
+                                 bool keepDeleted, bool demoUnit)
     : m_pParts(std::make_unique<Parts>()) {
     CProgramLibrary& library = m_pParts->library;
+    if (demoUnit) m_pParts->demoPlace = std::make_unique<CDemoLibraryPlace>();
     std::string openError;
-    library.Open(DefaultLibraryPath(), openError);
+    library.Open(demoUnit ? m_pParts->demoPlace->Path() : DefaultLibraryPath(), openError);
     m_pParts->sightings = std::make_unique<CLibrarySightings>(library, library.OpenReason());
     CLibrarySightings& sightings = *m_pParts->sightings;
     // Told when the library is first needed: a command that records nothing says nothing of it.

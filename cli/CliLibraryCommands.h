@@ -40,9 +40,12 @@ int RunLibraryCommand(const CliOptions& o, std::ostream& out, IHost& host);
 // without it (a delete then asks, and the command-line tool answers No).
 class CCliLibraryFeed {
 public:
-    // `keepDeleted`: fetch and keep a copy of a program before deleting it. The engine must not
-    // run operations after this object is gone.
-    CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link, bool keepDeleted);
+    // `keepDeleted`: fetch and keep a copy of a program before deleting it. `demoUnit`: the
+    // engine talks to the demo unit, whose programs go to a library of this run's own, never the
+    // user's (library/DemoLibraryPlace.h). The engine must not run operations after this object
+    // is gone.
+    CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::string& link, bool keepDeleted,
+                    bool demoUnit = false);
     ~CCliLibraryFeed();
 
 private:

@@ -12,6 +12,6 @@ int RunLibraryCommand(const CliOptions& o, std::ostream&, IHost& host) {
     return 2;
 }
 
-CCliLibraryFeed::CCliLibraryFeed(CLibrarian&, IHost&, const std::string&, bool) {}
+CCliLibraryFeed::CCliLibraryFeed(CLibrarian&, IHost&, const std::string&, bool, bool) {}
 
 CCliLibraryFeed::~CCliLibraryFeed() = default;

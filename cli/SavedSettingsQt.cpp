@@ -5,3 +5,7 @@
 std::unique_ptr<ISettingsStore> OpenSavedSettings() {
     return std::make_unique<CQtSettingsStore>();
 }
+
+std::string SavedSettingsLocation() {
+    return CQtSettingsStore().Location();
+}

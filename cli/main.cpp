@@ -30,6 +30,7 @@
 #include "settings/OptionsSettings.h"
 #include "settings/OverlaySettingsStore.h"
 #include "settings/RunSettings.h"
+#include "settings/SerialSettings.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -71,6 +72,28 @@ void PutConnection(const CliOptions& o, ISettingsStore& saved, ISettingsStore& r
             run.WriteDword(kSectionOptions, "DeviceType", 0);
             return;
     }
+}
+
+// A run over the saved connection when nothing chose a unit: the serial line (which such a run
+// uses) is not saved. The desktop program would ask for it on its first start; here the user
+// learns how to choose a unit and where the desktop program keeps its choice. The run then goes
+// on over the saved device, or the default one, with the default line values, which are put into
+// the run's settings so that the serial link does not ask again. Empty when a unit was chosen.
+std::string ExplainNoUnitChosen(const CliOptions& o) {
+    if (o.connection != CliOptions::Connection::Saved) return {};
+    CSerialSettings line;
+    line.m_bPersist = false;
+    if (line.Load() == 0) return {};
+    line.Save();  // into the run's settings only
+    return "No unit has been chosen: no serial line settings are saved.\n"
+           "Choose one with --serial DEVICE (and --baud, --parity, --data, --stop), with "
+           "--midi-in N --midi-out N, or try the simulated unit with --demo.\n"
+           "The desktop program (quorlin) saves the unit chosen in Options | Communications "
+           "Setup in " +
+           SavedSettingsLocation() +
+           "; quorlin-cli uses that choice when given none.\n"
+           "This run tries the serial port " +
+           line.PortPath() + " at " + std::to_string(line.m_nBaudRate) + " baud.";
 }
 
 // std::cout writes through a CCheckedOutput while this lives.
@@ -146,8 +169,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const std::string noUnitChosen = ExplainNoUnitChosen(*options);
     int result = 1;
     if (options->command == CliOptions::Command::Doctor) {
+        if (!noUnitChosen.empty()) CCliHost().ShowMessage(noUnitChosen);
         // The check makes links of its own; with --demo it asks the demo unit.
         std::unique_ptr<CInProcessDemoUnit> demoUnit;
         std::unique_ptr<CDeviceLink> demoLink;
@@ -159,6 +184,7 @@ int main(int argc, char** argv) {
     } else {
         CCliHost host;
         host.SetMessageHook([&trace](const std::string& text) { trace.Message(text); });
+        if (!noUnitChosen.empty()) host.ShowMessage(noUnitChosen);
         std::unique_ptr<CInProcessDemoUnit> demoUnit;
         std::unique_ptr<CLibrarian> engine;
         if (options->connection == CliOptions::Connection::Demo) {
@@ -189,7 +215,8 @@ int main(int argc, char** argv) {
             *engine, host,
             CCliArchiveCommands::LinkDescription(
                 *engine, options->connection == CliOptions::Connection::Demo),
-            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0);
+            SavedOr(saved, kSectionOptions, "LibraryKeepsDeleted", 1) != 0,
+            options->connection == CliOptions::Connection::Demo);
         result = CCliCommands(*engine, host, std::cout, dsp, channel).Run(*options);
         engine.reset();
     }

@@ -1,5 +1,7 @@
 #include "demo/DemoUnit.h"
 
+#include <pthread.h>
+
 #include "sim/PtyServer.h"
 #include "sim/SimUnit.h"
 
@@ -17,6 +19,12 @@ CDemoUnit::~CDemoUnit() {
 bool CDemoUnit::Start() {
     if (!m_pServer->Open(m_strError)) return false;
     m_strPortPath = m_pServer->SlavePath();
-    m_thread = std::thread([this] { m_pServer->Run(); });
+    m_thread = std::thread([this] {
+#ifdef __linux__
+        // So that a look at the process's threads (bench_idle, top -H) can tell it.
+        pthread_setname_np(pthread_self(), "demo unit");
+#endif
+        m_pServer->Run();
+    });
     return true;
 }

@@ -50,6 +50,8 @@ constexpr int kFloodListenMs = 300;
 // What arrives in that time unasked before the line counts as flooding: a few stray bytes (a
 // note from a merged MIDI input, active sensing, the tail of a late reply) do not.
 constexpr std::uint64_t kFloodMinBytes = 64;
+// The detail of the step that a stop cut short.
+constexpr const char* kEndedText = "the check was ended";
 
 bool IsUnitReply(const std::string& reply) {
     return reply.size() >= 4 && static_cast<unsigned char>(reply[0]) == 0xF0 &&
@@ -129,7 +131,10 @@ CConnectionCheck::Answer CConnectionCheck::RootQuery(CDeviceLink& link, int firs
     const long long ms = MsSince(start);
     link.firstWaitMs = savedWait;
     using Kind = Answer::Kind;
-    if (r == 0 && IsEcho(answer.reply, frame)) {
+    if (r != 0 && Stopped()) {
+        answer.kind = Kind::Ended;
+        answer.detail = kEndedText;
+    } else if (r == 0 && IsEcho(answer.reply, frame)) {
         answer.kind = Kind::Echo;
         answer.detail =
             "the line echoes what is sent (a loopback or a mis-wired cable): check that the "
@@ -166,6 +171,10 @@ ConnectionCheckResult CConnectionCheck::CheckSerial(const CSerialSettings& line)
         Add(result, std::move(found));
     }
     if (!portUsable) return result;
+    if (Stopped()) {
+        Add(result, {false, "unit answers", kEndedText});
+        return result;
+    }
 
     CCheckHost host;
     Answer answer;
@@ -177,7 +186,11 @@ ConnectionCheckResult CConnectionCheck::CheckSerial(const CSerialSettings& line)
                          why.empty() ? std::string("the port could not be opened") : why});
             return result;
         }
-        answer = RootQuery(link, m_timings.answerWaitMs, protocol::kQueryTimeoutMs);
+        {
+            // A stop ends the wait for the unit at once (at once, too, when it came before).
+            const std::stop_callback interrupt(m_stop, [&link] { link.Interrupt(); });
+            answer = RootQuery(link, m_timings.answerWaitMs, protocol::kQueryTimeoutMs);
+        }
         link.Close();
     }
     const std::string speed = " at " + std::to_string(line.m_nBaudRate) + " baud";
@@ -199,7 +212,7 @@ CheckLine CConnectionCheck::SearchOtherSpeeds(const CSerialSettings& line) {
     std::string tried;
     for (const int rate : serial::SupportedBaudRates()) {
         if (rate == line.m_nBaudRate) continue;
-        if (Stopped()) return {false, "other speeds", "the check was ended"};
+        if (Stopped()) return {false, "other speeds", kEndedText};
         CSerialSettings other;
         other.m_bPersist = false;
         other.m_nPortNumber = line.m_nPortNumber;
@@ -211,8 +224,13 @@ CheckLine CConnectionCheck::SearchOtherSpeeds(const CSerialSettings& line) {
         CCheckHost host;
         CSerialLink link(host, other);
         if (link.Open(protocol::kDefaultBufferSize) != 0) continue;
-        const Answer answer = RootQuery(link, m_timings.otherSpeedWaitMs, protocol::kQueryTimeoutMs);
+        Answer answer;
+        {
+            const std::stop_callback interrupt(m_stop, [&link] { link.Interrupt(); });
+            answer = RootQuery(link, m_timings.otherSpeedWaitMs, protocol::kQueryTimeoutMs);
+        }
         link.Close();
+        if (answer.kind == Answer::Kind::Ended) return {false, "other speeds", kEndedText};
         if (answer.answered) {
             return {false, "other speeds",
                     "the unit answers at " + std::to_string(rate) + " baud: set the speed to " +
@@ -252,6 +270,10 @@ ConnectionCheckResult CConnectionCheck::CheckMIDI(std::int32_t inputDevice,
     const bool inputExists = device("input", inputDevice, backend->InputPortNames());
     const bool outputExists = device("output", outputDevice, backend->OutputPortNames());
     if (!inputExists || !outputExists) return result;
+    if (Stopped()) {
+        Add(result, {false, "open MIDI devices", kEndedText});
+        return result;
+    }
 
     CCheckHost host;
     CMIDILink link(host, backend, inputDevice, outputDevice);
@@ -262,6 +284,8 @@ ConnectionCheckResult CConnectionCheck::CheckMIDI(std::int32_t inputDevice,
         return result;
     }
     Add(result, {true, "open MIDI devices", "input and output opened"});
+    // A stop ends a wait for the unit at once; the link stays safe to close meanwhile.
+    const std::stop_callback interrupt(m_stop, [&link] { link.Interrupt(); });
 
     const Answer answer = RootQuery(link, m_timings.answerWaitMs, m_timings.answerWaitMs);
     Add(result, {answer.answered, "unit answers", answer.detail});
@@ -279,7 +303,9 @@ ConnectionCheckResult CConnectionCheck::CheckMIDI(std::int32_t inputDevice,
             largest == std::numeric_limits<std::size_t>::max()
                 ? std::string()
                 : "; the route carries frames of up to " + Plural(largest, "byte");
-        if (r != 0) {
+        if (r != 0 && Stopped()) {
+            Add(result, {false, "long sysex", kEndedText});
+        } else if (r != 0) {
             const std::string why = host.TakeMessage();
             Add(result, {false, "long sysex",
                          "the current program did not arrive within " +
@@ -308,7 +334,11 @@ ConnectionCheckResult CConnectionCheck::CheckLink(CDeviceLink& link,
         return result;
     }
     Add(result, {true, "open", description});
-    const Answer answer = RootQuery(link, m_timings.answerWaitMs, protocol::kQueryTimeoutMs);
+    Answer answer;
+    {
+        const std::stop_callback interrupt(m_stop, [&link] { link.Interrupt(); });
+        answer = RootQuery(link, m_timings.answerWaitMs, protocol::kQueryTimeoutMs);
+    }
     link.Close();
     Add(result, {answer.answered, "unit answers", answer.detail});
     result.unitAnswered = answer.answered;

@@ -18,12 +18,12 @@
 // loaded from or saved to the settings, and no message box is shown (what a link would show
 // becomes a line's detail). It blocks until done (seconds; longer when the unit is silent and
 // other speeds are tried) and may run on any thread, but not while the engine's own link holds
-// the same port or devices.
+// the same port or devices. SetStopToken ends it early.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -53,10 +53,11 @@ public:
 
     explicit CConnectionCheck(ConnectionCheckTimings timings = {}, LineFound lineFound = {});
 
-    // A flag another thread may raise to end the check early: it then tries no further speed
-    // and sends nothing more once the exchange in progress has ended (after one wait at most),
-    // so that the port or devices are soon free for the program's own link.
-    void SetStopFlag(std::shared_ptr<const std::atomic<bool>> stop) { m_pStop = std::move(stop); }
+    // Another thread may end the check early through `stop`: a wait for the unit in progress
+    // ends at once, no further step is taken and the port or devices are closed, so that they
+    // are free for the program's own link within moments. The lines found so far stay; the
+    // step that was cut short says "the check was ended".
+    void SetStopToken(std::stop_token stop) { m_stop = std::move(stop); }
 
     ConnectionCheckResult CheckSerial(const CSerialSettings& line);
     ConnectionCheckResult CheckMIDI(std::int32_t inputDevice, std::int32_t outputDevice,
@@ -68,13 +69,16 @@ public:
 private:
     class CCheckHost;
     struct Answer {
-        enum class Kind { Unit, Silent, Foreign, Echo, Flood };
+        enum class Kind { Unit, Silent, Foreign, Echo, Flood, Ended };
         Kind kind = Kind::Silent;
         bool answered = false;  // kind is Unit
         std::string detail;
         std::string reply;
-        // The detail names the line's fault whatever its speed: another speed is no remedy.
-        bool SpeedIrrelevant() const { return kind == Kind::Echo || kind == Kind::Flood; }
+        // The detail names the line's fault whatever its speed, or the check was ended: another
+        // speed is not worth a try.
+        bool SpeedIrrelevant() const {
+            return kind == Kind::Echo || kind == Kind::Flood || kind == Kind::Ended;
+        }
     };
 
     void Add(ConnectionCheckResult& result, CheckLine line);
@@ -86,9 +90,9 @@ private:
     // The other supported speeds, until the unit answers at one: the line saying where.
     CheckLine SearchOtherSpeeds(const CSerialSettings& line);
 
-    bool Stopped() const { return m_pStop && m_pStop->load(); }
+    bool Stopped() const { return m_stop.stop_requested(); }
 
     ConnectionCheckTimings m_timings;
     LineFound m_lineFound;
-    std::shared_ptr<const std::atomic<bool>> m_pStop;
+    std::stop_token m_stop;
 };

@@ -72,6 +72,10 @@ bool CLibrarian::PressKey(KeyPattern key, int pauseMs) {
                   unused) != 0)
         return false;
     m_host.Pause(pauseMs);
+    if (m_pKeyProgress != nullptr && *m_pKeyProgress) {
+        ++m_nKeysPressed;
+        (*m_pKeyProgress)(m_nKeysPressed, std::max(m_nKeysPlanned, m_nKeysPressed));
+    }
     return true;
 }
 

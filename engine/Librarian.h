@@ -337,8 +337,11 @@ public:
     // name longer than nametable::kMaxNameLength characters (then after the message "A bank
     // name holds at most 79 characters.") or a blank one (nametable::IsBlankName; after "A bank
     // name needs at least one character other than a blank."); nothing is sent then. Whether
-    // the unit followed: CheckBankName.
-    int SetBankName(int n, const std::string& name);
+    // the unit followed: CheckBankName. The whole sequence takes some 35 s for a long name; when
+    // given, `progress` is told after each key press how many of the sequence's keys are
+    // pressed (`done` of `total`).
+    using KeyProgress = std::function<void(int done, int total)>;
+    int SetBankName(int n, const std::string& name, const KeyProgress& progress = {});
     // After DeleteBank / SetBankName: reads the bank list from the unit again (ReadBankList,
     // so the catalogue then shows what the unit holds) and checks that bank `bank` is gone /
     // that bank `n` is listed under the name as the unit types it (nametable::TypedName;
@@ -426,4 +429,8 @@ private:
     std::size_t m_nKeptAtOpen = 0;
     bool m_bLossReported = false;
     bool m_bUnitGone = false;  // since the catalogue was last read from the unit
+    // While SetBankName runs with a progress: told after each key press (PressKey).
+    const KeyProgress* m_pKeyProgress = nullptr;
+    int m_nKeysPressed = 0;
+    int m_nKeysPlanned = 0;
 };

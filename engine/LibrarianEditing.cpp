@@ -25,6 +25,27 @@ std::string ProgramText(int bank, int program) {
     return "program " + std::to_string(program) + " of " + BankText(bank);
 }
 
+// The key presses that type `name` from the blank (CLibrarian::TypeName), in order, each handed
+// to `press` (key, pause in ms); false at the first one `press` refuses.
+template <typename Press>
+bool ForEachNameKey(const std::string& name, Press press) {
+    int pos = nametable::kBlankPosition;
+    for (char c : name) {
+        if (nametable::IsContinuationByte(c)) continue;
+        int target = nametable::Position(c);
+        if (target < 0) target = nametable::kBlankPosition;  // typed as a blank
+        const int d = target - pos;
+        if (d == 0 && !(press(KEY_C6R3, 400) && press(KEY_C6R2, 400))) return false;
+        for (int i = 0; i < d; ++i)
+            if (!press(KEY_C6R3, 400)) return false;
+        for (int i = 0; i < -d; ++i)
+            if (!press(KEY_C6R2, 400)) return false;
+        if (!press(KEY_C1R0, 200)) return false;
+        pos = target;
+    }
+    return true;
+}
+
 }  // namespace
 
 int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) {
@@ -168,7 +189,7 @@ int CLibrarian::DeleteBank(int bank) {
     return 0;
 }
 
-int CLibrarian::SetBankName(int n, const std::string& name) {
+int CLibrarian::SetBankName(int n, const std::string& name, const KeyProgress& progress) {
     if (!unit_ranges::IsBank(n)) return -2;  // the unit takes two digits
     if (nametable::CharacterCount(name) > nametable::kMaxNameLength) {
         ShowError("A bank name holds at most " + std::to_string(nametable::kMaxNameLength) +
@@ -182,6 +203,18 @@ int CLibrarian::SetBankName(int n, const std::string& name) {
     CWaitCursor waitCursor(m_host);
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
+    const std::size_t oldLength = nametable::CharacterCount(GetBankName(n));
+    // Every key of the sequence below is counted for the progress.
+    struct KeyCount {
+        CLibrarian& engine;
+        ~KeyCount() { engine.m_pKeyProgress = nullptr; }
+    } counting{*this};
+    int nameKeys = 0;
+    ForEachNameKey(name, [&nameKeys](KeyPattern, int) { return ++nameKeys > 0; });
+    m_nKeysPressed = 0;
+    m_nKeysPlanned = 9 + 2 + 3 + static_cast<int>(oldLength) + nameKeys + 5;
+    m_pKeyProgress = &progress;
+    if (progress) progress(0, m_nKeysPlanned);
     if (!PressKeys({{KEY_C3R3, 500},
                     {KEY_C1R3, 500},
                     {KEY_C1R3, 500},
@@ -194,7 +227,6 @@ int CLibrarian::SetBankName(int n, const std::string& name) {
         !EnterBankNumber(n) || !PressKeys({{KEY_C6R0, 100}, {KEY_C3R0_C5R1, 100}, {KEY_C5R0, 100}}))
         return KeysNotSent();
 
-    const std::size_t oldLength = nametable::CharacterCount(GetBankName(n));
     for (std::size_t i = 0; i < oldLength; ++i)
         if (!PressKey(KEY_C6R1, 200)) return KeysNotSent();
     if (!TypeName(name)) return KeysNotSent();
@@ -246,19 +278,6 @@ bool CLibrarian::EnterBankNumber(int n) {
 }
 
 bool CLibrarian::TypeName(const std::string& name) {
-    int pos = nametable::kBlankPosition;
-    for (char c : name) {
-        if (nametable::IsContinuationByte(c)) continue;
-        int target = nametable::Position(c);
-        if (target < 0) target = nametable::kBlankPosition;  // typed as a blank
-        const int d = target - pos;
-        if (d == 0 && !PressKeys({{KEY_C6R3, 400}, {KEY_C6R2, 400}})) return false;
-        for (int i = 0; i < d; ++i)
-            if (!PressKey(KEY_C6R3, 400)) return false;
-        for (int i = 0; i < -d; ++i)
-            if (!PressKey(KEY_C6R2, 400)) return false;
-        if (!PressKey(KEY_C1R0, 200)) return false;
-        pos = target;
-    }
-    return true;
+    return ForEachNameKey(name,
+                          [this](KeyPattern key, int pauseMs) { return PressKey(key, pauseMs); });
 }

@@ -162,6 +162,32 @@ std::string PlaceText(const Sighting& s) {
     return w.link.empty() ? std::string("the unit") : "the unit (" + w.link + ")";
 }
 
+namespace {
+
+// A file's place as the library keeps it: absolute (a relative path is taken from the current
+// folder), without "." parts or a trailing separator; ".." is resolved on the disk where it can be
+// (so that a link in the path is not jumped over), lexically otherwise.
+std::string AbsolutePlace(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (path.empty()) return path;
+    std::error_code ec;
+    fs::path place = fs::absolute(fs::path(std::u8string(path.begin(), path.end())), ec);
+    if (ec) return path;
+    bool up = false;
+    for (const auto& part : place) up = up || part == "..";
+    if (up) {
+        const fs::path resolved = fs::weakly_canonical(place, ec);
+        place = ec ? place.lexically_normal() : resolved;
+    } else {
+        place = place.lexically_normal();
+    }
+    if (place.filename().empty() && place.has_relative_path()) place = place.parent_path();
+    const std::u8string text = place.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
 std::string CanonicalText(const std::string& text) {
     if (!text.empty() && static_cast<unsigned char>(text.back()) == 0xF7)
         return text.substr(0, text.size() - 1);
@@ -273,11 +299,13 @@ bool CProgramLibrary::Open(const std::string& path, std::string& error) {
     m_openReason.clear();
     const auto fail = [&](const std::string& why) {
         m_openReason = why;
-        error = "The program library " + path + " cannot be used: " + why +
-                ". Quorlin goes on without it.";
+        error = "The program library " + (path.empty() ? std::string() : path + " ") +
+                "cannot be used: " + why + ". Quorlin goes on without it.";
         Close();
         return false;
     };
+    // SQLite would take the empty name for a private database that goes when it is closed.
+    if (path.empty()) return fail("no place could be made for it");
     std::error_code ec;
     const auto folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
@@ -412,7 +440,7 @@ bool CProgramLibrary::Store(const std::string& text, const std::string& name, Ho
             sqlite3_bind_int(s.get(), 3, where.bank);
             sqlite3_bind_int(s.get(), 4, where.program);
             BindText(s.get(), 5, where.link);
-            BindText(s.get(), 6, where.path);
+            BindText(s.get(), 6, AbsolutePlace(where.path));
             BindText(s.get(), 7, where.entry);
             BindText(s.get(), 8, now);
             BindText(s.get(), 9, sha);

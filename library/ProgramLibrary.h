@@ -89,7 +89,8 @@ std::string TextSha256(const std::string& text);
 // its SHA-256; fetch, import or back up the program again to replace it".
 std::string DamagedCopyText(const std::string& name);
 // The database file: $QUORLIN_LIBRARY when set, else "library.sqlite" in the application's data
-// folder (QStandardPaths::AppDataLocation).
+// folder (QStandardPaths::AppDataLocation). A run against the demo unit keeps another
+// (DemoLibraryPlace.h).
 std::string DefaultLibraryPath();
 
 class CProgramLibrary {
@@ -118,7 +119,8 @@ public:
     std::string DamageReport() const;
 
     // Stores `text` (once per content) with one sighting; `info`, when not empty, becomes the
-    // text's info text. False with the reason when nothing could be stored (nothing is then
+    // text's info text. A file's place (where.path) is kept as an absolute path: a relative one
+    // is taken from the current folder. False with the reason when nothing could be stored (nothing is then
     // half-stored: each call is one transaction). `sha256Out` gets the text's key.
     bool Store(const std::string& text, const std::string& name, How how, const Where& where,
                std::string& error, const std::string& info = {},

@@ -62,6 +62,12 @@ public:
     // an error the MIDI library reported); every exchange then fails at once, until the next Open.
     virtual bool PeerGone() const { return false; }
 
+    // Ends the exchange that waits for a reply now, and every later one until the next Open, at
+    // once with -1, so that the caller can close the link soon (a connection check told to stop).
+    // May be called from any thread, also while no exchange runs. Links whose waits are short
+    // anyway ignore it.
+    virtual void Interrupt() {}
+
     // Every byte the transport has received since Open, whether a transaction took it or not
     // (the connection check tells a line that floods from a silent one by it); links that do not
     // count say 0. May be called from any thread.

@@ -72,6 +72,7 @@ int CMIDILink::Open(int) {
     // then crashes when it is closed afterwards.
     Close();
     m_bPeerGone = false;
+    m_bInterrupted = false;
     ResetInputBytes();
     // The devices may have been chosen anew since the last opening.
     SetInputTap(m_pTap, TapName());
@@ -196,13 +197,19 @@ void CMIDILink::FinishWorker(std::unique_ptr<CSendWorker> worker) {
     }
 }
 
+void CMIDILink::Interrupt() {
+    m_bInterrupted = true;
+    // An exchange that began waiting before the flag rose is woken; a later one sees the flag.
+    Interrupter()();
+}
+
 int CMIDILink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
                            std::string& reply) {
-    if (CheckGone() || !FrameFits(length)) return -1;
+    if (m_bInterrupted || CheckGone() || !FrameFits(length)) return -1;
     m_host.BeginWaitCursor();
     BeginWait();
     auto worker = StartWorker(data, length);
-    WaitReplyEvent().Wait(timeoutMs);
+    if (!m_bInterrupted) WaitReplyEvent().Wait(timeoutMs);
     FinishWorker(std::move(worker));
     EndWait();
     // A complete reply counts even when the MIDI system failed after it came.
@@ -216,7 +223,7 @@ int CMIDILink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
 
 int CMIDILink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
                            const std::uint8_t* data, int length, std::string& reply) {
-    if (CheckGone() || !FrameFits(length)) return -1;
+    if (m_bInterrupted || CheckGone() || !FrameFits(length)) return -1;
     m_host.BeginWaitCursor();
     BeginPoll();
     auto worker = StartWorker(data, length);
@@ -227,7 +234,7 @@ int CMIDILink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
     FinishWorker(std::move(worker));
     EndPoll();
     // Woken because the MIDI system failed, not by a reply: nothing came.
-    if (CheckGone() && !PollReplyTaken()) result = -1;
+    if ((CheckGone() || m_bInterrupted) && !PollReplyTaken()) result = -1;
     if (result == 0) reply = std::move(got);
     m_host.EndWaitCursor();
     return result;

@@ -74,6 +74,8 @@ public:
     int SendAndPoll(ICompletionProbe& engine, const std::string& name, const std::uint8_t* data,
                     int length, std::string& reply) override;
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    // Ends the waiting exchange and every later one at once with -1, until the next Open.
+    void Interrupt() override;
     std::uint64_t BytesReceived() const override { return InputBytes(); }
     // Every frame handed to the output and every message from the input go to `tap`.
     void SetTap(std::shared_ptr<CLinkTap> tap) override;
@@ -106,6 +108,7 @@ private:
     IHost& m_host;
     std::shared_ptr<midi::IMIDIBackend> m_pBackend;
     std::atomic<bool> m_bPeerGone{false};
+    std::atomic<bool> m_bInterrupted{false};  // raised by Interrupt, lowered by Open
     std::shared_ptr<midi::CMIDIInDevice> m_pInDevice;    // shared with running send workers
     std::shared_ptr<midi::CMIDIOutDevice> m_pOutDevice;  // shared with running send workers
     std::unique_ptr<CMIDISettings> m_pSettings;

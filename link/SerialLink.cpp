@@ -7,9 +7,10 @@
 
 namespace {
 
+// The first start's request for the serial settings; the menu is the desktop program's.
 constexpr const char* kFirstRunText =
-    "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
-    "change be changed later from the Options | Communication Settings menu.";
+    "Serial port properties have not yet been set up.  Please set them now.\nNote: Settings "
+    "can be changed later from the Options | Communications Setup menu.";
 constexpr const char* kWarningCaption = "Application Error";
 // The warning's text for a far end that hung up without an error number.
 constexpr const char* kHungUpText = "The other end of the line hung up.";
@@ -79,11 +80,24 @@ void CSerialLink::PeerHasGone(const std::string& call, int errorNumber) {
     }
 }
 
+void CSerialLink::Interrupt() {
+    m_bInterrupted = true;
+    // A transaction armed before the flag rose is ended here; one armed later sees the flag.
+    std::lock_guard lock(m_replyMutex);
+    for (ReplySet* set : {&m_wait, &m_poll}) {
+        if (set->state == SetState::Idle || set->bComplete) continue;
+        set->bComplete = true;
+        set->bInterrupted = true;
+        set->event.Set();
+    }
+}
+
 int CSerialLink::Open(int bufferSize) {
     Close();
     m_strPortPath = m_settings.PortPath();
     m_nBufferSize = std::max(bufferSize, 0);
     m_bPeerGone = false;
+    m_bInterrupted = false;
     m_nBytesReceived = 0;
 
     std::string whyNot;
@@ -171,6 +185,7 @@ std::uint64_t CSerialLink::Arm(ReplySet& set) {
     set.bComplete = false;
     set.bDiscarded = false;
     set.bPeerGone = false;
+    set.bInterrupted = false;
     set.event.Reset();
     set.state = SetState::Armed;
     return ++set.generation;
@@ -199,7 +214,7 @@ int CSerialLink::Failed(ReplySet& set) {
     {
         std::lock_guard lock(m_replyMutex);
         discarded = set.bDiscarded;
-        gone = set.bPeerGone;
+        gone = set.bPeerGone || set.bInterrupted;
     }
     if (discarded) m_host.ShowMessage(kReplyTooLongText, {}, IHost::Icon::Warning);
     return discarded || gone ? -1 : 0;
@@ -207,11 +222,11 @@ int CSerialLink::Failed(ReplySet& set) {
 
 int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs,
                              std::string& reply) {
-    if (m_bPeerGone) return -1;
+    if (m_bPeerGone || m_bInterrupted) return -1;
     m_host.BeginWaitCursor();
     const std::uint64_t generation = Arm(m_wait);
     int result = -1;
-    if (Enqueue(data, length, SetKind::Wait, generation)) {
+    if (!m_bInterrupted && Enqueue(data, length, SetKind::Wait, generation)) {
         const int firstWait = std::max(firstWaitMs, 0);
         bool complete = m_wait.event.Wait(firstWait);
         if (!complete && !BufferEmpty(m_wait)) {
@@ -229,11 +244,11 @@ int CSerialLink::SendAndWait(const std::uint8_t* data, int length, int timeoutMs
 
 int CSerialLink::SendAndPoll(ICompletionProbe& engine, const std::string& name,
                              const std::uint8_t* data, int length, std::string& reply) {
-    if (m_bPeerGone) return -1;
+    if (m_bPeerGone || m_bInterrupted) return -1;
     m_host.BeginWaitCursor();
     const std::uint64_t generation = Arm(m_poll);
     int result = -1;
-    if (Enqueue(data, length, SetKind::Poll, generation)) {
+    if (!m_bInterrupted && Enqueue(data, length, SetKind::Poll, generation)) {
         std::string got = reply;
         result = RunPollLoop(
             m_poll.event, [this] { return BufferEmpty(m_poll); },

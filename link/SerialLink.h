@@ -16,7 +16,8 @@
 // When the port reports its far end gone (a hang-up, an I/O error on the line), the link shows
 // that one failure in the warning box, ends the transaction that waits at once with -1, and from
 // then on PeerGone() is true and Send, SendAndWait and SendAndPoll fail at once, without a
-// message and without waiting, until the next Open.
+// message and without waiting, until the next Open. Interrupt() (from any thread) ends the
+// waiting transaction and every later one the same way, without a message.
 //
 // Every frame written and every frame read goes to the link's tap (DeviceLink.h) while the tap has
 // an observer, posted by the monitor thread: a frame as it is written, the input cut at each
@@ -86,6 +87,7 @@ public:
                     int length, std::string& reply) override;
 
     bool PeerGone() const override { return m_bPeerGone.load(); }
+    void Interrupt() override;
     std::uint64_t BytesReceived() const override { return m_nBytesReceived.load(); }
     bool SettingsWereMissing() const override { return m_bSettingsMissing.load(); }
     void ClearSettingsMissing() override { m_bSettingsMissing = false; }
@@ -115,6 +117,7 @@ private:
         bool bComplete = false;   // no more bytes are taken; the event is set
         bool bDiscarded = false;  // ended because the reply grew beyond kMaxReplyBytes
         bool bPeerGone = false;   // ended because the far end has gone
+        bool bInterrupted = false;  // ended by Interrupt
         CManualResetEvent event;
     };
 
@@ -155,6 +158,7 @@ private:
     std::atomic<bool> m_bMonitorAlive{false};
     std::atomic<bool> m_bShutdown{false};
     std::atomic<bool> m_bPeerGone{false};
+    std::atomic<bool> m_bInterrupted{false};  // raised by Interrupt, lowered by Open
     std::atomic<std::uint64_t> m_nBytesReceived{0};  // since Open, counted by the monitor
     // Raised when the settings were incomplete at creation (see SettingsWereMissing).
     std::atomic<bool> m_bSettingsMissing{false};

@@ -14,7 +14,7 @@ shift || true
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
           qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           librtmidi-dev libgtest-dev libgmock-dev jackd2 xvfb xauth imagemagick
-          fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool libsqlite3-dev)
+          fonts-dejavu-core clang libclang-rt-14-dev libxcb1-dev xdotool openbox libsqlite3-dev)
 install_missing "${packages[@]}"
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null

@@ -1,5 +1,6 @@
 #include "settings/QtSettingsStore.h"
 
+#include <QDir>
 #include <limits>
 
 namespace {
@@ -93,4 +94,8 @@ bool CQtSettingsStore::WriteString(const std::string& section, const std::string
 void CQtSettingsStore::Sync() {
     std::lock_guard lock(m_mutex);
     m_pSettings->sync();
+}
+
+std::string CQtSettingsStore::Location() const {
+    return QDir::toNativeSeparators(m_pSettings->fileName()).toStdString();
 }

@@ -32,6 +32,9 @@ public:
 
     // Writes pending changes to permanent storage.
     void Sync();
+    // Where the values are kept, as the user would look for it (UTF-8): the file's path, or on
+    // Windows the registry key ("\\HKEY_CURRENT_USER\\Software\\Brisca\\Quorlin").
+    std::string Location() const;
 
 private:
     std::mutex m_mutex;

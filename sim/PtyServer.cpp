@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr int kIdleWaitMs = 20;  // between looks for a returning client
 constexpr std::size_t kPaceChunk = 16;
 constexpr std::int64_t kStuckWriteNs = 2000000000;  // a client that reads nothing for 2 s
 
@@ -105,7 +105,7 @@ CPtyServer::CPtyServer(CSimUnit& unit, Pacing pacing, std::ostream* log)
 }
 
 CPtyServer::~CPtyServer() {
-    for (int fd : {m_nMaster, m_wakeRead, m_wakeWrite})
+    for (int fd : {m_nMaster, m_wakeRead, m_wakeWrite, m_nClientWatch})
         if (fd >= 0) ::close(fd);
 }
 
@@ -134,7 +134,34 @@ bool CPtyServer::Open(std::string& error) {
     ::fcntl(m_nMaster, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_nMaster, F_SETFL, ::fcntl(m_nMaster, F_GETFL) | O_NONBLOCK);
     m_strSlavePath = name;
+    // Without the watch the server looks for a client now and then instead (the header).
+    m_nClientWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_nClientWatch >= 0 && ::inotify_add_watch(m_nClientWatch, name, IN_OPEN) < 0) {
+        ::close(m_nClientWatch);
+        m_nClientWatch = -1;
+    }
     return true;
+}
+
+void CPtyServer::DrainClientWatch() {
+    char events[4096];
+    while (::read(m_nClientWatch, events, sizeof events) > 0) {
+    }
+}
+
+void CPtyServer::WaitForClient() {
+    if (m_nClientWatch < 0) {
+        pollfd wake{m_wakeRead, POLLIN, 0};
+        ::poll(&wake, 1, kIdleLookMs);
+        return;
+    }
+    // An opening after the drain leaves an event, so the look that follows cannot miss a client
+    // that came meanwhile (this server's own opening in DropUnreadOutput is drained here too).
+    DrainClientWatch();
+    if (ClientPresent()) return;
+    pollfd fds[2] = {{m_wakeRead, POLLIN, 0}, {m_nClientWatch, POLLIN, 0}};
+    while (::poll(fds, 2, -1) < 0 && errno == EINTR && !m_bStop) {
+    }
 }
 
 void CPtyServer::Stop() {
@@ -176,6 +203,7 @@ int CPtyServer::Run() {
     Look since = LookNow(times);
     bool sinceEmpty = false;
     while (!m_bStop) {
+        m_nLoops.fetch_add(1, std::memory_order_relaxed);
         const Look before = LookNow(times);
         const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
         if (n > 0) {
@@ -224,8 +252,7 @@ int CPtyServer::Run() {
         // A client that comes back meanwhile can have written before the next look.
         since = LookNow(times);
         sinceEmpty = false;
-        pollfd wake{m_wakeRead, POLLIN, 0};
-        ::poll(&wake, 1, kIdleWaitMs);
+        WaitForClient();
     }
     return 0;
 }

@@ -18,10 +18,12 @@
 // too short for them to have come properly spaced.
 //
 // The client opens and closes the port around every operation. While no one holds the slave, the
-// master reports a hang-up; the server then waits on its wake-up pipe for a short while at a time
-// until a client is back, and throws away replies that no one could receive (written while the
-// slave was closed, or left unread when it was closed), as a serial line with nobody listening
-// would.
+// master reports a hang-up at every look, so it cannot be waited on; the server then waits, with
+// no time-out, for the slave to be opened (Linux: inotify on the slave's device file) or for Stop,
+// and throws away replies that no one could receive (written while the slave was closed, or left
+// unread when it was closed), as a serial line with nobody listening would. Where the opening
+// cannot be watched, it looks for a returning client every kIdleLookMs instead. Idle, with or
+// without a client, the server's thread does not run at all.
 //
 // Threads: Run blocks the calling thread; Stop may be called from any thread or a signal handler.
 
@@ -66,11 +68,21 @@ public:
     // Async-signal-safe.
     void Stop();
 
+    // How often Run has gone round its loop (once per wake-up, read or look for a client); any
+    // thread may read it. For tests that check an idle server stays asleep.
+    std::int64_t LoopCount() const { return m_nLoops.load(std::memory_order_relaxed); }
+    // Between looks for a returning client where the opening of the slave cannot be watched.
+    static constexpr int kIdleLookMs = 20;
+
 private:
     bool ClientPresent() const;
     // The speed the client set on its side of the terminal; 0 when it cannot be told.
     int ClientSpeed() const;
     void DropUnreadOutput();
+    // Waits until the slave may have been opened, or Stop.
+    void WaitForClient();
+    // Reads and forgets the pending events of the slave's watch.
+    void DrainClientWatch();
     void Serve(const std::string& bytes, FrameArrival arrival);
     void WritePaced(const std::string& frame);
     std::int64_t NowMs() const;
@@ -83,8 +95,10 @@ private:
     int m_nMaster = -1;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
+    int m_nClientWatch = -1;  // inotify descriptor watching the slave's opening, or -1
     std::string m_strSlavePath;
     std::atomic<bool> m_bStop{false};
     std::int64_t m_nStartNs = 0;
     int m_nOwnRate = 0;
+    std::atomic<std::int64_t> m_nLoops{0};
 };

@@ -63,10 +63,6 @@
         <translation>Sichern in %1 nicht möglich: Das ist kein Ordner.</translation>
     </message>
     <message>
-        <source>Backing up the unit…</source>
-        <translation>Gerät wird gesichert…</translation>
-    </message>
-    <message>
         <source>Planning the restore…</source>
         <translation>Zurückspielen wird geplant…</translation>
     </message>
@@ -77,6 +73,22 @@
     <message>
         <source>Restoring the backup…</source>
         <translation>Sicherung wird zurückgespielt…</translation>
+    </message>
+    <message>
+        <source>Program %1 of %2</source>
+        <translation>Programm %1 von %2</translation>
+    </message>
+    <message>
+        <source>Bank %1 of %2</source>
+        <translation>Bank %1 von %2</translation>
+    </message>
+    <message>
+        <source>Bank %1 of %2, program %3 of %4</source>
+        <translation>Bank %1 von %2, Programm %3 von %4</translation>
+    </message>
+    <message>
+        <source>Backing up the unit into %1…</source>
+        <translation>Das Gerät wird in %1 gesichert…</translation>
     </message>
 </context>
 <context>
@@ -131,10 +143,6 @@
         <translation>Kommunikationsprotokoll</translation>
     </message>
     <message>
-        <source>Communication &amp;Log</source>
-        <translation>&amp;Kommunikationsprotokoll</translation>
-    </message>
-    <message>
         <source>Show or hide the frames sent to and received from the unit</source>
         <translation>Die an das Gerät gesendeten und von ihm empfangenen Nachrichten ein- oder ausblenden</translation>
     </message>
@@ -178,6 +186,14 @@
         <source>communication-log.txt</source>
         <translation>kommunikationsprotokoll.txt</translation>
     </message>
+    <message>
+        <source>&amp;Resume</source>
+        <translation>&amp;Fortsetzen</translation>
+    </message>
+    <message>
+        <source>&amp;Communication Log</source>
+        <translation>&amp;Kommunikationsprotokoll</translation>
+    </message>
 </context>
 <context>
     <name>CCommSetupDlg</name>
@@ -208,10 +224,6 @@
     <message>
         <source>Connection Type:</source>
         <translation>Verbindungsart:</translation>
-    </message>
-    <message>
-        <source>Input Port:</source>
-        <translation>Anschluss:</translation>
     </message>
     <message>
         <source>&amp;Baud Rate:</source>
@@ -248,6 +260,14 @@
     <message>
         <source>No MIDI devices found</source>
         <translation>Keine MIDI-Geräte gefunden</translation>
+    </message>
+    <message>
+        <source>Pick a serial port found on this computer, or type the path of any serial device</source>
+        <translation>Wählen Sie einen auf diesem Computer gefundenen seriellen Anschluss, oder geben Sie den Gerätepfad eines beliebigen seriellen Anschlusses ein</translation>
+    </message>
+    <message>
+        <source>&amp;Input Port:</source>
+        <translation>A&amp;nschluss:</translation>
     </message>
 </context>
 <context>
@@ -302,25 +322,21 @@
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
+    <message>
+        <source>a few seconds left</source>
+        <translation>noch wenige Sekunden</translation>
+    </message>
+    <message>
+        <source>about %1 s left</source>
+        <translation>noch etwa %1 s</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>noch etwa %1 min</translation>
+    </message>
 </context>
 <context>
     <name>CEntryListCtrl</name>
-    <message>
-        <source>Create Bank</source>
-        <translation>Bank anlegen</translation>
-    </message>
-    <message>
-        <source>Rename Bank</source>
-        <translation>Bank umbenennen</translation>
-    </message>
-    <message>
-        <source>Delete Bank</source>
-        <translation>Bank löschen</translation>
-    </message>
-    <message>
-        <source>Delete Patch</source>
-        <translation>Patch löschen</translation>
-    </message>
     <message>
         <source>Cannot drag out program %1 of bank %2: the unit sent &quot;%3&quot; instead of &quot;%4&quot;.</source>
         <translation>Programm %1 der Bank %2 kann nicht herausgezogen werden: Das Gerät hat &quot;%3&quot; statt &quot;%4&quot; gesendet.</translation>
@@ -328,6 +344,22 @@
     <message>
         <source>&quot;%1&quot; is a factory program and cannot be deleted: only user programs can be deleted.</source>
         <translation>&quot;%1&quot; ist ein Werksprogramm und kann nicht gelöscht werden: Nur Benutzerprogramme lassen sich löschen.</translation>
+    </message>
+    <message>
+        <source>&amp;Create Bank…</source>
+        <translation>Bank &amp;anlegen…</translation>
+    </message>
+    <message>
+        <source>&amp;Rename Bank</source>
+        <translation>Bank &amp;umbenennen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Bank</source>
+        <translation>Bank &amp;löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Patch</source>
+        <translation>Patch &amp;löschen</translation>
     </message>
 </context>
 <context>
@@ -347,6 +379,21 @@
     <message>
         <source>Find Next</source>
         <translation>Weitersuchen</translation>
+    </message>
+</context>
+<context>
+    <name>CGuiHost</name>
+    <message>
+        <source>Backup folder: %1</source>
+        <translation>Sicherungsordner: %1</translation>
+    </message>
+    <message>
+        <source>The folder %1 could not be shown: no file manager could be started. The files are there; open the folder with a program of your choice.</source>
+        <translation>Der Ordner %1 konnte nicht angezeigt werden: Es ließ sich kein Dateimanager starten. Die Dateien sind dort; öffnen Sie den Ordner mit einem Programm Ihrer Wahl.</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
     </message>
 </context>
 <context>
@@ -423,10 +470,6 @@
         <translation>Zuletzt gesehen</translation>
     </message>
     <message>
-        <source>The info text of the selected program</source>
-        <translation>Der Info-Text des ausgewählten Programms</translation>
-    </message>
-    <message>
         <source>Save As…</source>
         <translation>Speichern unter…</translation>
     </message>
@@ -488,6 +531,30 @@
         <source>Where</source>
         <translation>Wo</translation>
     </message>
+    <message>
+        <source>The library is empty.
+
+Quorlin keeps here every program that passes through it: a patch file loaded into the unit, a bank or the entire unit backed up, a program dragged out of a bank, a backup restored, and a user program before Delete removes it from the unit.
+
+To add .sig files or backup folders you already have, run “quorlin-cli import FOLDER”.</source>
+        <translation>Die Bibliothek ist leer.
+
+Quorlin bewahrt hier jedes Programm auf, das es bearbeitet: eine in das Gerät geladene Patch-Datei, eine gesicherte Bank oder das ganze gesicherte Gerät, ein aus einer Bank gezogenes Programm, eine zurückgespielte Sicherung und ein Benutzerprogramm, bevor Löschen es aus dem Gerät entfernt.
+
+Um vorhandene .sig-Dateien oder Sicherungsordner hinzuzufügen, führen Sie „quorlin-cli import ORDNER“ aus.</translation>
+    </message>
+    <message>
+        <source>The demo unit&apos;s programs are kept in a library of their own, for this run only.</source>
+        <translation>Die Programme des Demo-Geräts werden in einer eigenen Bibliothek aufbewahrt, nur für diesen Lauf.</translation>
+    </message>
+    <message>
+        <source>No information text.</source>
+        <translation>Kein Informationstext.</translation>
+    </message>
+    <message>
+        <source>Select a program to read its info text.</source>
+        <translation>Wählen Sie ein Programm, um seinen Informationstext zu lesen.</translation>
+    </message>
 </context>
 <context>
     <name>CLogFileRecorder</name>
@@ -523,24 +590,12 @@
         <translation>&amp;Statusleiste</translation>
     </message>
     <message>
-        <source>Patch Info</source>
-        <translation>Patch-Info</translation>
-    </message>
-    <message>
         <source>&amp;Options</source>
         <translation>&amp;Optionen</translation>
     </message>
     <message>
-        <source>Communications &amp;Setup...</source>
-        <translation>&amp;Verbindungseinstellungen...</translation>
-    </message>
-    <message>
         <source>&amp;Channel</source>
         <translation>&amp;Kanal</translation>
-    </message>
-    <message>
-        <source>Bank Change</source>
-        <translation>Bankwechsel</translation>
     </message>
     <message>
         <source>DSP A</source>
@@ -559,44 +614,16 @@
         <translation>&amp;Löschen</translation>
     </message>
     <message>
-        <source>&amp;Find...</source>
-        <translation>&amp;Suchen...</translation>
-    </message>
-    <message>
         <source>Find patch</source>
         <translation>Patch suchen</translation>
-    </message>
-    <message>
-        <source>Find Next</source>
-        <translation>Weitersuchen</translation>
     </message>
     <message>
         <source>Find next patch</source>
         <translation>Nächsten Patch suchen</translation>
     </message>
     <message>
-        <source>Load Patch from PC</source>
-        <translation>Patch vom PC laden</translation>
-    </message>
-    <message>
-        <source>&amp;Backup user patches to PC</source>
-        <translation>&amp;Benutzer-Patches auf dem PC sichern</translation>
-    </message>
-    <message>
-        <source>Backup user patches in the current bank</source>
-        <translation>Die Benutzer-Patches der aktuellen Bank sichern</translation>
-    </message>
-    <message>
-        <source>Back Up Entire Unit…</source>
-        <translation>Gesamtes Gerät sichern…</translation>
-    </message>
-    <message>
         <source>Back up every user program of every bank into a new folder</source>
         <translation>Jedes Benutzerprogramm jeder Bank in einen neuen Ordner sichern</translation>
-    </message>
-    <message>
-        <source>Restore Backup to Unit…</source>
-        <translation>Sicherung auf das Gerät zurückspielen…</translation>
     </message>
     <message>
         <source>Put the programs of a whole-unit backup back into the unit</source>
@@ -605,10 +632,6 @@
     <message>
         <source>&amp;Help</source>
         <translation>&amp;Hilfe</translation>
-    </message>
-    <message>
-        <source>&amp;About Quorlin...</source>
-        <translation>Ü&amp;ber Quorlin...</translation>
     </message>
     <message>
         <source>Back</source>
@@ -733,6 +756,62 @@ Quit anyway? The operation stops after the step it is on, then Quorlin closes.</
 
 Trotzdem beenden? Der Vorgang hält nach dem laufenden Schritt an, dann wird Quorlin geschlossen.</translation>
     </message>
+    <message>
+        <source>&amp;Patch Info</source>
+        <translation>&amp;Patch-Info</translation>
+    </message>
+    <message>
+        <source>Communications &amp;Setup…</source>
+        <translation>&amp;Verbindungseinstellungen…</translation>
+    </message>
+    <message>
+        <source>DSP &amp;A</source>
+        <translation>DSP &amp;A</translation>
+    </message>
+    <message>
+        <source>DSP &amp;B</source>
+        <translation>DSP &amp;B</translation>
+    </message>
+    <message>
+        <source>&amp;Find…</source>
+        <translation>&amp;Suchen…</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>&amp;Weitersuchen</translation>
+    </message>
+    <message>
+        <source>&amp;Load Patch from PC…</source>
+        <translation>&amp;Patch vom PC laden…</translation>
+    </message>
+    <message>
+        <source>Back Up &amp;This Bank…</source>
+        <translation>&amp;Diese Bank sichern…</translation>
+    </message>
+    <message>
+        <source>Back up the user programs of the open bank to a folder</source>
+        <translation>Die Benutzerprogramme der geöffneten Bank in einem Ordner sichern</translation>
+    </message>
+    <message>
+        <source>Back Up &amp;Entire Unit…</source>
+        <translation>&amp;Gesamtes Gerät sichern…</translation>
+    </message>
+    <message>
+        <source>&amp;Restore Backup to Unit…</source>
+        <translation>Sicherung auf das Gerät &amp;zurückspielen…</translation>
+    </message>
+    <message>
+        <source>&amp;About Quorlin…</source>
+        <translation>Ü&amp;ber Quorlin…</translation>
+    </message>
+    <message>
+        <source>&amp;Create Bank…</source>
+        <translation>Bank &amp;anlegen…</translation>
+    </message>
+    <message>
+        <source>&amp;Bank Change</source>
+        <translation>Bank&amp;wechsel</translation>
+    </message>
 </context>
 <context>
     <name>CPatchCommands</name>
@@ -791,10 +870,6 @@ Trotzdem beenden? Der Vorgang hält nach dem laufenden Schritt an, dann wird Quo
     <message>
         <source>Cannot back up into %1: %2</source>
         <translation>Sichern in %1 nicht möglich: %2</translation>
-    </message>
-    <message>
-        <source>Backing up bank %1…</source>
-        <translation>Bank %1 wird gesichert…</translation>
     </message>
     <message>
         <source>%1: the unit did not send it.</source>
@@ -878,6 +953,18 @@ Kept %1 files that were already there (the new files took the next free names):
 %1 bereits vorhandene Dateien behalten (die neuen Dateien erhielten die nächsten freien Namen):
 </translation>
     </message>
+    <message>
+        <source>Key press %1 of %2 on the unit&apos;s panel</source>
+        <translation>Tastendruck %1 von %2 am Bedienfeld des Geräts</translation>
+    </message>
+    <message>
+        <source>Program %1 of %2</source>
+        <translation>Programm %1 von %2</translation>
+    </message>
+    <message>
+        <source>Backing up bank %1 into %2…</source>
+        <translation>Bank %1 wird in %2 gesichert…</translation>
+    </message>
 </context>
 <context>
     <name>CPatchInfoPane</name>
@@ -946,6 +1033,82 @@ Diese Schritte bringen jedes gesicherte Benutzerprogramm wieder auf das Gerät. 
     <message>
         <source>Restore</source>
         <translation>Zurückspielen</translation>
+    </message>
+    <message>
+        <source>New bank, created as “%1”</source>
+        <translation>Neue Bank, angelegt als „%1“</translation>
+    </message>
+    <message>
+        <source>Keeps its name (the backup calls it “%1”)</source>
+        <translation>Behält ihren Namen (in der Sicherung heißt sie „%1“)</translation>
+    </message>
+    <message>
+        <source>%1 (already on the unit)</source>
+        <translation>%1 (schon auf dem Gerät)</translation>
+    </message>
+    <message>
+        <source>%1 cannot be restored: its file is missing</source>
+        <translation>%1 kann nicht wiederhergestellt werden: die Datei fehlt</translation>
+    </message>
+    <message>
+        <source>%1 cannot be restored: its file has changed since the backup</source>
+        <translation>%1 kann nicht wiederhergestellt werden: die Datei wurde seit der Sicherung geändert</translation>
+    </message>
+    <message>
+        <source>%1 cannot be restored: %2</source>
+        <translation>%1 kann nicht wiederhergestellt werden: %2</translation>
+    </message>
+    <message>
+        <source>1 program</source>
+        <translation>1 Programm</translation>
+    </message>
+    <message>
+        <source>%1 programs</source>
+        <translation>%1 Programme</translation>
+    </message>
+    <message>
+        <source>1 bank</source>
+        <translation>1 Bank</translation>
+    </message>
+    <message>
+        <source>%1 banks</source>
+        <translation>%1 Bänke</translation>
+    </message>
+    <message>
+        <source>into 1 bank</source>
+        <translation>in 1 Bank</translation>
+    </message>
+    <message>
+        <source>into %1 banks</source>
+        <translation>in %1 Bänken</translation>
+    </message>
+    <message>
+        <source>%1 %2, %3 created, %4 present</source>
+        <translation>%1 %2, %3 angelegt, %4 vorhanden</translation>
+    </message>
+    <message>
+        <source>%1, %2 cannot be restored</source>
+        <translation>%1, %2 nicht wiederherstellbar</translation>
+    </message>
+    <message>
+        <source>About %1 s</source>
+        <translation>Etwa %1 s</translation>
+    </message>
+    <message>
+        <source>About %1 min</source>
+        <translation>Etwa %1 min</translation>
+    </message>
+    <message>
+        <source>About %1 h</source>
+        <translation>Etwa %1 h</translation>
+    </message>
+    <message>
+        <source>About %1 h %2 min</source>
+        <translation>Etwa %1 h %2 min</translation>
+    </message>
+    <message>
+        <source>Bank %1 “%2”</source>
+        <translation>Bank %1 „%2“</translation>
     </message>
 </context>
 <context>

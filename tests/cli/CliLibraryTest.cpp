@@ -1,6 +1,8 @@
 // The program library through quorlin-cli as a child process: the unit commands feed it (the
 // demo unit), and library search / show / export / duplicates and import read and fill it
-// without a unit. The library is the child's own (below its XDG_DATA_HOME).
+// without a unit. The library is the child's own (below its XDG_DATA_HOME, named by
+// $QUORLIN_LIBRARY so that the demo unit's runs feed it too); without that variable the demo
+// unit's programs stay out of it.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -37,8 +39,12 @@ bool RawSql(const std::string& path, const std::string& sql) {
 
 class CliLibraryTest : public ::testing::Test {
 protected:
-    CliResult Run(const std::vector<std::string>& args) {
-        return RunCli(args, m_sandbox.ConfigHome());
+    // The demo unit feeds a library of its own run unless $QUORLIN_LIBRARY names one: these
+    // tests name the user's (the child's default), so that its runs fill one library.
+    void SetUp() override { ::setenv("QUORLIN_LIBRARY", LibraryFile().c_str(), 1); }
+    void TearDown() override { ::unsetenv("QUORLIN_LIBRARY"); }
+    CliResult Run(const std::vector<std::string>& args, const CliLaunch& launch = {}) {
+        return RunCli(args, m_sandbox.ConfigHome(), launch);
     }
     fs::path LibraryFile() const {
         return fs::path(m_sandbox.ConfigHome()) / "data/Brisca/Quorlin/library.sqlite";
@@ -232,6 +238,53 @@ TEST_F(CliLibraryTest, ALinkNeverBringsAFileFromOutsideIntoTheLibrary) {
         EXPECT_EQ(found.out, "") << name << " entered the library";
     }
     EXPECT_THAT(Run({"library", "search", "inside"}).out, HasSubstr("\tInside\t"));
+}
+
+// Without $QUORLIN_LIBRARY the demo unit's programs never enter the user's library: each run
+// keeps them in a library of its own in the temporary folder, which goes with the run.
+TEST_F(CliLibraryTest, TheDemoUnitsProgramsStayOutOfTheUsersLibrary) {
+    ::unsetenv("QUORLIN_LIBRARY");
+    const fs::path tmp = m_sandbox.Dir() / "tmp";
+    fs::create_directories(tmp);
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    fs::create_directories(Path("bank"));
+    const auto backup = Run({"--demo", "backup", "10", Path("bank")});
+    const auto fetch = Run({"--demo", "fetch", "10", "3", Path("snare.sig")});
+    const auto del = Run({"--demo", "delete", "10", "0"});
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(backup.exitCode, 0) << backup.err;
+    EXPECT_EQ(fetch.exitCode, 0) << fetch.err;
+    EXPECT_EQ(del.exitCode, 0) << del.err;  // the copy before Delete went to the run's library
+    EXPECT_EQ(backup.err + fetch.err + del.err, "");
+    EXPECT_FALSE(fs::exists(LibraryFile()));
+    EXPECT_EQ(Run({"library", "search", "snare"}).exitCode, 1);
+    EXPECT_TRUE(fs::is_empty(tmp)) << "a demo library was left behind in " << tmp;
+
+    // Named by $QUORLIN_LIBRARY, the library is fed by the demo unit too.
+    ::setenv("QUORLIN_LIBRARY", Path("chosen.sqlite").c_str(), 1);
+    ASSERT_EQ(Run({"--demo", "fetch", "10", "3", Path("snare.sig")}).exitCode, 0);
+    EXPECT_THAT(Run({"library", "search", "snare"}).out, HasSubstr("\tSnare Room\t"));
+}
+
+// Paths given relative to the current folder are kept absolute in the library, from a unit
+// command as from an import.
+TEST_F(CliLibraryTest, RelativePathsAreKeptAsAbsolutePlaces) {
+    fs::create_directories(Path("bank"));
+    fs::create_directories(Path("songs"));
+    CCliSandbox::WriteFile(Path("songs/Own.sig"), "preset \"Own Song\"\nmix 1\n");
+    CliLaunch here;
+    here.wrapper = {"env", "-C", m_sandbox.Dir().string()};
+    const auto backup = Run({"--demo", "backup", "10", "bank"}, here);
+    ASSERT_EQ(backup.exitCode, 0) << backup.err;
+    const auto import = Run({"import", "./songs"}, here);
+    ASSERT_EQ(import.exitCode, 0) << import.err;
+
+    EXPECT_THAT(Run({"library", "search", "own song"}).out,
+                HasSubstr("\tOwn Song\t" + Path("songs/Own.sig") + "\n"));
+    const auto snare = Run({"library", "search", "snare"});
+    ASSERT_EQ(snare.exitCode, 0) << snare.err;
+    EXPECT_THAT(Run({"library", "show", snare.out.substr(0, 12)}).out,
+                HasSubstr("\tbacked up\t" + Path("bank/Snare Room.sig") + "\t"));
 }
 
 TEST_F(CliLibraryTest, UsageErrorsOfTheLibraryCommands) {

@@ -28,9 +28,19 @@ constexpr const char* kNoCommunication =
 std::string OpenFailed(const std::string& path) {
     return "Error opening serial port " + path + " - No such file or directory.";
 }
-constexpr const char* kFirstRun =
-    "Serial port properties have not yet been setup.  Please set them now.\nNote: Settings "
-    "change be changed later from the Options | Communication Settings menu.";
+// What a run over the saved connection says when no unit was chosen: how to choose one, and
+// where the desktop program keeps the choice.
+std::string NoUnitChosen(const std::string& settingsFile, const std::string& device) {
+    return "No unit has been chosen: no serial line settings are saved.\n"
+           "Choose one with --serial DEVICE (and --baud, --parity, --data, --stop), with "
+           "--midi-in N --midi-out N, or try the simulated unit with --demo.\n"
+           "The desktop program (quorlin) saves the unit chosen in Options | Communications "
+           "Setup in " +
+           settingsFile +
+           "; quorlin-cli uses that choice when given none.\n"
+           "This run tries the serial port " +
+           device + " at 38400 baud.";
+}
 
 class CliSerialPortTest : public ::testing::Test {
 protected:
@@ -66,14 +76,31 @@ TEST_F(CliSerialPortTest, APortThatCannotBeOpenedFails) {
 }
 
 TEST_F(CliSerialPortTest, MissingSavedSerialSettingsAreReportedAndTheRunGoesOn) {
-    // The device is saved, the line settings are not: the first-run text, then the saved
+    // The device is saved, the line settings are not: how to choose a unit (not the desktop's
+    // first-run request, which names a menu the command line does not have), then the saved
     // (absent) device is tried.
-    m_sandbox.WriteSettings(
-        "[SerialSetup]\nPortName=" + (m_sandbox.Dir() / "no-such-tty").string() + "\n");
+    const std::string device = (m_sandbox.Dir() / "no-such-tty").string();
+    m_sandbox.WriteSettings("[SerialSetup]\nPortName=" + device + "\n");
     const CliResult r = Run({"banks"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, std::string(kFirstRun) + "\n" +
-                         OpenFailed((m_sandbox.Dir() / "no-such-tty").string()) + "\n");
+    EXPECT_EQ(r.err, NoUnitChosen(m_sandbox.SettingsFile().string(), device) + "\n" +
+                         OpenFailed(device) + "\n");
+    EXPECT_THAT(r.err, ::testing::Not(HasSubstr("Serial port properties")));
+}
+
+TEST_F(CliSerialPortTest, TheConnectionCheckSaysHowToChooseAUnitAndTheDemoNeedsNoWord) {
+    // The connection check over the saved connection says it too, once; a unit chosen on the
+    // command line needs no explanation.
+    const std::string device = (m_sandbox.Dir() / "no-such-tty").string();
+    m_sandbox.WriteSettings("[SerialSetup]\nPortName=" + device + "\n");
+    const CliResult doctor = Run({"doctor"});
+    EXPECT_EQ(doctor.exitCode, 1);
+    EXPECT_EQ(doctor.err, NoUnitChosen(m_sandbox.SettingsFile().string(), device) + "\n");
+    EXPECT_THAT(doctor.out, HasSubstr("FAIL"));
+
+    const CliResult demo = Run({"--demo", "banks"});
+    EXPECT_EQ(demo.exitCode, 0) << demo.err;
+    EXPECT_EQ(demo.err, "");
 }
 
 TEST_F(CliSerialPortTest, ARunOverTheSavedMIDIConnectionDoesNotAskForSerialSettings) {

@@ -9,12 +9,16 @@
 #include <gtest/gtest.h>
 
 #include "engine/ConnectionCheck.h"
+#include "link/SerialLink.h"
 #include "settings/SerialSettings.h"
 #include "tests/link/midi/FakeMIDIBackend.h"
+#include "tests/link/serial/PtyPair.h"
+#include "tests/support/RecordingHost.h"
 #include "tests/support/PtyPeer.h"
 #include "tests/support/ScopedSettingsStore.h"
 
 #include <atomic>
+#include <stop_token>
 #include <thread>
 
 #include <stdlib.h>
@@ -219,26 +223,76 @@ TEST(ConnectionCheckTest, ASerialCheckSavesNothing) {
     EXPECT_EQ(store->Count(), 0u);
 }
 
-TEST(ConnectionCheckTest, AStoppedCheckTriesNoOtherSpeed) {
+TEST(ConnectionCheckTest, AStoppedCheckAsksTheUnitNothing) {
     // A terminal nobody answers on, and the stop raised before the start: the check still
-    // looks at the port and asks at the chosen speed, then ends instead of trying the others.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    // looks at the port (a local matter of moments), then ends without sending a byte.
+    CPtyPair silent;
     CScopedSettingsStore store;
     CSerialSettings line;
     line.m_bPersist = false;
-    line.m_strPortName = ::ptsname(master);
-    auto stop = std::make_shared<std::atomic<bool>>(true);
+    line.m_strPortName = silent.SlavePath();
+    std::stop_source stop;
+    stop.request_stop();
     CConnectionCheck check({200, 100, 300});
-    check.SetStopFlag(stop);
+    check.SetStopToken(stop.get_token());
     const ConnectionCheckResult result = check.CheckSerial(line);
-    ::close(master);
     ASSERT_EQ(result.lines.size(), 4u);
-    EXPECT_EQ(result.lines[3].Text(true),
-              "FAIL unit answers - no answer to the root query within 200 ms at 38400 baud");
+    EXPECT_EQ(result.lines[2].Text(true).rfind("ok line settings", 0), 0u)
+        << result.lines[2].Text(true);
+    EXPECT_EQ(result.lines[3].Text(true), "FAIL unit answers - the check was ended");
+    EXPECT_EQ(silent.ReadAll(0), "");
     EXPECT_EQ(store->Count(), 0u);
+}
+
+// A stop that comes while the check waits for a silent unit ends that wait at once, not when
+// its time is up (the waits here are far longer than the test may take), and leaves the port or
+// devices closed.
+TEST(ConnectionCheckTest, AStopDuringTheWaitForTheUnitEndsItAndFreesTheSerialPort) {
+    CPtyPair silent;
+    CScopedSettingsStore store;
+    CSerialSettings line;
+    line.m_bPersist = false;
+    line.m_strPortName = silent.SlavePath();
+    std::stop_source stop;
+    CConnectionCheck check({20000, 20000, 20000});
+    check.SetStopToken(stop.get_token());
+    ConnectionCheckResult result;
+    std::thread running([&] { result = check.CheckSerial(line); });
+    // The root query has reached the line: the check is waiting for the unit.
+    const std::string query = silent.ReadFrame(10000);
+    stop.request_stop();
+    running.join();
+    EXPECT_EQ(query, std::string(kRootQuery.begin(), kRootQuery.end()));
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_EQ(result.lines[3].Text(true), "FAIL unit answers - the check was ended");
+    // Free again, exclusively, for the program's own link.
+    CRecordingHost host;
+    CSerialLink link(host, line);
+    EXPECT_EQ(link.Open(512), 0) << (host.Messages().empty() ? "" : host.Messages()[0].text);
+    link.Close();
+}
+
+TEST(ConnectionCheckTest, AStopDuringTheWaitForTheUnitEndsItAndClosesTheMidiDevices) {
+    CScopedSettingsStore store;
+    auto backend = std::make_shared<CFakeMIDIBackend>();
+    std::atomic<bool> asked{false};
+    backend->SetResponder([&asked](const Bytes& frame) -> std::vector<Bytes> {
+        if (frame.size() >= 5 && frame[4] == 0x31) asked = true;
+        return {};
+    });
+    std::stop_source stop;
+    CConnectionCheck check({20000, 20000, 20000});
+    check.SetStopToken(stop.get_token());
+    ConnectionCheckResult result;
+    std::thread running([&] { result = check.CheckMIDI(1, 0, backend); });
+    for (int i = 0; i < 1000 && !asked; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    stop.request_stop();
+    running.join();
+    EXPECT_TRUE(asked);
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_EQ(result.lines[3].Text(true), "FAIL unit answers - the check was ended");
+    EXPECT_EQ(backend->OpenInputs() + backend->OpenOutputs(), 0) << "devices left open";
 }
 
 }  // namespace

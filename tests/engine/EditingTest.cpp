@@ -1,5 +1,6 @@
 // The key sequences of program deletion and bank editing, and name entry.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
@@ -168,6 +169,31 @@ TEST_F(EngineTest, SetBankNameRenamesABank) {
     SetBankNameTail(expected);
     EXPECT_EQ(transcript, expected);
     EXPECT_EQ(Engine().BankList(), Lines{"42 A"});
+}
+
+// The progress of a naming counts every key of the sequence against one total, known before
+// the first key: a new bank, erasing an old name, a character typed twice in a row (two extra
+// keys), one the unit cannot type (a blank).
+TEST_F(EngineTest, SetBankNameCountsEveryKeyPress) {
+    struct Case {
+        int bank;
+        std::string name;
+    };
+    LoadBanks({"42 Seven 7"});
+    for (const auto& c : {Case{5, "A"}, Case{42, "Hello World"}, Case{42, "AA"}, Case{5, "a~b"}}) {
+        SCOPED_TRACE(c.name);
+        transcript.clear();
+        std::vector<std::pair<int, int>> told;
+        ASSERT_EQ(
+            Engine().SetBankName(c.bank, c.name,
+                                 [&told](int done, int total) { told.emplace_back(done, total); }),
+            0);
+        const auto keys = static_cast<int>(
+            std::count_if(transcript.begin(), transcript.end(),
+                          [](const std::string& line) { return line.rfind("pause ", 0) == 0; }));
+        ASSERT_EQ(told.size(), static_cast<std::size_t>(keys) + 1);
+        for (int i = 0; i <= keys; ++i) EXPECT_EQ(told[i], std::make_pair(i, keys));
+    }
 }
 
 TEST_F(EngineTest, SetBankNameRefusesNumbersTheUnitCannotTake) {

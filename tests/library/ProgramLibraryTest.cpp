@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "library/DemoLibraryPlace.h"
 #include "library/LibraryImport.h"
 #include "library/ProgramLibrary.h"
 #include "tests/library/LibraryTestSupport.h"
@@ -368,6 +369,79 @@ TEST_F(ProgramLibraryTest, AFullDiskFailsAStoreAndKeepsWhatWasStored) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount a small tmpfs here";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's step that failed: " << WEXITSTATUS(status);
+}
+
+// A file's place is kept as an absolute path, whichever folder the path was given from.
+TEST_F(ProgramLibraryTest, PlacesAreKeptAsAbsolutePaths) {
+    OpenLibrary();
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::create_directories(folder.path / "songs/old");
+    std::filesystem::current_path(folder.path);
+    struct Case {
+        const char* given;
+        std::string kept;
+    };
+    const std::string base = folder.path.string();
+    const Case cases[] = {
+        {"Lead.sig", base + "/Lead.sig"},
+        {"./songs/Lead.sig", base + "/songs/Lead.sig"},
+        {"songs/old/../Lead.sig", base + "/songs/Lead.sig"},
+        {"songs/", base + "/songs"},
+        {"/already/absolute.sig", "/already/absolute.sig"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string sha =
+            Store(ProgramText("P" + std::to_string(n++)), How::Imported, InFile(c.given));
+        const auto sightings = lib.Sightings(sha);
+        ASSERT_EQ(sightings.size(), 1u);
+        EXPECT_EQ(sightings[0].where.path, c.kept) << c.given;
+    }
+    // A backup folder's manifest entry stays relative to its folder.
+    Where entry = InFile("unit");
+    entry.entry = "03 Live/Lead.sig";
+    const auto backedUp = lib.Sightings(Store(ProgramText("Q"), How::BackedUp, entry));
+    std::filesystem::current_path(home);
+    ASSERT_EQ(backedUp.size(), 1u);
+    EXPECT_EQ(PlaceText(backedUp[0]), "backup " + base + "/unit (03 Live/Lead.sig)");
+}
+
+// The demo unit's library: a fresh file of its own, gone with the run, unless $QUORLIN_LIBRARY
+// names the library of every run.
+TEST(DemoLibraryPlaceTest, ARunOfItsOwnUnlessTheEnvironmentNamesTheLibrary) {
+    ::unsetenv(kLibraryPathVariable);
+    std::string first;
+    {
+        CDemoLibraryPlace place;
+        ASSERT_TRUE(place.IsForThisRunOnly());
+        first = place.Path();
+        EXPECT_NE(first, DefaultLibraryPath());
+        EXPECT_EQ(std::filesystem::path(first).filename(), "library.sqlite");
+        CDemoLibraryPlace other;
+        EXPECT_NE(other.Path(), first) << "two runs share one demo library";
+        CProgramLibrary lib;
+        std::string error;
+        ASSERT_TRUE(lib.Open(place.Path(), error)) << error;
+        EXPECT_TRUE(lib.Store(ProgramText("Demo"), {}, How::Fetched, Where{}, error)) << error;
+        EXPECT_EQ(lib.TextCount(), 1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(first).parent_path()));
+
+    ::setenv(kLibraryPathVariable, "/somewhere/chosen.sqlite", 1);
+    {
+        const CDemoLibraryPlace place;
+        EXPECT_EQ(place.Path(), "/somewhere/chosen.sqlite");
+        EXPECT_FALSE(place.IsForThisRunOnly());
+    }
+    ::unsetenv(kLibraryPathVariable);
+
+    // No place at all: the library says so and stays closed (SQLite would make a private one).
+    CProgramLibrary lib;
+    std::string error;
+    EXPECT_FALSE(lib.Open("", error));
+    EXPECT_EQ(error,
+              "The program library cannot be used: no place could be made for it. Quorlin goes on "
+              "without it.");
 }
 
 }  // namespace

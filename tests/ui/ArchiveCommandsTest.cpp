@@ -9,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -30,6 +32,15 @@ std::string Text(const std::string& name) {
 
 // A small unit: bank 40 "Live" (factory 0 Hall, user 1 Lead, 2 Pad), bank 41 "Studio" (user 0
 // Room). `without` leaves out programs by name (as if they had been deleted since).
+// True for "About N s" with N from `low` to `high`.
+bool SecondsBetween(const QString& text, int low, int high) {
+    static const QRegularExpression about(QStringLiteral("^About (\\d+) s$"));
+    const QRegularExpressionMatch match = about.match(text);
+    if (!match.hasMatch()) return false;
+    const int seconds = match.captured(1).toInt();
+    return seconds >= low && seconds <= high;
+}
+
 void Seed(CSimUnit& unit, const QStringList& without = {}) {
     unit.ClearBanks();
     unit.AddBank(40, "Live");
@@ -128,6 +139,74 @@ private slots:
         QVERIFY(f.frame->Actions().backupUnit->isEnabled());
     }
 
+    // Both backups say where their files go: the progress names the folder, and the summary
+    // names it with an "Open Folder" button that shows it in the file manager and leaves the
+    // summary open.
+    void everyBackupNamesItsFolderAndOffersToOpenIt_data() {
+        QTest::addColumn<bool>("wholeUnit");
+        QTest::newRow("bank backup") << false;
+        QTest::newRow("whole-unit backup") << true;
+    }
+
+    void everyBackupNamesItsFolderAndOffersToOpenIt() {
+        QFETCH(bool, wholeUnit);
+        CUiFixture f;
+        Seed(f.unit);
+        f.Start();
+        f.OpenBank(40);
+        QTemporaryDir dir;
+        const QString chosen = QDir(dir.path()).filePath(QStringLiteral("My Backups"));
+        QVERIFY(QDir().mkpath(chosen));
+
+        QStringList labels;
+        connect(&f.worker, &CEngineWorker::busyChanged, [&f, &labels](bool busy) {
+            if (busy) labels << f.worker.CurrentLabel();
+        });
+        QStringList opened;
+        f.host.SetFolderOpener([&opened](const QString& folder) {
+            opened << folder;
+            return true;
+        });
+        f.host.SetPresenter(nullptr);  // the real box
+        QString shown;
+        bool buttonFound = false;
+        bool openLeftTheBoxOpen = false;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            watch.stop();
+            shown = box->text();
+            auto* open = box->findChild<QPushButton*>(QStringLiteral("openFolderButton"));
+            buttonFound = open != nullptr && open->text() == QStringLiteral("Open Folder");
+            if (open != nullptr) open->click();
+            openLeftTheBoxOpen = box->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        });
+        watch.start();
+        QString folder = chosen;
+        if (wholeUnit) {
+            folder = BackUp(f, chosen);
+        } else {
+            f.Commands().m_fnChooseBackupFolder = [chosen] { return chosen; };
+            f.Commands().BackupUserPatches();
+            f.Settle();
+        }
+
+        const QString native = QDir::toNativeSeparators(folder);
+        QVERIFY2(wholeUnit ? QFileInfo::exists(QDir(folder).filePath("40 Live/Lead.sig"))
+                           : QFileInfo::exists(QDir(folder).filePath("Lead.sig")),
+                 qPrintable(folder));
+        QVERIFY2(labels.size() >= 1 && labels.first().contains(native),
+                 qPrintable(labels.join('|')));
+        QVERIFY2(shown.startsWith(QStringLiteral("Backup finished: ")), qPrintable(shown));
+        QVERIFY2(shown.endsWith(QStringLiteral("\n\nBackup folder: ") + native), qPrintable(shown));
+        QVERIFY(buttonFound);
+        QCOMPARE(opened, QStringList{folder});
+        QVERIFY(openLeftTheBoxOpen);
+    }
+
     // Cancel in the progress dialog (which names the bank and program being fetched) stops the
     // backup between programs; the manifest says it was cancelled.
     void cancellingTheBackupWritesACancelledManifest() {
@@ -178,8 +257,10 @@ private slots:
                                 "The backup was cancelled."));
     }
 
-    // The plan dialog lists each bank's steps under a check box; the banks left checked are
-    // restored (a deleted program comes back), an unchecked one is not touched.
+    // The plan dialog lists each bank by number and name under a check box, with its programs by
+    // name; below, the totals and the time of the checked banks follow the check boxes (a load is
+    // 4 s of pauses, a bank select 0.3 s, the bytes well under a second). The banks left checked
+    // are restored (a deleted program comes back), an unchecked one is not touched.
     void restoreShowsThePlanAndRestoresTheCheckedBanks() {
         CUiFixture f;
         Seed(f.unit);
@@ -192,6 +273,7 @@ private slots:
 
         QStringList banksShown;
         QStringList stepsShown;
+        QStringList totalsShown;
         f.frame->Archive()->m_fnChooseRestoreFolder = [folder] { return folder; };
         CUiFixture::OnNextDialog([&](QDialog& dialog) {
             auto* plan = qobject_cast<CRestorePlanDlg*>(&dialog);
@@ -203,16 +285,26 @@ private slots:
                 QCOMPARE(bank->checkState(0), Qt::Checked);
                 for (int k = 0; k < bank->childCount(); ++k) stepsShown << bank->child(k)->text(0);
             }
+            totalsShown << plan->TotalsLabel()->text() << plan->EstimateLabel()->text();
             tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);  // bank 41 stays as it is
+            totalsShown << plan->TotalsLabel()->text() << plan->EstimateLabel()->text();
+            QVERIFY(plan->TotalsLabel()->isVisible());
             plan->Buttons()->button(QDialogButtonBox::Ok)->click();
         });
         f.frame->Actions().restoreUnit->trigger();
         f.Settle();
 
-        QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40"), QStringLiteral("Bank 41")}));
-        QCOMPARE(stepsShown, (QStringList{QStringLiteral("skip 40 Lead (present)"),
-                                          QStringLiteral("load 40 40 Live/Pad.sig"),
-                                          QStringLiteral("load 41 41 Studio/Room.sig")}));
+        QCOMPARE(banksShown, (QStringList{QStringLiteral("Bank 40 “Live”"),
+                                          QStringLiteral("Bank 41 “Studio”")}));
+        QCOMPARE(stepsShown, (QStringList{QStringLiteral("Lead (already on the unit)"),
+                                          QStringLiteral("Pad"), QStringLiteral("Room")}));
+        QCOMPARE(totalsShown.size(), 4);
+        QCOMPARE(totalsShown[0],
+                 QStringLiteral("2 programs into 2 banks, 0 banks created, 1 present"));
+        QVERIFY2(SecondsBetween(totalsShown[1], 9, 10), qPrintable(totalsShown[1]));  // 8.6 s
+        QCOMPARE(totalsShown[2],
+                 QStringLiteral("1 program into 1 bank, 0 banks created, 1 present"));
+        QVERIFY2(SecondsBetween(totalsShown[3], 4, 5), qPrintable(totalsShown[3]));  // 4.3 s
         QVERIFY(Names(f.unit, 40).contains(QStringLiteral("Pad")));
         QCOMPARE(Names(f.unit, 41), QStringList());
         QCOMPARE(f.messages.size(), 1);
@@ -221,6 +313,55 @@ private slots:
                      "0 not loaded.")),
                  qPrintable(f.messages.first()));
         QCOMPARE(f.State().Level(), 0);
+    }
+
+    // The plan dialog on its own: a bank whose programs are all present stays folded, the banks
+    // with work are open; a program that cannot be restored says why and is counted. The time:
+    // bank "Studio B" typed (3.5 s of menu keys, 104 steps of 400 ms, 8 characters entered at
+    // 200 ms), a bank select and two loads of 4 s: 55 s and the bytes.
+    void planDialogFoldsBanksThatNeedNothingAndCountsWhatCannotBeRestored() {
+        using K = archive::RestoreStep::Kind;
+        archive::RestorePlan plan;
+        plan.folder = "/backups/one";
+        auto step = [&plan](K kind, int bank, const char* name, bool missing = false) {
+            archive::RestoreStep s;
+            s.kind = kind;
+            s.bank = bank;
+            s.name = name;
+            s.file = std::string(name) + ".sig";
+            s.missing = missing;
+            plan.steps.push_back(s);
+        };
+        plan.bankNames = {{3, "Live"}, {12, "Studio B"}};
+        step(K::Skip, 3, "Lead Vox");
+        step(K::Skip, 3, "Big Hall");
+        step(K::CreateBank, 12, "Studio B");
+        step(K::Load, 12, "Vocal Plate");
+        step(K::Load, 12, "Snare Room");
+        step(K::Refuse, 12, "Tape Echo", true);
+        CRestorePlanDlg dialog(plan);
+        dialog.show();
+        QTreeWidget* tree = dialog.Steps();
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Bank 3 “Live”"));
+        QVERIFY(!tree->topLevelItem(0)->isExpanded());
+        QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Bank 12 “Studio B”"));
+        QVERIFY(tree->topLevelItem(1)->isExpanded());
+        QCOMPARE(tree->topLevelItem(1)->child(0)->text(0),
+                 QStringLiteral("New bank, created as “Studio B”"));
+        QCOMPARE(tree->topLevelItem(1)->child(3)->text(0),
+                 QStringLiteral("Tape Echo cannot be restored: its file is missing"));
+        QCOMPARE(dialog.TotalsLabel()->text(),
+                 QStringLiteral("2 programs into 1 bank, 1 bank created, 2 present, "
+                                "1 cannot be restored"));
+        QVERIFY2(SecondsBetween(dialog.EstimateLabel()->text(), 55, 56),
+                 qPrintable(dialog.EstimateLabel()->text()));
+        // Only the bank with nothing to do: nothing to time, and OK stays on.
+        tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(dialog.TotalsLabel()->text(),
+                 QStringLiteral("0 programs into 0 banks, 0 banks created, 2 present"));
+        QCOMPARE(dialog.EstimateLabel()->text(), QString());
+        QVERIFY(dialog.Buttons()->button(QDialogButtonBox::Ok)->isEnabled());
     }
 
     // A parent that is not a folder: said, nothing asked of the unit, nothing made.

@@ -1,4 +1,4 @@
-// The bank backup has one home: the desktop program's "Backup user patches to PC" and the command
+// The bank backup has one home: the desktop program's "Back Up This Bank…" and the command
 // line's "backup BANK FOLDER", run against the same unit, write the same files under the same
 // names and skip the same programs for the same reasons.
 

@@ -3,17 +3,21 @@
 // remembers whether it was shown.
 #include <QAction>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "link/LinkTap.h"
@@ -48,6 +52,22 @@ void CatchUp(CCommLogPanel& panel) {
     panel.TakeArrived();
 }
 
+// Frames to the unit numbered from `from` to `to`, each one row.
+void PostFrames(int from, int to) {
+    for (int i = from; i < to; ++i) {
+        const std::string bytes =
+            "\xC0" + std::string(1, static_cast<char>(i % 128)) + std::to_string(i);
+        CLinkTap::Shared()->Post(LinkDirection::ToUnit,
+                                 reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                 "test");
+    }
+}
+
+bool ShowsTheNewestRow(const CCommLogPanel& panel) {
+    const QScrollBar* bar = panel.Table()->verticalScrollBar();
+    return bar->maximum() > 0 && bar->value() == bar->maximum();
+}
+
 }  // namespace
 
 class CommLogPanelTest : public QObject {
@@ -59,6 +79,8 @@ private slots:
     void KeepsTheLastTenThousandRowsAddedInBatches();
     void TheWindowRemembersThePanel();
     void KeepALogFileRecordsTheTrafficAndAboutNamesIt();
+    void PauseReadsResumeAndTheViewFollowsTheNewestRowsAgain();
+    void NothingWakesThePanelWhileNoFrameComes();
 };
 
 void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
@@ -67,7 +89,7 @@ void CommLogPanelTest::HiddenAtFirstAndFillsWhileABankOpens() {
     CCommLogPanel* panel = PanelOf(*f.frame);
     QVERIFY(panel != nullptr);
     QVERIFY(panel->isHidden());
-    QAction* command = ViewMenuCommand(*f.frame, QStringLiteral("Communication &Log"));
+    QAction* command = ViewMenuCommand(*f.frame, QStringLiteral("&Communication Log"));
     QVERIFY(command != nullptr);
     QVERIFY(command->isCheckable() && !command->isChecked());
     // Hidden, it does not observe: the bank list fetched at the start is not in it.
@@ -278,6 +300,9 @@ void CommLogPanelTest::TheWindowRemembersThePanel() {
 void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    // Whole milliseconds, as the file writes them.
+    QDateTime before = QDateTime::currentDateTime();
+    before = before.addMSecs(-before.time().msec());
     CUiFixture f;
     f.Start(false);
     auto* toggle = f.frame->findChild<QAction*>(QStringLiteral("KeepLogFile"));
@@ -312,7 +337,82 @@ void CommLogPanelTest::KeepALogFileRecordsTheTrafficAndAboutNamesIt() {
     const QString logged = QString::fromUtf8(log.readAll());
     QVERIFY(logged.contains(QStringLiteral("\t->\tQUERY 0 flags 0\tF0 1C 70 00 31 30 20 30 F7\n")));
     QVERIFY(logged.contains(QStringLiteral("\t<-\tREPLY ")));
+    // Every line begins with the local date and time it was written, then the milliseconds.
+    const QDateTime after = QDateTime::currentDateTime();
+    const QRegularExpression stamp(QStringLiteral(
+        "^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3})\t\\d+\\.\\d{3}\t(->|<-|--)\t"));
+    const QStringList lines = logged.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 3);
+    for (const QString& line : lines) {
+        const QRegularExpressionMatch match = stamp.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        const QDateTime written =
+            QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        QVERIFY2(written >= before && written <= after, qPrintable(line));
+    }
     qunsetenv("XDG_DATA_HOME");
+}
+
+void CommLogPanelTest::PauseReadsResumeAndTheViewFollowsTheNewestRowsAgain() {
+    CUiFixture f;
+    f.Start(false);
+    CCommLogPanel* panel = PanelOf(*f.frame);
+    panel->show();
+    QScrollBar* bar = panel->Table()->verticalScrollBar();
+    PostFrames(0, 300);
+    CatchUp(*panel);
+    QVERIFY(ShowsTheNewestRow(*panel));
+
+    // Paused, the button offers to resume; the reader scrolls up meanwhile.
+    QCOMPARE(panel->PauseButton()->text(), QStringLiteral("&Pause"));
+    QTest::mouseClick(panel->PauseButton(), Qt::LeftButton);
+    QCOMPARE(panel->PauseButton()->text(), QStringLiteral("&Resume"));
+    bar->setValue(0);
+    PostFrames(300, 310);
+    CatchUp(*panel);
+    QCOMPARE(panel->Model()->rowCount(), 300);
+
+    // Resumed: the rows that came meanwhile, the newest in view, and followed from then on.
+    QTest::mouseClick(panel->PauseButton(), Qt::LeftButton);
+    QCOMPARE(panel->PauseButton()->text(), QStringLiteral("&Pause"));
+    QCOMPARE(panel->Model()->rowCount(), 310);
+    QVERIFY(ShowsTheNewestRow(*panel));
+    PostFrames(310, 320);
+    CatchUp(*panel);
+    QVERIFY(ShowsTheNewestRow(*panel));
+
+    // A filter that hides every row, then cleared: the newest rows again, and followed.
+    QTest::keyClicks(panel->FilterBox(), QStringLiteral("no such frame"));
+    QCOMPARE(panel->Table()->model()->rowCount(), 0);
+    panel->FilterBox()->clear();
+    QCOMPARE(panel->Table()->model()->rowCount(), 320);
+    QVERIFY(ShowsTheNewestRow(*panel));
+    PostFrames(320, 330);
+    CatchUp(*panel);
+    QVERIFY(ShowsTheNewestRow(*panel));
+}
+
+void CommLogPanelTest::NothingWakesThePanelWhileNoFrameComes() {
+    CUiFixture f;
+    f.Start(false);
+    CCommLogPanel* panel = PanelOf(*f.frame);
+    panel->show();
+    auto* batch = panel->findChild<QTimer*>(QStringLiteral("CommLogBatchTimer"));
+    QVERIFY(batch != nullptr);
+    CatchUp(*panel);
+    QCoreApplication::processEvents();
+    QVERIFY(CLinkTap::Shared()->Active());
+    QVERIFY(!batch->isActive());
+
+    // A frame starts the batch timer; once the batch is in the table, nothing runs any more.
+    PostFrames(0, 3);
+    CLinkTap::Shared()->Flush();
+    QTRY_COMPARE(panel->Model()->rowCount(), 3);
+    QVERIFY(!batch->isActive());
+    PostFrames(3, 4);
+    CLinkTap::Shared()->Flush();
+    QTRY_COMPARE(panel->Model()->rowCount(), 4);
+    QVERIFY(!batch->isActive());
 }
 
 QTEST_MAIN(CommLogPanelTest)

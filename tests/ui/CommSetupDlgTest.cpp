@@ -1,6 +1,8 @@
 // The communications setup dialog: what it shows from the settings, and what OK takes back.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -317,6 +319,46 @@ private slots:
         Prepare(withDevices, listed);
         withDevices.InitDialog();
         QCOMPARE(withDevices.m_pMidiOut->placeholderText(), QString());
+    }
+
+    // The port field takes any path typed into it, as typed: a path that begins like a listed
+    // one is not completed to it, blanks around it are dropped, and an empty field keeps the
+    // stored port. Alt+I reaches the field; Enter in it is OK.
+    void aTypedPortIsTakenAsTyped() {
+        struct Case {
+            const char* typed;
+            const char* stored;
+        };
+        const Case cases[] = {
+            {"/dev/ttyUSB", "/dev/ttyUSB"},
+            {"/dev/ttyS", "/dev/ttyS"},
+            {"  /dev/serial/by-id/usb-Unit_Cable-if00-port0 ",
+             "/dev/serial/by-id/usb-Unit_Cable-if00-port0"},
+            {"", "/dev/pts/7"},
+        };
+        for (const Case& c : cases) {
+            Records r;
+            r.serial.m_strPortName = "/dev/pts/7";
+            CCommSetupDlg dialog;
+            Prepare(dialog, r);
+            dialog.InitDialog();
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QLineEdit* field = dialog.m_pPort->lineEdit();
+            QVERIFY2(field != nullptr, "the port field cannot be typed into");
+            QTest::keyClick(&dialog, Qt::Key_I, Qt::AltModifier);
+            // The field's line edit hands its focus to the combo box it belongs to.
+            QVERIFY(dialog.m_pPort->hasFocus());
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_Backspace);
+            QTest::keyClicks(field, QString::fromLatin1(c.typed));
+            QTest::keyClick(field, Qt::Key_Return);
+            QTRY_VERIFY2(!dialog.isVisible(), c.typed);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(r.serial.m_strPortName, std::string(c.stored));
+            // The list is unchanged: a typed path is not added to the ports found.
+            QCOMPARE(dialog.m_pPort->count(), 3);
+        }
     }
 
     void choosingATtySKeepsThePortNumberInStep() {

@@ -2,18 +2,22 @@
 // (not the saved one) against quorlin-sim, a missing port and a silent one, off the GUI thread,
 // and saves nothing.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include "link/SerialLink.h"
 #include "settings/LinkSettings.h"
 #include "settings/MIDISettings.h"
 #include "settings/SerialSettings.h"
 #include "tests/cli/SimServerProcess.h"
 #include "tests/link/serial/PtyPair.h"
+#include "tests/support/RecordingHost.h"
 #include "tests/support/ScopedSettingsStore.h"
 #include "ui/dialogs/CommSetupDlg.h"
 #include "ui/dialogs/ConnectionTestPanel.h"
@@ -135,6 +139,85 @@ private slots:
         QVERIFY2(lines.size() <= 5, qPrintable(lines.join('\n')));
         if (lines.size() == 5)
             QCOMPARE(lines[4], QStringLiteral("FAIL other speeds \u2014 the check was ended"));
+    }
+
+    // A path that the system does not list can be typed into the port field: Test checks that
+    // port, and OK takes it into the settings, which save it. The list offers a longer path
+    // that begins with the typed one; it must not be taken instead.
+    void aTypedPortIsTestedAndTakenByOk() {
+        CSimServerProcess sim({});
+        QVERIFY(!sim.Path().empty());
+        const QString typed = QString::fromStdString(sim.Path());
+        Records r;
+        r.serial.m_strPortName = "/dev/ttyS0";
+        CCommSetupDlg dialog;
+        Prepare(dialog, r, typed + QLatin1Char('0'));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLineEdit* field = dialog.m_pPort->lineEdit();
+        QVERIFY2(field != nullptr, "the port field cannot be typed into");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QCOMPARE(dialog.m_pPort->currentText(), typed);
+
+        QSignalSpy finished(dialog.m_pTest, &CConnectionTestPanel::testFinished);
+        RunTest(dialog);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(dialog.m_pTest->Lines().value(0),
+                 QStringLiteral("ok port %1 — exists and is a terminal device").arg(typed));
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("IDOK")), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(QString::fromStdString(r.serial.m_strPortName), typed);
+        r.serial.Save();
+        QCOMPARE(QString::fromStdString(
+                     (*r.store).ReadString("SerialSetup", "PortName").value_or(std::string())),
+                 typed);
+    }
+
+    // Esc or Cancel while Test waits for a silent unit: the wait ends at once (the check's
+    // waits are far longer than the test may take, and its line says it was ended), the dialog
+    // closes and the port can be opened exclusively again.
+    void escOrCancelDuringATestEndsItAndFreesThePort() {
+        for (const bool escape : {true, false}) {
+            const char* how = escape ? "Esc" : "Cancel";
+            CPtyPair silent;
+            Records r;
+            CCommSetupDlg dialog;
+            Prepare(dialog, r, QString::fromStdString(silent.SlavePath()));
+            dialog.m_pTest->m_timings = {600000, 600000, 600000};
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QTest::mouseClick(dialog.m_pTest->m_pTestButton, Qt::LeftButton);
+            // The root query is on the line: the check waits for the unit.
+            std::string query;  // gathered: the macro evaluates its condition once more
+            QTRY_VERIFY2_WITH_TIMEOUT(!(query += silent.ReadFrame(50)).empty(), how, 10000);
+            QVERIFY(dialog.m_pTest->IsRunning());
+            if (escape) {
+                QWidget* focus = QApplication::focusWidget();
+                QTest::keyClick(focus != nullptr ? focus : &dialog, Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("IDCANCEL")),
+                                  Qt::LeftButton);
+            }
+            QTRY_VERIFY2_WITH_TIMEOUT(!dialog.isVisible(), how, 30000);
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QVERIFY(!dialog.m_pTest->IsRunning());
+            QCOMPARE(dialog.m_pTest->Lines().value(3),
+                     QStringLiteral("FAIL unit answers — the check was ended"));
+            QCOMPARE(dialog.m_pTest->Lines().size(), 4);
+
+            CRecordingHost host;
+            CSerialSettings line;
+            line.m_bPersist = false;
+            line.m_strPortName = silent.SlavePath();
+            CSerialLink link(host, line);
+            QVERIFY2(link.Open(512) == 0, how);
+            link.Close();
+            QTRY_COMPARE(CConnectionTestPanel::RunningChecks(), 0);
+        }
     }
 
     void destroyingThePanelDuringATestIsHarmless() {

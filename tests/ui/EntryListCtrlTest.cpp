@@ -71,18 +71,19 @@ private slots:
         f.Start();
         f.List().clearSelection();
         QCOMPARE(MenuItems(f.List()),
-                 QStringList{QStringLiteral("Create Bank (createBankAction)")});
+                 QStringList{QStringLiteral("&Create Bank… (createBankAction)")});
         f.Select(0);
-        QCOMPARE(MenuItems(f.List()), (QStringList{QStringLiteral("Create Bank (createBankAction)"),
-                                                   QStringLiteral("Rename Bank (renameBankAction)"),
-                                                   QStringLiteral("Delete Bank (deleteAction)")}));
+        QCOMPARE(MenuItems(f.List()),
+                 (QStringList{QStringLiteral("&Create Bank… (createBankAction)"),
+                              QStringLiteral("&Rename Bank (renameBankAction)"),
+                              QStringLiteral("&Delete Bank (deleteAction)")}));
         f.OpenBank(0);
         f.List().clearSelection();
         QVERIFY(MenuItems(f.List()).isEmpty());
         f.Select(f.RowOf(0));  // factory
         QVERIFY(MenuItems(f.List()).isEmpty());
         f.Select(f.RowOf(5));  // user
-        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("Delete Patch (deleteAction)")});
+        QCOMPARE(MenuItems(f.List()), QStringList{QStringLiteral("&Delete Patch (deleteAction)")});
     }
 
     void renamingABankSendsTheNameAndEscSendsNothing() {
@@ -429,7 +430,7 @@ private slots:
             }
         };
         list.clearSelection();
-        trigger(QStringLiteral("Create Bank"));
+        trigger(QStringLiteral("&Create Bank…"));
         QCOMPARE(counts(), (QList<qsizetype>{0, 0, 1, 0, 0, 0}));
         list.SelectRow(0);
         list.setFocus();
@@ -438,7 +439,7 @@ private slots:
         QTest::keyClick(&list, Qt::Key_Return);
         QTest::keyClick(&list, Qt::Key_Delete);
         QCOMPARE(counts(), (QList<qsizetype>{0, 0, 1, 0, 0, 0}));
-        trigger(QStringLiteral("Delete Bank"));
+        trigger(QStringLiteral("&Delete Bank"));
         QCOMPARE(counts(), (QList<qsizetype>{0, 1, 1, 0, 0, 0}));
         const QPoint where = list.visualItemRect(list.item(1)).center();
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, where);

@@ -1,6 +1,8 @@
-// The Library window over a real library file: results as you type, the filters, the info text,
-// the drag data (a ".sig" file the program list takes), Restore to Unit for deleted programs,
-// Find's offer, a library that could not be opened, and a stored copy that is damaged.
+// The Library window over a real library file: results as you type, the filters, the info text
+// (and its absence), the drag data (a ".sig" file the program list takes), Restore to Unit for
+// deleted programs, Find's offer, a library that could not be opened, a stored copy that is
+// damaged, an empty library's hint, and `quorlin --demo`, whose programs stay out of the user's
+// library.
 
 #include <sqlite3.h>
 
@@ -13,8 +15,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -195,6 +199,124 @@ private slots:
         const QModelIndex index = window.Results()->model()->index(0, 0);
         std::unique_ptr<QMimeData> data(window.Results()->model()->mimeData({index}));
         QVERIFY(!data);
+    }
+
+    // A program without an info text says so, in the placeholder's muted colour (nothing that
+    // could be copied as the program's text); with none selected, the pane says what to do.
+    void aProgramWithoutInfoTextSaysSo() {
+        CLibraryWindow window(m_lib, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPlainTextEdit* info = window.InfoText();
+        QCOMPARE(info->placeholderText(), QStringLiteral("Select a program to read its info text."));
+        struct Case {
+            QString name;
+            QString text;
+            QString placeholder;
+        };
+        const Case cases[] = {
+            {QStringLiteral("Cab Sim"), QString(), QStringLiteral("No information text.")},
+            {QStringLiteral("Big Hall"), QStringLiteral("Warm tape echo"), {}},
+            {QStringLiteral("Cab Sim"), QString(), QStringLiteral("No information text.")},
+        };
+        for (const auto& c : cases) {
+            const auto found = window.Results()->findItems(c.name, Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            window.Results()->setCurrentItem(found.front());
+            QCOMPARE(info->toPlainText(), c.text);
+            if (c.text.isEmpty()) QCOMPARE(info->placeholderText(), c.placeholder);
+        }
+        window.Results()->clearSelection();
+        QCOMPARE(info->placeholderText(), QStringLiteral("Select a program to read its info text."));
+    }
+
+    // Nothing in the library yet: the list's place says how programs get there, until the first
+    // arrives. A library of this run only (the demo unit's) says so below the list.
+    void anEmptyLibraryShowsHowProgramsGetThere() {
+        QTemporaryDir dir;
+        CProgramLibrary empty;
+        std::string error;
+        QVERIFY2(empty.Open(dir.filePath(QStringLiteral("library.sqlite")).toStdString(), error),
+                 error.c_str());
+        CLibraryWindow window(empty, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.EmptyHint()->isVisible());
+        QVERIFY(!window.Results()->isVisible());
+        QVERIFY(window.EmptyHint()->text().startsWith(QStringLiteral("The library is empty.")));
+        for (const char* how : {"loaded into the unit", "backed up", "dragged out of a bank",
+                                "before Delete", "quorlin-cli import"})
+            QVERIFY2(window.EmptyHint()->text().contains(QLatin1String(how)), how);
+        const auto runOnlyNote = [&window]() -> QLabel* {
+            for (auto* label : window.findChildren<QLabel*>())
+                if (label->text().contains(QStringLiteral("for this run only"))) return label;
+            return nullptr;
+        };
+        QVERIFY(runOnlyNote());
+        QVERIFY(!runOnlyNote()->isVisible());
+        window.SetForThisRunOnly(true);
+        QVERIFY(runOnlyNote()->isVisible());
+
+        Where where;
+        where.bank = 1;
+        QVERIFY2(empty.Store(Text("First"), {}, How::Fetched, where, error), error.c_str());
+        window.Refresh();
+        QVERIFY(!window.EmptyHint()->isVisible());
+        QVERIFY(window.Results()->isVisible());
+        QCOMPARE(Names(window), QStringList({"First"}));
+        // A search that finds nothing is no empty library.
+        window.SearchBox()->setText(QStringLiteral("nothing like it"));
+        QVERIFY(!window.EmptyHint()->isVisible());
+    }
+
+    // `quorlin --demo` keeps the demo unit's programs in a library of the run's own, in the
+    // temporary folder: the user's library is not even made. $QUORLIN_LIBRARY still names the
+    // library of every run.
+    void theDemoUnitsLibraryIsNotTheUsersLibrary() {
+        QTemporaryDir sandbox;
+        const QString tmp = sandbox.filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(tmp));
+        const QString usersLibrary =
+            sandbox.filePath(QStringLiteral("data/Brisca/Quorlin/library.sqlite"));
+        const QString chosen = sandbox.filePath(QStringLiteral("chosen.sqlite"));
+        struct Case {
+            QString variable;  // QUORLIN_LIBRARY, or empty
+            QString expectedLibrary;  // empty: one in a quorlin-demo-* folder in `tmp`
+        };
+        for (const Case& c : {Case{{}, {}}, Case{chosen, chosen}}) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.filePath(QStringLiteral("config")));
+            env.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.filePath(QStringLiteral("data")));
+            env.insert(QStringLiteral("TMPDIR"), tmp);
+            if (c.variable.isEmpty())
+                env.remove(QStringLiteral("QUORLIN_LIBRARY"));
+            else
+                env.insert(QStringLiteral("QUORLIN_LIBRARY"), c.variable);
+            QProcess quorlin;
+            quorlin.setProcessEnvironment(env);
+            quorlin.start(QStringLiteral(QUORLIN_GUI_PATH), {QStringLiteral("--demo")});
+            QVERIFY(quorlin.waitForStarted());
+            // The library is opened before the window shows.
+            const auto demoLibraries = [&tmp] {
+                return QDir(tmp).entryList({QStringLiteral("quorlin-demo-*")}, QDir::Dirs);
+            };
+            if (c.expectedLibrary.isEmpty()) {
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    demoLibraries().size() == 1 &&
+                        QFile::exists(tmp + QLatin1Char('/') + demoLibraries().front() +
+                                      QStringLiteral("/library.sqlite")),
+                    30000);
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(c.expectedLibrary), 30000);
+                QVERIFY(demoLibraries().isEmpty());
+            }
+            QVERIFY2(!QFile::exists(usersLibrary), "the demo run made the user's library");
+            quorlin.kill();
+            quorlin.waitForFinished();
+            for (const QString& left : demoLibraries())
+                QDir(tmp + QLatin1Char('/') + left).removeRecursively();
+        }
     }
 
     void aLibraryThatCannotBeOpenedSaysWhy() {

@@ -583,7 +583,8 @@ private slots:
 
         QCOMPARE(shown, QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\n"
                                        "Skipped:\n1 Pad: the unit sent \"Lead\" instead of "
-                                       "\"Pad\"."));
+                                       "\"Pad\".\n\nBackup folder: ") +
+                            QDir::toNativeSeparators(dir.path()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Lead.sig")});
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("Lead.sig"))),
                  QByteArray::fromStdString(f.unit.Programs(40)[0].text));

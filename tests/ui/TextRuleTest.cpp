@@ -105,7 +105,9 @@ private slots:
         const QString summary = BoxShownBy(f, [&f] { f.Commands().BackupUserPatches(); });
         QCOMPARE(summary, QStringLiteral("Backup finished: 1 file written, 1 skipped.\n\nSkipped:\n"
                                          "1 Other: the unit sent \"%1\" instead of \"Other\".")
-                              .arg(shown));
+                                  .arg(shown) +
+                              QStringLiteral("\n\nBackup folder: ") +
+                              QDir::toNativeSeparators(backup.path()));
         QCOMPARE(QDir(backup.path()).entryList(QDir::Files), QStringList{shown + ".sig"});
 
         // A real message box made by the engine: Delete refuses when the unit runs another program.
@@ -204,7 +206,10 @@ private slots:
                  qPrintable(skipped));
         QVERIFY(QDir(folder).rmdir(QStringLiteral("Lead.sig")));
         const QString written = BoxShownBy(f, [&f] { f.Commands().BackupUserPatches(); });
-        QCOMPARE(written, QStringLiteral("Backup finished: 1 file written, 0 skipped."));
+        // The summary names the folder as it is called.
+        QCOMPARE(written, QStringLiteral("Backup finished: 1 file written, 0 skipped.\n\n"
+                                         "Backup folder: ") +
+                              QDir::toNativeSeparators(folder));
         QVERIFY(QFile::exists(QDir(folder).filePath(QStringLiteral("Lead.sig"))));
 
         // The whole unit's backup goes into a new folder inside the one chosen.
@@ -217,6 +222,9 @@ private slots:
                  qPrintable(finished));
         const QString made = f.frame->Archive()->LastBackupFolder();
         QCOMPARE(QFileInfo(made).absolutePath(), unitBackup);
+        QVERIFY2(finished.endsWith(QStringLiteral("\n\nBackup folder: ") +
+                                   QDir::toNativeSeparators(made)),
+                 qPrintable(finished));
         QVERIFY(QFile::exists(QDir(made).filePath(QStringLiteral("manifest.json"))));
 
         // The archive's messages name the folder as it is called: one that is not a folder, and

@@ -10,31 +10,73 @@
 #include "engine/Librarian.h"
 #include "ui/core/BrowseState.h"
 #include "ui/core/EngineWorker.h"
+#include "ui/core/GuiHost.h"
 #include "ui/core/UnitText.h"
 #include "ui/dialogs/RestorePlanDlg.h"
 #include "ui/view/QuorlinView.h"
 
 // Progress in the worker's dialog, Cancel from it; the messages are kept for the end (a box per
-// skipped program would stop the run until the user closed it).
+// skipped program would stop the run until the user closed it). A restore counts its planned
+// loads; a backup learns how many user programs a bank holds only when it reads that bank, so its
+// bar fills bank by bank, each bank's share by its programs.
 class CWorkerVisitor : public IArchiveVisitor {
 public:
     CWorkerVisitor(CEngineWorker& worker, bool restore) : m_worker(worker), m_bRestore(restore) {}
 
+    void OnProgress(Count what, int done, int total) override {
+        if (what == Count::Banks && !m_bRestore) {
+            m_nBank = done;
+            m_nBanks = total;
+            m_nProgram = m_nPrograms = 0;
+        } else {
+            m_nProgram = done;
+            m_nPrograms = total;
+        }
+    }
     void OnBank(int bank, const std::string& name) override {
         m_strBank = name.empty()
                         ? CArchiveCommands::tr("Bank %1").arg(bank)
                         : CArchiveCommands::tr("Bank %1 %2").arg(bank).arg(FromUtf8(name));
-        m_worker.SetProgress(m_strBank);
+        if (m_bRestore && m_nPrograms > 0)
+            m_worker.SetProgress(m_strBank + QLatin1Char('\n') +
+                                     CArchiveCommands::tr("Program %1 of %2")
+                                         .arg(std::min(m_nProgram + 1, m_nPrograms))
+                                         .arg(m_nPrograms),
+                                 m_nProgram, m_nPrograms);
+        else if (!m_bRestore && m_nBanks > 0)
+            m_worker.SetProgress(
+                m_strBank + QLatin1Char('\n') +
+                    CArchiveCommands::tr("Bank %1 of %2").arg(m_nBank + 1).arg(m_nBanks),
+                m_nBank * kBankShare, m_nBanks * kBankShare);
+        else
+            m_worker.SetProgress(m_strBank);
     }
     void OnProgram(int, int program, const std::string& name) override {
         const QString what = program >= 0
                                  ? QStringLiteral("%1 %2").arg(program).arg(FromUtf8(name))
                                  : FromUtf8(name);
-        m_worker.SetProgress(CArchiveCommands::tr("%1: %2 %3")
+        const QString item = CArchiveCommands::tr("%1: %2 %3")
                                  .arg(m_strBank,
                                       m_bRestore ? CArchiveCommands::tr("loading")
                                                  : CArchiveCommands::tr("fetching"),
-                                      what));
+                                      what);
+        if (m_bRestore && m_nPrograms > 0) {
+            m_worker.SetProgress(
+                item + QLatin1Char('\n') +
+                    CArchiveCommands::tr("Program %1 of %2").arg(m_nProgram + 1).arg(m_nPrograms),
+                m_nProgram, m_nPrograms);
+        } else if (!m_bRestore && m_nBanks > 0 && m_nPrograms > 0) {
+            m_worker.SetProgress(item + QLatin1Char('\n') +
+                                     CArchiveCommands::tr("Bank %1 of %2, program %3 of %4")
+                                         .arg(m_nBank + 1)
+                                         .arg(m_nBanks)
+                                         .arg(m_nProgram + 1)
+                                         .arg(m_nPrograms),
+                                 m_nBank * kBankShare + m_nProgram * kBankShare / m_nPrograms,
+                                 m_nBanks * kBankShare);
+        } else {
+            m_worker.SetProgress(item);
+        }
     }
     void OnMessage(const std::string& text) override { messages << FromUtf8(text); }
     bool ShouldCancel() override { return m_worker.CancelRequested(); }
@@ -42,9 +84,16 @@ public:
     QStringList messages;
 
 private:
+    // A bank's share of the backup's bar, split among its programs.
+    static constexpr int kBankShare = 1000;
+
     CEngineWorker& m_worker;
     bool m_bRestore;
     QString m_strBank;
+    int m_nBank = 0;  // banks before the current one
+    int m_nBanks = 0;
+    int m_nProgram = 0;  // programs before the current one
+    int m_nPrograms = 0;
 };
 
 QString UnitBackupFolderName(const QDateTime& when) {
@@ -102,12 +151,13 @@ void CArchiveCommands::BackUpUnit() {
     const int channel = m_state.Channel();
     const std::string path = ToFilePath(folder);
     m_worker.Run(
-        tr("Backing up the unit…"),
+        tr("Backing up the unit into %1…")
+            .arg(QDir::toNativeSeparators(QDir(folder).absolutePath())),
         [engine, visitor, dsp, channel, path] {
             archive::CUnitBackup backup(*engine, *visitor, dsp, channel);
             return backup.Run(path, archive::LinkDescription(*engine));
         },
-        [this, visitor](const archive::BackupOutcome& outcome) {
+        [this, visitor, folder](const archive::BackupOutcome& outcome) {
             using S = archive::BackupOutcome::Status;
             if (outcome.status == S::Refused ||
                 (outcome.status == S::Failed && outcome.manifest.created.empty())) {
@@ -117,7 +167,7 @@ void CArchiveCommands::BackUpUnit() {
                 QString text = FromUtf8(archive::BackupSummary(outcome));
                 if (!outcome.manifestWritten && !visitor->messages.isEmpty())
                     text += QLatin1Char('\n') + visitor->messages.last();
-                Tell(text);
+                ShowFolderMessage(m_host, text, QDir(folder).absolutePath());
             }
             // A unit that went is not asked again: the list stays as it was shown.
             if (!outcome.interrupted) Refresh();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <algorithm>
 #include <bitset>
 #include <string>
 
@@ -164,14 +165,26 @@ void CPatchCommands::DeleteSelection() {
         });
 }
 
+// Tells the worker how far a bank's naming on the unit's panel is (CLibrarian::SetBankName).
+// There is no Cancel: a sequence stopped half-way would leave the unit inside its menus.
+static CLibrarian::KeyProgress KeyPressProgress(CEngineWorker* worker) {
+    return [worker](int done, int total) {
+        worker->SetProgress(CPatchCommands::tr("Key press %1 of %2 on the unit's panel")
+                                .arg(std::min(done + 1, total))
+                                .arg(total),
+                            done, total);
+    };
+}
+
 void CPatchCommands::RenameBank(int number, const QString& entry, const QString& name) {
     CLibrarian* engine = &m_engine;
+    CEngineWorker* worker = &m_worker;
     const std::string unitName = ToUtf8(name);
     m_worker.Run(
         tr("Naming bank %1…").arg(number),
-        [engine, number, unitName] {
+        [engine, worker, number, unitName] {
             // Key presses are never answered: look whether the unit lists the new name.
-            const int r = engine->SetBankName(number, unitName);
+            const int r = engine->SetBankName(number, unitName, KeyPressProgress(worker));
             return r == 0 ? engine->CheckBankName(number, unitName) : r;
         },
         [this, entry, number, name](int result) {
@@ -208,10 +221,11 @@ void CPatchCommands::CreateBank() {
         if (question.exec() == QMessageBox::Yes) break;
     }
     const std::string unitName = ToUtf8(name);
+    CEngineWorker* worker = &m_worker;
     m_worker.Run(
         tr("Creating bank %1…").arg(number),
-        [engine, number, unitName] {
-            const int r = engine->SetBankName(number, unitName);
+        [engine, worker, number, unitName] {
+            const int r = engine->SetBankName(number, unitName, KeyPressProgress(worker));
             return r == 0 ? engine->CheckBankName(number, unitName) : r;
         },
         [this](int) { m_view.ShowBanks(); });
@@ -312,13 +326,22 @@ void CPatchCommands::BackupUserPatches() {
     class CProgress : public IArchiveVisitor {
     public:
         explicit CProgress(CEngineWorker& worker) : m_worker(worker) {}
+        void OnProgress(Count, int done, int total) override {
+            m_nDone = done;
+            m_nTotal = total;
+        }
         void OnProgram(int, int program, const std::string& name) override {
-            m_worker.SetProgress(QString::number(program) + QLatin1Char(' ') + FromUtf8(name));
+            m_worker.SetProgress(
+                QString::number(program) + QLatin1Char(' ') + FromUtf8(name) + QLatin1Char('\n') +
+                    CPatchCommands::tr("Program %1 of %2").arg(m_nDone + 1).arg(m_nTotal),
+                m_nDone, m_nTotal);
         }
         bool ShouldCancel() override { return m_worker.CancelRequested(); }
 
     private:
         CEngineWorker& m_worker;
+        int m_nDone = 0;
+        int m_nTotal = 0;
     };
     CLibrarian* engine = &m_engine;
     CEngineWorker* worker = &m_worker;
@@ -326,7 +349,8 @@ void CPatchCommands::BackupUserPatches() {
     const std::string path = ToFilePath(folder);
     const int bank = m_state.CurrentBank();
     m_worker.Run(
-        tr("Backing up bank %1…").arg(bank),
+        tr("Backing up bank %1 into %2…")
+            .arg(QString::number(bank), QDir::toNativeSeparators(QDir(folder).absolutePath())),
         [engine, worker, channel, path, bank, programs = std::move(programs)] {
             CProgress progress(*worker);
             archive::CBankBackup backup(*engine, progress, channel);
@@ -418,7 +442,7 @@ void CPatchCommands::BackupUserPatches() {
                                listed(outcome.kept);
                 }
                 if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
-                HostMessage(summary);
+                ShowFolderMessage(m_host, summary, QDir(folder).absolutePath());
             }
             // A unit that went is not asked again to load the selected program.
             if (m_list.SelectedRow() >= 0 && !outcome.interrupted) m_view.ActivateSelection();

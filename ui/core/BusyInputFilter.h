@@ -7,7 +7,10 @@
 //
 // Refused while busy: mouse presses, double clicks and moves (a move with the button held would
 // select), keys, context menus, drags entering or dropped. A button release still passes, so
-// that a gesture begun before the operation sees its end; the wheel passes (it only scrolls).
+// that a gesture begun before the operation sees its end; the wheel passes (it only scrolls), and
+// so do the scroll bars. In a scrolled widget (the list) the arrow, page, Home and End keys
+// scroll its view instead of moving the current entry, so that a long operation (a bank's naming
+// takes half a minute) leaves the window readable.
 //
 // GUI thread only.
 
@@ -28,5 +31,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Scrolls the view of the scroll area `watched` belongs to as `key` would move through it;
+    // false when `key` is no such key or `watched` is in no scroll area.
+    static bool Scroll(QObject* watched, int key);
+
     const CEngineWorker& m_worker;
 };

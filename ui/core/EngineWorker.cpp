@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QProgressDialog>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/core/GuiHost.h"
 
@@ -39,6 +41,8 @@ bool CEngineWorker::Start(const QString& label, bool cancellable, Task task) {
     m_bProgressDue = false;
     m_strLabel = label;
     m_strItem.clear();
+    m_nDone = m_nTotal = m_nDoneAtStart = 0;
+    m_countClock.invalidate();
     emit busyChanged(true);
     emit operationStarting();
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -62,6 +66,7 @@ void CEngineWorker::Finish(const std::function<void()>& continuation) {
     QApplication::restoreOverrideCursor();
     m_strLabel.clear();
     m_strItem.clear();
+    m_nDone = m_nTotal = 0;
     m_bBusy = false;
     emit busyChanged(false);
     if (continuation) continuation();
@@ -73,9 +78,52 @@ void CEngineWorker::SetProgress(const QString& item) {
         [this, item] {
             if (!m_bBusy) return;
             m_strItem = item;
-            if (m_pProgress) m_pProgress->setLabelText(m_strLabel + QLatin1Char('\n') + item);
+            UpdateProgress();
         },
         Qt::QueuedConnection);
+}
+
+void CEngineWorker::SetProgress(const QString& item, int done, int total) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, item, done, total] {
+            if (!m_bBusy) return;
+            m_strItem = item;
+            // Another count (a new total, or one that starts again): the time per item is
+            // measured afresh.
+            if (std::max(total, 0) != m_nTotal || done < m_nDone) m_countClock.invalidate();
+            m_nTotal = std::max(total, 0);
+            m_nDone = std::clamp(done, 0, m_nTotal);
+            if (m_nTotal > 0 && !m_countClock.isValid()) {
+                m_countClock.start();
+                m_nDoneAtStart = m_nDone;
+            }
+            UpdateProgress();
+        },
+        Qt::QueuedConnection);
+}
+
+QString CEngineWorker::TimeLeft() const {
+    const int finished = m_nDone - m_nDoneAtStart;
+    if (m_nTotal <= 0 || finished <= 0 || !m_countClock.isValid() || m_nDone >= m_nTotal) return {};
+    const double perItemMs = static_cast<double>(m_countClock.elapsed()) / finished;
+    const double seconds = perItemMs * (m_nTotal - m_nDone) / 1000.0;
+    if (seconds < 10) return tr("a few seconds left");
+    if (seconds < 58) return tr("about %1 s left").arg(std::lround(seconds / 5) * 5);
+    return tr("about %1 min left").arg(std::max<long>(1, std::lround(seconds / 60)));
+}
+
+void CEngineWorker::UpdateProgress() {
+    if (!m_pProgress) return;
+    QString text = m_strLabel;
+    if (!m_strItem.isEmpty()) text += QLatin1Char('\n') + m_strItem;
+    const QString left = TimeLeft();
+    if (!left.isEmpty()) text += QLatin1Char('\n') + left;
+    m_pProgress->setLabelText(text);
+    if (m_pBar && m_nTotal > 0) {
+        m_pBar->setRange(0, m_nTotal);
+        m_pBar->setValue(m_nDone);
+    }
 }
 
 void CEngineWorker::MessageOpening() {
@@ -103,18 +151,22 @@ void CEngineWorker::ShowProgress() {
         m_bProgressDue = true;
         return;
     }
-    QString text = m_strLabel;
-    if (!m_strItem.isEmpty()) text += QLatin1Char('\n') + m_strItem;
-    auto* dialog = new QProgressDialog(text, m_bCancellable ? tr("Cancel") : QString(), 0, 0,
-                                       m_pWindow);
+    auto* dialog =
+        new QProgressDialog(m_strLabel, m_bCancellable ? tr("Cancel") : QString(), 0, 0, m_pWindow);
     dialog->setWindowTitle(CGuiHost::ApplicationTitle());
     dialog->setWindowModality(Qt::NonModal);
     dialog->setMinimumDuration(0);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     if (!m_bCancellable) dialog->setCancelButton(nullptr);
+    // Without a count the bar is a busy indicator (range 0 to 0); UpdateProgress fills it.
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 0);
+    dialog->setBar(bar);
+    m_pBar = bar;
     connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
     m_pProgress = dialog;
+    UpdateProgress();
     dialog->show();
 }
 

@@ -9,7 +9,10 @@
 // While an operation runs the worker is busy (busyChanged): the main window disables its
 // commands, the list and the view refuse input (BusyInputFilter.h), the wait cursor shows, and
 // after half a second a progress dialog names the operation. Loops such as a backup report their
-// current item with SetProgress and look at CancelRequested between items.
+// current item with SetProgress and look at CancelRequested between items. A loop that knows how
+// many items it has also says how many are done: the dialog's bar then fills (instead of the busy
+// indicator) and, once an item is done, it tells the time left, estimated from the time the
+// finished items took.
 //
 // The progress dialog is not modal, so a close of the main window still reaches it (the window
 // then closes between the steps of a loop, or when the running engine call ends), and a message
@@ -20,8 +23,10 @@
 // Run, IsBusy and RequestShutdown are for the GUI thread; SetProgress and CancelRequested for the
 // operation running on the worker.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QString>
 #include <QThread>
@@ -68,8 +73,10 @@ public:
     void MessageClosed();
     bool MessageUp() const { return m_nMessagesUp > 0; }
 
-    // Worker side.
+    // Worker side. `item` names what is under way (it may hold several lines, such as "Program 3
+    // of 40" and the program's name); `done` of `total` items are finished (total 0: not counted).
     void SetProgress(const QString& item);
+    void SetProgress(const QString& item, int done, int total);
     bool CancelRequested() const { return m_bCancel || m_bShutdown; }
 
     // The label of the running operation (empty when idle) and the progress dialog, for tests.
@@ -91,9 +98,15 @@ private:
     // The progress delay is over: opens the progress dialog, unless a message is up.
     void ShowProgress();
     void CloseProgress();
+    // The dialog's text, bar and time left, from the label, the item and the count.
+    void UpdateProgress();
+    // The time left in words ("about 2 min left"), or empty while no item is done.
+    QString TimeLeft() const;
 
     QPointer<QWidget> m_pWindow;
     QPointer<QProgressDialog> m_pProgress;
+    QPointer<QProgressBar> m_pBar;  // the dialog's bar, set directly (QProgressDialog::setValue
+                                    // would show a dialog that stepped aside for a message)
     QTimer m_progressTimer;  // the running operation's progress delay
     int m_nProgressDelayMs = 500;
     int m_nMessagesUp = 0;
@@ -102,6 +115,12 @@ private:
     bool m_bCancellable = false;
     QString m_strLabel;
     QString m_strItem;
+    int m_nDone = 0;
+    int m_nTotal = 0;  // 0: the operation does not count its items
+    // When counting began, and how many items were done then (the time per item is measured
+    // from there).
+    QElapsedTimer m_countClock;
+    int m_nDoneAtStart = 0;
     std::atomic<bool> m_bCancel{false};
     std::atomic<bool> m_bShutdown{false};
 

@@ -35,6 +35,14 @@ public:
     void SetPauser(Pauser pauser) { m_pauser = std::move(pauser); }
 
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
+    // A message about files written into `folder`: the box names the folder under `text` and has
+    // an "Open Folder" button, which shows the folder in the file manager and leaves the box open.
+    // GUI thread only. A presenter set by a test gets `text` alone.
+    void ShowFolderMessage(const QString& text, const QString& folder);
+    // Shows a folder in the file manager; false when that could not be done. Tests replace it,
+    // so that no file manager starts.
+    using FolderOpener = std::function<bool(const QString& folder)>;
+    void SetFolderOpener(FolderOpener opener) { m_folderOpener = std::move(opener); }
     // A question box with Yes and No (No the default), shown on the GUI thread like a message.
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     // Tests: answers questions instead of showing them (gets the question's text).
@@ -58,7 +66,10 @@ signals:
     void messageClosed();
 
 private:
-    void Present(const QString& text, const QString& caption, Icon icon);
+    // `folder` (not empty): the box names it and offers to open it.
+    void Present(const QString& text, const QString& caption, Icon icon,
+                 const QString& folder = {});
+    void OpenFolder(const QString& folder, QWidget* box);
 
     QPointer<QWidget> m_pParentWindow;
     std::mutex m_mutex;
@@ -66,4 +77,10 @@ private:
     Presenter m_presenter;
     Pauser m_pauser;
     Asker m_asker;
+    FolderOpener m_folderOpener;
 };
+
+// Shows `text` about files written into `folder` through `host`: the desktop's host names the
+// folder and offers to open it (CGuiHost::ShowFolderMessage); any other host gets the text with
+// the folder's line under it. GUI thread only.
+void ShowFolderMessage(IHost& host, const QString& text, const QString& folder);

@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -88,6 +89,16 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     m_pMidiIn = combo("1014", {});
     m_pMidiOut = combo("1015", {});
     m_pPort->setMinimumContentsLength(14);
+#if !defined(Q_OS_WIN)
+    // Any device path may be typed; the ports found are suggestions. A typed path is taken as
+    // it stands: completion only offers (in a popup), it never extends what was typed.
+    m_pPort->setEditable(true);
+    m_pPort->setInsertPolicy(QComboBox::NoInsert);
+    m_pPort->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    m_pPort->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    m_pPort->setToolTip(tr("Pick a serial port found on this computer, or type the path of "
+                           "any serial device"));
+#endif
     m_pMidiIn->setMinimumContentsLength(24);
     m_pMidiOut->setMinimumContentsLength(24);
 
@@ -102,7 +113,7 @@ CCommSetupDlg::CCommSetupDlg(QWidget* parent) : QDialog(parent) {
     auto* serialPage = new QWidget;
     auto* grid = new QGridLayout(serialPage);
     grid->setContentsMargins(0, 0, 0, 0);
-    QLabel* portLabel = label(tr("Input Port:"), m_pPort);
+    QLabel* portLabel = label(tr("&Input Port:"), m_pPort);
     QLabel* baudLabel = label(tr("&Baud Rate:"), m_pBaudRate);
     QLabel* dataLabel = label(tr("&Data Bits:"), m_pDataBits);
     QLabel* stopLabel = label(tr("&Stop Bits:"), m_pStopBits);
@@ -269,11 +280,14 @@ void CCommSetupDlg::FillMidiLists() {
 }
 
 void CCommSetupDlg::ReadShownSerial(CSerialSettings& serial) const {
+#if defined(Q_OS_WIN)
     if (m_pPort->currentIndex() >= 0) {
         const QString port = m_pPort->currentText();
-#if defined(Q_OS_WIN)
         serial.m_nPortNumber = port.mid(3).toInt();
 #else
+    // The field's text, whether picked from the list or typed.
+    const QString port = m_pPort->currentText().trimmed();
+    if (!port.isEmpty()) {
         serial.m_strPortName = ToFilePath(port);
         // Keep the number in step where the path has one (/dev/ttyS<n-1> is COM n).
         if (port.startsWith(QLatin1String("/dev/ttyS"))) {

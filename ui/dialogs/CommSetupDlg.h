@@ -9,7 +9,8 @@
 //
 // Each group's lists are filled the first time the group is shown during one opening. On Windows
 // the port list holds "COM%d" for the ports 1 to 16 that exist plus the stored one; elsewhere it
-// holds the serial devices the system lists plus the stored device path.
+// holds the serial devices the system lists plus the stored device path, as suggestions: the
+// port field is editable there, and OK and Test take whatever path it shows, typed or picked.
 //
 // GUI thread only.
 

@@ -73,13 +73,14 @@ void CConnectionTestPanel::StartTest() {
 
     auto* relay = new CCheckRelay;
     const ConnectionCheckTimings timings = m_timings;
-    m_pStop = std::make_shared<std::atomic<bool>>(false);
+    m_stop = std::stop_source();
     ++g_nRunningChecks;
-    QThread* thread = QThread::create([relay, job = std::move(job), timings, stop = m_pStop] {
+    QThread* thread = QThread::create([relay, job = std::move(job), timings,
+                                       stop = m_stop.get_token()] {
         CConnectionCheck check(timings, [relay](const CheckLine& line) {
             emit relay->lineFound(QString::fromStdString(line.Text()));
         });
-        check.SetStopFlag(stop);
+        check.SetStopToken(stop);
         const ConnectionCheckResult result = job(check);
         emit relay->finished(result.unitAnswered);
         --g_nRunningChecks;
@@ -94,7 +95,7 @@ void CConnectionTestPanel::StartTest() {
 }
 
 void CConnectionTestPanel::RequestStop() {
-    if (m_bRunning) *m_pStop = true;
+    if (m_bRunning) m_stop.request_stop();
 }
 
 void CConnectionTestPanel::AddLine(const QString& line) {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 #include "engine/ConnectionCheck.h"
 
@@ -42,9 +43,10 @@ public:
     // The lines shown, one per check.
     QStringList Lines() const;
 
-    // Asks a running check to end as soon as it can (see CConnectionCheck::SetStopFlag);
-    // testFinished follows when it has. The dialog asks when it closes, and closes once the
-    // check has ended, so that the program's own link finds the port free.
+    // Ends a running check: a wait for the unit ends at once and the port or devices are
+    // closed (CConnectionCheck::SetStopToken); testFinished follows within moments. The dialog
+    // asks when it closes, and closes once the check has ended, so that the program's own link
+    // finds the port free.
     void RequestStop();
 
 public slots:
@@ -61,5 +63,5 @@ private slots:
 
 private:
     bool m_bRunning = false;
-    std::shared_ptr<std::atomic<bool>> m_pStop;
+    std::stop_source m_stop;
 };

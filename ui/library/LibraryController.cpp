@@ -49,6 +49,7 @@ void CLibraryController::Feed(CLibrarian& engine, IHost& host) {
 CLibraryWindow* CLibraryController::Window() {
     if (!m_pWindow) {
         m_pWindow = new CLibraryWindow(m_view, m_openError, m_pFrame);
+        m_pWindow->SetForThisRunOnly(m_bForThisRunOnly);
         connect(m_pWindow, &CLibraryWindow::restoreRequested, this, &CLibraryController::Restore);
     }
     return m_pWindow;

@@ -46,6 +46,8 @@ public:
                  CEngineWorker& worker, QMenu& viewMenu, QMenu& optionsMenu);
 
     CLibraryWindow* Window();
+    // The library is kept for this run only (the demo unit's): its window says so quietly.
+    void SetForThisRunOnly(bool only) { m_bForThisRunOnly = only; }
     bool IsOpen() const { return m_feed.IsOpen(); }
     const QString& OpenError() const { return m_openError; }
 
@@ -63,4 +65,5 @@ private:
     CEngineWorker* m_pWorker = nullptr;
     QPointer<CLibraryWindow> m_pWindow;
     QString m_strLastFind;
+    bool m_bForThisRunOnly = false;
 };

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -102,7 +103,8 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
     layout->addWidget(m_pBanner);
 
     auto* split = new QSplitter(Qt::Vertical, this);
-    m_pList = new CLibraryList(library, m_files, split);
+    m_pListPages = new QStackedWidget(split);
+    m_pList = new CLibraryList(library, m_files, m_pListPages);
     m_pList->setHeaderLabels({tr("Name"), tr("Size"), tr("Where it lives now"), tr("Last seen")});
     m_pList->setRootIsDecorated(false);
     m_pList->setUniformRowHeights(true);
@@ -112,9 +114,22 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
     m_pList->header()->resizeSection(ColumnName, 200);
     m_pList->header()->resizeSection(ColumnSize, 70);
     m_pList->header()->resizeSection(ColumnPlace, 320);
+    m_pEmptyHint = new QLabel(
+        tr("The library is empty.\n\nQuorlin keeps here every program that passes through it: "
+           "a patch file loaded into the unit, a bank or the entire unit backed up, a program "
+           "dragged out of a bank, a backup restored, and a user program before Delete removes "
+           "it from the unit.\n\nTo add .sig files or backup folders you already have, run "
+           "“quorlin-cli import FOLDER”."),
+        m_pListPages);
+    m_pEmptyHint->setTextFormat(Qt::PlainText);
+    m_pEmptyHint->setWordWrap(true);
+    m_pEmptyHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pEmptyHint->setMargin(12);
+    m_pEmptyHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pListPages->addWidget(m_pList);
+    m_pListPages->addWidget(m_pEmptyHint);
     m_pInfo = new QPlainTextEdit(split);
     m_pInfo->setReadOnly(true);
-    m_pInfo->setPlaceholderText(tr("The info text of the selected program"));
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);
@@ -127,6 +142,13 @@ CLibraryWindow::CLibraryWindow(CProgramLibrary& library, const QString& openErro
     buttons->addWidget(m_pSightings);
     buttons->addWidget(m_pRestore);
     buttons->addStretch(1);
+    m_pRunOnlyNote = new QLabel(
+        tr("The demo unit's programs are kept in a library of their own, for this run only."),
+        this);
+    m_pRunOnlyNote->setWordWrap(true);
+    m_pRunOnlyNote->setForegroundRole(QPalette::PlaceholderText);  // a quiet note
+    m_pRunOnlyNote->setVisible(false);
+    buttons->addWidget(m_pRunOnlyNote);
     layout->addLayout(buttons);
 
     connect(m_pSearch, &QLineEdit::textChanged, this, [this] {
@@ -177,7 +199,14 @@ void CLibraryWindow::Refresh() {
         for (auto* item : items)
             if (item->data(0, kShaRole).toString() == selected) item->setSelected(true);
     }
+    // Empty: how programs get there. A closed library says why in the banner instead.
+    const bool empty = m_library.IsOpen() && m_library.TextCount() == 0;
+    m_pListPages->setCurrentWidget(empty ? static_cast<QWidget*>(m_pEmptyHint) : m_pList);
     SelectionChanged();
+}
+
+void CLibraryWindow::SetForThisRunOnly(bool only) {
+    m_pRunOnlyNote->setVisible(only);
 }
 
 QString CLibraryWindow::SelectedSha() const {
@@ -188,7 +217,11 @@ QString CLibraryWindow::SelectedSha() const {
 void CLibraryWindow::SelectionChanged() {
     const auto items = m_pList->selectedItems();
     const bool any = !items.isEmpty();
-    m_pInfo->setPlainText(any ? items.front()->data(0, Qt::UserRole + 2).toString() : QString());
+    const QString info = any ? items.front()->data(0, Qt::UserRole + 2).toString() : QString();
+    m_pInfo->setPlainText(info);
+    // Shown in the placeholder's muted colour, so that it cannot pass for a program's own text.
+    m_pInfo->setPlaceholderText(any ? tr("No information text.")
+                                    : tr("Select a program to read its info text."));
     m_pSaveAs->setEnabled(any);
     m_pSightings->setEnabled(any);
     m_pRestore->setEnabled(any && items.front()->data(0, kDeletedBankRole).toInt() >= 0);

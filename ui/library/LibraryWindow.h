@@ -7,6 +7,10 @@
 // every sighting, and "Restore to Unit" (for a program deleted from the unit) asks the frame to
 // load it back into the bank it was deleted from.
 //
+// An empty library shows, in place of the list, how programs get there; a selected program
+// without an info text says so in the info pane. A library kept for this run only (the demo
+// unit's) says so quietly below the list.
+//
 // The window reads its own connection to the library on the GUI thread. Without a library (it
 // could not be opened) it says why and offers nothing.
 
@@ -22,6 +26,7 @@ class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QStackedWidget;
 
 class CLibraryList : public QTreeWidget {
     Q_OBJECT
@@ -58,6 +63,10 @@ public:
     QTreeWidget* Results() const { return m_pList; }
     QPlainTextEdit* InfoText() const { return m_pInfo; }
     QLabel* Banner() const { return m_pBanner; }
+    // What stands in place of the list while the library holds no program.
+    QLabel* EmptyHint() const { return m_pEmptyHint; }
+    // Says below the list that the library is kept for this run only (the demo unit's).
+    void SetForThisRunOnly(bool only);
     // The SHA-256 of the selected program, or the empty text.
     QString SelectedSha() const;
 
@@ -79,7 +88,10 @@ private:
     QTemporaryDir m_files;
     QLineEdit* m_pSearch = nullptr;
     QComboBox* m_pFilter = nullptr;
+    QStackedWidget* m_pListPages = nullptr;
     CLibraryList* m_pList = nullptr;
+    QLabel* m_pEmptyHint = nullptr;
+    QLabel* m_pRunOnlyNote = nullptr;
     QPlainTextEdit* m_pInfo = nullptr;
     QLabel* m_pBanner = nullptr;
     QPushButton* m_pSaveAs = nullptr;

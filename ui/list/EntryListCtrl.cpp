@@ -83,8 +83,7 @@ public:
         const int number = m_nEditNumber;
         const QString entry = m_strEditEntry;
         // The rename talks to the unit; it runs once the editor has closed.
-        QTimer::singleShot(
-            0, &m_list, [this, number, entry, name] { m_list.FinishRename(number, entry, name); });
+        m_list.QueueRename(number, entry, name);
     }
 
 protected:
@@ -236,7 +235,17 @@ void CEntryListCtrl::RenameSelectedBank() {
     editItem(item(row));
 }
 
+void CEntryListCtrl::QueueRename(int number, const QString& entry, const QString& name) {
+    const std::uint64_t cancels = m_nCancels;
+    QTimer::singleShot(0, this, [this, cancels, number, entry, name] {
+        if (m_nCancels == cancels) FinishRename(number, entry, name);
+    });
+}
+
 void CEntryListCtrl::CancelEdit() {
+    // An editor that a command's own focus change closed a moment ago (a window it opened)
+    // has left its name queued: that is given up too.
+    ++m_nCancels;
     if (state() != QAbstractItemView::EditingState) return;
     for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>()) {
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
@@ -282,13 +291,13 @@ std::unique_ptr<QMenu> CEntryListCtrl::BuildContextMenu() {
         connect(action, &QAction::triggered, this, handler);
     };
     if (m_state.Level() == CBrowseState::kBankLevel) {
-        add(tr("Create Bank"), "createBankAction", &CEntryListCtrl::createBankRequested);
+        add(tr("&Create Bank…"), "createBankAction", &CEntryListCtrl::createBankRequested);
         if (row >= 0) {
-            add(tr("Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
-            add(tr("Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
+            add(tr("&Rename Bank"), "renameBankAction", &CEntryListCtrl::RenameSelectedBank);
+            add(tr("&Delete Bank"), "deleteAction", &CEntryListCtrl::deleteRequested);
         }
     } else if (m_state.Level() == CBrowseState::kProgramLevel && row >= 0 && EntryData(row) != 0) {
-        add(tr("Delete Patch"), "deleteAction", &CEntryListCtrl::deleteRequested);
+        add(tr("&Delete Patch"), "deleteAction", &CEntryListCtrl::deleteRequested);
     }
     if (menu->actions().isEmpty()) return nullptr;
     return menu;

@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <memory>
 
 class CBrowseState;
@@ -94,7 +95,11 @@ public:
     // The unit took the new name of bank `number`: the entries that read `entry` show
     // "<number> <name>".
     void ShowBankName(const QString& entry, int number, const QString& name);
-    // Closes an open name editor without taking its text (an operation is about to start).
+    // A name taken from the editor: FinishRename runs once the editor has closed and the event
+    // loop is reached, unless CancelEdit comes first.
+    void QueueRename(int number, const QString& entry, const QString& name);
+    // Closes an open name editor without taking its text (a command or an operation is about to
+    // start), and gives up a name the editor queued but whose rename has not begun.
     void CancelEdit();
     // Gives the entry a tool tip with its whole text when the text does not fit its column.
     void UpdateEntryToolTip(QListWidgetItem* entry) const;
@@ -140,4 +145,6 @@ private:
     // A drag-out's gesture is under way: from BeginPatchDrag until the button is released over
     // the list (a later press, even one refused during the fetch, does not revive it).
     bool m_bDragGesture = false;
+    // How often CancelEdit was called: a queued rename runs only when none came in between.
+    std::uint64_t m_nCancels = 0;
 };

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 #include <set>
 
 #include "engine/TraceWriter.h"
@@ -28,14 +29,23 @@ constexpr const char* kWindowStateValue = "WindowState";
 }  // namespace
 
 // Collects frames on the tap's thread until the panel takes them. Bounded: of more than the
-// log keeps, only the newest can ever be shown.
+// log keeps, only the newest can ever be shown. The first frame into an empty queue calls
+// `arrived` (on the tap's thread), so that the panel needs no timer of its own while nothing
+// comes.
 class CCommLogPanel::CFeed : public ILinkObserver {
 public:
+    explicit CFeed(std::function<void()> arrived) : m_arrived(std::move(arrived)) {}
+
     void OnLinkFrame(const LinkFrame& frame) override {
-        std::lock_guard lock(m_mutex);
-        m_frames.push_back(frame);
-        if (m_frames.size() > static_cast<std::size_t>(CCommLogModel::kMaxRows))
-            m_frames.pop_front();
+        bool first = false;
+        {
+            std::lock_guard lock(m_mutex);
+            first = m_frames.empty();
+            m_frames.push_back(frame);
+            if (m_frames.size() > static_cast<std::size_t>(CCommLogModel::kMaxRows))
+                m_frames.pop_front();
+        }
+        if (first) m_arrived();
     }
     std::deque<LinkFrame> Take() {
         std::lock_guard lock(m_mutex);
@@ -45,6 +55,7 @@ public:
     }
 
 private:
+    std::function<void()> m_arrived;
     std::mutex m_mutex;
     std::deque<LinkFrame> m_frames;
 };
@@ -52,9 +63,12 @@ private:
 CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
     : QDockWidget(tr("Communication Log"), parent),
       m_pTap(std::move(tap)),
-      m_pFeed(std::make_unique<CFeed>()) {
+      m_pFeed(std::make_unique<CFeed>([this] {
+          // Queued to the GUI thread; dropped if the panel is gone by then.
+          QMetaObject::invokeMethod(this, &CCommLogPanel::BatchArrived, Qt::QueuedConnection);
+      })) {
     setObjectName(QStringLiteral("CommLogPanel"));
-    toggleViewAction()->setText(tr("Communication &Log"));
+    toggleViewAction()->setText(tr("&Communication Log"));
     toggleViewAction()->setStatusTip(
         tr("Show or hide the frames sent to and received from the unit"));
 
@@ -108,16 +122,26 @@ CCommLogPanel::CCommLogPanel(QWidget* parent, std::shared_ptr<CLinkTap> tap)
 
     connect(m_pFilter, &QLineEdit::textChanged, m_pProxy,
             &QSortFilterProxyModel::setFilterFixedString);
+    // The newest rows stay in view when the filter changes (or is cleared), and from then on
+    // the view follows new rows again.
+    connect(m_pFilter, &QLineEdit::textChanged, m_pTable, &QTableView::scrollToBottom);
     connect(m_pClear, &QPushButton::clicked, this, [this] {
         m_pFeed->Take();
         m_pModel->Clear();
     });
     connect(m_pPause, &QPushButton::toggled, this, [this](bool paused) {
-        if (!paused) TakeArrived();
+        m_pPause->setText(paused ? tr("&Resume") : tr("&Pause"));
+        if (paused) return;
+        // Back to the newest rows, which the view follows from now on.
+        TakeArrived();
+        m_pTable->scrollToBottom();
     });
     connect(m_pSave, &QPushButton::clicked, this, &CCommLogPanel::OnSaveAs);
 
+    // Started by the first frame of a batch only, so nothing wakes while no frame comes.
     m_pTimer = new QTimer(this);
+    m_pTimer->setObjectName(QStringLiteral("CommLogBatchTimer"));
+    m_pTimer->setSingleShot(true);
     m_pTimer->setInterval(kBatchMs);
     connect(m_pTimer, &QTimer::timeout, this, &CCommLogPanel::TakeArrived);
     // Observing only while shown: a hidden panel costs the links nothing.
@@ -138,12 +162,15 @@ void CCommLogPanel::Observe(bool on) {
             m_start = std::chrono::steady_clock::now();
         }
         m_pTap->AddObserver(m_pFeed.get());
-        m_pTimer->start();
     } else {
         m_pTap->RemoveObserver(m_pFeed.get());
         m_pTimer->stop();
         TakeArrived();
     }
+}
+
+void CCommLogPanel::BatchArrived() {
+    if (m_bObserving && !m_pTimer->isActive()) m_pTimer->start();
 }
 
 void CCommLogPanel::TakeArrived() {

@@ -5,15 +5,17 @@
 // time it is shown.
 //
 // Above the table: a filter box (rows whose text holds the filter text, any letter case), Pause
-// (frames keep being collected, the table stands still until Pause is released), Clear, and
-// "Save As…", which writes the log as text (one row a line, every byte, as the command line's
-// --trace writes it) and, when the second file type (TextAndFramesFilter) is chosen, the
+// (frames keep being collected, the table stands still until Resume, as the button then reads),
+// Clear, and "Save As…", which writes the log as text (one row a line, every byte, as the
+// command line's --trace writes it) and, when the second file type (TextAndFramesFilter) is chosen, the
 // system-exclusive frames beside it, byte for byte, in a file of the same name ending in ".syx".
 // Ctrl+C copies the selected rows with every byte.
 //
-// Frames reach the panel on the tap's delivery thread and wait in a queue; a timer moves them
-// into the table a batch at a time, so a backup's stream of frames does not repaint the table
-// frame by frame.
+// Frames reach the panel on the tap's delivery thread and wait in a queue; the first frame of a
+// batch starts a one-shot timer that moves the batch into the table kBatchMs later, so a
+// backup's stream of frames does not repaint the table frame by frame, and nothing wakes the
+// program while no frame comes. The table follows the newest row while it is scrolled to the
+// end, and again after Resume or a change of the filter.
 //
 // The window's dock layout (the panel's visibility and place) is kept in the settings as
 // "WindowState" in "Options": Install restores it, SaveWindowState writes it.
@@ -64,7 +66,8 @@ public:
     static QString TextFilter();
     static QString TextAndFramesFilter();
 
-    // Moves what has arrived into the table now (the timer does it every kBatchMs).
+    // Moves what has arrived into the table now (the timer does it kBatchMs after the first
+    // frame of a batch).
     void TakeArrived();
     static constexpr int kBatchMs = 100;
 
@@ -72,6 +75,8 @@ private:
     class CFeed;
 
     void Observe(bool on);
+    // A frame came into the empty queue: the batch timer starts.
+    void BatchArrived();
     void OnSaveAs();
     void CopySelection() const;
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include "engine/RotatingLogFile.h"
 #include "engine/TraceWriter.h"
@@ -13,6 +14,14 @@
 namespace {
 
 QtMessageHandler g_previousHandler = nullptr;
+
+// The line as the file keeps it: the local date and time it was written, then the line.
+std::string Stamped(const std::string& line) {
+    return QDateTime::currentDateTime()
+               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+               .toStdString() +
+           "\t" + line;
+}
 
 void RecordQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     static constexpr const char* kKinds[] = {"debug", "warning", "critical", "fatal", "info"};
@@ -51,7 +60,7 @@ bool CLogFileRecorder::Start() {
         std::lock_guard lock(m_mutex);
         m_pFile = file;
         m_pWriter = std::make_unique<CTraceWriter>(
-            [file](const std::string& line) { file->Write(line); }, m_start);
+            [file](const std::string& line) { file->Write(Stamped(line)); }, m_start);
     }
     Write("--", "quorlin started recording");
     CLinkTap::Shared()->AddObserver(m_pWriter.get());
@@ -85,8 +94,8 @@ void CLogFileRecorder::Write(const std::string& kind, const std::string& text) {
         file = m_pFile;
     }
     if (file)
-        file->Write(CTraceWriter::Milliseconds(std::chrono::steady_clock::now(), m_start) + "\t" +
-                    kind + "\t" + text);
+        file->Write(Stamped(CTraceWriter::Milliseconds(std::chrono::steady_clock::now(), m_start) +
+                            "\t" + kind + "\t" + text));
 }
 
 QAction* CLogFileRecorder::CreateToggle(QObject* parent) {

@@ -2,8 +2,11 @@
 // The desktop program's log file for bug reports: while it runs, every frame to and from the
 // unit (as a trace line, TraceWriter.h), every message the program shows and Qt's own warnings go
 // to quorlin.log in the user's data folder (LogFileLocation.h), rotated so that it never takes
-// more than a few MB. It runs when the program is started with --verbose or when the
-// "VerboseLog" option is on (Options ▸ Keep a Log File); the About box names the file.
+// more than a few MB. Each line begins with the local date and time it was written
+// ("2026-03-14 15:09:26.535", a tab), then the trace line, whose first field is the
+// milliseconds since the program started; a message's line has "--" for the direction. It runs
+// when the program is started with --verbose or when the "VerboseLog" option is on
+// (Options ▸ Keep a Log File); the About box names the file.
 //
 // Threads: Start, Stop and the toggle on the GUI thread; Message and the Qt message handler from
 // any thread.

@@ -1,6 +1,7 @@
 #include "ui/shell/MainFrame.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,8 +31,22 @@
 
 namespace {
 
-constexpr int kDefaultWidth = 349;
-constexpr int kDefaultHeight = 513;
+// The share of the screen's available area a window takes on its first start.
+constexpr double kFirstStartWidthShare = 0.45;
+constexpr double kFirstStartHeightShare = 0.7;
+// Without a screen to measure (none is connected yet): the size of a small screen's share.
+constexpr QSize kSizeWithoutScreen(560, 520);
+
+// The window's size on a first start, or where the stored size is not one a window could have:
+// a share of the screen's available area, at least `needed` wide (the list with the info pane
+// beside it, so that opening a bank does not widen the window), never larger than the area.
+QSize FirstStartSize(const QScreen* screen, int needed) {
+    if (screen == nullptr) return kSizeWithoutScreen.expandedTo(QSize(needed, 0));
+    const QSize area = screen->availableGeometry().size();
+    const QSize share(static_cast<int>(area.width() * kFirstStartWidthShare),
+                      static_cast<int>(area.height() * kFirstStartHeightShare));
+    return share.expandedTo(QSize(needed, 0)).boundedTo(area);
+}
 
 }  // namespace
 
@@ -40,10 +55,10 @@ CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& 
     : m_worker(worker), m_state(state), m_host(host) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowIcon(AppIcon());
-    RestorePlacement();
 
     m_pView = new CQuorlinView(engine, worker, state, host, this);
     setCentralWidget(m_pView);
+    RestorePlacement();  // the first start's size depends on the view's list
     m_pCommands =
         new CPatchCommands(*m_pView, *m_pView->List(), engine, worker, state, host, this);
     m_pArchive = new CArchiveCommands(*m_pView, engine, worker, state, host, this);
@@ -53,6 +68,12 @@ CMainFrame::CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& 
     CreateToolBar();
     CreateStatusBar();
     ConnectEnableRules();
+    // The commands that are in none of the window's groups (those that others add to its menus
+    // included) give a name edit up as the others do.
+    WatchCommands(this);
+    for (QAction* title : menuBar()->actions())
+        if (title->menu() != nullptr) WatchCommands(title->menu());
+    CancelEditOnTrigger(m_pToolBar->toggleViewAction());
 
     // The caption follows the browsing state.
     connect(&state, &CBrowseState::titleChanged, this, [this](const QString& title) {
@@ -120,18 +141,22 @@ void CMainFrame::CreateActions() {
     a.statusBar->setToolTip(tr("Toggle StatusBar"));
     connect(a.statusBar, &QAction::triggered, this,
             [this](bool on) { statusBar()->setVisible(on); });
-    a.patchInfo = NewAction(commands, "patchInfoAction", tr("Patch Info"));
+    a.patchInfo = NewAction(commands, "patchInfoAction", tr("&Patch Info"));
     a.patchInfo->setCheckable(true);
     connect(a.patchInfo, &QAction::triggered, m_pView, &CQuorlinView::OnTogglePatchInfo);
 
-    a.commSetup = NewAction(commands, "commSetupAction", tr("Communications &Setup..."));
+    a.commSetup = NewAction(commands, "commSetupAction", tr("Communications &Setup…"));
     connect(a.commSetup, &QAction::triggered, m_pView, &CQuorlinView::OnCommSetup);
     // One channel at a time: the items are drawn as radio items.
     m_pChannels = new QActionGroup(this);
     m_pChannels->setExclusive(true);
     for (int channel = 0; channel < static_cast<int>(a.channels.size()); ++channel) {
         const QByteArray name = "channel" + QByteArray::number(channel + 1) + "Action";
-        QAction* action = NewAction(m_pChannels, name.constData(), QString::number(channel + 1));
+        // The number's last digit is the item's key; 11 to 16 share theirs with 1 to 6 (the key
+        // then steps between the two).
+        QString text = QString::number(channel + 1);
+        text.insert(text.size() - 1, QLatin1Char('&'));
+        QAction* action = NewAction(m_pChannels, name.constData(), text);
         action->setCheckable(true);
         connect(action, &QAction::triggered, this,
                 [this, channel] { m_pView->OnChannel(channel); });
@@ -139,7 +164,7 @@ void CMainFrame::CreateActions() {
     }
     m_pDsps = new QActionGroup(this);
     m_pDsps->setExclusive(true);
-    a.dspA = NewAction(m_pDsps, "dspAAction", tr("DSP A"), QStringLiteral(":/icons/dspa.png"));
+    a.dspA = NewAction(m_pDsps, "dspAAction", tr("DSP &A"), QStringLiteral(":/icons/dspa.png"));
     a.dspA->setCheckable(true);
     a.dspA->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     a.dspA->setStatusTip(tr("Change to DSP A"));
@@ -149,7 +174,7 @@ void CMainFrame::CreateActions() {
         (m_state.Dsp() == 1 ? m_actions.dspA : m_actions.dspB)->setChecked(true);
         m_pView->OnDsp(1);
     });
-    a.dspB = NewAction(m_pDsps, "dspBAction", tr("DSP B"), QStringLiteral(":/icons/dspb.png"));
+    a.dspB = NewAction(m_pDsps, "dspBAction", tr("DSP &B"), QStringLiteral(":/icons/dspb.png"));
     a.dspB->setCheckable(true);
     a.dspB->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     a.dspB->setStatusTip(tr("Change to DSP B"));
@@ -180,29 +205,29 @@ void CMainFrame::CreateActions() {
     // A double click opens as Enter does.
     connect(list, &CEntryListCtrl::activated, a.open, &QAction::trigger);
 
-    a.find = NewAction(commands, "findAction", tr("&Find..."));
+    a.find = NewAction(commands, "findAction", tr("&Find…"));
     a.find->setShortcuts(StandardKeys(QKeySequence::Find, QKeySequence(Qt::CTRL | Qt::Key_F)));
     a.find->setStatusTip(tr("Find patch"));
     connect(a.find, &QAction::triggered, m_pCommands, &CPatchCommands::OnFind);
-    a.findNext = NewAction(commands, "findNextAction", tr("Find Next"));
+    a.findNext = NewAction(commands, "findNextAction", tr("Find &Next"));
     a.findNext->setShortcuts(StandardKeys(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
     a.findNext->setStatusTip(tr("Find next patch"));
     connect(a.findNext, &QAction::triggered, m_pCommands, &CPatchCommands::OnFindNext);
-    a.loadPatch = NewAction(commands, "loadPatchAction", tr("Load Patch from PC"));
+    a.loadPatch = NewAction(commands, "loadPatchAction", tr("&Load Patch from PC…"));
     a.loadPatch->setStatusTip(tr("Open an existing patch and store it in the current bank"));
     a.loadPatch->setToolTip(tr("Load Patch"));
     connect(a.loadPatch, &QAction::triggered, m_pCommands, &CPatchCommands::OnLoadPatch);
-    a.backup = NewAction(commands, "backupAction", tr("&Backup user patches to PC"));
-    a.backup->setStatusTip(tr("Backup user patches in the current bank"));
+    a.backup = NewAction(commands, "backupAction", tr("Back Up &This Bank…"));
+    a.backup->setStatusTip(tr("Back up the user programs of the open bank to a folder"));
     connect(a.backup, &QAction::triggered, m_pCommands, &CPatchCommands::OnBackup);
-    a.backupUnit = NewAction(commands, "backupUnitAction", tr("Back Up Entire Unit…"));
+    a.backupUnit = NewAction(commands, "backupUnitAction", tr("Back Up &Entire Unit…"));
     a.backupUnit->setStatusTip(tr("Back up every user program of every bank into a new folder"));
     connect(a.backupUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::BackUpUnit);
-    a.restoreUnit = NewAction(commands, "restoreUnitAction", tr("Restore Backup to Unit…"));
+    a.restoreUnit = NewAction(commands, "restoreUnitAction", tr("&Restore Backup to Unit…"));
     a.restoreUnit->setStatusTip(tr("Put the programs of a whole-unit backup back into the unit"));
     connect(a.restoreUnit, &QAction::triggered, m_pArchive, &CArchiveCommands::RestoreUnit);
 
-    a.about = NewAction(commands, "aboutAction", tr("&About Quorlin..."),
+    a.about = NewAction(commands, "aboutAction", tr("&About Quorlin…"),
                         QStringLiteral(":/icons/about.png"));
     a.about->setStatusTip(tr("Display program information, version number and copyright"));
     a.about->setToolTip(tr("About"));
@@ -217,7 +242,7 @@ void CMainFrame::CreateActions() {
     a.back->setToolTip(tr("Back"));
     addAction(a.back);  // in no menu: its key works through the window
     connect(a.back, &QAction::triggered, m_pView, &CQuorlinView::OnBack);
-    a.createBank = NewAction(commands, "createBankAction", tr("Create Bank"),
+    a.createBank = NewAction(commands, "createBankAction", tr("&Create Bank…"),
                              QStringLiteral(":/icons/newbank.png"));
     a.createBank->setShortcuts(
         StandardKeys(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N)));
@@ -230,6 +255,30 @@ void CMainFrame::CreateActions() {
     // took the focus away. A group tells of a trigger before the action's own handlers run.
     for (QActionGroup* group : {m_pCommandGroup, m_pChannels, m_pDsps})
         connect(group, &QActionGroup::triggered, list, &CEntryListCtrl::CancelEdit);
+}
+
+void CMainFrame::WatchCommands(QWidget* holder) {
+    holder->installEventFilter(this);
+    for (QAction* action : holder->actions()) {
+        CancelEditOnTrigger(action);
+        if (action->menu() != nullptr) WatchCommands(action->menu());
+    }
+}
+
+void CMainFrame::CancelEditOnTrigger(QAction* action) {
+    // After the action's own handlers when they were connected first: a focus change they
+    // caused meanwhile (a window opened) has left the name queued, and CancelEdit drops it.
+    connect(action, &QAction::triggered, m_pView->List(), &CEntryListCtrl::CancelEdit,
+            Qt::UniqueConnection);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ActionAdded) {
+        QAction* action = static_cast<QActionEvent*>(event)->action();
+        CancelEditOnTrigger(action);
+        if (action->menu() != nullptr) WatchCommands(action->menu());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::OnExit() {
@@ -265,7 +314,7 @@ void CMainFrame::CreateMenus() {
     QMenu* channel = m_pOptionsMenu->addMenu(tr("&Channel"));
     channel->setObjectName(QStringLiteral("channelMenu"));
     for (QAction* action : a.channels) channel->addAction(action);
-    QMenu* bankChange = m_pOptionsMenu->addMenu(tr("Bank Change"));
+    QMenu* bankChange = m_pOptionsMenu->addMenu(tr("&Bank Change"));
     bankChange->setObjectName(QStringLiteral("bankChangeMenu"));
     bankChange->addAction(a.dspA);
     bankChange->addAction(a.dspB);
@@ -293,6 +342,8 @@ void CMainFrame::CreateToolBar() {
     const CMainActions& a = m_actions;
     m_pToolBar = addToolBar(tr("Toolbar"));
     m_pToolBar->setObjectName(QStringLiteral("toolbar"));  // the saved window state's key
+    // Its item in the menu of a right click on the toolbar or the dock area.
+    m_pToolBar->toggleViewAction()->setText(tr("&Toolbar"));
     m_pToolBar->setIconSize(QSize(16, 15));
     m_pToolBar->setMovable(true);
     m_pToolBar->addAction(a.back);
@@ -406,12 +457,14 @@ void CMainFrame::UpdateMinimumSize() {
 }
 
 void CMainFrame::RestorePlacement() {
+    const QSize first = FirstStartSize(QGuiApplication::primaryScreen(),
+                                       m_pView->GetListWidth() + kPaneColumnWidth);
     std::uint32_t missing = 0;
-    int cx = ReadSettingDword(kSectionOptions, "Cx", kDefaultWidth, missing);
-    int cy = ReadSettingDword(kSectionOptions, "Cy", kDefaultHeight, missing);
-    // Sizes nobody could have dragged the window to: the defaults instead.
-    if (cx < 100 || cx > 20000) cx = kDefaultWidth;
-    if (cy < 100 || cy > 20000) cy = kDefaultHeight;
+    int cx = ReadSettingDword(kSectionOptions, "Cx", first.width(), missing);
+    int cy = ReadSettingDword(kSectionOptions, "Cy", first.height(), missing);
+    // Sizes nobody could have dragged the window to: the first start's instead.
+    if (cx < 100 || cx > 20000) cx = first.width();
+    if (cy < 100 || cy > 20000) cy = first.height();
     std::uint32_t positionMissing = 0;
     const int x = ReadSettingDword(kSectionOptions, "X", 0, positionMissing);
     const int y = ReadSettingDword(kSectionOptions, "Y", 0, positionMissing);

@@ -23,8 +23,9 @@ class CArchiveCommands;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // Reads the placement, then builds the view and the commands over the application's parts
-    // (CDesktopApp owns them).
+    // Builds the view, reads the placement (none stored: a size for the available screen, wide
+    // enough for the list and the info pane), then builds the commands over the application's
+    // parts (CDesktopApp owns them).
     CMainFrame(CLibrarian& engine, CEngineWorker& worker, CBrowseState& state, CGuiHost& host);
     ~CMainFrame() override;
 
@@ -42,6 +43,8 @@ public:
     void SavePlacement();
 
 protected:
+    // Notes the commands added to the window and its menus (see WatchCommands).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -54,6 +57,10 @@ private:
     // File > Exit (Ctrl+Q): while an operation runs, asks first.
     void OnExit();
     void CreateMenus();
+    // Every command of `holder` (the window or a menu, submenus included), and every one added
+    // to it later (the library's, the log's), gives an open name edit up when triggered.
+    void WatchCommands(QWidget* holder);
+    void CancelEditOnTrigger(QAction* action);
     void CreateToolBar();
     void CreateStatusBar();
     // Each action's enable rule and check mark, kept by the signals of what it depends on; while

@@ -3,7 +3,8 @@
 //   quorlin --port PATH  the unit on that serial device, for this run
 //   quorlin --verbose    also keeps a log file of the traffic and the messages (LogFileRecorder.h)
 //   quorlin --demo       the built-in demo unit (reached over a pseudo-terminal); nothing of the
-//                        saved connection settings is read or changed
+//                        saved connection settings is read or changed, and its programs go to a
+//                        library of the run's own ($QUORLIN_LIBRARY, when set, all the same)
 //   quorlin --help, --version  answered before Qt starts, so without a display
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include "settings/QtSettingsStore.h"
 #include "settings/RunSettings.h"
 #include "ui/core/UnitText.h"
+#include "library/DemoLibraryPlace.h"
 #include "ui/library/LibraryController.h"
 #include "ui/log/LogFileRecorder.h"
 #include "ui/shell/AppIcon.h"
@@ -87,9 +89,14 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
+        // The demo unit's programs go to a library of this run's own, never the user's.
+        std::unique_ptr<library::CDemoLibraryPlace> demoLibrary;
+        if (demo) demoLibrary = std::make_unique<library::CDemoLibraryPlace>();
         // The library outlives the engine it feeds; each engine built keeps its logging host
         // until the window goes.
-        CLibraryController library;
+        CLibraryController library(demoLibrary ? demoLibrary->Path()
+                                               : library::DefaultLibraryPath());
+        library.SetForThisRunOnly(demoLibrary && demoLibrary->IsForThisRunOnly());
         std::vector<std::unique_ptr<CMessageLoggingHost>> loggingHosts;
         CDesktopApp desktop;
         // The engine's messages also go to the log file, when one is kept. Every engine feeds
