@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "archive/FileWriter.h"
+#include "engine/HeldOperation.h"
 #include "engine/Librarian.h"
 #include "engine/ProgramFetch.h"
 #include "engine/Protocol.h"
@@ -76,6 +77,8 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
         outcome.status = BankBackupOutcome::Status::Refused;
         return outcome;
     }
+    // A unit that goes in the middle is told once, and asked nothing more.
+    CHeldOperation held(m_engine);
     std::vector<ProgramEntry> programs;
     if (!list(programs)) {
         outcome.status = BankBackupOutcome::Status::NotListed;
@@ -99,6 +102,17 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
         const std::string name(parts->name);
         ++outcome.userPrograms;
         if (outcome.cancelled) continue;  // counted, not asked
+        if (outcome.interrupted) {
+            BankBackupSkip skip;
+            skip.why = BankBackupSkip::Why::NotAsked;
+            skip.program = number;
+            skip.entry = entry;
+            skip.name = name;
+            skip.reason = "not asked: the connection to the unit was lost";
+            outcome.skipped.push_back(skip);
+            m_visitor.OnMessage(SkipLine(skip));
+            continue;
+        }
         if (m_visitor.ShouldCancel()) {
             outcome.cancelled = true;
             continue;
@@ -112,6 +126,15 @@ BankBackupOutcome CBankBackup::Run(const std::string& folder, int bank, const Pr
         skip.entry = entry;
         skip.name = name;
         const ProgramFetch fetch = m_engine.FetchProgram(m_nChannel, number, name);
+        if (fetch.status == ProgramFetch::Status::NotSent && m_engine.LinkLost()) {
+            outcome.interrupted = true;
+            m_engine.ReportLinkLoss();
+            skip.why = BankBackupSkip::Why::ConnectionLost;
+            skip.reason = "the connection to the unit was lost";
+            outcome.skipped.push_back(skip);
+            m_visitor.OnMessage(SkipLine(skip));
+            continue;
+        }
         if (!fetch.Fetched()) {
             // Another program's text is never written under this program's name.
             skip.why = fetch.status == ProgramFetch::Status::WrongProgram

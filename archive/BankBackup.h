@@ -23,6 +23,9 @@
 //   are UTF-8: a name that is valid UTF-8 stays as it is, any other is read as 8-bit (Latin-1)
 //   characters, as the whole-unit backup names its files;
 // - a file that cannot be written is skipped with the system's reason, and the run goes on;
+// - when the connection to the unit is lost, that is told once (CLibrarian::BeginHeldOperation)
+//   and the unit is asked nothing more: the program being fetched and every later one are
+//   skipped (ConnectionLost, NotAsked), and the outcome is interrupted;
 // - at the end the files are counted as they stand on disk, each file once.
 //
 // The visitor hears, for each program, OnProgram before it is fetched, OnFileWritten with the
@@ -64,6 +67,8 @@ struct BankBackupSkip {
         NotSent,       // the unit did not send it
         WrongProgram,  // the unit sent another program
         NotWritten,    // its file could not be written
+        ConnectionLost,  // the connection to the unit was lost while it was fetched
+        NotAsked,        // not asked for: the connection to the unit was lost before
     };
     Why why = Why::NotSent;
     int program = -1;
@@ -97,6 +102,7 @@ struct BankBackupOutcome {
     std::vector<std::string> kept;      // files that stood at a name and were left as they are
     std::vector<BankBackupSkip> skipped;
     bool cancelled = false;
+    bool interrupted = false;  // the connection to the unit was lost: the rest was not asked for
 };
 
 class CBankBackup {

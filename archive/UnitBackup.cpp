@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "archive/FileWriter.h"
+#include "engine/HeldOperation.h"
 #include "engine/Librarian.h"
 #include "engine/ProgramFetch.h"
 #include "engine/ReplyParser.h"
@@ -43,6 +44,7 @@ constexpr const char* kProgramOutOfReach =
     "its number is outside 0 to 127, which a program change cannot choose";
 constexpr const char* kBankOutOfReach =
     "its number is outside 0 to 99, which a bank select cannot reach";
+constexpr const char* kConnectionLost = "the connection to the unit was lost";
 
 std::string Join(const std::vector<int>& numbers) {
     std::string text;
@@ -88,9 +90,10 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     std::vector<ProgramEntry> outOfReach;  // numbered outside 0 to 127
     if (m_engine.SelectBank(bank.number, m_nDsp, true) != 0 ||
         m_engine.GetProgramList(listed, outOfReach) != 0) {
+        manifest.unreadBanks.push_back(bank.number);
+        if (LinkLost()) return;  // told once; the summary names the banks not read
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             "; none of them is backed up.");
-        manifest.unreadBanks.push_back(bank.number);
         if (++m_nListFailuresInRow >= 2) m_bDead = true;
         return;
     }
@@ -141,8 +144,9 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         if (!m_bCancelled && m_visitor.ShouldCancel()) m_bCancelled = true;
         if (Stopped()) {
             SkipRest(bank, i, manifest,
-                     m_bCancelled ? "the backup was cancelled"
-                                  : "not asked: the unit stopped answering");
+                     m_bCancelled ? std::string("the backup was cancelled")
+                     : m_bLost    ? std::string("not asked: ") + kConnectionLost
+                                  : std::string("not asked: the unit stopped answering"));
             break;
         }
         m_visitor.OnProgress(IArchiveVisitor::Count::Programs, reached++, toFetch);
@@ -151,6 +155,10 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
         fetchedAny = true;
         const ProgramFetch fetch =
             m_engine.FetchProgram(m_nChannel, program.number, listedNames[program.number]);
+        if (fetch.status == ProgramFetch::Status::NotSent && LinkLost()) {
+            manifest.skipped.push_back({bank.number, program.number, program.name, kConnectionLost});
+            continue;  // the rest of the bank is skipped as not asked
+        }
         if (fetch.status == ProgramFetch::Status::NotSent) {
             manifest.skipped.push_back({bank.number, program.number, program.name, fetch.reason});
             m_visitor.OnMessage("Skipped " + what + ": " + fetch.reason + ".");
@@ -226,6 +234,7 @@ void CUnitBackup::BackUpBank(const std::string& folder, ManifestBank& bank, Mani
     std::vector<ProgramEntry> outOfReachAfter;
     if (m_engine.GetProgramList(after, outOfReachAfter) != 0) {
         m_bUncertain = true;
+        if (LinkLost()) return;
         m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank.number) +
                             " again to see whether they changed during the backup.");
         if (++m_nListFailuresInRow >= 2) m_bDead = true;
@@ -255,7 +264,7 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
     } reporting{m_engine};
     m_engine.SetReportFetches(false);
     m_nFailuresInRow = m_nListFailuresInRow = 0;
-    m_bDead = m_bCancelled = m_bUncertain = false;
+    m_bDead = m_bCancelled = m_bUncertain = m_bLost = false;
 
     // The folder: new, or empty; nothing is written into one that holds anything.
     std::error_code error;
@@ -302,6 +311,8 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
     manifest.created = now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() + zone;
     manifest.link = link;
 
+    // From here on, a unit that goes is told once and asked nothing more.
+    CHeldOperation held(m_engine);
     std::vector<std::string> banks;
     bool listed = m_engine.ReadBankList(banks) == 0;
     // Room for the manifest, taken before any program file and given back just before the
@@ -364,6 +375,13 @@ BackupOutcome CUnitBackup::Run(const std::string& folder, const std::string& lin
                      : complete ? BackupOutcome::Status::Complete
                                 : BackupOutcome::Status::Incomplete;
     return outcome;
+}
+
+bool CUnitBackup::LinkLost() {
+    if (!m_engine.LinkLost()) return false;
+    m_bLost = m_bDead = true;
+    m_engine.ReportLinkLoss();
+    return true;
 }
 
 std::string BackupSummary(const BackupOutcome& outcome) {

@@ -16,6 +16,9 @@
 //   delivered the unit is asked nothing more, every user program not yet written is skipped, and
 //   banks not read go to the unread banks;
 // - a name that still differs is recorded as mismatched and the file is kept;
+// - when the connection to the unit is lost (the port gone, the line hung up), that is told once
+//   (CLibrarian::BeginHeldOperation) and the unit is asked nothing more: the program being
+//   fetched and the rest are skipped, the banks not read go to the unread banks;
 // - after a bank's programs its program list is read again; a list that differs (the unit was
 //   changed meanwhile) puts the bank among the changed banks;
 // - what the unit lists beyond the reach of a bank select (banks outside 0 to 99) or a program
@@ -65,6 +68,9 @@ private:
     void SkipRest(ManifestBank& bank, std::size_t from, Manifest& manifest,
                   const std::string& reason);
     bool Stopped() const { return m_bDead || m_bCancelled; }
+    // True when the engine lost the link: the unit is asked nothing more, and the loss is told
+    // (once, by the engine).
+    bool LinkLost();
 
     CLibrarian& m_engine;
     IArchiveVisitor& m_visitor;
@@ -73,6 +79,7 @@ private:
     int m_nFailuresInRow = 0;      // programs in a row the unit did not deliver
     int m_nListFailuresInRow = 0;  // program lists in a row the unit did not deliver
     bool m_bDead = false;          // the unit is asked nothing more
+    bool m_bLost = false;          // because the connection to it was lost
     bool m_bCancelled = false;
     bool m_bUncertain = false;  // a bank's list could not be read again after its programs
 };

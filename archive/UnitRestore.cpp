@@ -6,6 +6,7 @@
 #include <set>
 
 #include "archive/UnitBackup.h"
+#include "engine/HeldOperation.h"
 #include "engine/Librarian.h"
 #include "engine/NameTable.h"
 #include "engine/Protocol.h"
@@ -128,6 +129,8 @@ CUnitRestore::Result CUnitRestore::Plan(const std::string& folder, const std::ve
     std::stable_sort(chosen.begin(), chosen.end(),
                      [](const auto& a, const auto& b) { return a.number < b.number; });
 
+    // A unit that goes while the lists are read is told once.
+    CHeldOperation held(m_engine);
     // Read from the unit, never from the engine's catalogue: the unit may have changed since the
     // catalogue was read (banks made or removed on its panel, another unit on the same port).
     std::vector<std::string> unitBanks;
@@ -214,7 +217,17 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
     m_engine.SetLoadSightingHow(IProgramSightings::How::Restored);
     m_nLoaded = m_nPresent = m_nNotLoaded = m_nBanksCreated = 0;
     m_nLoadsNotMade = m_nBanksNotCreated = 0;
-    m_bCancelled = false;
+    m_bCancelled = m_bInterrupted = false;
+    m_partlyRestored.clear();
+    m_notReached.clear();
+    // A unit that goes in the middle is told once, and asked nothing more.
+    CHeldOperation held(m_engine);
+    const auto lost = [this] {
+        if (!m_engine.LinkLost()) return false;
+        m_bInterrupted = true;
+        m_engine.ReportLinkLoss();
+        return true;
+    };
     bool failed = false;
     // Progress counts the planned loads, each once, whatever becomes of it.
     const int loads = static_cast<int>(
@@ -222,7 +235,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                       [](const RestoreStep& s) { return s.kind == RestoreStep::Kind::Load; }));
     int loadsReached = 0;
     std::size_t i = 0;
-    while (i < plan.steps.size() && !m_bCancelled) {
+    while (i < plan.steps.size() && !m_bCancelled && !m_bInterrupted) {
         if (m_visitor.ShouldCancel()) {
             m_bCancelled = true;
             break;
@@ -238,6 +251,9 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                                    : std::string());
         bool usable = true;
         bool selected = false;
+        bool madeAny = false;     // a bank created or a program loaded in this bank
+        bool leftAny = false;     // a planned creation or load not made
+        const int notMadeBefore = m_nLoadsNotMade + m_nBanksNotCreated;
         std::map<std::string, int> required;  // names the bank must list afterwards
         std::vector<std::string> loadedNames;
         for (std::size_t k = i; k < end; ++k) {
@@ -245,14 +261,23 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
             if (step.kind == RestoreStep::Kind::Load) ++loadsReached;
             switch (step.kind) {
                 case RestoreStep::Kind::CreateBank:
+                    if (m_bInterrupted) {
+                        ++m_nBanksNotCreated;
+                        break;
+                    }
                     if (m_engine.SetBankName(bank, step.name) != 0 ||
                         m_engine.CheckBankName(bank, step.name) != 0) {
+                        if (lost()) {
+                            ++m_nBanksNotCreated;
+                            break;
+                        }
                         m_visitor.OnMessage("Cannot create bank " + std::to_string(bank) +
                                             "; its programs are not restored.");
                         usable = false;
                         failed = true;
                     } else {
                         ++m_nBanksCreated;
+                        madeAny = true;
                     }
                     break;
                 case RestoreStep::Kind::KeepBank:
@@ -266,7 +291,7 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                     failed = true;
                     break;
                 case RestoreStep::Kind::Load:
-                    if (m_bCancelled) {
+                    if (m_bCancelled || m_bInterrupted) {
                         ++m_nLoadsNotMade;
                         break;
                     }
@@ -280,6 +305,10 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                         break;
                     }
                     if (!selected && m_engine.SelectBank(bank, m_nDsp, true) != 0) {
+                        if (lost()) {
+                            ++m_nLoadsNotMade;
+                            break;
+                        }
                         m_visitor.OnMessage("Cannot select bank " + std::to_string(bank) +
                                             "; its programs are not restored.");
                         usable = false;
@@ -292,12 +321,19 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
                     m_visitor.OnProgram(bank, -1, step.name);
                     if (m_engine.LoadPatchText(step.content,
                                                (fs::path(plan.folder) / step.file).string()) != 0) {
+                        // Gone during the load: whether the unit kept it cannot be told; it
+                        // counts as not made, as the rest.
+                        if (lost()) {
+                            ++m_nLoadsNotMade;
+                            break;
+                        }
                         m_visitor.OnMessage("Not loaded: " + step.file + ".");
                         ++m_nNotLoaded;
                         failed = true;
                         break;
                     }
                     ++m_nLoaded;
+                    madeAny = true;
                     loadedNames.push_back(step.name);
                     ++required[TrimmedName(step.name)];
                     break;
@@ -305,9 +341,15 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         }
         // Every loaded program's name must be listed now (as often as it was loaded, plus the
         // programs of that name that were there already).
-        if (!loadedNames.empty()) {
+        leftAny = m_nLoadsNotMade + m_nBanksNotCreated > notMadeBefore;
+        if (leftAny) (madeAny ? m_partlyRestored : m_notReached).push_back(bank);
+        if (!loadedNames.empty() && !m_bInterrupted) {
             std::vector<ProgramEntry> programs;
             if (m_engine.GetProgramList(programs) != 0) {
+                if (lost()) {
+                    i = end;
+                    break;
+                }
                 m_visitor.OnMessage("Cannot read the programs of bank " + std::to_string(bank) +
                                     " to check the restore.");
                 failed = true;
@@ -331,7 +373,12 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
     // The banks not reached: their steps are counted as planned and not made (a program the plan
     // found present is present all the same, a refused one is not loaded all the same).
     for (; i < plan.steps.size(); ++i) {
-        switch (plan.steps[i].kind) {
+        const RestoreStep::Kind kind = plan.steps[i].kind;
+        if ((kind == RestoreStep::Kind::CreateBank || kind == RestoreStep::Kind::Load) &&
+            (m_notReached.empty() || m_notReached.back() != plan.steps[i].bank) &&
+            (m_partlyRestored.empty() || m_partlyRestored.back() != plan.steps[i].bank))
+            m_notReached.push_back(plan.steps[i].bank);
+        switch (kind) {
             case RestoreStep::Kind::CreateBank: ++m_nBanksNotCreated; break;
             case RestoreStep::Kind::KeepBank: break;
             case RestoreStep::Kind::Skip: ++m_nPresent; break;
@@ -340,21 +387,34 @@ CUnitRestore::Result CUnitRestore::Carry(const RestorePlan& plan) {
         }
     }
     if (m_bCancelled) m_visitor.OnMessage("The restore was cancelled.");
-    return failed || m_bCancelled ? Result::Failed : Result::Done;
+    return failed || m_bCancelled || m_bInterrupted ? Result::Failed : Result::Done;
 }
 
 std::string CUnitRestore::Summary() const {
-    std::string text = "Restore finished: " + std::to_string(m_nLoaded) + " programs loaded, " +
+    // Only a restore that went through to its end is "finished".
+    const char* head = m_bCancelled      ? "Restore cancelled: "
+                       : m_bInterrupted ? "Restore interrupted: "
+                                        : "Restore finished: ";
+    std::string text = head + std::to_string(m_nLoaded) + " programs loaded, " +
                        std::to_string(m_nBanksCreated) + " banks created, " +
                        std::to_string(m_nPresent) + " already present, " +
                        std::to_string(m_nNotLoaded) + " not loaded";
-    if (m_bCancelled) {
+    if (m_bCancelled || m_bInterrupted) {
         text += ", " + std::to_string(m_nLoadsNotMade) + " planned loads";
         if (m_nBanksNotCreated > 0)
             text += " and " + std::to_string(m_nBanksNotCreated) + " planned bank creations";
-        text += " not made (cancelled)";
+        text += " not made";
     }
-    return text + ".";
+    text += ".";
+    const auto line = [&text](const char* what, const std::vector<int>& banks) {
+        if (banks.empty()) return;
+        text += std::string("\n") + what + ": bank ";
+        for (std::size_t k = 0; k < banks.size(); ++k)
+            text += (k == 0 ? "" : ", ") + std::to_string(banks[k]);
+    };
+    line("Partly restored", m_partlyRestored);
+    line("Not reached", m_notReached);
+    return text;
 }
 
 }  // namespace archive

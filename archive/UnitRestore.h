@@ -32,7 +32,8 @@
 //
 // Carrying the plan out creates the banks, loads the files (a load the unit refuses is reported
 // and the restore goes on), then reads every touched bank's program list again: every loaded
-// program's name must be listed.
+// program's name must be listed. When the connection to the unit is lost, that is told once
+// (CLibrarian::BeginHeldOperation) and the rest of the plan is counted as not made.
 //
 // Called on the thread that owns the engine; progress and Cancel through the visitor. Every text
 // in and out (names, paths, messages, the summary) is UTF-8.
@@ -94,9 +95,14 @@ public:
     Result Carry(const RestorePlan& plan);
 
     // "Restore finished: L programs loaded, B banks created, P already present, N not loaded."
-    // for the last Carry; after a cancel it ends ", M planned loads not made (cancelled)." (and
-    // names the planned bank creations not made, if any). Every planned program counts once.
+    // for the last Carry. After a cancel it begins "Restore cancelled:", after the connection to
+    // the unit was lost "Restore interrupted:", and ends ", M planned loads not made." (naming
+    // the planned bank creations not made, if any), then names the banks left half-way
+    // ("Partly restored: bank 40") and those not reached ("Not reached: bank 41, 42"). Every
+    // planned program counts once.
     std::string Summary() const;
+    // True when the last Carry stopped because the connection to the unit was lost.
+    bool Interrupted() const { return m_bInterrupted; }
 
 private:
     // The load step of `program` of bank `bank`: its file read once and checked against the
@@ -114,6 +120,9 @@ private:
     int m_nLoadsNotMade = 0;      // planned loads left after a cancel
     int m_nBanksNotCreated = 0;   // planned bank creations left after a cancel
     bool m_bCancelled = false;
+    bool m_bInterrupted = false;  // the connection to the unit was lost
+    std::vector<int> m_partlyRestored;  // banks with some planned steps made, some not
+    std::vector<int> m_notReached;      // banks with planned steps, none of them made
 };
 
 }  // namespace archive

@@ -7,6 +7,8 @@ namespace engine_messages {
 
 inline constexpr std::string_view kNoCommunication =
     "Unable to communicate with the unit.  Check your communication settings.";
+// Told once when the unit goes in the middle of an operation of many steps; the cause follows.
+inline constexpr std::string_view kConnectionLost = "The connection to the unit was lost.";
 inline constexpr std::string_view kNoInformation =
     "There is no information available for the selected program";
 inline constexpr std::string_view kOnlySigFiles = "Only .sig files are currently supported";

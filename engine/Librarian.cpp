@@ -115,5 +115,61 @@ void CLibrarian::ShowError(const std::string& text) {
 }
 
 void CLibrarian::ShowNoCommunication() {
+    // During a held operation a link that has gone is told once, with its cause (ReportLinkLoss).
+    if (m_nHeldDepth > 0 && (m_bLinkLost || m_pLink->PeerGone())) return;
     ShowError(std::string(engine_messages::kNoCommunication));
+}
+
+void CLibrarian::BeginHeldOperation() {
+    if (m_nHeldDepth++ > 0) return;
+    m_bHoldBefore = m_bHoldLinkLoss;
+    m_bLostBefore = m_bLinkLost;
+    m_bHoldLinkLoss = true;
+    m_bLinkLost = false;
+    m_bOpenedWhileHeld = false;
+    m_nKeptAtOpen = 0;
+    m_bLossReported = false;
+    m_linkHost.TakeKept();
+    m_linkHost.Keep(true);
+}
+
+void CLibrarian::ReportLinkLoss() {
+    if (m_nHeldDepth == 0 || !m_bLinkLost || m_bLossReported) return;
+    m_bLossReported = true;
+    auto kept = m_linkHost.TakeKept();
+    // What came before the link last opened has nothing to do with the loss: it is shown as it
+    // would have been. The first message after that is the cause; the rest follow from it.
+    const std::size_t cause = m_bOpenedWhileHeld ? std::min(m_nKeptAtOpen, kept.size()) : 0;
+    for (std::size_t i = 0; i < cause; ++i)
+        m_host.ShowMessage(kept[i].text, kept[i].caption, kept[i].icon);
+    if (!m_bOpenedWhileHeld) {
+        // Never reached during the operation: the reason it could not be is the message.
+        if (cause < kept.size())
+            m_host.ShowMessage(kept[cause].text, kept[cause].caption, kept[cause].icon);
+        return;
+    }
+    std::string text(engine_messages::kConnectionLost);
+    if (cause < kept.size()) {
+        std::string why = kept[cause].text;
+        while (!why.empty() && why.back() == '\n') why.pop_back();
+        text += "\n\n" + why;
+    }
+    m_host.ShowMessage(text, {}, IHost::Icon::Warning);
+}
+
+void CLibrarian::EndHeldOperation() {
+    if (m_nHeldDepth == 0) return;
+    if (m_nHeldDepth > 1) {
+        --m_nHeldDepth;
+        return;
+    }
+    ReportLinkLoss();
+    m_nHeldDepth = 0;
+    m_linkHost.Keep(false);
+    for (const auto& message : m_linkHost.TakeKept())
+        m_host.ShowMessage(message.text, message.caption, message.icon);
+    // The command-line tool keeps the loss for the rest of its command; the desktop's next
+    // command tries the link afresh.
+    m_bLinkLost = m_bHoldBefore && (m_bLostBefore || m_bLinkLost);
+    m_bHoldLinkLoss = m_bHoldBefore;
 }

@@ -28,7 +28,9 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/KeyPatterns.h"
@@ -47,12 +49,29 @@ class CMIDISettings;
 
 // The host as the engine's links see it: passes everything on to the program's host and counts
 // the messages the links show, so that the engine does not add a general message of its own to
-// a failure the link has already explained.
+// a failure the link has already explained. While it keeps messages back (during an operation of
+// many steps, see CLibrarian::BeginHeldOperation) a link's message is kept instead of shown, once
+// per text, for the engine to tell at the right moment.
 class CLinkHost : public IHost {
 public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        Icon icon = Icon::None;
+    };
+
     explicit CLinkHost(IHost& host) : m_host(host) {}
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
         ++m_nShown;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_bKeep) {
+                for (const auto& kept : m_kept)
+                    if (kept.text == text) return;
+                m_kept.push_back({text, caption, icon});
+                return;
+            }
+        }
         m_host.ShowMessage(text, caption, icon);
     }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
@@ -63,9 +82,32 @@ public:
     void Pause(int ms) override { m_host.Pause(ms); }
     int Shown() const { return m_nShown.load(); }
 
+    // Keeps the links' messages back from now on (true), or shows them again as they come.
+    void Keep(bool keep) {
+        std::lock_guard lock(m_mutex);
+        m_bKeep = keep;
+    }
+    // The messages kept so far, oldest first.
+    std::vector<Message> Kept() const {
+        std::lock_guard lock(m_mutex);
+        return m_kept;
+    }
+    std::size_t KeptCount() const {
+        std::lock_guard lock(m_mutex);
+        return m_kept.size();
+    }
+    // Takes the kept messages away (they are no longer kept).
+    std::vector<Message> TakeKept() {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_kept, {});
+    }
+
 private:
     IHost& m_host;
     std::atomic<int> m_nShown{0};  // links may report from their own threads
+    mutable std::mutex m_mutex;    // guards the two below
+    bool m_bKeep = false;
+    std::vector<Message> m_kept;
 };
 
 class CLibrarian : public ICompletionProbe {
@@ -108,6 +150,26 @@ public:
     void SetHoldLinkLoss(bool hold) { m_bHoldLinkLoss = hold; }
     // True once the link was lost while held (see SetHoldLinkLoss).
     bool LinkLost() const { return m_bLinkLost; }
+
+    // One operation of many steps (a whole-unit backup or restore, a bank backup, several files
+    // loaded, a search across banks): when the unit goes in the middle of it, the user is told
+    // once, not once per step that fails. From BeginHeldOperation to EndHeldOperation link loss
+    // is held (as SetHoldLinkLoss(true), starting afresh: a loss before counts no more), the
+    // links' messages are kept back, and the engine's own messages about a link that has gone
+    // are not shown. The operation looks at LinkLost() after a step fails and stops there.
+    // ReportLinkLoss (at once, or EndHeldOperation at the latest) then shows one message:
+    // kConnectionLost and the cause, the message of the first call that failed ("Error opening
+    // serial port ...", the line's hang-up warning), when the link had been open during the
+    // operation; the cause's own message when the link could not be opened at all. The other
+    // kept messages are shown at the end, in order, as they would have been. Held operations
+    // nest: only the outermost one keeps and tells. EndHeldOperation restores the hold as it
+    // was (the command-line tool's stays on, with the loss; the desktop's goes off, so that the
+    // next command tries the link afresh). Use CHeldOperation (HeldOperation.h) to pair them.
+    void BeginHeldOperation();
+    void EndHeldOperation();
+    // Tells the loss now (see above), once per held operation; nothing when the link was not
+    // lost.
+    void ReportLinkLoss();
 
     // --- Primitives (inside a bracket) -------------------------------------------------------
     // Sends one frame of `type` with `length` payload bytes. timeoutMs 0: Send; 0 when it went
@@ -322,8 +384,13 @@ private:
     int KeepDeletedCopy(int bank, int program, int channel, int processor, std::string& copy);
     // Opens the current link for `size` bytes (when `own`), and records the size for SendFrame.
     CLinkBracket Bracket(int size, bool own = true) {
-        return CLinkBracket(*m_pLink, size, own, &m_nOpenSize,
-                            m_bHoldLinkLoss ? &m_bLinkLost : nullptr, &m_bUnitGone);
+        CLinkBracket bracket(*m_pLink, size, own, &m_nOpenSize,
+                             m_bHoldLinkLoss ? &m_bLinkLost : nullptr, &m_bUnitGone);
+        if (m_nHeldDepth > 0 && bracket.Opened() && !m_bLinkLost) {
+            m_bOpenedWhileHeld = true;
+            m_nKeptAtOpen = m_linkHost.KeptCount();
+        }
+        return bracket;
     }
     void ShowError(const std::string& text);
     void ShowNoCommunication();
@@ -352,6 +419,15 @@ private:
     int m_nOpenSize = 0;  // the size this engine opened the current link with; 0: not known
     bool m_bHoldLinkLoss = false;
     bool m_bLinkLost = false;
+    // The held operation (BeginHeldOperation): its depth, the hold and loss from before it,
+    // whether the link opened during it, how many messages were kept when it last opened, and
+    // whether the loss was told.
+    int m_nHeldDepth = 0;
+    bool m_bHoldBefore = false;
+    bool m_bLostBefore = false;
+    bool m_bOpenedWhileHeld = false;
+    std::size_t m_nKeptAtOpen = 0;
+    bool m_bLossReported = false;
     bool m_bUnitGone = false;  // since the catalogue was last read from the unit
     // While SetBankName runs with a progress: told after each key press (PressKey).
     const KeyProgress* m_pKeyProgress = nullptr;

@@ -1,6 +1,7 @@
 // CLibrarian: the front-panel key sequences that delete programs and create, name and delete
 // banks, and the checks that the unit followed them.
 #include "engine/EngineMessages.h"
+#include "engine/HeldOperation.h"
 #include "engine/Librarian.h"
 #include "engine/LinkBracket.h"
 #include "engine/NameTable.h"
@@ -51,6 +52,8 @@ int CLibrarian::DeletePreset(int bank, int program, int channel, int processor) 
     // Program changes carry 0 to 127 on channels 0 to 15; nothing else can be chosen.
     if (!unit_ranges::IsChannel(channel) || !unit_ranges::IsProgram(program)) return -2;
     CWaitCursor waitCursor(m_host);
+    // The copy, the keys and the check: a unit that goes in the middle is told once.
+    CHeldOperation held(*this);
     std::string copy;  // the text kept in the library, recorded as deleted once it is gone
     if (m_pSightings && m_pSightings->KeepsDeletedPrograms()) {
         const int kept = KeepDeletedCopy(bank, program, channel, processor, copy);
@@ -127,6 +130,11 @@ int CLibrarian::KeepDeletedCopy(int bank, int program, int channel, int processo
         ShowError("Quorlin does not delete " + what + ": " + fetch.reason +
                   ". Check that the unit takes program changes on MIDI channel " +
                   std::to_string(channel + 1) + ".");
+        return -2;
+    }
+    // A unit that has gone cannot delete it either: nothing to ask.
+    if (!fetch.Fetched() && m_bLinkLost) {
+        ReportLinkLoss();
         return -2;
     }
     if (!fetch.Fetched() || fetch.text.empty())

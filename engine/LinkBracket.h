@@ -7,6 +7,8 @@
 // (the engine's bank catalogue is then read afresh once the unit answers again).
 // Used by CLibrarian only, on its thread.
 
+#include <utility>
+
 #include "link/DeviceLink.h"
 
 class CLinkBracket {
@@ -28,9 +30,19 @@ public:
     ~CLinkBracket() { Close(); }
     CLinkBracket(const CLinkBracket&) = delete;
     CLinkBracket& operator=(const CLinkBracket&) = delete;
+    // The link, if open, is closed by the new bracket only.
+    CLinkBracket(CLinkBracket&& other) noexcept
+        : m_link(other.m_link),
+          m_pOpenSize(other.m_pOpenSize),
+          m_pLinkLost(other.m_pLinkLost),
+          m_pUnitGone(other.m_pUnitGone),
+          m_bOpen(std::exchange(other.m_bOpen, false)),
+          m_bFailed(other.m_bFailed) {}
 
     // True when this bracket tried to open the link and could not.
     bool Failed() const { return m_bFailed; }
+    // True while this bracket holds the link open.
+    bool Opened() const { return m_bOpen; }
     // Closes now (when this bracket opened the link); later calls do nothing.
     void Close() {
         if (m_bOpen) {

@@ -782,11 +782,13 @@ TEST_F(CliArchiveTest, ACancelledRestoreStopsBetweenPrograms) {
     // The plan: skip Lead, skip lead, load A/B; create bank 3, load Pad, load Pad (2).
     const std::vector<Case> cases = {
         {1, 4, 2,
-         "Restore finished: 1 programs loaded, 0 banks created, 2 already present, 0 not "
-         "loaded, 2 planned loads and 1 planned bank creations not made (cancelled)."},
+         "Restore cancelled: 1 programs loaded, 0 banks created, 2 already present, 0 not "
+         "loaded, 2 planned loads and 1 planned bank creations not made.\n"
+         "Not reached: bank 3"},
         {2, 4, 3,
-         "Restore finished: 2 programs loaded, 1 banks created, 2 already present, 0 not "
-         "loaded, 1 planned loads not made (cancelled)."},
+         "Restore cancelled: 2 programs loaded, 1 banks created, 2 already present, 0 not "
+         "loaded, 1 planned loads not made.\n"
+         "Partly restored: bank 3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cancelAfter);

@@ -196,8 +196,11 @@ TEST_F(CliCommandsTest, KeySequencesStopWhenTheUnitIsGone) {
     ASSERT_TRUE(unit.AddBank(30, "Empty"));
     struct Case {
         std::vector<std::string> args;
-    } cases[] = {
-        {{"delete-bank", "30"}}, {{"name-bank", "30", "Renamed"}}, {{"delete", "10", "1"}}};
+        std::string message;
+    } cases[] = {{{"delete-bank", "30"}, kNoCommunication},
+                 {{"name-bank", "30", "Renamed"}, kNoCommunication},
+                 // Fetched, keys, the list again: the unit gone in the middle is told as lost.
+                 {{"delete", "10", "1"}, "The connection to the unit was lost."}};
     for (const auto& c : cases) {
         arrange = [](CFaultLink& f) {
             auto keys = std::make_shared<int>(0);
@@ -208,7 +211,7 @@ TEST_F(CliCommandsTest, KeySequencesStopWhenTheUnitIsGone) {
         const Outcome r = Run(c.args);
         EXPECT_EQ(r.exitCode, 1) << c.args[0];
         EXPECT_EQ(r.out, "") << c.args[0];
-        EXPECT_EQ(r.err, std::string(kNoCommunication) + "\n") << c.args[0];
+        EXPECT_EQ(r.err, c.message + "\n") << c.args[0];
         EXPECT_EQ(sendsAfterGone, 0) << c.args[0];
     }
     const auto banks = unit.Banks();

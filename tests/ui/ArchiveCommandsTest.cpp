@@ -425,7 +425,7 @@ private slots:
 
         QVERIFY(!Names(f.unit, 41).contains(QStringLiteral("Room")));  // the next bank: not begun
         QCOMPARE(f.messages.size(), 1);
-        QVERIFY2(f.messages.first().startsWith(QStringLiteral("Restore finished: ")),
+        QVERIFY2(f.messages.first().startsWith(QStringLiteral("Restore cancelled: ")),
                  qPrintable(f.messages.first()));
         QVERIFY2(f.messages.first().contains(QStringLiteral("The restore was cancelled.")),
                  qPrintable(f.messages.first()));
@@ -530,8 +530,10 @@ private slots:
         f.onPause = nullptr;
         f.link->SetFailOpen(false);
 
-        QCOMPARE(f.messages.size(), 1);
-        const QString summary = f.messages.first();
+        // Told once (this link gives no reason of its own), then the summary.
+        QCOMPARE(f.messages.size(), 2);
+        QCOMPARE(f.messages.first(), QStringLiteral("The connection to the unit was lost."));
+        const QString summary = f.messages.last();
         QVERIFY2(summary.startsWith(QStringLiteral(
                      "Backup interrupted: 0 programs from 0 banks written, 0 skipped.")),
                  qPrintable(summary));

@@ -169,7 +169,8 @@ void CArchiveCommands::BackUpUnit() {
                     text += QLatin1Char('\n') + visitor->messages.last();
                 ShowFolderMessage(m_host, text, QDir(folder).absolutePath());
             }
-            Refresh();
+            // A unit that went is not asked again: the list stays as it was shown.
+            if (!outcome.interrupted) Refresh();
         },
         true);
 }
@@ -222,7 +223,7 @@ void CArchiveCommands::CarryRestore(const std::shared_ptr<archive::CUnitRestore>
             if (!visitor->messages.isEmpty())
                 text += QLatin1Char('\n') + visitor->messages.join(QLatin1Char('\n'));
             Tell(text);
-            Refresh();
+            if (!restore->Interrupted()) Refresh();
         },
         true);
 }

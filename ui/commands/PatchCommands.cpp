@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/BankBackup.h"
+#include "engine/HeldOperation.h"
 #include "engine/Librarian.h"
 #include "engine/UnitRanges.h"
 #include "link/Host.h"
@@ -92,6 +93,8 @@ void CPatchCommands::LoadPatch(const QString& path) {
             // The file is read and checked before the unit is asked anything.
             std::string content;
             if (engine->ReadPatchFile(file, content) != 0) return -2;
+            // The bank select and the load: a unit that goes in between is told once.
+            CHeldOperation held(*engine);
             if (reselect && engine->SelectBank(bank, dsp, true) != 0) return -2;
             return engine->LoadPatchText(content, file);
         },
@@ -261,11 +264,14 @@ void CPatchCommands::FindNext() {
         int program = -1;
         bool searched = false;
         bool cancelled = false;
+        bool lost = false;  // the connection to the unit was lost (and told)
     };
     m_worker.Run(
         tr("Searching for \"%1\"…").arg(findText),
         [engine, worker, startBank, startProgram, search] {
             Search s;
+            // Bank after bank: a unit that goes in the middle is told once.
+            CHeldOperation held(*engine);
             s.result = engine->FindProgram(startBank, startProgram, search, s.bank, s.program,
                                            [&s, worker](int, const std::string& bankEntry) {
                                                s.searched = true;
@@ -273,6 +279,7 @@ void CPatchCommands::FindNext() {
                                                s.cancelled = worker->CancelRequested();
                                                return !s.cancelled;
                                            });
+            s.lost = engine->LinkLost();
             return s;
         },
         [this, engine, notFound](const Search& s) {
@@ -281,7 +288,7 @@ void CPatchCommands::FindNext() {
             // a match.
             // A search that went through banks left the unit on the last one it read.
             if (s.searched) m_view.SetUnitOffShownBank(true);
-            if (s.cancelled || (s.result != 0 && !s.searched)) return;
+            if (s.cancelled || s.lost || (s.result != 0 && !s.searched)) return;
             if (s.result != 0 || s.program < 0) {
                 HostMessage(notFound);
                 return;
@@ -381,6 +388,16 @@ void CPatchCommands::BackupUserPatches() {
                                            .arg(entry, FromUtf8(skip.sentName),
                                                 WithoutTrailingBlanks(FromUtf8(skip.name)));
                             break;
+                        case archive::BankBackupSkip::Why::ConnectionLost:
+                            reasons << tr("%1: the connection to the unit was lost while it "
+                                          "was fetched.")
+                                           .arg(entry);
+                            break;
+                        case archive::BankBackupSkip::Why::NotAsked:
+                            reasons << tr("%1: not asked for, the connection to the unit was "
+                                          "lost.")
+                                           .arg(entry);
+                            break;
                         case archive::BankBackupSkip::Why::NotWritten:
                             reasons << tr("%1: cannot write %2: %3")
                                            .arg(entry,
@@ -392,7 +409,9 @@ void CPatchCommands::BackupUserPatches() {
                 const BackupResult& done = m_lastBackup;
                 QString summary =
                     tr("%1: %2 %3 written, %4 skipped.")
-                        .arg(done.cancelled ? tr("Backup cancelled") : tr("Backup finished"))
+                        .arg(done.cancelled     ? tr("Backup cancelled")
+                             : outcome.interrupted ? tr("Backup interrupted")
+                                                   : tr("Backup finished"))
                         .arg(done.written)
                         .arg(done.written == 1 ? tr("file") : tr("files"))
                         .arg(done.skipped);
@@ -425,7 +444,8 @@ void CPatchCommands::BackupUserPatches() {
                 if (!reasons.isEmpty()) summary += tr("\n\nSkipped:\n") + reasons.join('\n');
                 ShowFolderMessage(m_host, summary, QDir(folder).absolutePath());
             }
-            if (m_list.SelectedRow() >= 0) m_view.ActivateSelection();
+            // A unit that went is not asked again to load the selected program.
+            if (m_list.SelectedRow() >= 0 && !outcome.interrupted) m_view.ActivateSelection();
         },
         true);
 }
