@@ -965,6 +965,18 @@ Kept %1 files that were already there (the new files took the next free names):
         <source>Backing up bank %1 into %2…</source>
         <translation>Bank %1 wird in %2 gesichert…</translation>
     </message>
+    <message>
+        <source>%1: the connection to the unit was lost while it was fetched.</source>
+        <translation>%1: Die Verbindung zum Gerät ging verloren, während es abgerufen wurde.</translation>
+    </message>
+    <message>
+        <source>%1: not asked for, the connection to the unit was lost.</source>
+        <translation>%1: nicht angefordert, die Verbindung zum Gerät ging verloren.</translation>
+    </message>
+    <message>
+        <source>Backup interrupted</source>
+        <translation>Sicherung unterbrochen</translation>
+    </message>
 </context>
 <context>
     <name>CPatchInfoPane</name>
