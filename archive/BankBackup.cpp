@@ -60,7 +60,8 @@ CBankBackup::Standing CBankBackup::WhatStands(const std::string& path, const std
     const std::string oldName = protocol::PatchName(old);
     if (oldName.empty() || oldName != protocol::PatchName(data)) return Standing::Kept;
     IProgramSightings* sightings = m_engine.Sightings();
-    if (sightings == nullptr) return Standing::Kept;  // nowhere to keep the earlier text
+    // Nowhere to keep the earlier text, or only until the run ends (the demo unit's library).
+    if (sightings == nullptr || !sightings->KeepsTextsBeyondThisRun()) return Standing::Kept;
     IProgramSightings::Where where;
     where.path = path;  // seen in that file, not on the unit
     std::string why;

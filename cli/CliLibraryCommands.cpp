@@ -114,6 +114,7 @@ CCliLibraryFeed::CCliLibraryFeed(CLibrarian& engine, IHost& host, const std::str
     library.Open(demoUnit ? m_pParts->demoPlace->Path() : DefaultLibraryPath(), openError);
     m_pParts->sightings = std::make_unique<CLibrarySightings>(library, library.OpenReason());
     CLibrarySightings& sightings = *m_pParts->sightings;
+    sightings.SetForThisRunOnly(demoUnit && m_pParts->demoPlace->IsForThisRunOnly());
     // Told when the library is first needed: a command that records nothing says nothing of it.
     const std::string path = library.Path();
     sightings.SetFailureReporter([&host, openError, path](const std::string& reason) {

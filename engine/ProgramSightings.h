@@ -39,4 +39,8 @@ public:
 
     // True when a user program is fetched and recorded before Delete removes it from the unit.
     virtual bool KeepsDeletedPrograms() const = 0;
+
+    // False when what is recorded is gone when the run ends (the demo unit's library of its
+    // own): a text recorded there is not safe, so nothing may be replaced on the strength of it.
+    virtual bool KeepsTextsBeyondThisRun() const { return true; }
 };

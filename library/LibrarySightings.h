@@ -27,6 +27,9 @@ public:
                      const Where& where, std::string& error) override;
     void ProgramInfoSeen(const std::string& info, const Where& where) override;
     bool KeepsDeletedPrograms() const override { return m_bKeepDeleted; }
+    bool KeepsTextsBeyondThisRun() const override { return !m_bForThisRunOnly; }
+    // The library is removed when the run ends (the demo unit's own).
+    void SetForThisRunOnly(bool only) { m_bForThisRunOnly = only; }
 
     // May be called from any thread.
     void SetKeepsDeletedPrograms(bool keep) { m_bKeepDeleted = keep; }
@@ -51,6 +54,7 @@ private:
     std::function<void(const std::string&)> m_reporter;
     // The info texts the unit gave, by bank and program, for texts seen there later.
     std::map<std::pair<int, int>, std::string> m_info;
+    std::atomic<bool> m_bForThisRunOnly{false};
     std::atomic<bool> m_bKeepDeleted{true};  // set on the GUI thread, read by the engine's
 };
 

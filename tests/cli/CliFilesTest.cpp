@@ -524,6 +524,21 @@ TEST_F(CliSeededFilesTest, BackupReplacesOnlyAnEarlierBackupOfTheSameProgramAndK
                                        second + "/Vocal Plate.sig."));
 }
 
+TEST_F(CliFilesTest, ADemoBackupReplacesNoEarlierBackupSinceItsLibraryEndsWithTheRun) {
+    // The demo unit's library is gone when the run ends: an earlier backup of a program of the
+    // same name (here from a real unit) is not safe there, so it stays.
+    const std::string folder = Path("backup");
+    fs::create_directories(folder);
+    const std::string older = "preset \"Vocal Plate\"\nmix 10\n";
+    CCliSandbox::WriteFile(folder + "/Vocal Plate.sig", older);
+    const CliResult r = Demo({"backup", "10", folder});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(CCliSandbox::ReadFile(folder + "/Vocal Plate.sig"), older);
+    EXPECT_EQ(CCliSandbox::ReadFile(folder + "/Vocal Plate (2).sig"), VocalPlate());
+    EXPECT_THAT(r.err, HasSubstr("Kept 1 file that was already there"));
+    EXPECT_THAT(r.err, ::testing::Not(HasSubstr("Replaced")));
+}
+
 TEST_F(CliFilesTest, LoadRefusesAFileWithoutAProgramBeforeThePortIsOpened) {
     struct Case {
         const char* file;

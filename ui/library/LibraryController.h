@@ -46,8 +46,12 @@ public:
                  CEngineWorker& worker, QMenu& viewMenu, QMenu& optionsMenu);
 
     CLibraryWindow* Window();
-    // The library is kept for this run only (the demo unit's): its window says so quietly.
-    void SetForThisRunOnly(bool only) { m_bForThisRunOnly = only; }
+    // The library is kept for this run only (the demo unit's): its window says so quietly, and
+    // a backup replaces no earlier file on the strength of a copy kept there.
+    void SetForThisRunOnly(bool only) {
+        m_bForThisRunOnly = only;
+        m_pSightings->SetForThisRunOnly(only);
+    }
     bool IsOpen() const { return m_feed.IsOpen(); }
     const QString& OpenError() const { return m_openError; }
 
