@@ -303,6 +303,34 @@ private slots:
                  qPrintable(texts[1]));
         QVERIFY(QFileInfo::exists(QDir(folder.path()).filePath(QStringLiteral("Lead.sig"))));
     }
+    // The unit goes in the middle of a program's delete: one message, and the unit is not asked
+    // again for the bank's programs afterwards (which would only tell the loss a second time).
+    void aDeleteTheUnitLeavesTellsItOnce() {
+        CUiFixture f;
+        Seed(f.unit);
+        CPtyUnit unit(f.unit);
+        std::string error;
+        QVERIFY2(unit.Start(error), error.c_str());
+        QVERIFY(StartOverPty(f, unit));
+        f.OpenBank(40);
+        const QStringList before = f.Entries();
+        f.Select(f.RowOf(1));
+        f.host.SetPresenter(nullptr);
+        CBoxReader boxes;
+
+        f.onPause = [&unit](int) { unit.Kill(); };  // at the delete's first pause
+        f.frame->Actions().del->trigger();
+        f.Settle();
+        f.onPause = nullptr;
+        QTRY_VERIFY(!boxes.texts.isEmpty());
+        QTest::qWait(300);  // nothing more comes
+        f.Settle();
+
+        const QStringList& texts = boxes.texts;
+        QVERIFY2(texts.size() == 1, qPrintable(texts.join(QStringLiteral("\n----\n"))));
+        QVERIFY2(texts[0].startsWith(Lost()), qPrintable(texts[0]));
+        QCOMPARE(f.Entries(), before);
+    }
 };
 
 QTEST_MAIN(UnitGoneTest)

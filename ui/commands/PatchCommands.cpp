@@ -157,11 +157,17 @@ void CPatchCommands::DeleteSelection() {
     const int dsp = m_state.Dsp();
     m_worker.Run(
         tr("Deleting program %1…").arg(number),
-        [=] { return engine->DeletePreset(bank, number, channel, dsp); },
-        [this, dsp](int) {
+        [=] {
+            // Held here too, so that whether the unit went is still known after the delete.
+            CHeldOperation held(*engine);
+            engine->DeletePreset(bank, number, channel, dsp);
+            return engine->LinkLost();
+        },
+        [this, dsp](bool lost) {
             // The delete chose the program with a program change: what ran before runs no more.
             m_state.ClearLoaded(dsp);
-            m_view.ShowPrograms();
+            // A unit that went (and was told) is not asked again for the list.
+            if (!lost) m_view.ShowPrograms();
         });
 }
 
