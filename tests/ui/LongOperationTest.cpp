@@ -256,6 +256,7 @@ private slots:
         int afterEnd = -1;
         int afterHome = -1;
         int currentRow = -1;
+        bool stillShown = false;
         const QString name = QStringLiteral("Long Stage Reverb");
         {
             CPauseWatcher watcher(f, [&] {
@@ -265,6 +266,11 @@ private slots:
                 if (shown.size() != 12) return true;
                 // In the middle of the key presses.
                 cancelButton = f.worker.ProgressDialog()->findChild<QPushButton*>() != nullptr;
+                // Neither the title bar's close nor Esc takes the count away.
+                f.worker.ProgressDialog()->close();
+                QTest::keyClick(f.worker.ProgressDialog(), Qt::Key_Escape);
+                stillShown = f.worker.ProgressDialog() != nullptr &&
+                             f.worker.ProgressDialog()->isVisible();
                 QWidget* viewport = f.List().viewport();
                 const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
                 QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120),
@@ -284,6 +290,7 @@ private slots:
 
         QVERIFY2(shown.size() >= 12, qPrintable(Describe(shown)));
         QVERIFY(!cancelButton);
+        QVERIFY2(stillShown, "the progress of a naming was closed");
         QVERIFY2(afterWheel > 0, "the wheel did not scroll the list");
         QVERIFY2(afterEnd == scroll->maximum(), "End did not scroll the list to its end");
         QCOMPARE(afterHome, 0);

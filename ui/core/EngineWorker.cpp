@@ -1,6 +1,7 @@
 #include "ui/core/EngineWorker.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <algorithm>
 #include <cmath>
@@ -158,16 +159,33 @@ void CEngineWorker::ShowProgress() {
     dialog->setMinimumDuration(0);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
-    if (!m_bCancellable) dialog->setCancelButton(nullptr);
+    if (!m_bCancellable) {
+        dialog->setCancelButton(nullptr);
+        dialog->installEventFilter(this);
+    }
     // Without a count the bar is a busy indicator (range 0 to 0); UpdateProgress fills it.
     auto* bar = new QProgressBar;
     bar->setRange(0, 0);
     dialog->setBar(bar);
     m_pBar = bar;
-    connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
+    if (m_bCancellable)
+        connect(dialog, &QProgressDialog::canceled, this, [this] { m_bCancel = true; });
     m_pProgress = dialog;
     UpdateProgress();
     dialog->show();
+}
+
+bool CEngineWorker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pProgress && !m_bCancellable) {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CEngineWorker::CloseProgress() {

@@ -98,6 +98,9 @@ private:
     // The progress delay is over: opens the progress dialog, unless a message is up.
     void ShowProgress();
     void CloseProgress();
+    // An operation without Cancel keeps its progress dialog: the title bar's close and Esc are
+    // refused (a naming stopped half-way would leave the unit's panel inside its menus).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The dialog's text, bar and time left, from the label, the item and the count.
     void UpdateProgress();
     // The time left in words ("about 2 min left"), or empty while no item is done.
