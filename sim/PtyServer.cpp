@@ -239,6 +239,12 @@ int CPtyServer::Run() {
             if (m_bStop) break;
             if ((fds[0].revents & POLLIN) != 0 || (fds[0].revents & (POLLHUP | POLLERR)) == 0)
                 continue;
+            // An error without a hang-up may stay while a client holds the port: look again
+            // after a while, never in a tight loop.
+            if ((fds[0].revents & POLLHUP) == 0) {
+                pollfd wake{m_wakeRead, POLLIN, 0};
+                ::poll(&wake, 1, kIdleLookMs);
+            }
         } else if (n < 0 && errno != EIO) {
             if (m_pLog) *m_pLog << "read: " << std::strerror(errno) << "\n";
             return 1;
