@@ -102,6 +102,7 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
     fs::create_directories(Dir() + "/folder.sig");
     const std::string big(CLibrarian::kMaxPatchFileSize + 1, 'x');
     const std::string bigPath = WriteFile("big.sig", big);
+    const std::string emptyPath = WriteFile("empty.sig", "");
     struct Case {
         std::string path;
         std::string messageStart;
@@ -110,10 +111,9 @@ TEST_F(TransferTest, UnreadableOrOversizedFileNeverOpensTheLink) {
         {Dir() + "/folder.sig", "Cannot read the patch file \"" + Dir() + "/folder.sig\": "},
         {bigPath, "The patch file \"" + bigPath + "\" is too large (1048571 bytes)."},
         // Files that hold no program: nothing the unit could store.
-        {WriteFile("empty.sig", ""),
-         "The patch file \"" + Dir() +
-             "/empty.sig\" is empty (0 bytes): it holds no program. Choose a .sig file saved "
-             "from the unit."},
+        {emptyPath, "The patch file \"" + emptyPath +
+                        "\" is empty (0 bytes): it holds no program. Choose a .sig file saved "
+                        "from the unit."},
     };
     for (const char* content : {"no quotes at all", "one \" quote", "\"\" empty name"}) {
         const std::string path = WriteFile("nameless.sig", content);
