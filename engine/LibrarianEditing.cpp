@@ -201,6 +201,12 @@ int CLibrarian::SetBankName(int n, const std::string& name, const KeyProgress& p
         return -2;
     }
     CWaitCursor waitCursor(m_host);
+    // The old name is erased key by key: after the unit was gone it is read from the unit that
+    // answers now (it may be another), not from the catalogue of the one that went.
+    if (m_bUnitGone) {
+        std::vector<std::string> banks;
+        if (ReadBankList(banks) != 0) return -2;
+    }
     auto bracket = Bracket(protocol::kDefaultBufferSize);
     if (bracket.Failed()) return -2;
     const std::size_t oldLength = nametable::CharacterCount(GetBankName(n));

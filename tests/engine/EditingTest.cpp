@@ -171,6 +171,21 @@ TEST_F(EngineTest, SetBankNameRenamesABank) {
     EXPECT_EQ(Engine().BankList(), Lines{"42 A"});
 }
 
+// After the unit was gone, the name to erase is the one the unit that answers now has: a shorter
+// catalogue entry would leave characters of the new unit's name behind.
+TEST_F(EngineTest, SetBankNameAfterTheUnitWasGoneErasesTheNameTheUnitHasNow) {
+    LoadBanks({"42 Seven 7"});
+    serial->openResult = -2;  // the unit is gone
+    EXPECT_EQ(Engine().SetBankName(42, "A"), -2);
+    serial->openResult = 0;
+    tree.objects["21 0"] = ListReply({"42 Longer name 12"});  // another unit answers
+    transcript.clear();
+    ASSERT_EQ(Engine().SetBankName(42, "A"), 0);
+    const auto erased = std::count(transcript.begin(), transcript.end(), KeyLine(KEY_C6R1));
+    EXPECT_EQ(erased, 14);  // "Longer name 12", one erase per character
+    EXPECT_EQ(Engine().BankList(), Lines{"42 A"});
+}
+
 // The progress of a naming counts every key of the sequence against one total, known before
 // the first key: a new bank, erasing an old name, a character typed twice in a row (two extra
 // keys), one the unit cannot type (a blank).
