@@ -3,7 +3,8 @@
 // chooses the link (even: serial, odd: MIDI); the rest is the file.
 //
 // Whatever the bytes, the unit receives either nothing at all (the file is refused: the link is
-// never opened) or exactly one load frame whose payload is the file (without one trailing 0xF7),
+// never opened; so is every file that holds no program, empty or without a name between its first
+// two double quotes) or exactly one load frame whose payload is the file (without one trailing 0xF7),
 // beside the key presses and object queries the engine sends itself, and each write is one whole
 // frame as the unit reads it. Anything else traps.
 #include <unistd.h>
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int r = engine.LoadPatchFile(FilePath());
     const auto transport = midi ? protocol::Transport::MIDI : protocol::Transport::Serial;
     const bool sendable = protocol::FirstUnsendableByte(content, transport) == std::string::npos &&
-                          content.size() <= CLibrarian::kMaxPatchFileSize;
+                          content.size() <= CLibrarian::kMaxPatchFileSize &&
+                          !protocol::PatchName(content).empty();
     const auto& sent = link->Transcript();
     if (!sendable) {
         if (r != -2 || !sent.empty() || link->OpenCount() != opens) __builtin_trap();
